@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Sets up, builds and then runs Tallyfold, its tests or its benchmark.
+#   ./build.sh run     install what is missing, build, start Tallyfold
+#   ./build.sh test    the same set-up, then every test headless
+#   ./build.sh bench   the same set-up, then the speed and memory benchmark
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
+          libgtest-dev fonts-liberation xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"
+
+case "${1:-run}" in
+  run)   exec build/bin/tallyfold ;;
+  test)  cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" ;;
+  bench) exec build/bin/tallyfold-bench "${@:2}" ;;
+  *)     echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac

@@ -1,0 +1,28 @@
+#include "data/SqlLiteral.h"
+
+#include "platform/Conversions.h"
+
+#include <QDateTime>
+
+namespace data::sql {
+
+QString quoted(const QString& text)
+{
+    QString out = text;
+    out.replace(u'\'', QStringLiteral("''"));
+    return out;
+}
+
+QString jetDate(const QDate& date)
+{
+    return date.toString(QStringLiteral("MM/dd/yyyy"));
+}
+
+QString amount(const QVariant& stored)
+{
+    if (!stored.isValid())
+        return QStringLiteral("0");
+    return platform::sqlNumberText(platform::toDouble(stored));
+}
+
+} // namespace data::sql

@@ -1,0 +1,17 @@
+#pragma once
+// How values are written into the SQL text the windows build.
+
+#include <QDate>
+#include <QString>
+#include <QVariant>
+
+namespace data::sql {
+
+// Text for a quoted literal: every single quote doubled, nothing else touched.
+QString quoted(const QString& text);
+// "mm/dd/yyyy" for Jet's #...# date literal and CDate('...').
+QString jetDate(const QDate& date);
+// A stored amount as a plain SQL number; Null as 0.
+QString amount(const QVariant& stored);
+
+} // namespace data::sql

@@ -1,0 +1,37 @@
+-- The empty ledger. The build turns this into dbBlank.mdb beside the program; the first
+-- start copies that file into the data folder. Stored formats: platform/StoredFormat.h.
+PRAGMA user_version = 1;
+
+CREATE TABLE Accounts (
+    AccountID   INTEGER PRIMARY KEY AUTOINCREMENT,
+    AccountName TEXT
+);
+
+CREATE TABLE Transactions (
+    TransactionNumber      INTEGER PRIMARY KEY AUTOINCREMENT,
+    TransactionDate        TEXT
+        CONSTRAINT TransactionDateIsADate
+        CHECK (TransactionDate IS NULL
+               OR TransactionDate GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]*'),
+    TransactionDescription TEXT,
+    AccountID              INTEGER,
+    WithdrawalAmount       REAL
+        CONSTRAINT WithdrawalAmountIsANumber
+        CHECK (WithdrawalAmount IS NULL OR typeof(WithdrawalAmount) IN ('real', 'integer')),
+    DepositAmount          REAL
+        CONSTRAINT DepositAmountIsANumber
+        CHECK (DepositAmount IS NULL OR typeof(DepositAmount) IN ('real', 'integer')),
+    Taxable                INTEGER
+        CONSTRAINT TaxableIsYesOrNo
+        CHECK (Taxable IS NULL OR Taxable IN (0, 1))
+);
+
+CREATE INDEX TransactionsByAccount ON Transactions (AccountID);
+
+CREATE TABLE tblReport (
+    "Date"      TEXT,
+    ValueIn     REAL,
+    ValueOut    REAL,
+    Account     TEXT,
+    Description TEXT
+);

@@ -1,0 +1,1 @@
+int tallyfold_main_placeholder;

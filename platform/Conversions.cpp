@@ -1,0 +1,177 @@
+#include "platform/Conversions.h"
+
+#include "platform/AppError.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+
+AppError typeMismatch() { return AppError(QStringLiteral("Type mismatch")); }
+AppError overflow() { return AppError(QStringLiteral("Overflow")); }
+
+// %.15g, with the exponent written the way the user expects ("1E+15", "1E-05").
+QString generalText(double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    QString text = QString::fromLatin1(buffer);
+    const qsizetype e = text.indexOf(u'e');
+    if (e >= 0) {
+        QString mantissa = text.left(e);
+        QString exponent = text.mid(e + 1);
+        const QChar sign = exponent[0];
+        exponent = exponent.mid(1);
+        while (exponent.size() > 2 && exponent.startsWith(u'0'))
+            exponent.remove(0, 1);
+        text = mantissa + u'E' + sign + exponent;
+    }
+    return text;
+}
+
+QString widenedYear(QString format)
+{
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return format;
+}
+
+// Banker's rounding to a whole number, as integer conversions do.
+double roundHalfEven(double v)
+{
+    return std::nearbyint(v);
+}
+
+} // namespace
+
+QString numberText(double value, const QLocale& locale)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    QString text = generalText(value);
+    const QString decimal = locale.decimalPoint();
+    if (decimal != u".")
+        text.replace(u'.', decimal);
+    return text;
+}
+
+QString sqlNumberText(double value)
+{
+    return value == 0 ? QStringLiteral("0") : generalText(value);
+}
+
+QString dateText(const QVariant& value, const QLocale& locale)
+{
+    QDate date;
+    QTime time(0, 0);
+    if (value.typeId() == QMetaType::QDateTime) {
+        date = value.toDateTime().date();
+        time = value.toDateTime().time();
+    } else {
+        date = value.toDate();
+    }
+    QString text = locale.toString(date, widenedYear(locale.dateFormat(QLocale::ShortFormat)));
+    if (time != QTime(0, 0))
+        text += u' ' + locale.toString(time, QLocale::LongFormat);
+    return text;
+}
+
+QString valueText(const QVariant& value, const QLocale& locale)
+{
+    if (!value.isValid() || value.isNull())
+        throw AppError(QStringLiteral("Invalid use of Null"));
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return numberText(value.toDouble(), locale);
+    case QMetaType::QDate:
+    case QMetaType::QDateTime:
+        return dateText(value, locale);
+    default:
+        return value.toString();
+    }
+}
+
+bool isPlainNumber(const QString& text)
+{
+    static const QRegularExpression plain(
+        QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d+)?$"));
+    return plain.match(text).hasMatch();
+}
+
+std::optional<double> parseNumber(const QString& input, const QLocale& locale)
+{
+    const QString text = input.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    if (isPlainNumber(text)) {
+        const double v = text.toDouble(&ok);
+        if (ok && std::isfinite(v))
+            return v;
+    }
+    const double v = locale.toDouble(text, &ok);
+    if (ok && std::isfinite(v))
+        return v;
+    return std::nullopt;
+}
+
+bool isNumeric(const QString& text, const QLocale& locale)
+{
+    return parseNumber(text, locale).has_value();
+}
+
+double toDouble(const QVariant& value, const QLocale& locale)
+{
+    if (!value.isValid())
+        throw AppError(QStringLiteral("Invalid use of Null"));
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::Bool:
+        return value.toDouble();
+    default:
+        if (auto v = parseNumber(value.toString(), locale))
+            return *v;
+        throw typeMismatch();
+    }
+}
+
+float toSingle(const QString& text, const QLocale& locale)
+{
+    const auto v = parseNumber(text, locale);
+    if (!v)
+        throw typeMismatch();
+    if (std::fabs(*v) > 3.402823466e38)
+        throw overflow();
+    return float(*v);
+}
+
+qint16 toInteger(const QString& text, const QLocale& locale)
+{
+    const auto v = parseNumber(text, locale);
+    if (!v)
+        throw typeMismatch();
+    const double r = roundHalfEven(*v);
+    if (r < -32768 || r > 32767)
+        throw overflow();
+    return qint16(r);
+}
+
+qint32 toLong(const QVariant& value, const QLocale& locale)
+{
+    const double r = roundHalfEven(toDouble(value, locale));
+    if (r < -2147483648.0 || r > 2147483647.0)
+        throw overflow();
+    return qint32(r);
+}
+
+} // namespace platform

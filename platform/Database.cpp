@@ -1,0 +1,385 @@
+#include "platform/Database.h"
+
+#include "platform/JetSql.h"
+#include "platform/StoredFormat.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <sqlite3.h>
+
+namespace platform {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 5000;
+
+QString lastError(sqlite3* db)
+{
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// Jet's First and Last aggregates: the value of the first or last row in the order
+// the rows are visited, which for a plain table scan is the stored order.
+struct Kept {
+    sqlite3_value* value;
+    bool any;
+};
+
+void keepValue(sqlite3_context* ctx, sqlite3_value* v, bool replace)
+{
+    auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, sizeof(Kept)));
+    if (!kept)
+        return;
+    if (kept->any && !replace)
+        return;
+    sqlite3_value_free(kept->value);
+    kept->value = sqlite3_value_dup(v);
+    kept->any = true;
+}
+
+void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv) { keepValue(ctx, argv[0], false); }
+void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv) { keepValue(ctx, argv[0], true); }
+
+void keptFinal(sqlite3_context* ctx)
+{
+    auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, 0));
+    if (!kept || !kept->any) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_value(ctx, kept->value);
+    sqlite3_value_free(kept->value);
+    kept->value = nullptr;
+}
+
+// CDate for arguments that are not literals (literals are folded by the translator).
+void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+    const auto date = jet::parseCDate(text);
+    if (!date) {
+        sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
+        return;
+    }
+    const QByteArray stored = (date->typeId() == QMetaType::QDateTime
+                                   ? stored::dateTimeText(date->toDateTime())
+                                   : stored::dateText(date->toDate())).toUtf8();
+    sqlite3_result_text(ctx, stored.constData(), int(stored.size()), SQLITE_TRANSIENT);
+}
+
+void registerJetFunctions(sqlite3* db)
+{
+    sqlite3_create_function_v2(db, "First", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, keptFinal, nullptr);
+    sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, keptFinal, nullptr);
+    sqlite3_create_function_v2(db, "CDate", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cdateFunction,
+                               nullptr, nullptr, nullptr);
+}
+
+QString dataSourceOf(const QString& connectionString, QString* provider)
+{
+    QString source;
+    for (const QString& part : connectionString.split(u';')) {
+        const qsizetype eq = part.indexOf(u'=');
+        if (eq < 0)
+            continue;
+        const QString key = part.left(eq).trimmed();
+        if (key.compare(u"data source", Qt::CaseInsensitive) == 0)
+            source = part.mid(eq + 1).trimmed();
+        else if (key.compare(u"provider", Qt::CaseInsensitive) == 0)
+            *provider = part.mid(eq + 1).trimmed();
+    }
+    return source;
+}
+
+sqlite3_stmt* prepare(sqlite3* db, const QString& jetSql)
+{
+    if (!db)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    const QByteArray sql = jet::translate(jetSql).toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, &tail) != SQLITE_OK)
+        throw DbError(lastError(db));
+    // One statement per call, as Jet runs them: anything after it is refused rather
+    // than run, so text spliced into a statement can never start a second one.
+    for (; tail && *tail; ++tail) {
+        if (*tail == ';' || std::isspace(static_cast<unsigned char>(*tail)))
+            continue;
+        sqlite3_finalize(stmt);
+        throw DbError(QStringLiteral("Characters found after end of SQL statement."));
+    }
+    if (!stmt)
+        throw DbError(QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
+                                     "'SELECT', or 'UPDATE'."));
+    return stmt;
+}
+
+} // namespace
+
+// ---- Connection ----
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    Close();
+}
+
+void Connection::Open(const QString& connectionString)
+{
+    if (m_db)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    QString provider;
+    const QString path = dataSourceOf(connectionString, &provider);
+    if (provider.compare(u"microsoft.jet.oledb.4.0", Qt::CaseInsensitive) != 0)
+        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
+    if (!QFileInfo(path).isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    auto fail = [&](const QString& message) {
+        sqlite3_close_v2(db);
+        throw DbError(message);
+    };
+    if (rc != SQLITE_OK)
+        fail(QStringLiteral("%1: '%2'").arg(db ? lastError(db) : QStringLiteral("out of memory"), path));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+    // Reading the schema proves the file is a database before anything could write to it.
+    // Then: a full sync on every commit, so a statement that returned survives a crash.
+    for (const char* sql : {"SELECT count(*) FROM sqlite_master", "PRAGMA synchronous=FULL"}) {
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(QStringLiteral("%1: '%2'").arg(lastError(db), path));
+    }
+    registerJetFunctions(db);
+    m_db = db;
+}
+
+long long Connection::Execute(const QString& jetSql)
+{
+    sqlite3_stmt* stmt = prepare(m_db, jetSql);
+    if (!sqlite3_stmt_readonly(stmt))
+        snapshotOpenRecordsets();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    const long long changed = sqlite3_stmt_readonly(stmt) ? 0 : sqlite3_changes64(m_db);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        throw DbError(lastError(m_db));
+    return changed;
+}
+
+void Connection::Close()
+{
+    if (!m_db)
+        return;
+    for (Recordset* rs : std::vector<Recordset*>(m_open))
+        rs->release();
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void Connection::attach(Recordset* rs)
+{
+    m_open.push_back(rs);
+}
+
+void Connection::detach(Recordset* rs)
+{
+    m_open.erase(std::remove(m_open.begin(), m_open.end(), rs), m_open.end());
+}
+
+void Connection::snapshotOpenRecordsets()
+{
+    // An unfinished read keeps SQLite's implicit transaction open, which would hold
+    // back the commit of this change until the read ends. Copy the rest of each open
+    // recordset so the change commits now.
+    for (Recordset* rs : m_open)
+        rs->snapshot();
+}
+
+// ---- Recordset ----
+
+Recordset::~Recordset()
+{
+    release();
+}
+
+void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
+{
+    if (m_open)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    sqlite3_stmt* stmt = prepare(connection.handle(), jetSql);
+    m_stmt = stmt;
+    m_connection = &connection;
+    m_names.clear();
+    m_kinds.clear();
+    m_rows.clear();
+    m_row = 0;
+    m_buffered = false;
+    const int columns = sqlite3_column_count(stmt);
+    for (int c = 0; c < columns; ++c) {
+        m_names.push_back(QString::fromUtf8(sqlite3_column_name(stmt, c)));
+        switch (stored::kindOf(sqlite3_column_table_name(stmt, c), sqlite3_column_origin_name(stmt, c))) {
+        case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
+        case stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
+        case stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
+        }
+    }
+    connection.attach(this);
+    m_open = true;
+    try {
+        step();
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+void Recordset::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        m_eof = false;
+        return;
+    }
+    m_eof = true;
+    if (rc != SQLITE_DONE)
+        throw DbError(lastError(m_connection->handle()));
+    // Finished reading: let go of SQLite's read lock now rather than at Close.
+    sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+}
+
+void Recordset::snapshot()
+{
+    if (m_buffered || !m_open)
+        return;
+    std::vector<std::vector<QVariant>> rows;
+    const int columns = int(m_names.size());
+    while (!m_eof) {
+        std::vector<QVariant> row(columns);
+        for (int c = 0; c < columns; ++c)
+            row[c] = readStatementColumn(c);
+        rows.push_back(std::move(row));
+        step();
+    }
+    if (m_stmt) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+    m_rows = std::move(rows);
+    m_row = 0;
+    m_buffered = true;
+    m_eof = m_rows.empty();
+}
+
+bool Recordset::eof() const
+{
+    if (!m_open)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    return m_eof;
+}
+
+void Recordset::requireCurrentRecord() const
+{
+    if (eof())
+        throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. "
+                                     "Requested operation requires a current record."));
+}
+
+void Recordset::MoveNext()
+{
+    requireCurrentRecord();
+    if (m_buffered) {
+        ++m_row;
+        m_eof = m_row >= m_rows.size();
+    } else {
+        step();
+    }
+}
+
+Field Recordset::Fields(QStringView name) const
+{
+    if (!m_open)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    for (size_t c = 0; c < m_names.size(); ++c) {
+        if (QStringView(m_names[c]).compare(name, Qt::CaseInsensitive) == 0)
+            return Field(this, int(c));
+    }
+    throw DbError(QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                 "name or ordinal."));
+}
+
+QVariant Recordset::value(int column) const
+{
+    requireCurrentRecord();
+    if (m_buffered)
+        return m_rows[m_row][column];
+    return readStatementColumn(column);
+}
+
+QVariant Recordset::readStatementColumn(int c) const
+{
+    const Kind kind = m_kinds[c];
+    switch (sqlite3_column_type(m_stmt, c)) {
+    case SQLITE_NULL:
+        return kind == Kind::YesNo ? QVariant(false) : QVariant();
+    case SQLITE_INTEGER: {
+        const qlonglong v = sqlite3_column_int64(m_stmt, c);
+        return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
+    }
+    case SQLITE_FLOAT: {
+        const double v = sqlite3_column_double(m_stmt, c);
+        return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
+    }
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, c)), sqlite3_column_bytes(m_stmt, c));
+    default: {
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c));
+        const int length = sqlite3_column_bytes(m_stmt, c);
+        if (kind == Kind::Date) {
+            if (auto date = stored::parseDateText(text, length))
+                return *date;
+        }
+        return QString::fromUtf8(text, length);
+    }
+    }
+}
+
+QVariant Field::Value() const
+{
+    return m_rs->value(m_column);
+}
+
+void Recordset::Close()
+{
+    if (!m_open)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    release();
+}
+
+void Recordset::release()
+{
+    if (m_stmt) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+    if (m_connection) {
+        m_connection->detach(this);
+        m_connection = nullptr;
+    }
+    m_rows.clear();
+    m_open = false;
+    m_eof = true;
+}
+
+} // namespace platform

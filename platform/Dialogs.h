@@ -1,0 +1,47 @@
+#pragma once
+// Message boxes and input boxes. Every prompt the program shows goes through the one
+// current Dialogs object, so tests can answer them from a script.
+
+#include <QString>
+
+namespace platform {
+
+// Button and icon choices, and answers, numbered as the windows name them.
+enum MsgBoxStyle {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbYesNo = 4,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64,
+};
+enum MsgBoxResult { vbOK = 1, vbCancel = 2, vbYes = 6, vbNo = 7 };
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Shows prompt with the buttons and icon of style; an empty title means the
+    // application title. Returns the button pressed.
+    virtual int MsgBox(const QString& prompt, int style = vbOKOnly, const QString& title = {}) = 0;
+    // Asks for a line of text; Cancel gives the empty string.
+    virtual QString InputBox(const QString& prompt, const QString& title = {},
+                             const QString& defaultText = {}) = 0;
+
+    static Dialogs& current();
+    // Replaces the dialogs in use (nullptr restores the real ones).
+    static void setCurrent(Dialogs* dialogs);
+};
+
+// The application title that untitled message and input boxes carry.
+QString appTitle();
+void setAppTitle(const QString& title);
+
+// The real dialogs, on Qt's message box and input dialog.
+class QtDialogs : public Dialogs {
+public:
+    int MsgBox(const QString& prompt, int style, const QString& title) override;
+    QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+};
+
+} // namespace platform

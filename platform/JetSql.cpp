@@ -1,0 +1,288 @@
+#include "platform/JetSql.h"
+
+#include "platform/Database.h"
+#include "platform/StoredFormat.h"
+
+#include <QRegularExpression>
+
+namespace platform::jet {
+
+namespace {
+
+enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Comment, Punct };
+
+struct Token {
+    Tok type;
+    QString text;   // String/DqString/Bracket/Hash: the inner text, unescaped
+};
+
+DbError syntaxError(const QString& what, const QString& sql)
+{
+    return DbError(QStringLiteral("Syntax error in %1 in query expression '%2'.").arg(what, sql));
+}
+
+bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
+bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
+
+// Reads a quoted run that ends at `close`; a doubled close stands for one.
+QString readQuoted(const QString& sql, qsizetype& i, QChar close, bool doubling, const QString& what)
+{
+    QString out;
+    for (++i; i < sql.size(); ++i) {
+        if (sql[i] == close) {
+            if (doubling && i + 1 < sql.size() && sql[i + 1] == close) {
+                out += close;
+                ++i;
+                continue;
+            }
+            ++i;
+            return out;
+        }
+        out += sql[i];
+    }
+    throw syntaxError(what, sql);
+}
+
+std::vector<Token> tokenize(const QString& sql)
+{
+    std::vector<Token> tokens;
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        const QChar c = sql[i];
+        const qsizetype start = i;
+        if (c.isSpace()) {
+            while (i < n && sql[i].isSpace())
+                ++i;
+            tokens.push_back({Tok::Space, sql.mid(start, i - start)});
+        } else if (isWordStart(c)) {
+            while (i < n && isWordChar(sql[i]))
+                ++i;
+            tokens.push_back({Tok::Word, sql.mid(start, i - start)});
+        } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
+            while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
+                ++i;
+            if (i < n && (sql[i] == u'e' || sql[i] == u'E')) {
+                qsizetype j = i + 1;
+                if (j < n && (sql[j] == u'+' || sql[j] == u'-'))
+                    ++j;
+                if (j < n && sql[j].isDigit()) {
+                    i = j;
+                    while (i < n && sql[i].isDigit())
+                        ++i;
+                }
+            }
+            tokens.push_back({Tok::Number, sql.mid(start, i - start)});
+        } else if (c == u'\'') {
+            tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
+        } else if (c == u'"') {
+            tokens.push_back({Tok::DqString, readQuoted(sql, i, u'"', true, QStringLiteral("string"))});
+        } else if (c == u'[') {
+            tokens.push_back({Tok::Bracket, readQuoted(sql, i, u']', false, QStringLiteral("name"))});
+        } else if (c == u'#') {
+            tokens.push_back({Tok::Hash, readQuoted(sql, i, u'#', false, QStringLiteral("date"))});
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            while (i < n && sql[i] != u'\n')
+                ++i;
+            tokens.push_back({Tok::Comment, sql.mid(start, i - start)});
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 2;
+            tokens.push_back({Tok::Comment, sql.mid(start, i - start)});
+        } else {
+            ++i;
+            tokens.push_back({Tok::Punct, QString(c)});
+        }
+    }
+    return tokens;
+}
+
+QString quoted(const QString& text, QChar quote)
+{
+    QString out = text;
+    out.replace(quote, QString(2, quote));
+    return quote + out + quote;
+}
+
+QString storedText(const QVariant& date)
+{
+    if (date.typeId() == QMetaType::QDateTime)
+        return stored::dateTimeText(date.toDateTime());
+    return stored::dateText(date.toDate());
+}
+
+// Index of the next token that is not space or comment, or tokens.size().
+size_t nextSignificant(const std::vector<Token>& tokens, size_t from)
+{
+    while (from < tokens.size() && (tokens[from].type == Tok::Space || tokens[from].type == Tok::Comment))
+        ++from;
+    return from;
+}
+
+bool isPunct(const std::vector<Token>& tokens, size_t i, QChar c)
+{
+    return i < tokens.size() && tokens[i].type == Tok::Punct && tokens[i].text == c;
+}
+
+int twoDigitYear(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
+
+std::optional<QTime> parseTime(const QString& text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    int h = m.captured(1).toInt();
+    const QString ampm = m.captured(4).toUpper();
+    if (!ampm.isEmpty()) {
+        if (h < 1 || h > 12)
+            return std::nullopt;
+        h = (h % 12) + (ampm == u"PM" ? 12 : 0);
+    }
+    const QTime t(h, m.captured(2).toInt(), m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+    if (!t.isValid())
+        return std::nullopt;
+    return t;
+}
+
+std::optional<QVariant> dateWithTime(const QDate& date, const QString& timeText)
+{
+    if (!date.isValid())
+        return std::nullopt;
+    if (timeText.trimmed().isEmpty())
+        return QVariant(date);
+    const auto time = parseTime(timeText);
+    if (!time)
+        return std::nullopt;
+    if (*time == QTime(0, 0))
+        return QVariant(date);
+    return QVariant(QDateTime(date, *time, Qt::UTC));
+}
+
+// The locale's format with a two-digit year widened, so that "12/7/26" style
+// formats read and write whole years.
+QString widenYear(QString format)
+{
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return format;
+}
+
+} // namespace
+
+std::optional<QVariant> parseLiteralDate(const QString& input)
+{
+    const QString text = input.trimmed();
+    static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(.*)$"));
+    static const QRegularExpression us(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4}|\\d{2})(.*)$"));
+    if (const auto m = iso.match(text); m.hasMatch()) {
+        const QString rest = m.captured(4);
+        if (!rest.isEmpty() && !rest[0].isSpace())
+            return std::nullopt;
+        return dateWithTime(QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()), rest);
+    }
+    if (const auto m = us.match(text); m.hasMatch()) {
+        const QString rest = m.captured(4);
+        if (!rest.isEmpty() && !rest[0].isSpace())
+            return std::nullopt;
+        int year = m.captured(3).toInt();
+        if (m.captured(3).size() == 2)
+            year = twoDigitYear(year);
+        return dateWithTime(QDate(year, m.captured(1).toInt(), m.captured(2).toInt()), rest);
+    }
+    return std::nullopt;
+}
+
+std::optional<QVariant> parseCDate(const QString& input, const QLocale& locale)
+{
+    if (auto literal = parseLiteralDate(input))
+        return literal;
+    const QString text = input.trimmed();
+    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        const QString pattern = locale.dateFormat(format);
+        QDate date = locale.toDate(text, widenYear(pattern));
+        if (!date.isValid()) {
+            date = locale.toDate(text, pattern);
+            if (date.isValid() && !pattern.contains(QStringLiteral("yyyy")))
+                date = QDate(twoDigitYear(date.year() % 100), date.month(), date.day());
+        }
+        if (date.isValid())
+            return QVariant(date);
+    }
+    const QDateTime dateTime = locale.toDateTime(text, widenYear(locale.dateTimeFormat(QLocale::ShortFormat)));
+    if (dateTime.isValid())
+        return dateWithTime(dateTime.date(), dateTime.time().toString(QStringLiteral("HH:mm:ss")));
+    return std::nullopt;
+}
+
+QString translate(const QString& sql)
+{
+    const std::vector<Token> tokens = tokenize(sql);
+    QString out;
+    out.reserve(sql.size() + 16);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Token& t = tokens[i];
+        switch (t.type) {
+        case Tok::Word: {
+            const size_t next = nextSignificant(tokens, i + 1);
+            const bool call = isPunct(tokens, next, u'(');
+            if (t.text.compare(u"cdate", Qt::CaseInsensitive) == 0 && call) {
+                const size_t arg = nextSignificant(tokens, next + 1);
+                const size_t close = nextSignificant(tokens, arg + 1);
+                if (arg < tokens.size()
+                    && (tokens[arg].type == Tok::String || tokens[arg].type == Tok::DqString)
+                    && isPunct(tokens, close, u')')) {
+                    const auto date = parseCDate(tokens[arg].text);
+                    if (!date)
+                        throw DbError(QStringLiteral("Data type mismatch in criteria expression."));
+                    out += quoted(storedText(*date), u'\'');
+                    i = close;
+                    break;
+                }
+            }
+            const bool member = isPunct(tokens, nextSignificant(tokens, i + 1), u'.')
+                || (!out.isEmpty() && out.back() == u'.');
+            if (!call && !member) {
+                if (t.text.compare(u"true", Qt::CaseInsensitive) == 0
+                    || t.text.compare(u"yes", Qt::CaseInsensitive) == 0) {
+                    out += u'1';
+                    break;
+                }
+                if (t.text.compare(u"false", Qt::CaseInsensitive) == 0
+                    || t.text.compare(u"no", Qt::CaseInsensitive) == 0) {
+                    out += u'0';
+                    break;
+                }
+            }
+            out += t.text;
+            break;
+        }
+        case Tok::String:
+        case Tok::DqString:
+            out += quoted(t.text, u'\'');
+            break;
+        case Tok::Bracket:
+            out += quoted(t.text, u'"');
+            break;
+        case Tok::Hash: {
+            const auto date = parseLiteralDate(t.text);
+            if (!date)
+                throw syntaxError(QStringLiteral("date"), sql);
+            out += quoted(storedText(*date), u'\'');
+            break;
+        }
+        case Tok::Punct:
+            out += t.text == u'&' ? QStringLiteral("||") : t.text;
+            break;
+        case Tok::Space:
+        case Tok::Number:
+        case Tok::Comment:
+            out += t.text;
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace platform::jet

@@ -1,0 +1,32 @@
+#pragma once
+// Translation of the Jet SQL the windows send into SQLite SQL. A real tokenizer walks
+// the text, so quotes, brackets and comments are never mistaken for syntax:
+//   #mm/dd/yyyy#            -> '2021-03-05'        (Jet date literals are month first)
+//   CDate('...'), cdate("...") with a literal -> the stored date text
+//   "text"                  -> 'text'              (Jet strings may use double quotes)
+//   [Name]                  -> "Name"
+//   True/False, Yes/No      -> 1/0
+//   a & b                   -> a || b
+// First() and Last() stay as they are: the connection registers them as aggregates.
+
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+#include <optional>
+
+namespace platform::jet {
+
+// Throws DbError for an unterminated string, name or date literal, or a date
+// literal that names no date.
+QString translate(const QString& jetSql);
+
+// The date a Jet date literal's inner text names ("03/05/2021", "2021-03-05",
+// optionally with a time): a QDate, or a QDateTime when a time other than midnight
+// is given.
+std::optional<QVariant> parseLiteralDate(const QString& text);
+
+// The date CDate reads from a text: the literal forms above, then the locale's short
+// and long date formats (two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999).
+std::optional<QVariant> parseCDate(const QString& text, const QLocale& locale = QLocale());
+
+} // namespace platform::jet

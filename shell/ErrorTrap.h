@@ -1,0 +1,93 @@
+#pragma once
+// The application error report. A procedure that carries the report runs its numbered
+// statements through one ErrorTrap: a statement that fails shows the report with its
+// number and the procedure goes on with the next one. Nothing is rolled back or retried.
+//
+//   ErrorTrap trap("Form1", "PushButton3_Click");
+//   if (trap.test(100, [&] { return rowCount() == 0; })) return;
+//   trap.run(102, [&] { db.Execute(...); });
+//
+// A conditional whose test fails is entered (test() answers true); a read loop whose end
+// test fails stops (loop() answers false).
+
+#include <QString>
+#include <exception>
+#include <functional>
+#include <utility>
+
+namespace shell {
+
+// The report's text, exactly as shown.
+QString errorReportText(const QString& description, const QString& window, const QString& procedure,
+                        int line, const QString& suffix = {});
+
+class ErrorTrap {
+public:
+    ErrorTrap(QString window, QString procedure)
+        : m_window(std::move(window)), m_procedure(std::move(procedure)) {}
+
+    // Runs statement `line`. Returns false when it failed (the report has been shown).
+    template <class F>
+    bool run(int line, F&& statement)
+    {
+        m_line = line;
+        try {
+            std::forward<F>(statement)();
+            return true;
+        } catch (const std::exception& e) {
+            report(e);
+        } catch (...) {
+            reportUnknown();
+        }
+        return false;
+    }
+
+    // The test of a conditional: its value, or true when evaluating it failed.
+    template <class F>
+    bool test(int line, F&& condition)
+    {
+        m_line = line;
+        try {
+            return std::forward<F>(condition)();
+        } catch (const std::exception& e) {
+            report(e);
+        } catch (...) {
+            reportUnknown();
+        }
+        return true;
+    }
+
+    // The end test of a read loop: whether to go round again; false when it failed.
+    template <class F>
+    bool loop(int line, F&& keepGoing)
+    {
+        m_line = line;
+        try {
+            return std::forward<F>(keepGoing)();
+        } catch (const std::exception& e) {
+            report(e);
+        } catch (...) {
+            reportUnknown();
+        }
+        return false;
+    }
+
+    // Text appended after the report's e-mail sentence (the editor's save adds its SQL).
+    void setSuffix(std::function<QString()> suffix) { m_suffix = std::move(suffix); }
+
+    int line() const { return m_line; }
+    int failures() const { return m_failures; }
+
+private:
+    void report(const std::exception& e);
+    void reportUnknown();
+    void show(const QString& description);
+
+    QString m_window;
+    QString m_procedure;
+    int m_line = 0;
+    int m_failures = 0;
+    std::function<QString()> m_suffix;
+};
+
+} // namespace shell

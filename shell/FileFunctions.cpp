@@ -1,0 +1,58 @@
+#include "shell/FileFunctions.h"
+
+#include "platform/AppError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace shell {
+
+QString GetSpecialFolder(int folder)
+{
+    if (folder != 35)
+        return {};
+    const QString data = qEnvironmentVariable("XDG_DATA_HOME").trimmed();
+    if (!data.isEmpty())
+        return QDir::cleanPath(data);
+    const QString home = qEnvironmentVariable("HOME").trimmed();
+    if (!home.isEmpty())
+        return QDir::cleanPath(home + QStringLiteral("/.local/share"));
+    return {};
+}
+
+bool FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.exists() && info.lastModified().isValid();
+}
+
+QString DirEntry(const QString& path, bool directories)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isHidden())
+        return {};
+    if (directories ? !info.isDir() : !info.isFile())
+        return {};
+    return info.fileName();
+}
+
+void MakeFolder(const QString& path)
+{
+    if (!QDir().mkdir(path))
+        throw platform::AppError(QStringLiteral("Path/File access error: cannot create the folder '%1'").arg(path));
+}
+
+void CopyFile(const QString& from, const QString& to)
+{
+    if (!QFileInfo(from).isFile())
+        throw platform::AppError(QStringLiteral("File not found: '%1'").arg(from));
+    QFile source(from);
+    if (!source.copy(to))
+        throw platform::AppError(
+            QStringLiteral("Path/File access error: cannot copy '%1' to '%2' (%3)").arg(from, to, source.errorString()));
+}
+
+} // namespace shell

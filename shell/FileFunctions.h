@@ -1,0 +1,25 @@
+#pragma once
+// Small file-system helpers the windows share.
+
+#include <QString>
+
+namespace shell {
+
+// The common application data folder (35): $XDG_DATA_HOME, else ~/.local/share;
+// the empty string when neither can be resolved, or for any other number.
+QString GetSpecialFolder(int folder);
+
+// True when the path's modification date and time can be read. Never throws.
+bool FileExists(const QString& path);
+
+// The name of the directory entry at path ("" when there is none): with
+// directories=true only a folder counts, otherwise only an ordinary file.
+QString DirEntry(const QString& path, bool directories);
+
+// Creates one folder; throws "Path/File access error" with the reason when it cannot.
+void MakeFolder(const QString& path);
+
+// Copies a file; throws "File not found" or "Path/File access error" on failure.
+void CopyFile(const QString& from, const QString& to);
+
+} // namespace shell

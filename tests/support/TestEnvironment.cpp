@@ -1,0 +1,74 @@
+#include "tests/support/TestEnvironment.h"
+
+#include "currency/CurrencyChoice.h"
+#include "data/Ledger.h"
+#include "platform/AppPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+
+#ifndef TALLYFOLD_TEMPLATE
+#error "TALLYFOLD_TEMPLATE must name the built dbBlank.mdb"
+#endif
+
+namespace testing_support {
+
+QString builtTemplatePath()
+{
+    return QStringLiteral(TALLYFOLD_TEMPLATE);
+}
+
+TestEnvironment::TestEnvironment()
+{
+    m_oldData = qgetenv("XDG_DATA_HOME");
+    m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    QDir().mkpath(dataHome());
+    QDir().mkpath(configHome());
+    QDir().mkpath(programFolder());
+    qputenv("XDG_DATA_HOME", dataHome().toUtf8());
+    qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
+    QFile::copy(builtTemplatePath(), programFolder() + QStringLiteral("/dbBlank.mdb"));
+    platform::setProgramFolder(programFolder());
+    data::releaseConnection();
+    currency::CurrencyChoice::instance().unload();
+}
+
+TestEnvironment::~TestEnvironment()
+{
+    data::releaseConnection();
+    currency::CurrencyChoice::instance().unload();
+    platform::setProgramFolder(QString());
+    qputenv("XDG_DATA_HOME", m_oldData);
+    qputenv("XDG_CONFIG_HOME", m_oldConfig);
+}
+
+QString TestEnvironment::workingDatabase() const
+{
+    return dataHome() + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb");
+}
+
+void TestEnvironment::openLedger()
+{
+    QDir().mkpath(dataHome() + QStringLiteral("/Marlowick/Tallyfold"));
+    if (!QFile::exists(workingDatabase())) {
+        ASSERT_TRUE(QFile::copy(builtTemplatePath(), workingDatabase()));
+    }
+    QFile::setPermissions(workingDatabase(), QFile::ReadOwner | QFile::WriteOwner);
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+}
+
+void TestEnvironment::sqlite(const QString& sql) const
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(workingDatabase().toUtf8().constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message << " in " << sql.toStdString();
+}
+
+} // namespace testing_support
