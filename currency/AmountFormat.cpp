@@ -77,7 +77,10 @@ QString grouped(const QString& integer, const QString& separator)
 
 QString formatAmount(double value, const QString& pattern, const QLocale& locale)
 {
-    qsizetype at = pattern.indexOf(kAmountPattern);
+    // The symbol is literal text even when it happens to hold the number part itself:
+    // a pattern ending in the number part has the symbol before it.
+    const qsizetype at = pattern.endsWith(kAmountPattern) ? pattern.size() - kAmountPattern.size()
+                                                          : pattern.indexOf(kAmountPattern);
     const QString prefix = at < 0 ? QString() : pattern.left(at);
     const QString suffix = at < 0 ? QString() : pattern.mid(at + kAmountPattern.size());
     if (!std::isfinite(value))
@@ -91,7 +94,7 @@ QString formatAmount(double value, const QString& pattern, const QLocale& locale
 
 QString formatAmount(const QVariant& value, const QString& pattern, const QLocale& locale)
 {
-    if (!value.isValid())
+    if (!value.isValid() || value.isNull())
         return {};
     if (value.typeId() == QMetaType::QString) {
         const QString text = value.toString();

@@ -10,10 +10,29 @@ namespace currency {
 
 namespace settings = platform::settings;
 
+namespace {
+const QString kListKey = QStringLiteral("CurrList");
+const QString kIndexKey = QStringLiteral("Currency");
+const QString kOption1Key = QStringLiteral("Option1");
+const QString kOption2Key = QStringLiteral("Option2");
+} // namespace
+
 CurrencyChoice& CurrencyChoice::instance()
 {
     static CurrencyChoice choice;
     return choice;
+}
+
+QString OwnCurrencyFormat()
+{
+    return CurrencyChoice::instance().pattern();
+}
+
+QStringList splitList(const QString& list)
+{
+    if (list.isEmpty())
+        return {};
+    return list.split(kListSeparator, Qt::KeepEmptyParts);
 }
 
 bool storedBool(const QString& text)
@@ -28,33 +47,55 @@ bool storedBool(const QString& text)
     throw platform::AppError(QStringLiteral("Type mismatch"));
 }
 
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString CurrencyChoice::storedList()
+{
+    return settings::get(kListKey, kDefaultCurrList);
+}
+
+void CurrencyChoice::saveList(const QString& list)
+{
+    settings::save(kListKey, list);
+}
+
 void CurrencyChoice::load()
 {
     shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("Form_Load"));
+    load(trap);
+}
+
+void CurrencyChoice::load(shell::ErrorTrap& trap)
+{
+    // A fresh load starts like a freshly loaded window: nothing chosen.
     m_symbols.clear();
     m_index = -1;
     m_option1 = false;
     m_option2 = false;
     QString list;
-    trap.run(108, [&] { list = settings::get(QStringLiteral("CurrList"), kDefaultCurrList); });
-    m_symbols = list.split(kListSeparator);
+    trap.run(108, [&] { list = storedList(); });
+    trap.run(110, [&] { m_symbols = splitList(list); });
     trap.run(116, [&] {
-        const int index = platform::toInteger(settings::get(QStringLiteral("Currency"), QStringLiteral("0")));
+        const int index = platform::toInteger(settings::get(kIndexKey, QStringLiteral("0")));
         if (index < -1 || index >= m_symbols.size())
             throw platform::AppError(QStringLiteral("Invalid property value"));
         choose(index);
     });
-    // Two option buttons in one frame: choosing one clears the other.
+    // Choosing a placement button clears the other one; clearing one leaves the other
+    // alone. Either way the state is what a failed read leaves: the previous one.
     trap.run(118, [&] {
-        if (storedBool(settings::get(QStringLiteral("Option1"), QStringLiteral("1"))))
-            setPlacement(true);
-        else if (m_option1)
+        if (storedBool(settings::get(kOption1Key, QStringLiteral("1"))))
+            setOptions(true, false);
+        else
             m_option1 = false;
     });
     trap.run(120, [&] {
-        if (storedBool(settings::get(QStringLiteral("Option2"), QStringLiteral("0"))))
-            setPlacement(false);
-        else if (m_option2)
+        if (storedBool(settings::get(kOption2Key, QStringLiteral("0"))))
+            setOptions(false, true);
+        else
             m_option2 = false;
     });
     m_loaded = true;
@@ -64,31 +105,24 @@ QString CurrencyChoice::pattern()
 {
     if (!m_loaded)
         load();
-    if (m_index < 0)
+    if (m_index < 0 || m_index >= m_symbols.size())
         return kAmountPattern;
-    const QString symbol = m_symbols.value(m_index);
+    const QString& symbol = m_symbols.at(m_index);
     return m_option1 ? symbol + kAmountPattern : kAmountPattern + symbol;
 }
 
 void CurrencyChoice::choose(int index)
 {
     m_index = index;
-    settings::save(QStringLiteral("Currency"), QString::number(index));
+    settings::save(kIndexKey, QString::number(index));
 }
 
-void CurrencyChoice::setPlacement(bool before)
+void CurrencyChoice::setOptions(bool option1, bool option2)
 {
-    m_option1 = before;
-    m_option2 = !before;
-    settings::save(QStringLiteral("Option1"), m_option1 ? QStringLiteral("True") : QStringLiteral("False"));
-    settings::save(QStringLiteral("Option2"), m_option2 ? QStringLiteral("True") : QStringLiteral("False"));
-}
-
-void CurrencyChoice::addSymbol(const QString& symbol)
-{
-    m_symbols.append(symbol);
-    const QString list = settings::get(QStringLiteral("CurrList"), kDefaultCurrList);
-    settings::save(QStringLiteral("CurrList"), list + kListSeparator + symbol);
+    m_option1 = option1;
+    m_option2 = option2;
+    settings::save(kOption1Key, boolText(option1));
+    settings::save(kOption2Key, boolText(option2));
 }
 
 } // namespace currency

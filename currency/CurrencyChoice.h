@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace shell {
+class ErrorTrap;
+}
+
 namespace currency {
 
 inline const QString kListSeparator = QStringLiteral(";;;");
@@ -19,13 +23,16 @@ public:
     static CurrencyChoice& instance();
 
     bool isLoaded() const { return m_loaded; }
-    // Reads the settings (the options window's load steps 108-120), reporting a bad
-    // "Currency", "Option1" or "Option2" under Form3.Form_Load.
+    // Reads the settings as the options window loads them, reporting a bad "Currency",
+    // "Option1" or "Option2" under Form3.Form_Load (statements 108 to 120 of trap).
     void load();
+    void load(shell::ErrorTrap& trap);
+    // Forgets the cached choice; the next pattern() reads the settings afresh.
     void unload() { m_loaded = false; }
 
     // "#,##0.00" with the chosen symbol before or after it; the bare pattern when no
-    // entry is chosen. Loads first when needed.
+    // entry is chosen, and the symbol after when neither placement is chosen.
+    // Loads first when needed.
     QString pattern();
 
     const QStringList& symbols() const { return m_symbols; }
@@ -33,10 +40,18 @@ public:
     bool before() const { return m_option1; }
     bool after() const { return m_option2; }
 
-    // Changes, each saved at once.
+    // Changes, each saved at once: the chosen position, and the state of the two
+    // placement buttons as the window shows them.
     void choose(int index);
-    void setPlacement(bool before);
-    void addSymbol(const QString& symbol);
+    void setOptions(bool option1, bool option2);
+    // Adds an entry to the working list only; the stored list is extended separately
+    // (storedList / saveList), so a symbol holding the separator stays one entry
+    // until the next load.
+    void appendEntry(const QString& symbol) { m_symbols.append(symbol); }
+
+    // The stored "CurrList" text, the default list when absent.
+    static QString storedList();
+    static void saveList(const QString& list);
 
 private:
     bool m_loaded = false;
@@ -46,8 +61,17 @@ private:
     bool m_option2 = false;
 };
 
+// The number-format pattern every displayed amount uses, from the current choice.
+QString OwnCurrencyFormat();
+
+// The entries of a stored list, in order, untrimmed, empty entries kept; the empty
+// text holds no entries.
+QStringList splitList(const QString& list);
+
 // Reads a stored yes/no value: "True"/"False" in any case, or a number (non-zero is
 // true). Throws "Type mismatch" for anything else.
 bool storedBool(const QString& text);
+// How a yes/no value is stored: "True" or "False".
+QString boolText(bool value);
 
 } // namespace currency

@@ -1,0 +1,202 @@
+#include "currency/Form3.h"
+
+#include "currency/CurrencyChoice.h"
+#include "platform/Dialogs.h"
+#include "shell/ErrorTrap.h"
+#include "shell/Twips.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace currency {
+
+namespace {
+
+template <class W>
+W* makeControl(QWidget* parent, const char* name, const QFont& font)
+{
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setFont(font);
+    return w;
+}
+
+} // namespace
+
+Form3::Form3(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Currency Options"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+    setFont(shell::windowFont());
+    buildControls();
+    shell::setClientSizeTwips(this, 8040, 2625);
+}
+
+void Form3::buildControls()
+{
+    const QFont window = shell::windowFont();
+    const QFont button = shell::buttonFont();
+
+    Frame2 = makeControl<QGroupBox>(this, "Frame2", window);
+    Frame2->setTitle(QStringLiteral("Currency Option"));
+    shell::placeTwips(Frame2, 120, 90, 7800, 780);
+
+    Combo2 = makeControl<QComboBox>(Frame2, "Combo2", window);
+    Combo2->setEditable(false);
+    Combo2->setAccessibleName(Frame2->title());
+    shell::placeTwips(Combo2, 240, 300, 5640, 345);
+
+    PushButton3 = makeControl<QPushButton>(Frame2, "PushButton3", button);
+    PushButton3->setText(QStringLiteral("+"));
+    PushButton3->setAccessibleName(QStringLiteral("Add Currency"));
+    shell::placeTwips(PushButton3, 6000, 300, 720, 345);
+
+    PushButton4 = makeControl<QPushButton>(Frame2, "PushButton4", button);
+    PushButton4->setText(QStringLiteral("?"));
+    PushButton4->setAccessibleName(QStringLiteral("Hint"));
+    shell::placeTwips(PushButton4, 6840, 300, 720, 345);
+
+    Frame3 = makeControl<QGroupBox>(this, "Frame3", window);
+    Frame3->setTitle(QStringLiteral("Currency Placement Option"));
+    shell::placeTwips(Frame3, 120, 945, 7800, 1050);
+
+    // Both placement buttons share Frame3, so choosing one clears the other.
+    Option1 = makeControl<QRadioButton>(Frame3, "Option1", window);
+    Option1->setText(QStringLiteral("Before number"));
+    shell::placeTwips(Option1, 240, 300, 2385, 255);
+
+    Option2 = makeControl<QRadioButton>(Frame3, "Option2", window);
+    Option2->setText(QStringLiteral("After number"));
+    shell::placeTwips(Option2, 240, 650, 2505, 255);
+
+    PushButton2 = makeControl<QPushButton>(this, "PushButton2", button);
+    PushButton2->setText(QStringLiteral("Close"));
+    PushButton2->setAutoDefault(false);
+    shell::placeTwips(PushButton2, 120, 2115, 7800, 405);
+    PushButton3->setAutoDefault(false);
+    PushButton4->setAutoDefault(false);
+
+    // A current-index change covers the mouse and the keyboard alike; the flag keeps
+    // the window's own filling from counting as a choice.
+    connect(Combo2, &QComboBox::currentIndexChanged, this, [this] {
+        if (!m_filling)
+            Combo2_Click();
+    });
+    connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_filling)
+            Option1_Click();
+    });
+    connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_filling)
+            Option2_Click();
+    });
+    connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
+}
+
+void Form3::Form_Load()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("Form_Load"));
+    // The shared window colours, the help window's icon and the hand cursor are
+    // applied here once the window chrome and the help window exist.
+    trap.run(100, [] { /* ResetBackColors */ });
+    trap.run(102, [] { /* icon from the help window */ });
+    if (trap.test(104, [] { return false; /* hand cursor file present */ }))
+        trap.run(106, [] { /* load the hand cursor */ });
+
+    // Statements 108 to 120 read the settings; a choice already loaded for the
+    // list is taken as it stands, as an already loaded window is simply shown.
+    CurrencyChoice& choice = CurrencyChoice::instance();
+    if (!choice.isLoaded())
+        choice.load(trap);
+
+    m_filling = true;
+    Combo2->clear();
+    Combo2->addItems(choice.symbols());
+    Combo2->setCurrentIndex(choice.index());
+    // A fresh window has neither placement chosen; set only what the choice names.
+    if (choice.before())
+        Option1->setChecked(true);
+    if (choice.after())
+        Option2->setChecked(true);
+    m_filling = false;
+}
+
+void Form3::showModal()
+{
+    Form_Load();
+    exec();
+}
+
+void Form3::Combo2_Click()
+{
+    Combo2_Change();
+}
+
+void Form3::Combo2_Change()
+{
+    CurrencyChoice::instance().choose(Combo2->currentIndex());
+}
+
+void Form3::Option1_Click()
+{
+    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+}
+
+void Form3::Option2_Click()
+{
+    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+}
+
+void Form3::PushButton2_Click()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton2_Click"));
+    trap.run(100, [&] { done(QDialog::Accepted); });
+}
+
+void Form3::PushButton3_Click()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton3_Click"));
+    QString answer;
+    trap.run(100, [&] {
+        answer = platform::Dialogs::current().InputBox(QStringLiteral("Add Currency"), platform::appTitle(), QString());
+    });
+    if (trap.test(102, [&] { return answer.isEmpty(); }))
+        return;
+    // The answer is taken as typed: the list shows it as one entry even when it holds
+    // the separator, and the current choice stays as it is.
+    trap.run(104, [&] {
+        m_filling = true;
+        Combo2->addItem(answer);
+        m_filling = false;
+        CurrencyChoice::instance().appendEntry(answer);
+    });
+    QString list;
+    trap.run(106, [&] { list = CurrencyChoice::storedList(); });
+    trap.run(108, [&] { list += kListSeparator + answer; });
+    trap.run(110, [&] { CurrencyChoice::saveList(list); });
+}
+
+void Form3::PushButton4_Click()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton4_Click"));
+    trap.run(100, [] {
+        platform::Dialogs::current().MsgBox(
+            QStringLiteral("You use a currency already in the list or add your own using the '+' button."),
+            platform::vbOKOnly, platform::appTitle());
+    });
+}
+
+void Form3::done(int result)
+{
+    // Closing unloads the window: the choice it showed is read afresh next time.
+    CurrencyChoice::instance().unload();
+    QDialog::done(result);
+}
+
+} // namespace currency

@@ -1,0 +1,163 @@
+// The currency choice as the list sees it: read from the settings once per load, with
+// bad stored values reported and falling back to the bare pattern, and symbols that
+// survive the settings file unchanged.
+#include "currency/CurrencyChoice.h"
+#include "currency/AmountFormat.h"
+#include "platform/AppPaths.h"
+#include "platform/Settings.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/currency/QtPrinters.h"
+
+#include <QFile>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+using currency::CurrencyChoice;
+using currency::OwnCurrencyFormat;
+using testing_support::ScriptedDialogs;
+using testing_support::TestEnvironment;
+
+namespace {
+
+QString stored(const char* key)
+{
+    return platform::settings::get(QString::fromLatin1(key), QStringLiteral("<absent>"));
+}
+
+void store(const char* key, const QString& value)
+{
+    platform::settings::save(QString::fromLatin1(key), value);
+}
+
+const QString kLoad116 = QStringLiteral("Form3.Form_Load 116");
+
+TEST(CurrencyChoice, WithoutSettingsDollarStandsBeforeTheNumber)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));
+    EXPECT_EQ(CurrencyChoice::instance().symbols(),
+              (QStringList{QStringLiteral("$"), QStringLiteral("\u00A3"), QStringLiteral("\u00A5"),
+                           QStringLiteral("\u20AC")}));
+    EXPECT_EQ(currency::formatAmount(1234.5, OwnCurrencyFormat()), QStringLiteral("$1,234.50"));
+    EXPECT_EQ(currency::formatAmount(-5.0, OwnCurrencyFormat()), QStringLiteral("-$5.00"));
+    // Loading writes the position and both placements back, as the window's own
+    // handlers do; the list itself is left unwritten.
+    EXPECT_EQ(stored("Currency"), QStringLiteral("0"));
+    EXPECT_EQ(stored("Option1"), QStringLiteral("True"));
+    EXPECT_EQ(stored("Option2"), QStringLiteral("False"));
+    EXPECT_EQ(stored("CurrList"), QStringLiteral("<absent>"));
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST(CurrencyChoice, APositionNamingNoEntryIsReportedOncePerLoadAndLeavesTheBarePattern)
+{
+    for (const char* bad : {"7", "4", "-2", "abc", "", "99999"}) {
+        SCOPED_TRACE(bad);
+        TestEnvironment env;
+        ScriptedDialogs dialogs;
+        store("Currency", QString::fromLatin1(bad));
+        EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+        EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+        EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
+        EXPECT_EQ(stored("Currency"), QString::fromLatin1(bad)) << "a bad value is not overwritten";
+        // The next load reads the settings again, and reports again.
+        CurrencyChoice::instance().unload();
+        OwnCurrencyFormat();
+        EXPECT_EQ(dialogs.reportLines().size(), 2);
+    }
+}
+
+TEST(CurrencyChoice, MinusOneChoosesNothingWithoutAReport)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    store("Currency", QStringLiteral("-1"));
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST(CurrencyChoice, PlacementFollowsTheTwoStoredOptions)
+{
+    struct Case {
+        const char* option1;
+        const char* option2;
+        const char* pattern;
+        QStringList reports;
+    };
+    const Case cases[] = {
+        {"False", "True", "#,##0.00\u20AC", {}},
+        {"false", "-1", "#,##0.00\u20AC", {}},
+        {"TRUE", "0", "\u20AC#,##0.00", {}},
+        // Choosing "Before number" saves "Option2" as False before it is read, so
+        // both stored as True come out before the number.
+        {"True", "True", "\u20AC#,##0.00", {}},
+        // Neither chosen: the symbol goes after the number.
+        {"False", "False", "#,##0.00\u20AC", {}},
+        {"maybe", "False", "#,##0.00\u20AC", {QStringLiteral("Form3.Form_Load 118")}},
+        {"True", "yes", "\u20AC#,##0.00", {}},
+        {"False", "yes", "#,##0.00\u20AC", {QStringLiteral("Form3.Form_Load 120")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.option1) + "/" + c.option2);
+        TestEnvironment env;
+        ScriptedDialogs dialogs;
+        store("Currency", QStringLiteral("3"));
+        store("Option1", QString::fromUtf8(c.option1));
+        store("Option2", QString::fromUtf8(c.option2));
+        EXPECT_EQ(OwnCurrencyFormat(), QString::fromUtf8(c.pattern));
+        EXPECT_EQ(dialogs.reportLines(), c.reports);
+    }
+}
+
+TEST(CurrencyChoice, EmptyStoredListOffersNoEntries)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    store("CurrList", QString());
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_TRUE(CurrencyChoice::instance().symbols().isEmpty());
+    EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
+}
+
+TEST(CurrencyChoice, StoredEntriesAreKeptUntrimmedWithEmptiesAndDuplicates)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    store("CurrList", QStringLiteral(" $ ;;;;;;$;;;$"));
+    store("Currency", QStringLiteral("1"));
+    EXPECT_EQ(CurrencyChoice::instance().pattern(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(CurrencyChoice::instance().symbols(),
+              (QStringList{QStringLiteral(" $ "), QString(), QStringLiteral("$"), QStringLiteral("$")}));
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST(CurrencyChoice, SymbolsSurviveTheSettingsFileUnchanged)
+{
+    const QStringList symbols{
+        QStringLiteral("\u20AC"), QStringLiteral("\u00A5"), QStringLiteral("CHF "), QStringLiteral("Fr.,-"),
+        QStringLiteral("a;;;b"), QStringLiteral("\U0001F4B0"), QStringLiteral(" kr"), QStringLiteral("\"q\""),
+        QStringLiteral("back\\slash"), QStringLiteral("=;#"), QStringLiteral("\u20B9\u00A0"),
+    };
+    for (const QString& symbol : symbols) {
+        SCOPED_TRACE(symbol.toStdString());
+        TestEnvironment env;
+        ScriptedDialogs dialogs;
+        const QString list = currency::kDefaultCurrList + currency::kListSeparator + symbol;
+        CurrencyChoice::saveList(list);
+        EXPECT_EQ(CurrencyChoice::storedList(), list);
+        // Read the file on disk afresh, past any cache of the one just written.
+        const QString copy = env.root() + QStringLiteral("/copy.conf");
+        ASSERT_TRUE(QFile::copy(platform::settingsFilePath(), copy));
+        const QSettings reread(copy, QSettings::IniFormat);
+        EXPECT_EQ(reread.value(QStringLiteral("Tallyfold/CurrList")).toString(), list);
+
+        store("Currency", QString::number(currency::splitList(list).size() - 1));
+        store("Option1", QStringLiteral("False"));
+        const QString last = currency::splitList(list).last();
+        EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00") + last);
+    }
+}
+
+} // namespace
