@@ -152,6 +152,10 @@ void Connection::Open(const QString& connectionString)
         fail(QStringLiteral("%1: '%2'").arg(db ? lastError(db) : QStringLiteral("out of memory"), path));
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
+    // A bracketed name arrives as a quoted identifier; one that names no column must
+    // be an error, not quietly read as a text value.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // Reading the schema proves the file is a database before anything could write to it.
     // Then: a full sync on every commit, so a statement that returned survives a crash.
     for (const char* sql : {"SELECT count(*) FROM sqlite_master", "PRAGMA synchronous=FULL"}) {
@@ -311,6 +315,11 @@ Field Recordset::Fields(QStringView name) const
 {
     if (!m_open)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    // Callers mostly spell names as stored: try that cheap match before the folding one.
+    for (size_t c = 0; c < m_names.size(); ++c) {
+        if (name == m_names[c])
+            return Field(this, int(c));
+    }
     for (size_t c = 0; c < m_names.size(); ++c) {
         if (QStringView(m_names[c]).compare(name, Qt::CaseInsensitive) == 0)
             return Field(this, int(c));

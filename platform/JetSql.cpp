@@ -9,7 +9,8 @@ namespace platform::jet {
 
 namespace {
 
-enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Comment, Punct };
+// Jet knows no comments, so there is no comment token: "--" is two minus signs.
+enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Punct };
 
 struct Token {
     Tok type;
@@ -81,14 +82,6 @@ std::vector<Token> tokenize(const QString& sql)
             tokens.push_back({Tok::Bracket, readQuoted(sql, i, u']', false, QStringLiteral("name"))});
         } else if (c == u'#') {
             tokens.push_back({Tok::Hash, readQuoted(sql, i, u'#', false, QStringLiteral("date"))});
-        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
-            while (i < n && sql[i] != u'\n')
-                ++i;
-            tokens.push_back({Tok::Comment, sql.mid(start, i - start)});
-        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
-            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = end < 0 ? n : end + 2;
-            tokens.push_back({Tok::Comment, sql.mid(start, i - start)});
         } else {
             ++i;
             tokens.push_back({Tok::Punct, QString(c)});
@@ -111,10 +104,10 @@ QString storedText(const QVariant& date)
     return stored::dateText(date.toDate());
 }
 
-// Index of the next token that is not space or comment, or tokens.size().
+// Index of the next token that is not space, or tokens.size().
 size_t nextSignificant(const std::vector<Token>& tokens, size_t from)
 {
-    while (from < tokens.size() && (tokens[from].type == Tok::Space || tokens[from].type == Tok::Comment))
+    while (from < tokens.size() && tokens[from].type == Tok::Space)
         ++from;
     return from;
 }
@@ -194,26 +187,59 @@ std::optional<QVariant> parseLiteralDate(const QString& input)
     return std::nullopt;
 }
 
+namespace {
+
+// The patterns a locale's date format is read with: whole years first, and day and
+// month also without their leading zero ("5.3.2021" as well as "05.03.2021").
+QStringList readingPatterns(const QString& format)
+{
+    QStringList patterns;
+    for (const QString& pattern : {widenYear(format), format}) {
+        QString loose = pattern;
+        loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
+        for (const QString& p : {pattern, loose})
+            if (!patterns.contains(p))
+                patterns << p;
+    }
+    return patterns;
+}
+
+std::optional<QVariant> localeDate(const QString& input, const QLocale& locale)
+{
+    const QString text = input.trimmed();
+    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        for (const QString& pattern : readingPatterns(locale.dateFormat(format))) {
+            QDate date = locale.toDate(text, pattern);
+            if (!date.isValid())
+                continue;
+            if (!pattern.contains(QStringLiteral("yyyy")))
+                date = QDate(twoDigitYear(date.year() % 100), date.month(), date.day());
+            if (date.isValid())
+                return QVariant(date);
+        }
+    }
+    for (const QString& pattern : readingPatterns(locale.dateTimeFormat(QLocale::ShortFormat))) {
+        const QDateTime dateTime = locale.toDateTime(text, pattern);
+        if (dateTime.isValid())
+            return dateWithTime(dateTime.date(), dateTime.time().toString(QStringLiteral("HH:mm:ss")));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 std::optional<QVariant> parseCDate(const QString& input, const QLocale& locale)
 {
     if (auto literal = parseLiteralDate(input))
         return literal;
-    const QString text = input.trimmed();
-    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        const QString pattern = locale.dateFormat(format);
-        QDate date = locale.toDate(text, widenYear(pattern));
-        if (!date.isValid()) {
-            date = locale.toDate(text, pattern);
-            if (date.isValid() && !pattern.contains(QStringLiteral("yyyy")))
-                date = QDate(twoDigitYear(date.year() % 100), date.month(), date.day());
-        }
-        if (date.isValid())
-            return QVariant(date);
-    }
-    const QDateTime dateTime = locale.toDateTime(text, widenYear(locale.dateTimeFormat(QLocale::ShortFormat)));
-    if (dateTime.isValid())
-        return dateWithTime(dateTime.date(), dateTime.time().toString(QStringLiteral("HH:mm:ss")));
-    return std::nullopt;
+    return localeDate(input, locale);
+}
+
+std::optional<QVariant> parseLocaleDate(const QString& input, const QLocale& locale)
+{
+    if (auto date = localeDate(input, locale))
+        return date;
+    return parseLiteralDate(input);
 }
 
 QString translate(const QString& sql)
@@ -233,7 +259,11 @@ QString translate(const QString& sql)
                 if (arg < tokens.size()
                     && (tokens[arg].type == Tok::String || tokens[arg].type == Tok::DqString)
                     && isPunct(tokens, close, u')')) {
-                    const auto date = parseCDate(tokens[arg].text);
+                    // cdate("...") carries a date in the user's own short format, while
+                    // CDate('...') carries the fixed month-first text: read each as written,
+                    // so a day-first user's 05/03 stays the fifth of March.
+                    const auto date = tokens[arg].type == Tok::DqString ? parseLocaleDate(tokens[arg].text)
+                                                                        : parseCDate(tokens[arg].text);
                     if (!date)
                         throw DbError(QStringLiteral("Data type mismatch in criteria expression."));
                     out += quoted(storedText(*date), u'\'');
@@ -273,11 +303,15 @@ QString translate(const QString& sql)
             break;
         }
         case Tok::Punct:
+            // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
+            // nothing after them is silently dropped (Jet reads 5--3 as 8).
+            if (!out.isEmpty()
+                && ((t.text == u'-' && out.back() == u'-') || (t.text == u'*' && out.back() == u'/')))
+                out += u' ';
             out += t.text == u'&' ? QStringLiteral("||") : t.text;
             break;
         case Tok::Space:
         case Tok::Number:
-        case Tok::Comment:
             out += t.text;
             break;
         }

@@ -2,7 +2,9 @@
 // Translation of the Jet SQL the windows send into SQLite SQL. A real tokenizer walks
 // the text, so quotes, brackets and comments are never mistaken for syntax:
 //   #mm/dd/yyyy#            -> '2021-03-05'        (Jet date literals are month first)
-//   CDate('...'), cdate("...") with a literal -> the stored date text
+//   CDate('...'), cdate("...") with a literal -> the stored date text (a double-quoted
+//                           text is read in the user's date format first)
+//   --, /*                  -> - -, / *            (Jet has no comments)
 //   "text"                  -> 'text'              (Jet strings may use double quotes)
 //   [Name]                  -> "Name"
 //   True/False, Yes/No      -> 1/0
@@ -28,5 +30,9 @@ std::optional<QVariant> parseLiteralDate(const QString& text);
 // The date CDate reads from a text: the literal forms above, then the locale's short
 // and long date formats (two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999).
 std::optional<QVariant> parseCDate(const QString& text, const QLocale& locale = QLocale());
+
+// The same, but the locale's formats first: for date text written in the user's own
+// short format, where "05/03/2021" means the fifth of March to a day-first user.
+std::optional<QVariant> parseLocaleDate(const QString& text, const QLocale& locale = QLocale());
 
 } // namespace platform::jet
