@@ -12,8 +12,10 @@ QString GetSpecialFolder(int folder)
 {
     if (folder != 35)
         return {};
+    // A relative data home is invalid by the desktop's own rules and is ignored; it
+    // would put the ledger wherever the program happened to be started.
     const QString data = qEnvironmentVariable("XDG_DATA_HOME").trimmed();
-    if (!data.isEmpty())
+    if (!data.isEmpty() && QDir::isAbsolutePath(data))
         return QDir::cleanPath(data);
     const QString home = qEnvironmentVariable("HOME").trimmed();
     if (!home.isEmpty())
@@ -53,6 +55,9 @@ void CopyFile(const QString& from, const QString& to)
     if (!source.copy(to))
         throw platform::AppError(
             QStringLiteral("Path/File access error: cannot copy '%1' to '%2' (%3)").arg(from, to, source.errorString()));
+    // The copy is the user's own working file: a template installed read-only must not
+    // give a ledger that refuses every change.
+    QFile::setPermissions(to, QFile::permissions(to) | QFile::ReadOwner | QFile::WriteOwner);
 }
 
 } // namespace shell

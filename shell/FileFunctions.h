@@ -5,7 +5,8 @@
 
 namespace shell {
 
-// The common application data folder (35): $XDG_DATA_HOME, else ~/.local/share;
+// The common application data folder (35): $XDG_DATA_HOME when it is an absolute
+// path, else ~/.local/share;
 // the empty string when neither can be resolved, or for any other number.
 QString GetSpecialFolder(int folder);
 
@@ -19,7 +20,8 @@ QString DirEntry(const QString& path, bool directories);
 // Creates one folder; throws "Path/File access error" with the reason when it cannot.
 void MakeFolder(const QString& path);
 
-// Copies a file; throws "File not found" or "Path/File access error" on failure.
+// Copies a file, the copy writable by its owner; throws "File not found" or
+// "Path/File access error" on failure.
 void CopyFile(const QString& from, const QString& to);
 
 } // namespace shell

@@ -1,0 +1,172 @@
+// The data folder and the working file as start-up prepares them, and the two small
+// file functions it leans on.
+#include "data/Ledger.h"
+#include "shell/ErrorTrap.h"
+#include "shell/FileFunctions.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using testing_support::ScriptedDialogs;
+using testing_support::TestEnvironment;
+
+namespace {
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// Start-up's statements 100-110 under the load handler's trap; answers the reports.
+QStringList prepare(ScriptedDialogs& dialogs)
+{
+    shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    data::prepareDataFolder(trap);
+    return dialogs.reportLines();
+}
+
+// Sets or clears environment variables for one test and puts them back afterwards.
+class Environment {
+public:
+    ~Environment()
+    {
+        for (const auto& [name, value] : m_saved) {
+            if (value.isNull())
+                qunsetenv(name.constData());
+            else
+                qputenv(name.constData(), value);
+        }
+    }
+    void set(const char* name, const QByteArray& value)
+    {
+        remember(name);
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+
+private:
+    void remember(const char* name)
+    {
+        for (const auto& saved : m_saved)
+            if (saved.first == name)
+                return;
+        m_saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+    }
+    std::vector<std::pair<QByteArray, QByteArray>> m_saved;
+};
+
+} // namespace
+
+TEST(DataFolder, FirstStartMakesBothFoldersAndCopiesTheTemplate)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    ASSERT_FALSE(QFileInfo::exists(env.dataHome() + QStringLiteral("/Marlowick")));
+    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).isDir());
+    EXPECT_EQ(data::workingDatabasePath(), env.workingDatabase());
+    EXPECT_EQ(fileHash(env.workingDatabase()), fileHash(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
+    EXPECT_EQ(data::connectionString(),
+              QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + env.dataHome()
+                  + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb;JET OLEDB:Database Password="));
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    platform::Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"),
+            data::connection(), 3, 1);
+    EXPECT_TRUE(rs.eof());
+}
+
+TEST(DataFolder, LaterStartsLeaveTheWorkingFileAloneEvenWhenTheTemplateChanged)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    env.openLedger();
+    data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Mine')"));
+    data::releaseConnection();
+    QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
+    QFile changed(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
+    ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
+    changed.write("a newer template");
+    changed.close();
+    const QByteArray before = fileHash(env.workingDatabase());
+    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    EXPECT_EQ(fileHash(env.workingDatabase()), before);
+}
+
+TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
+{
+    {
+        TestEnvironment env;
+        ScriptedDialogs dialogs;
+        QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
+        EXPECT_EQ(prepare(dialogs), QStringList{QStringLiteral("Form1.Form_Load 110")});
+        EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).isDir());
+        EXPECT_FALSE(QFileInfo::exists(env.workingDatabase()));
+    }
+    {
+        // A file where the maker's folder should be: nothing below it can be made.
+        TestEnvironment env;
+        ScriptedDialogs dialogs;
+        QFile blocker(env.dataHome() + QStringLiteral("/Marlowick"));
+        ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        EXPECT_EQ(prepare(dialogs), (QStringList{QStringLiteral("Form1.Form_Load 102"),
+                                                 QStringLiteral("Form1.Form_Load 106"),
+                                                 QStringLiteral("Form1.Form_Load 110")}));
+        EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick")).isFile());
+    }
+}
+
+TEST(DataFolder, ACopyOfAReadOnlyTemplateIsStillWritable)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    const QString blank = env.programFolder() + QStringLiteral("/dbBlank.mdb");
+    QFile::setPermissions(blank, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    EXPECT_TRUE(QFileInfo(env.workingDatabase()).permissions() & QFile::WriteOwner);
+    EXPECT_FALSE(QFileInfo(blank).permissions() & QFile::WriteOwner);
+}
+
+TEST(SpecialFolder, CommonDataComesFromTheDesktopsDataHome)
+{
+    Environment vars;
+    vars.set("XDG_DATA_HOME", "/srv/ledgers/");
+    vars.set("HOME", "/home/pat");
+    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/srv/ledgers"));
+    EXPECT_EQ(shell::GetSpecialFolder(26), QString());
+    vars.set("XDG_DATA_HOME", "");
+    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share"));
+    // A relative data home is no data home at all.
+    vars.set("XDG_DATA_HOME", "ledgers");
+    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share"));
+    vars.set("XDG_DATA_HOME", QByteArray());
+    vars.set("HOME", QByteArray());
+    EXPECT_EQ(shell::GetSpecialFolder(35), QString());
+}
+
+TEST(SpecialFolder, FileExistsAnswersWithoutEverFailing)
+{
+    TestEnvironment env;
+    const QString file = env.root() + QStringLiteral("/f.txt");
+    EXPECT_FALSE(shell::FileExists(file));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_TRUE(shell::FileExists(file));
+    EXPECT_FALSE(shell::FileExists(QString()));
+    EXPECT_FALSE(shell::FileExists(env.root() + QStringLiteral("/no/such/f.txt")));
+    ASSERT_TRUE(QFile::link(env.root() + QStringLiteral("/gone"), env.root() + QStringLiteral("/dangling")));
+    EXPECT_FALSE(shell::FileExists(env.root() + QStringLiteral("/dangling")));
+}

@@ -1,0 +1,119 @@
+// Values written into SQL text by the literal rules come back exactly as typed,
+// whatever the user typed.
+#include "data/Ledger.h"
+#include "data/SqlLiteral.h"
+#include "platform/Database.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QDate>
+#include <gtest/gtest.h>
+
+namespace {
+
+QVariant readOne(const QString& sql, const char16_t* field)
+{
+    platform::Recordset rs;
+    rs.Open(sql, data::connection(), 3, 1);
+    EXPECT_FALSE(rs.eof());
+    const QVariant v = rs.eof() ? QVariant() : rs.Fields(field).Value();
+    rs.Close();
+    return v;
+}
+
+// Texts a user can type or paste into a description or an account name.
+QStringList awkwardTexts()
+{
+    QStringList texts = {
+        QStringLiteral("O'Brien"),
+        QStringLiteral("''"),
+        QStringLiteral("'); delete from Accounts; --"),
+        QStringLiteral("\"double\" and \"\"doubled\"\""),
+        QStringLiteral("back\\slash\\ and \\'"),
+        QStringLiteral("semi;colon;"),
+        QStringLiteral("-- not a comment"),
+        QStringLiteral("/* nor this */"),
+        QStringLiteral("100% _wild_ * ?"),
+        QStringLiteral("#03/05/2021# [Date] & True"),
+        QStringLiteral("tab\tline\nreturn\r\x01\x1f\x7f end"),
+        QStringLiteral("Zoë, Ærø, Łódź, Привет, 東京, مرحبا"),
+        QString::fromUtf8("emoji \xF0\x9F\x92\xB0\xF0\x9F\x8E\x89 and a family \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"),
+        QStringLiteral("  leading and trailing spaces  "),
+        QString(),
+    };
+    QString longText;
+    for (int i = 0; longText.size() < 100000; ++i)
+        longText += QStringLiteral("line %1 with 'quotes' and \u00e9;\n").arg(i);
+    texts << longText.left(100000);
+    return texts;
+}
+
+class Literals : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        env.openLedger();
+        data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Bank')"));
+    }
+    testing_support::TestEnvironment env;
+};
+
+} // namespace
+
+TEST(LiteralRules, ValuesAreWrittenAsTheStatementsExpect)
+{
+    EXPECT_EQ(data::sql::quoted(QStringLiteral("O'Brien's")), QStringLiteral("O''Brien''s"));
+    EXPECT_EQ(data::sql::quoted(QStringLiteral("a\\b\"c")), QStringLiteral("a\\b\"c"));
+    EXPECT_EQ(data::sql::jetDate(QDate(2021, 3, 5)), QStringLiteral("03/05/2021"));
+    EXPECT_EQ(data::sql::jetDate(QDate(987, 12, 31)), QStringLiteral("12/31/0987"));
+    EXPECT_EQ(data::sql::amount(QVariant()), QStringLiteral("0"));
+    EXPECT_EQ(data::sql::amount(QVariant(12.5)), QStringLiteral("12.5"));
+    EXPECT_EQ(data::sql::amount(QVariant(-0.1)), QStringLiteral("-0.1"));
+    EXPECT_EQ(data::sql::amount(QVariant(1234567.25)), QStringLiteral("1234567.25"));
+    EXPECT_EQ(data::sql::amount(QVariant(qlonglong(40))), QStringLiteral("40"));
+}
+
+TEST_F(Literals, AwkwardDescriptionsAndNamesRoundTripUnchanged)
+{
+    auto& db = data::connection();
+    for (const QString& text : awkwardTexts()) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        db.Execute(QStringLiteral("delete from Transactions"));
+        db.Execute(QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                                  "WithdrawalAmount,DepositAmount,Taxable) values (#03/05/2021#,'")
+                   + data::sql::quoted(text) + QStringLiteral("',1,0,0,0)"));
+        EXPECT_EQ(readOne(QStringLiteral("select * from Transactions"), u"TransactionDescription").toString(), text);
+
+        db.Execute(QStringLiteral("update Transactions set TransactionDate=#03/06/2021#,TransactionDescription='")
+                   + data::sql::quoted(text + text.left(3)) + QStringLiteral("',AccountID=1,WithdrawalAmount=0,"
+                                                                           "DepositAmount=0,Taxable=0 where TransactionNumber=")
+                   + readOne(QStringLiteral("select * from Transactions"), u"TransactionNumber").toString());
+        EXPECT_EQ(readOne(QStringLiteral("select * from Transactions"), u"TransactionDescription").toString(),
+                  text + text.left(3));
+
+        db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('") + data::sql::quoted(text)
+                   + QStringLiteral("')"));
+        EXPECT_EQ(readOne(QStringLiteral("select * from Accounts where AccountID=(select max(AccountID) from Accounts)"),
+                          u"AccountName").toString(),
+                  text);
+    }
+    // Nothing typed ever ran as a statement of its own.
+    EXPECT_EQ(readOne(QStringLiteral("select count(*) as n from Accounts"), u"n").toLongLong(),
+              1 + awkwardTexts().size());
+}
+
+TEST_F(Literals, NullAmountsAndOrphansStayInTheFile)
+{
+    env.sqlite(QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID) "
+                              "values ('2021-01-01','no amounts',1), ('2021-01-02','no account',42)"));
+    platform::Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"),
+            data::connection(), 3, 1);
+    ASSERT_FALSE(rs.eof());
+    EXPECT_FALSE(rs.Fields(u"WithdrawalAmount").Value().isValid());
+    EXPECT_FALSE(rs.Fields(u"DepositAmount").Value().isValid());
+    EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(false));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.eof());
+    rs.Close();
+    EXPECT_EQ(readOne(QStringLiteral("select count(*) as n from Transactions where AccountID=42"), u"n").toLongLong(), 1);
+}
