@@ -47,7 +47,7 @@ public:
     QRadioButton* Option2 = nullptr;
     QPushButton* PushButton2 = nullptr;
 
-protected:
+    // Every way of closing (the button, Escape, the close box) ends here.
     void done(int result) override;
 
 private:

@@ -32,25 +32,6 @@ void store(const char* key, const QString& value)
 
 const QString kLoad116 = QStringLiteral("Form3.Form_Load 116");
 
-TEST(CurrencyChoice, WithoutSettingsDollarStandsBeforeTheNumber)
-{
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
-    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));
-    EXPECT_EQ(CurrencyChoice::instance().symbols(),
-              (QStringList{QStringLiteral("$"), QStringLiteral("\u00A3"), QStringLiteral("\u00A5"),
-                           QStringLiteral("\u20AC")}));
-    EXPECT_EQ(currency::formatAmount(1234.5, OwnCurrencyFormat()), QStringLiteral("$1,234.50"));
-    EXPECT_EQ(currency::formatAmount(-5.0, OwnCurrencyFormat()), QStringLiteral("-$5.00"));
-    // Loading writes the position and both placements back, as the window's own
-    // handlers do; the list itself is left unwritten.
-    EXPECT_EQ(stored("Currency"), QStringLiteral("0"));
-    EXPECT_EQ(stored("Option1"), QStringLiteral("True"));
-    EXPECT_EQ(stored("Option2"), QStringLiteral("False"));
-    EXPECT_EQ(stored("CurrList"), QStringLiteral("<absent>"));
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
 TEST(CurrencyChoice, APositionNamingNoEntryIsReportedOncePerLoadAndLeavesTheBarePattern)
 {
     for (const char* bad : {"7", "4", "-2", "abc", "", "99999"}) {
@@ -111,26 +92,23 @@ TEST(CurrencyChoice, PlacementFollowsTheTwoStoredOptions)
     }
 }
 
-TEST(CurrencyChoice, EmptyStoredListOffersNoEntries)
-{
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
-    store("CurrList", QString());
-    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
-    EXPECT_TRUE(CurrencyChoice::instance().symbols().isEmpty());
-    EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
-}
-
 TEST(CurrencyChoice, StoredEntriesAreKeptUntrimmedWithEmptiesAndDuplicates)
 {
     TestEnvironment env;
     ScriptedDialogs dialogs;
     store("CurrList", QStringLiteral(" $ ;;;;;;$;;;$"));
     store("Currency", QStringLiteral("1"));
-    EXPECT_EQ(CurrencyChoice::instance().pattern(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
     EXPECT_EQ(CurrencyChoice::instance().symbols(),
               (QStringList{QStringLiteral(" $ "), QString(), QStringLiteral("$"), QStringLiteral("$")}));
     EXPECT_TRUE(dialogs.prompts().empty());
+
+    // An empty stored list holds no entries at all, so the first position names none.
+    store("CurrList", QString());
+    CurrencyChoice::instance().unload();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_TRUE(CurrencyChoice::instance().symbols().isEmpty());
+    EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
 }
 
 TEST(CurrencyChoice, SymbolsSurviveTheSettingsFileUnchanged)

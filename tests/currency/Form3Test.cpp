@@ -2,6 +2,7 @@
 // platform, the settings file of a throw-away environment, scripted input and message
 // boxes.
 #include "currency/Form3.h"
+#include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
 #include "platform/Settings.h"
 #include "shell/Twips.h"
@@ -100,6 +101,8 @@ TEST_F(CurrencyOptions, WithoutSettingsOffersTheFourSymbolsWithDollarBefore)
     EXPECT_EQ(form.Combo2->currentText(), QStringLiteral("$"));
     EXPECT_TRUE(form.Option1->isChecked());
     EXPECT_FALSE(form.Option2->isChecked());
+    EXPECT_EQ(currency::formatAmount(1234.5, OwnCurrencyFormat()), QStringLiteral("$1,234.50"));
+    EXPECT_EQ(currency::formatAmount(-5.0, OwnCurrencyFormat()), QStringLiteral("-$5.00"));
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
