@@ -81,18 +81,36 @@ void registerJetFunctions(sqlite3* db)
                                nullptr, nullptr, nullptr);
 }
 
+bool isConnectionKey(const QString& key)
+{
+    static const char* const keys[] = {"provider", "data source", "jet oledb:database password", "user id",
+                                       "password", "mode", "persist security info"};
+    for (const char* known : keys) {
+        if (key.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return key.startsWith(QLatin1String("jet oledb:"), Qt::CaseInsensitive);
+}
+
 QString dataSourceOf(const QString& connectionString, QString* provider)
 {
-    QString source;
+    // The folder comes from the user's environment and may itself hold a ";": a piece
+    // that does not start with a known key belongs to the value before it.
+    std::vector<std::pair<QString, QString>> pairs;
     for (const QString& part : connectionString.split(u';')) {
         const qsizetype eq = part.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        const QString key = part.left(eq).trimmed();
+        const QString key = eq < 0 ? QString() : part.left(eq).trimmed();
+        if (eq >= 0 && isConnectionKey(key))
+            pairs.emplace_back(key, part.mid(eq + 1));
+        else if (!pairs.empty())
+            pairs.back().second += u';' + part;
+    }
+    QString source;
+    for (const auto& [key, value] : pairs) {
         if (key.compare(u"data source", Qt::CaseInsensitive) == 0)
-            source = part.mid(eq + 1).trimmed();
+            source = value.trimmed();
         else if (key.compare(u"provider", Qt::CaseInsensitive) == 0)
-            *provider = part.mid(eq + 1).trimmed();
+            *provider = value.trimmed();
     }
     return source;
 }
@@ -142,8 +160,10 @@ void Connection::Open(const QString& connectionString)
     if (!QFileInfo(path).isFile())
         throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
 
+    // The connection is used from the user-interface thread only: no per-call mutex,
+    // which would otherwise cost more than the reading itself on a large reload.
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     auto fail = [&](const QString& message) {
         sqlite3_close_v2(db);
         throw DbError(message);
@@ -169,8 +189,14 @@ void Connection::Open(const QString& connectionString)
 long long Connection::Execute(const QString& jetSql)
 {
     sqlite3_stmt* stmt = prepare(m_db, jetSql);
-    if (!sqlite3_stmt_readonly(stmt))
-        snapshotOpenRecordsets();
+    if (!sqlite3_stmt_readonly(stmt)) {
+        try {
+            snapshotOpenRecordsets();
+        } catch (...) {
+            sqlite3_finalize(stmt);
+            throw;
+        }
+    }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }

@@ -43,7 +43,9 @@ QString DirEntry(const QString& path, bool directories)
 
 void MakeFolder(const QString& path)
 {
-    if (!QDir().mkdir(path))
+    // The desktop's data home need not exist yet on a fresh account; the folders above
+    // the one asked for are made with it.
+    if (!QDir().mkpath(path))
         throw platform::AppError(QStringLiteral("Path/File access error: cannot create the folder '%1'").arg(path));
 }
 

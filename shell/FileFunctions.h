@@ -17,7 +17,8 @@ bool FileExists(const QString& path);
 // directories=true only a folder counts, otherwise only an ordinary file.
 QString DirEntry(const QString& path, bool directories);
 
-// Creates one folder; throws "Path/File access error" with the reason when it cannot.
+// Creates a folder, and any missing folders above it; throws "Path/File access error"
+// with the reason when it cannot.
 void MakeFolder(const QString& path);
 
 // Copies a file, the copy writable by its owner; throws "File not found" or

@@ -128,6 +128,23 @@ TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
     }
 }
 
+TEST(DataFolder, AFreshAccountsMissingOrOddlyNamedDataHomeStillWorks)
+{
+    TestEnvironment env;
+    Environment vars;
+    for (const QString& home : {env.root() + QStringLiteral("/fresh/.local/share"),
+                                env.root() + QStringLiteral("/odd; name=x;y")}) {
+        SCOPED_TRACE(home.toStdString());
+        vars.set("XDG_DATA_HOME", home.toUtf8());
+        ScriptedDialogs dialogs;
+        EXPECT_TRUE(prepare(dialogs).isEmpty());
+        EXPECT_TRUE(QFileInfo(home + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb")).isFile());
+        platform::Connection db;
+        db.Open(data::connectionString());
+        EXPECT_EQ(db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('x')")), 1);
+    }
+}
+
 TEST(DataFolder, ACopyOfAReadOnlyTemplateIsStillWritable)
 {
     TestEnvironment env;
