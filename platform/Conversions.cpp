@@ -98,6 +98,13 @@ QString valueText(const QVariant& value, const QLocale& locale)
     }
 }
 
+QString valueText(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    return valueText(value, QLocale());
+}
+
 bool isPlainNumber(const QString& text)
 {
     static const QRegularExpression plain(
@@ -142,6 +149,17 @@ double toDouble(const QVariant& value, const QLocale& locale)
         if (auto v = parseNumber(value.toString(), locale))
             return *v;
         throw typeMismatch();
+    }
+}
+
+double toDouble(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+        return value.toDouble();
+    default:
+        return toDouble(value, QLocale());
     }
 }
 

@@ -21,7 +21,10 @@ QString sqlNumberText(double value);
 QString dateText(const QVariant& date, const QLocale& locale = QLocale());
 
 // Any stored value as text. Null cannot be turned into text: throws "Invalid use of Null".
-QString valueText(const QVariant& value, const QLocale& locale = QLocale());
+// (The overload without a locale reads the user's only when a number or date needs it:
+// list reloads call it for every cell.)
+QString valueText(const QVariant& value, const QLocale& locale);
+QString valueText(const QVariant& value);
 
 // A plain SQL number: optional sign, digits with an optional "." fraction, optional
 // exponent. No grouping, no currency, no spaces.
@@ -34,7 +37,8 @@ bool isNumeric(const QString& text, const QLocale& locale = QLocale());
 
 // Conversions that fail with the application error "Type mismatch" ("Overflow" when
 // the number does not fit).
-double toDouble(const QVariant& value, const QLocale& locale = QLocale());
+double toDouble(const QVariant& value, const QLocale& locale);
+double toDouble(const QVariant& value);
 float toSingle(const QString& text, const QLocale& locale = QLocale());
 qint16 toInteger(const QString& text, const QLocale& locale = QLocale());
 qint32 toLong(const QVariant& value, const QLocale& locale = QLocale());
