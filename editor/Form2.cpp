@@ -1,0 +1,418 @@
+#include "editor/Form2.h"
+
+#include "data/Ledger.h"
+#include "editor/TransactionStatements.h"
+#include "platform/AppPaths.h"
+#include "platform/Conversions.h"
+#include "platform/Database.h"
+#include "platform/Dialogs.h"
+#include "shell/ErrorTrap.h"
+#include "shell/FileFunctions.h"
+#include "shell/Twips.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <limits>
+
+namespace editor {
+
+namespace {
+
+using shell::ErrorTrap;
+
+const QDate kFirstDate(1601, 1, 1);
+const QDate kLastDate(9999, 12, 31);
+
+// The picker shows the user's short date, always with the whole year: the range
+// spans centuries, so two-digit years would be ambiguous.
+QString pickerFormat()
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return format;
+}
+
+// A date picker that Tab leaves, as the other controls: its day, month and year
+// are reached with the arrow keys, so a keyboard user walks the window in order.
+class DatePicker : public QDateEdit {
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
+QLabel* makeLabel(QWidget* parent, const char* name, int index, const QString& caption)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setProperty("index", index);
+    return label;
+}
+
+template <class W>
+W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* button = named(new QPushButton(caption, parent), name);
+    button->setFont(shell::buttonFont());
+    button->setAccessibleName(caption);
+    // No button is the default: Enter in a text box must not save or delete anything.
+    button->setAutoDefault(false);
+    return button;
+}
+
+QDate storedDate(const QVariant& value)
+{
+    if (!value.isValid())
+        throw platform::AppError(QStringLiteral("Invalid use of Null"));
+    const QDate date = value.typeId() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate();
+    if (!date.isValid() || date < kFirstDate || date > kLastDate)
+        throw platform::AppError(QStringLiteral("Invalid property value"));
+    return date;
+}
+
+QString amountText(const QVariant& stored)
+{
+    return stored.isValid() ? platform::numberText(platform::toDouble(stored)) : QStringLiteral("0");
+}
+
+} // namespace
+
+Form2::Form2(QWidget* parent)
+    : QDialog(parent)
+    , DateTimePicker1(named<QDateEdit>(new DatePicker(this), "DateTimePicker1"))
+    , Combo1(named(new QComboBox(this), "Combo1"))
+    , PushButton5(makeButton(this, "PushButton5", QStringLiteral("+")))
+    , PushButton6(makeButton(this, "PushButton6", QStringLiteral("-")))
+    , Text1(named(new QLineEdit(this), "Text1"))
+    , Text2(named(new QLineEdit(this), "Text2"))
+    , Text3(named(new QLineEdit(this), "Text3"))
+    , Frame1(named(new QGroupBox(QStringLiteral("Taxable"), this), "Frame1"))
+    , Option1(named(new QRadioButton(QStringLiteral(" Yes"), Frame1), "Option1"))
+    , Option2(named(new QRadioButton(QStringLiteral("No"), Frame1), "Option2"))
+    , PushButton2(makeButton(this, "PushButton2", QStringLiteral("OK")))
+    , PushButton1(makeButton(this, "PushButton1", QStringLiteral("Cancel")))
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Add New"));
+    setFont(shell::windowFont());
+
+    m_Label1 = {makeLabel(this, "Label1", 0, QStringLiteral("Date")),
+                makeLabel(this, "Label1", 1, QStringLiteral("Widrawal Amount")),
+                makeLabel(this, "Label1", 2, QStringLiteral("Description"))};
+    m_lblDetails = {makeLabel(this, "lblDetails", 4, QStringLiteral("Account")),
+                    makeLabel(this, "lblDetails", 5, QStringLiteral("Deposit Amount"))};
+    Label1(0)->setBuddy(DateTimePicker1);
+    lblDetails(4)->setBuddy(Combo1);
+    Label1(2)->setBuddy(Text1);
+    Label1(1)->setBuddy(Text2);
+    lblDetails(5)->setBuddy(Text3);
+
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDateRange(kFirstDate, kLastDate);
+    DateTimePicker1->setDisplayFormat(pickerFormat());
+    DateTimePicker1->setDate(QDate::currentDate());
+    Combo1->setEditable(false);
+    for (QLineEdit* box : {Text1, Text2, Text3})
+        box->setMaxLength(std::numeric_limits<int>::max());
+    Option2->setChecked(true);
+
+    layOut();
+
+    connect(PushButton1, &QPushButton::clicked, this, &Form2::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form2::PushButton2_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form2::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
+    Text2->installEventFilter(this);
+    Text3->installEventFilter(this);
+}
+
+void Form2::layOut()
+{
+    shell::setClientSizeTwips(this, 8040, 4935);
+    shell::placeTwips(Label1(0), 120, 120, 390, 225);
+    shell::placeTwips(DateTimePicker1, 120, 405, 7800, 345);
+    shell::placeTwips(lblDetails(4), 120, 820, 705, 225);
+    shell::placeTwips(Combo1, 120, 1100, 6840, 345);
+    shell::placeTwips(PushButton5, 7080, 1095, 360, 345);
+    shell::placeTwips(PushButton6, 7560, 1095, 360, 345);
+    shell::placeTwips(Label1(2), 120, 1520, 975, 225);
+    shell::placeTwips(Text1, 120, 1800, 7800, 345);
+    shell::placeTwips(Label1(1), 120, 2220, 1515, 225);
+    shell::placeTwips(Text2, 120, 2500, 7800, 345);
+    shell::placeTwips(lblDetails(5), 120, 2920, 1350, 225);
+    shell::placeTwips(Text3, 120, 3200, 7800, 345);
+    shell::placeTwips(Frame1, 120, 3570, 7800, 735);
+    shell::placeTwips(Option1, 240, 300, 1215, 255);
+    shell::placeTwips(Option2, 2040, 300, 1215, 255);
+    shell::placeTwips(PushButton2, 120, 4420, 3840, 405);
+    shell::placeTwips(PushButton1, 4080, 4425, 3840, 405);
+
+    // Captions are left-aligned with free space to their right: where the font in use
+    // runs wider than the design's, let a caption grow rather than be cut off.
+    for (QLabel* label : {Label1(0), Label1(1), Label1(2), lblDetails(4), lblDetails(5)})
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+
+    QWidget* order[] = {DateTimePicker1, Combo1, PushButton5, PushButton6, Text1, Text2,
+                        Text3, Option1, Option2, PushButton2, PushButton1};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+QLabel* Form2::Label1(int index) const
+{
+    return index >= 0 && index < int(m_Label1.size()) ? m_Label1[size_t(index)] : nullptr;
+}
+
+QLabel* Form2::lblDetails(int index) const
+{
+    return index >= 4 && index < 4 + int(m_lblDetails.size()) ? m_lblDetails[size_t(index - 4)] : nullptr;
+}
+
+void Form2::showModal()
+{
+    m_unloaded = false;
+    Form_Load();
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    while (!m_unloaded)
+        exec();
+}
+
+void Form2::unload()
+{
+    m_unloaded = true;
+    done(QDialog::Rejected);
+}
+
+void Form2::reject()
+{
+    PushButton1_Click();
+}
+
+void Form2::Form_Load()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
+    trap.run(100, [] { /* window colours: the shared window chrome, still to come */ });
+    trap.run(102, [] { /* the help window's icon, once the help window exists */ });
+    if (trap.test(104, [] {
+            return shell::FileExists(platform::programFolder() + QStringLiteral("/HAND-M.CUR"));
+        }))
+        trap.run(106, [] { /* the hover hand cursor, with the shared window chrome */ });
+    trap.run(108, [&] { LoadAccounts(); });
+    trap.run(110, [&] { Combo1->setCurrentIndex(-1); });
+    trap.run(112, [&] { Text1->setText(QString()); });
+    trap.run(114, [&] { Text2->setText(QStringLiteral("0")); });
+    trap.run(116, [&] { Text3->setText(QStringLiteral("0")); });
+    if (trap.test(118, [&] { return !m_ID.isEmpty(); }))
+        trap.run(120, [&] { LoadData(); });
+}
+
+void Form2::LoadAccounts()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("LoadAccounts"));
+    trap.run(100, [&] { AccountIDs.clear(); });
+    trap.run(102, [&] { Combo1->clear(); });
+    platform::Recordset rs;
+    // A query that cannot be opened has been reported; reading it would only report again.
+    const bool opened = trap.run(106, [&] { rs.Open(selectAccounts(), data::connection(), 3, 1); });
+    while (opened && trap.loop(108, [&] { return !rs.eof(); })) {
+        trap.run(110, [&] { AccountIDs.push_back(platform::toLong(rs.Fields(u"AccountID").Value())); });
+        if (!trap.run(112, [&] { Combo1->addItem(platform::valueText(rs.Fields(u"AccountName").Value())); })) {
+            // Entry i must stay the account of AccountIDs[i], or a save would book the
+            // transaction to the wrong account: a name that cannot be shown stays blank.
+            Combo1->addItem(QString());
+        }
+        if (!trap.run(114, [&] { rs.MoveNext(); }))
+            break;
+    }
+    // The list selects its first entry as it is added; the fill leaves none selected.
+    Combo1->setCurrentIndex(-1);
+    if (rs.isOpen())
+        trap.run(116, [&] { rs.Close(); });
+}
+
+void Form2::LoadData()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("LoadData"));
+    platform::Recordset rs;
+    if (!trap.run(102, [&] { rs.Open(selectTransaction(m_ID), data::connection(), 3, 1); }))
+        return; // reported once; the fields keep their load defaults
+    if (trap.test(104, [&] { return !rs.eof(); })) {
+        trap.run(106, [&] { DateTimePicker1->setDate(storedDate(rs.Fields(u"TransactionDate").Value())); });
+        trap.run(108, [&] {
+            const QString name = platform::valueText(rs.Fields(u"AccountName").Value());
+            // The first entry of that name, as with two accounts of the same name.
+            const int index = Combo1->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (index < 0)
+                throw platform::AppError(QStringLiteral("Invalid property value"));
+            Combo1->setCurrentIndex(index);
+        });
+        trap.run(110, [&] { Text1->setText(platform::valueText(rs.Fields(u"TransactionDescription").Value())); });
+        trap.run(112, [&] { Text2->setText(amountText(rs.Fields(u"WithdrawalAmount").Value())); });
+        trap.run(114, [&] { Text3->setText(amountText(rs.Fields(u"DepositAmount").Value())); });
+        if (trap.test(116, [&] {
+                const QVariant taxable = rs.Fields(u"Taxable").Value();
+                return taxable.isValid() && taxable.toBool();
+            }))
+            trap.run(118, [&] { Option1->setChecked(true); });
+        else
+            trap.run(120, [&] { Option2->setChecked(true); });
+    }
+    trap.run(122, [&] { rs.Close(); });
+}
+
+void Form2::PushButton1_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton1_Click"));
+    trap.run(100, [&] { unload(); });
+}
+
+void Form2::PushButton2_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click"));
+    QString sql;
+    trap.setSuffix([&] { return QStringLiteral("sql: ") + sql; });
+    auto& dialogs = platform::Dialogs::current();
+
+    if (trap.test(100, [&] { return Combo1->currentIndex() == -1; })) {
+        dialogs.MsgBox(QStringLiteral("You forgot to input Reason."), platform::vbOKOnly, platform::appTitle());
+        Combo1->setFocus();
+        return;
+    }
+    int taxable = 0;
+    if (trap.test(102, [&] { return Option1->isChecked(); }))
+        trap.run(104, [&] { taxable = 1; });
+    else if (trap.test(106, [&] { return Option2->isChecked(); }))
+        trap.run(108, [&] { taxable = 0; });
+
+    auto values = [&] {
+        const int index = Combo1->currentIndex();
+        if (index < 0 || size_t(index) >= AccountIDs.size())
+            throw platform::AppError(QStringLiteral("Subscript out of range"));
+        return TransactionValues{DateTimePicker1->date(), Text1->text(), AccountIDs[size_t(index)],
+                                 Text2->text(), Text3->text(), taxable};
+    };
+    // A statement that could not be built or run has been reported: nothing was
+    // saved, so the window stays open with everything the user entered.
+    if (trap.test(110, [&] { return !m_ID.isEmpty(); })) {
+        long long changed = -1;
+        if (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); })
+            || !trap.run(114, [&] { changed = data::connection().Execute(sql); }))
+            return;
+        if (changed == 0) {
+            dialogs.MsgBox(QStringLiteral("This transaction no longer exists, so nothing was saved."),
+                           platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+            return;
+        }
+    } else {
+        if (!trap.run(116, [&] { sql = insertTransaction(values()); })
+            || !trap.run(118, [&] { data::connection().Execute(sql); }))
+            return;
+    }
+    trap.run(120, [&] {
+        dialogs.MsgBox(QStringLiteral("Record Successfully Saved"), platform::vbOKOnly, platform::appTitle());
+    });
+    trap.run(122, [&] { unload(); });
+}
+
+void Form2::PushButton5_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton5_Click"));
+    QString name;
+    trap.run(100, [&] {
+        name = platform::Dialogs::current().InputBox(QStringLiteral("Enter new From (Payor): "),
+                                                     QStringLiteral("Input From"), QString());
+    });
+    if (trap.test(102, [&] { return name.isEmpty(); }))
+        return;
+    trap.run(104, [&] { data::connection().Execute(insertAccount(name)); });
+    trap.run(106, [&] { LoadAccounts(); });
+}
+
+void Form2::PushButton6_Click()
+{
+    ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton6_Click"));
+    if (trap.test(100, [&] { return Combo1->currentIndex() == -1; }))
+        return;
+    if (trap.test(102, [&] {
+            return platform::Dialogs::current().MsgBox(
+                       QStringLiteral("Note: Deleting account will also delete transaction data that is "
+                                      "linked to this account.\r\nDo you wish to continue?"),
+                       platform::vbYesNo, platform::appTitle())
+                != platform::vbYes;
+        }))
+        return;
+    auto selected = [&] {
+        const int index = Combo1->currentIndex();
+        if (index < 0 || size_t(index) >= AccountIDs.size())
+            throw platform::AppError(QStringLiteral("Subscript out of range"));
+        return AccountIDs[size_t(index)];
+    };
+    trap.run(104, [&] { data::connection().Execute(deleteAccount(selected())); });
+    trap.run(106, [&] { data::connection().Execute(deleteAccountTransactions(selected())); });
+    trap.run(108, [&] { LoadAccounts(); });
+}
+
+void Form2::Text2_GotFocus() { selectWholeText(Text2); }
+void Form2::Text2_LostFocus() { zeroUnlessNumeric(Text2); }
+void Form2::Text3_GotFocus() { selectWholeText(Text3); }
+void Form2::Text3_LostFocus() { zeroUnlessNumeric(Text3); }
+
+void Form2::selectWholeText(QLineEdit* box)
+{
+    box->setSelection(0, int(box->text().length()));
+}
+
+void Form2::zeroUnlessNumeric(QLineEdit* box)
+{
+    const QString kept = amountOnLeaving(box->text());
+    if (kept != box->text())
+        box->setText(kept);
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* box = watched == Text2 || watched == Text3 ? static_cast<QLineEdit*>(watched) : nullptr;
+    const bool focusChange = event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut;
+    if (!box || !focusChange)
+        return QDialog::eventFilter(watched, event);
+
+    // Switching to another program or opening a menu does not move the focus
+    // between controls, so it neither selects nor checks the amount.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+        return QDialog::eventFilter(watched, event);
+
+    if (event->type() == QEvent::FocusIn) {
+        box == Text2 ? Text2_GotFocus() : Text3_GotFocus();
+        // A click places the caret after focus arrives; select again once it has.
+        if (reason == Qt::MouseFocusReason)
+            QTimer::singleShot(0, box, [box] { selectWholeText(box); });
+    } else {
+        box == Text2 ? Text2_LostFocus() : Text3_LostFocus();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace editor

@@ -1,0 +1,87 @@
+#pragma once
+// The transaction editor: a modal window that creates a new ledger transaction
+// (m_ID empty) or changes the one whose number m_ID holds, and where accounts are
+// added and deleted. The caller sets m_ID and the caption, then calls showModal();
+// it learns nothing back and reloads its own list afterwards.
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <vector>
+
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace editor {
+
+class Form2 : public QDialog {
+    Q_OBJECT
+public:
+    explicit Form2(QWidget* parent = nullptr);
+
+    // The transaction to edit, as the main list shows its number; empty for a new one.
+    QString m_ID;
+    // AccountIDs[i] is the AccountID of Combo1's entry i.
+    std::vector<qint32> AccountIDs;
+
+    // Clears the fields, fills the account list and, when editing, the transaction.
+    void Form_Load();
+    // Refills Combo1 and AccountIDs from the Accounts table, with nothing selected.
+    void LoadAccounts();
+    // Fills the fields from the transaction numbered m_ID.
+    void LoadData();
+
+    void PushButton1_Click(); // Cancel
+    void PushButton2_Click(); // OK: save
+    void PushButton5_Click(); // "+": add an account
+    void PushButton6_Click(); // "-": delete the selected account and its transactions
+
+    void Text2_GotFocus();
+    void Text2_LostFocus();
+    void Text3_GotFocus();
+    void Text3_LostFocus();
+
+    // Runs Form_Load, then shows the window modally until it has been unloaded.
+    void showModal();
+    bool isUnloaded() const { return m_unloaded; }
+
+    // The controls, under their designer names.
+    QDateEdit* const DateTimePicker1;
+    QComboBox* const Combo1;
+    QPushButton* const PushButton5;
+    QPushButton* const PushButton6;
+    QLineEdit* const Text1;
+    QLineEdit* const Text2;
+    QLineEdit* const Text3;
+    QGroupBox* const Frame1;
+    QRadioButton* const Option1;
+    QRadioButton* const Option2;
+    QPushButton* const PushButton2;
+    QPushButton* const PushButton1;
+    // The label arrays: Label1 has indexes 0-2, lblDetails 4 and 5.
+    QLabel* Label1(int index) const;
+    QLabel* lblDetails(int index) const;
+
+    // Escape and the close box act as "Cancel".
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void layOut();
+    void unload();
+    static void selectWholeText(QLineEdit* box);
+    static void zeroUnlessNumeric(QLineEdit* box);
+
+    std::array<QLabel*, 3> m_Label1{};
+    std::array<QLabel*, 2> m_lblDetails{};
+    bool m_unloaded = false;
+};
+
+} // namespace editor

@@ -1,0 +1,72 @@
+#include "editor/TransactionStatements.h"
+
+#include "data/SqlLiteral.h"
+#include "platform/Conversions.h"
+
+namespace editor {
+
+QString amountOnLeaving(const QString& text, const QLocale& locale)
+{
+    return platform::isNumeric(text, locale) ? text : QStringLiteral("0");
+}
+
+QString amountLiteral(const QString& text, const QLocale& locale)
+{
+    const auto value = platform::parseNumber(text, locale);
+    if (!value)
+        return QStringLiteral("0");
+    // parseNumber also refuses numbers too large to store, so a plain text kept
+    // here is always one the database reads as a finite number.
+    if (platform::isPlainNumber(text))
+        return text;
+    return platform::sqlNumberText(*value);
+}
+
+QString insertTransaction(const TransactionValues& v, const QLocale& locale)
+{
+    return QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                          "WithdrawalAmount,DepositAmount,Taxable) values (#")
+        + data::sql::jetDate(v.date) + QStringLiteral("#,'") + data::sql::quoted(v.description)
+        + QStringLiteral("',") + QString::number(v.accountId) + u',' + amountLiteral(v.withdrawal, locale) + u','
+        + amountLiteral(v.deposit, locale) + u',' + QString::number(v.taxable) + u')';
+}
+
+QString updateTransaction(const TransactionValues& v, const QString& transactionNumber, const QLocale& locale)
+{
+    return QStringLiteral("update Transactions set TransactionDate=#") + data::sql::jetDate(v.date)
+        + QStringLiteral("#,TransactionDescription='") + data::sql::quoted(v.description)
+        + QStringLiteral("',AccountID=") + QString::number(v.accountId) + QStringLiteral(",WithdrawalAmount=")
+        + amountLiteral(v.withdrawal, locale) + QStringLiteral(",DepositAmount=") + amountLiteral(v.deposit, locale)
+        + QStringLiteral(",Taxable=") + QString::number(v.taxable) + QStringLiteral(" where TransactionNumber=")
+        + transactionNumber;
+}
+
+QString selectTransaction(const QString& transactionNumber)
+{
+    return QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID=a.AccountID "
+                          "where TransactionNumber=")
+        + transactionNumber;
+}
+
+QString selectAccounts()
+{
+    return QStringLiteral("select * from Accounts order by AccountName");
+}
+
+QString insertAccount(const QString& name)
+{
+    return QStringLiteral("insert into Accounts (AccountName) values ('") + data::sql::quoted(name)
+        + QStringLiteral("')");
+}
+
+QString deleteAccount(qint32 accountId)
+{
+    return QStringLiteral("delete from Accounts where AccountID=") + QString::number(accountId);
+}
+
+QString deleteAccountTransactions(qint32 accountId)
+{
+    return QStringLiteral("delete from Transactions where AccountID=") + QString::number(accountId);
+}
+
+} // namespace editor
