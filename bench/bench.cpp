@@ -1,0 +1,201 @@
+// tallyfold-bench: start-up, reload and sort times and peak memory of the main window
+// over generated ledgers of 10,000, 100,000 and 1,000,000 transactions.
+// Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
+//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
+#include "data/Ledger.h"
+#include "main/Form1.h"
+#include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Error reports are printed, not shown: a benchmark has nobody to press OK.
+class PrintingDialogs : public platform::Dialogs {
+public:
+    int MsgBox(const QString& prompt, int, const QString&) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(prompt));
+        return platform::vbOK;
+    }
+    QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+double peakMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+bool exec(sqlite3* db, const char* sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "bench: %s\n", error ? error : "?");
+        sqlite3_free(error);
+        return false;
+    }
+    return true;
+}
+
+// Fills the working ledger with rows transactions over 20 accounts: mixed
+// descriptions, dates over three years, some Null and zero amounts.
+bool fillLedger(const QString& path, int rows)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK)
+        return false;
+    bool ok = exec(db, "BEGIN");
+    static const char* accounts[] = {"Groceries", "Rent", "Salary", "Utilities", "Travel", "Insurance", "Loans",
+                                     "Income", "Office", "Car", "Health", "Gifts", "Taxes", "Phone", "Internet",
+                                     "Books", "Clothing", "Repairs", "Savings", "Misc"};
+    for (const char* name : accounts) {
+        const std::string sql = std::string("insert into Accounts (AccountName) values ('") + name + "')";
+        ok = ok && exec(db, sql.c_str());
+    }
+    static const char* words[] = {"coffee", "invoice", "O'Brien's trip", "train", "lunch", "Fuel", "rent",
+                                  "refund", "Zürich hotel", "paper", "subscription", "repair", "bonus", "gift",
+                                  "books", "parking"};
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db,
+                       "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                       "WithdrawalAmount,DepositAmount,Taxable) values (?,?,?,?,?,?)",
+                       -1, &insert, nullptr);
+    QRandomGenerator random(20261207);
+    const QDate start(2023, 1, 1);
+    for (int i = 0; ok && i < rows; ++i) {
+        const QByteArray date = start.addDays(random.bounded(3 * 365)).toString(Qt::ISODate).toUtf8();
+        const QByteArray description = (QByteArray(words[random.bounded(16)]) + ' ' + QByteArray::number(i % 997)
+                                        + ' ' + words[random.bounded(16)]);
+        sqlite3_bind_text(insert, 1, date.constData(), int(date.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, description.constData(), int(description.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(insert, 3, 1 + random.bounded(20));
+        const int kind = random.bounded(10);
+        if (kind == 0)
+            sqlite3_bind_null(insert, 4);
+        else
+            sqlite3_bind_double(insert, 4, kind == 1 ? 0.0 : random.bounded(100000) / 100.0);
+        if (kind == 2)
+            sqlite3_bind_null(insert, 5);
+        else
+            sqlite3_bind_double(insert, 5, kind < 5 ? 0.0 : random.bounded(250000) / 100.0);
+        sqlite3_bind_int(insert, 6, random.bounded(2));
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    ok = ok && exec(db, "COMMIT");
+    sqlite3_close(db);
+    return ok;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double threadCpuMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+template <class F>
+double timeMs(F&& f)
+{
+    QElapsedTimer timer;
+    const double cpu = threadCpuMs();
+    timer.start();
+    f();
+    if (qEnvironmentVariableIsSet("TALLYFOLD_BENCH_CPU"))
+        std::fprintf(stderr, "cpu %.1f ms\n", threadCpuMs() - cpu);
+    return timer.nsecsElapsed() / 1e6;
+}
+
+void report(const char* measure, int rows, double ms)
+{
+    std::printf("%s\t%d\t%.1f\t%.1f\n", measure, rows, ms, peakMegabytes());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    std::vector<int> sizes = {10000, 100000, 1000000};
+    int runs = 5;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--sizes")) {
+            sizes.clear();
+            for (const QString& s : args[i + 1].split(u','))
+                sizes.push_back(s.toInt());
+        } else if (args[i] == QStringLiteral("--runs")) {
+            runs = std::max(1, args[i + 1].toInt());
+        }
+    }
+
+    PrintingDialogs dialogs;
+    platform::Dialogs::setCurrent(&dialogs);
+    QTemporaryDir dir;
+    const QString program = dir.path() + QStringLiteral("/program");
+    QDir().mkpath(program);
+    QDir().mkpath(dir.path() + QStringLiteral("/config"));
+    if (!QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/dbBlank.mdb"), program + QStringLiteral("/dbBlank.mdb"))) {
+        std::fprintf(stderr, "bench: no dbBlank.mdb beside the benchmark\n");
+        return 1;
+    }
+    platform::setProgramFolder(program);
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+
+    std::printf("measure\trows\tmedian_ms\tpeak_mb\n");
+    for (const int rows : sizes) {
+        const QString dataHome = dir.path() + QStringLiteral("/data-%1").arg(rows);
+        QDir().mkpath(dataHome + QStringLiteral("/Marlowick/Tallyfold"));
+        qputenv("XDG_DATA_HOME", dataHome.toUtf8());
+        QFile::copy(program + QStringLiteral("/dbBlank.mdb"), data::workingDatabasePath());
+        QFile::setPermissions(data::workingDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
+        if (!fillLedger(data::workingDatabasePath(), rows))
+            return 1;
+
+        std::vector<double> startup, reload, sort;
+        for (int run = 0; run < runs; ++run) {
+            auto form = std::make_unique<mainwindow::Form1>();
+            startup.push_back(timeMs([&] { form->Form_Load(); }));
+            reload.push_back(timeMs([&] { form->ListData(); }));
+            form->ListView1->setSorted(false);
+            sort.push_back(timeMs([&] { form->ListView1_ColumnClick(4); }));
+            form.reset();
+            data::releaseConnection();
+        }
+        report("startup_to_filled_list", rows, median(startup));
+        report("listdata", rows, median(reload));
+        report("sort_description", rows, median(sort));
+        report("peak_memory", rows, 0);
+        QFile::remove(data::workingDatabasePath());
+    }
+    return 0;
+}

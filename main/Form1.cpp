@@ -1,0 +1,350 @@
+#include "main/Form1.h"
+
+#include "currency/AmountFormat.h"
+#include "currency/CurrencyChoice.h"
+#include "data/Ledger.h"
+#include "main/MainLayout.h"
+#include "platform/Conversions.h"
+#include "platform/Dialogs.h"
+#include "platform/Settings.h"
+#include "shell/ErrorTrap.h"
+#include "shell/Twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTimer>
+#include <optional>
+
+namespace mainwindow {
+
+namespace {
+
+const QString kListQuery = QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
+const QString kProductName = QStringLiteral("Tallyfold");
+
+// Design size of the client area, in twips.
+constexpr double kClientWidth = 12240;
+constexpr double kClientHeight = 5055;
+
+// The seven list columns, in order, with their default widths in twips.
+struct ColumnSpec { int statement; const char* header; double defaultWidth; };
+constexpr ColumnSpec kColumns[] = {
+    {148, "ID", 400},
+    {150, "Date", 1800},
+    {152, "Account", 1800},
+    {154, "Description", 1800},
+    {156, " Withdrawal Amount", 1800},
+    {158, "Deposit Amount", 1800},
+    {160, "Taxable", 1800},
+};
+
+QString columnKey(int position)
+{
+    return QStringLiteral("ColumnHeaders") + QString::number(position);
+}
+
+// A width as the settings keep it: a single-precision number, "." whatever the locale.
+QString singleText(double value)
+{
+    return QString::number(float(value), 'g', 7);
+}
+
+// SetAppTitle: the product name, cut before its last space while longer than 40.
+QString shortenedTitle(QString title)
+{
+    while (title.size() > 40) {
+        const qsizetype space = title.lastIndexOf(u' ');
+        if (space < 0)
+            break;
+        title.truncate(space);
+    }
+    return title;
+}
+
+// A field of the list query, looked up by name on first use and then kept: a reload
+// reads eight fields of every row, and the names do not change between rows.
+class CachedField {
+public:
+    CachedField(const platform::Recordset& rs, QStringView name) : m_rs(rs), m_name(name) {}
+    QVariant value()
+    {
+        if (!m_field)
+            m_field = m_rs.Fields(m_name);
+        return m_field->Value();
+    }
+
+private:
+    const platform::Recordset& m_rs;
+    QStringView m_name;
+    std::optional<platform::Field> m_field;
+};
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(shell::windowFont());
+    resize(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
+    setMinimumSize(size());
+
+    ListView1 = new TransactionList(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Transactions"));
+    shell::placeTwips(ListView1, 120, 90, 12000, 2595);
+
+    PushButton2 = makeButton("PushButton2", QStringLiteral("Add New"), 120, 2790, 2880);
+    PushButton1 = makeButton("PushButton1", QStringLiteral("Edit Selected"), 3120, 2805, 2880);
+    PushButton3 = makeButton("PushButton3", QStringLiteral("Delete Selected"), 6120, 2820, 2880);
+    PushButton7 = makeButton("PushButton7", QStringLiteral("Load Sample/Example Data"), 9120, 2835, 3000);
+    PushButton4 = makeButton("PushButton4", QStringLiteral("Duplicate Selected"), 120, 3315, 2880);
+    PushButton5 = makeButton("PushButton5", QStringLiteral("Create/Print Report"), 3120, 3315, 2880);
+    PushButton6 = makeButton("PushButton6", QStringLiteral("Save Database To Excel"), 6120, 3315, 2880);
+    PushButton9 = makeButton("PushButton9", QStringLiteral("Currency Options"), 9120, 3315, 3000);
+    PushButton8 = makeButton("PushButton8", QStringLiteral("Help"), 120, 3825, 12000);
+
+    Frame1 = new QGroupBox(QStringLiteral("Summary"), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    shell::placeTwips(Frame1, 120, 4245, 12000, 735);
+    auto makeLabel = [this](QWidget* parent, const char* name, const QString& caption, double left, double top,
+                            double width) {
+        auto* label = new QLabel(caption, parent);
+        label->setObjectName(QString::fromLatin1(name));
+        shell::placeTwips(label, left, top, width, 225);
+        return label;
+    };
+    Label1 = makeLabel(Frame1, "Label1", QStringLiteral("Widrawal:"), 360, 300, 855);
+    Label2 = makeLabel(Frame1, "Label2", QStringLiteral("Deposit:"), 4560, 300, 690);
+    Label3 = makeLabel(Frame1, "Label3", QStringLiteral("Balance:"), 8520, 300, 735);
+    // The plain totals, for the printed report: below the client area, never shown.
+    Label11 = makeLabel(this, "Label11", QStringLiteral("Widrawal:"), 360, kClientHeight + 300, 3000);
+    Label22 = makeLabel(this, "Label22", QStringLiteral("Deposit:"), 4560, kClientHeight + 300, 3000);
+    Label33 = makeLabel(this, "Label33", QStringLiteral("Balance:"), 8520, kClientHeight + 300, 3000);
+
+    // Tab order as designed: the list, the commands, the summary, then the rest.
+    QWidget* order[] = {ListView1, PushButton2, PushButton1, PushButton3, PushButton4, PushButton5,
+                        PushButton6, Frame1, PushButton7, PushButton8, PushButton9};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(ListView1, &TransactionList::columnClicked, this, &Form1::ListView1_ColumnClick);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+    connect(PushButton2, &QPushButton::clicked, this, &Form1::PushButton2_Click);
+    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
+    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
+    connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+}
+
+Form1::~Form1() = default;
+
+QPushButton* Form1::makeButton(const char* name, const QString& caption, double left, double top, double width)
+{
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setFont(shell::buttonFont());
+    button->setAutoDefault(false);
+    shell::placeTwips(button, left, top, width, 405);
+    return button;
+}
+
+void Form1::setCaption(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->adjustSize();   // captions grow with their totals
+}
+
+void Form1::Form_Load()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
+    data::prepareDataFolder(trap);                            // 100-110
+    trap.run(112, [] { /* ApplySkin: no skin engine yet */ });
+    if (trap.test(114, [] { return false; /* hover cursor file: comes with the window chrome */ }))
+        trap.run(116, [] {});
+    trap.run(118, [] { /* OpenHomePageNow: comes with the help window */ });
+    trap.run(120, [] { /* show the help window: comes with the help window */ });
+    trap.run(140, [this] {
+        setWindowTitle(kProductName);
+        platform::setAppTitle(shortenedTitle(kProductName));   // SetAppTitle
+    });
+    trap.run(142, [] { /* IsADOInstalled: comes with the data-access check */ });
+    trap.run(144, [] { data::createConnection(); });
+    trap.run(146, [] { data::connection().Open(data::connectionString()); });
+    for (const ColumnSpec& column : kColumns)
+        trap.run(column.statement, [&] { ListView1->addColumn(QString::fromLatin1(column.header), column.defaultWidth); });
+    trap.run(162, [this] {
+        ListView1->setColumnWidthTwips(0, platform::toSingle(platform::settings::get(columnKey(1), QStringLiteral("400"))));
+    });
+    for (int i = 2; trap.loop(164, [&] { return i <= ListView1->columnCountTwips(); }); ++i) {
+        trap.run(166, [&] {
+            ListView1->setColumnWidthTwips(
+                i - 1, platform::toSingle(platform::settings::get(columnKey(i), QStringLiteral("1800"))));
+        });
+    }
+    trap.run(170, [this] { ListData(); });
+    trap.run(172, [this] {
+        setWindowStateNumber(platform::toInteger(platform::settings::get(QStringLiteral("WindowState"), QStringLiteral("0"))));
+    });
+    if (trap.test(174, [this] { return windowStateNumber() == 0; }))
+        trap.run(176, [this] { WasMaximized = false; });
+    else
+        trap.run(178, [this] { WasMaximized = true; });
+}
+
+int Form1::windowStateNumber() const
+{
+    const Qt::WindowStates state = windowState();
+    if (state & Qt::WindowMinimized)
+        return 1;
+    if (state & Qt::WindowMaximized)
+        return 2;
+    return 0;
+}
+
+void Form1::setWindowStateNumber(int state)
+{
+    switch (state) {
+    case 0: setWindowState(Qt::WindowNoState); break;
+    case 1: setWindowState(Qt::WindowMinimized); break;
+    case 2: setWindowState(Qt::WindowMaximized); break;
+    default: throw platform::AppError(QStringLiteral("Invalid property value"));
+    }
+}
+
+void Form1::Form_QueryUnload()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
+    for (int i = 1; trap.loop(100, [&] { return i <= ListView1->columnCountTwips(); }); ++i)
+        trap.run(102, [&] { platform::settings::save(columnKey(i), singleText(ListView1->columnWidthTwips(i - 1))); });
+    trap.run(106, [this] { platform::settings::save(QStringLiteral("WindowState"), QString::number(windowStateNumber())); });
+    if (trap.test(108, [] { return data::connection().State() != 0; }))
+        trap.run(108, [] { data::connection().Close(); });
+    trap.run(110, [] { data::releaseConnection(); });
+    trap.run(112, [] { QCoreApplication::processEvents(); });
+    trap.run(114, [] { QCoreApplication::processEvents(); });
+}
+
+void Form1::Form_Unload()
+{
+    // Ends the program at once; other windows go with it without their own close handlers.
+    QCoreApplication::exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        Form_QueryUnload();
+        Form_Unload();
+    }
+    event->accept();
+}
+
+void Form1::ListData()
+{
+    shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+    TransactionListModel& list = ListView1->items();
+    trap.run(100, [&] { list.clear(); });
+    platform::Recordset rs;                                   // 102
+    const bool opened = trap.run(104, [&] { rs.Open(kListQuery, data::connection(), 3, 1); });
+    double totalWithdrawal = 0;                               // 106
+    double totalDeposit = 0;                                  // 108
+    // The pattern cannot change during one reload: fetch it once, not once a cell.
+    const QString pattern = currency::OwnCurrencyFormat();
+    list.setAmountPattern(pattern);
+    CachedField number(rs, u"TransactionNumber"), date(rs, u"TransactionDate"), accountId(rs, u"AccountID"),
+        account(rs, u"AccountName"), description(rs, u"TransactionDescription"),
+        withdrawal(rs, u"WithdrawalAmount"), deposit(rs, u"DepositAmount"), taxable(rs, u"Taxable");
+    // A query that could not be opened is reported once; reading it would only fail again.
+    while (opened && trap.loop(110, [&] { return !rs.eof(); })) {
+        // The amounts are read once for the cell and the total alike.
+        std::optional<QVariant> withdrawalValue, depositValue;
+        trap.run(112, [&] { list.add(number.value()); });
+        trap.run(114, [&] { list.setDate(date.value()); });
+        trap.run(116, [&] { list.setAccount(accountId.value(), [&] { return account.value(); }); });
+        trap.run(118, [&] { list.setDescription(description.value()); });
+        trap.run(120, [&] { list.setWithdrawal(*(withdrawalValue = withdrawal.value())); });
+        trap.run(122, [&] { list.setDeposit(*(depositValue = deposit.value())); });
+        trap.run(124, [&] { list.setTaxable(taxable.value()); });
+        trap.run(126, [&] {
+            const QVariant v = withdrawalValue ? *withdrawalValue : withdrawal.value();
+            totalWithdrawal += v.isValid() ? platform::toDouble(v) : 0;
+        });
+        trap.run(128, [&] {
+            const QVariant v = depositValue ? *depositValue : deposit.value();
+            totalDeposit += v.isValid() ? platform::toDouble(v) : 0;
+        });
+        trap.run(130, [&] { rs.MoveNext(); });
+    }
+    ListView1->publish();
+    if (opened)
+        trap.run(132, [&] { rs.Close(); });
+    const double balance = totalDeposit - totalWithdrawal;
+    trap.run(134, [&] { setCaption(Label1, QStringLiteral("Widrawal: ") + currency::formatAmount(totalWithdrawal, pattern)); });
+    trap.run(136, [&] { setCaption(Label2, QStringLiteral("Deposit: ") + currency::formatAmount(totalDeposit, pattern)); });
+    trap.run(138, [&] { setCaption(Label3, QStringLiteral("Balance: ") + currency::formatAmount(balance, pattern)); });
+    trap.run(140, [&] { setCaption(Label11, QStringLiteral("Widrawal: ") + platform::numberText(totalWithdrawal)); });
+    trap.run(142, [&] { setCaption(Label22, QStringLiteral("Deposit: ") + platform::numberText(totalDeposit)); });
+    trap.run(144, [&] { setCaption(Label33, QStringLiteral("Balance: ") + platform::numberText(balance)); });
+}
+
+void Form1::ListView1_ColumnClick(int index)
+{
+    int previous = -1;
+    if (ListView1->sorted())
+        previous = ListView1->sortKey();
+    ListView1->setSorted(false);
+    if (index == previous + 1) {
+        if (ListView1->sortOrder() == 0)
+            ListView1->setSortOrder(1);
+        else if (ListView1->sortOrder() == 1)
+            ListView1->setSortOrder(0);
+    } else {
+        ListView1->setSortOrder(0);
+    }
+    ListView1->setSortKey(index - 1);
+    ListView1->setSorted(true);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+}
+
+void Form1::Form_Resize()
+{
+    MainLayout layout{ListView1, {PushButton2, PushButton1, PushButton3, PushButton7},
+                      {PushButton4, PushButton5, PushButton6, PushButton9}, PushButton8, Frame1};
+    const int state = windowStateNumber();
+    const QRect frame = frameGeometry();
+    if (state == 2) {
+        layout.applyMaximised(shell::toTwips(frame.width(), this), shell::toTwips(frame.height(), this));
+        WasMaximized = true;
+    } else if (state == 0 && WasMaximized) {
+        layout.applyNormal();
+        // Back to the design size, centred on the screen.
+        resize(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
+        if (const QScreen* s = screen()) {
+            const QRect screenRect = s->geometry();
+            const QRect outer = frameGeometry();
+            move(screenRect.x() + (screenRect.width() - outer.width()) / 2,
+                 screenRect.y() + (screenRect.height() - outer.height()) / 2);
+        }
+    }
+}
+
+} // namespace mainwindow

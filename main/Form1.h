@@ -1,0 +1,79 @@
+#pragma once
+// The main window: the transaction list with its summary and the commands around it.
+// Loading it brings the program up (Form_Load), closing it ends the program
+// (Form_QueryUnload, Form_Unload). Every command ends by rebuilding the list with
+// ListData.
+
+#include "main/TransactionList.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+namespace mainwindow {
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: data folder, connection, columns, list, window state. Run before the
+    // window is shown; show() then brings it up in the restored state.
+    void Form_Load();
+    // Close: saves the column widths and window state and closes the connection.
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    void ListData();
+    void ListView1_ColumnClick(int index);
+    void Form_Resize();
+
+    void PushButton1_Click();   // Edit Selected
+    void PushButton2_Click();   // Add New
+    void PushButton3_Click();   // Delete Selected
+    void PushButton4_Click();   // Duplicate Selected
+    void PushButton5_Click();   // Create/Print Report
+    void PushButton6_Click();   // Save Database To Excel
+    void PushButton7_Click();   // Load Sample/Example Data
+    void PushButton8_Click();   // Help
+    void PushButton9_Click();   // Currency Options
+
+    // The window state as stored: 0 normal, 1 minimised, 2 maximised.
+    int windowStateNumber() const;
+    void setWindowStateNumber(int state);
+
+    TransactionList* ListView1;
+    QPushButton* PushButton1;
+    QPushButton* PushButton2;
+    QPushButton* PushButton3;
+    QPushButton* PushButton4;
+    QPushButton* PushButton5;
+    QPushButton* PushButton6;
+    QPushButton* PushButton7;
+    QPushButton* PushButton8;
+    QPushButton* PushButton9;
+    QGroupBox* Frame1;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label11;
+    QLabel* Label22;
+    QLabel* Label33;
+
+    bool WasMaximized = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
+    void setCaption(QLabel* label, const QString& text);
+
+    bool m_closing = false;
+};
+
+} // namespace mainwindow

@@ -1,0 +1,144 @@
+// The main window's commands. Each runs its numbered steps under the error report
+// and ends by reloading the list.
+#include "main/Form1.h"
+
+#include "currency/Form3.h"
+#include "data/Ledger.h"
+#include "editor/Form2.h"
+#include "main/LedgerStatements.h"
+#include "platform/Conversions.h"
+#include "shell/ErrorTrap.h"
+
+#include <QDate>
+
+namespace mainwindow {
+
+namespace {
+shell::ErrorTrap trapFor(const char* procedure)
+{
+    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
+}
+} // namespace
+
+void Form1::PushButton1_Click()
+{
+    auto trap = trapFor("PushButton1_Click");
+    if (trap.test(100, [this] { return ListView1->count() == 0; }))
+        return;
+    editor::Form2 form2(this);
+    trap.run(102, [&] { form2.m_ID = ListView1->selectedText(); });
+    trap.run(104, [&] { form2.setWindowTitle(QStringLiteral("Edit Data")); });
+    trap.run(106, [&] { form2.showModal(); });
+    trap.run(108, [this] { ListData(); });
+}
+
+void Form1::PushButton2_Click()
+{
+    auto trap = trapFor("PushButton2_Click");
+    editor::Form2 form2(this);
+    trap.run(116, [&] { form2.m_ID = QString(); });
+    trap.run(118, [&] { form2.setWindowTitle(QStringLiteral("Add New")); });
+    trap.run(120, [&] { form2.showModal(); });
+    trap.run(122, [this] { ListData(); });
+}
+
+void Form1::PushButton3_Click()
+{
+    auto trap = trapFor("PushButton3_Click");
+    if (trap.test(100, [this] { return ListView1->count() == 0; }))
+        return;
+    trap.run(102, [this] { data::connection().Execute(statements::deleteTransaction(ListView1->selectedText())); });
+    trap.run(104, [this] { ListData(); });
+}
+
+void Form1::PushButton4_Click()
+{
+    auto trap = trapFor("PushButton4_Click");
+    if (trap.test(100, [this] { return ListView1->count() == 0; }))
+        return;
+    platform::Recordset rs;   // 102
+    trap.run(104, [&] {
+        rs.Open(statements::selectTransaction(ListView1->selectedText()), data::connection(), 3, 1);
+    });
+    if (trap.test(106, [&] { return !rs.eof(); }))
+        trap.run(108, [&] { data::connection().Execute(statements::duplicateInsert(rs)); });
+    trap.run(110, [&] { rs.Close(); });
+    trap.run(112, [this] { ListData(); });
+}
+
+void Form1::PushButton5_Click()
+{
+    // Create/Print Report: comes with the printable report.
+}
+
+void Form1::PushButton6_Click()
+{
+    // Save Database To Excel: comes with the spreadsheet export.
+}
+
+void Form1::PushButton7_Click()
+{
+    auto trap = trapFor("PushButton7_Click");
+    platform::Recordset rs;                                              // 100
+    int count = 0;                                                       // 102
+    trap.run(104, [&] {
+        rs.Open(QStringLiteral("SELECT Count(Accounts.AccountID) AS [CountID] From Accounts"), data::connection(), 3, 1);
+    });
+    if (trap.test(106, [&] { return !rs.eof(); }))
+        trap.run(108, [&] { count = platform::toLong(rs.Fields(u"CountID").Value()); });
+    trap.run(110, [&] { rs.Close(); });
+    for (const auto& [test, insert, add, name] : {std::tuple{112, 114, 116, "Loans"}, std::tuple{118, 120, 122, "Income"}}) {
+        if (trap.test(test, [&] { return count < 2; })) {
+            trap.run(insert, [&] {
+                data::connection().Execute(QStringLiteral("insert into [Accounts] (AccountName) values ('")
+                                           + QString::fromLatin1(name) + QStringLiteral("')"));
+            });
+            trap.run(add, [&] { ++count; });
+        }
+    }
+    qint32 first = 1;                                                    // 124
+    qint32 last = 1;                                                     // 126
+    for (const auto& [open, test, read, close, aggregate, id] :
+         {std::tuple{128, 130, 132, 134, "First", &first}, std::tuple{136, 138, 140, 142, "Last", &last}}) {
+        trap.run(open, [&] {
+            rs.Open(QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(aggregate)),
+                    data::connection(), 3, 1);
+        });
+        if (trap.test(test, [&] { return !rs.eof(); }))
+            trap.run(read, [&] { *id = platform::toLong(rs.Fields(u"MaxID").Value()); });
+        trap.run(close, [&] { rs.Close(); });
+    }
+    const QString today = statements::sampleDateText(QDate::currentDate());
+    struct Example { int build, execute; const char* description; const qint32* account; int withdrawal, deposit; };
+    const Example examples[] = {
+        {144, 146, "Business trip", &last, 135, 120},
+        {148, 150, "Service bill", &first, 98, 32},
+        {152, 154, "Papers", &last, 74, 35},
+    };
+    for (const Example& example : examples) {
+        QString sql;
+        trap.run(example.build, [&] {
+            sql = statements::sampleInsert(today, QString::fromLatin1(example.description), *example.account,
+                                           example.withdrawal, example.deposit);
+        });
+        trap.run(example.execute, [&] { data::connection().Execute(sql); });
+    }
+    trap.run(156, [this] { ListData(); });
+}
+
+void Form1::PushButton8_Click()
+{
+    // Help: comes with the help window.
+}
+
+void Form1::PushButton9_Click()
+{
+    auto trap = trapFor("PushButton9_Click");
+    trap.run(100, [this] {
+        currency::Form3 form3(this);
+        form3.showModal();
+    });
+    trap.run(102, [this] { ListData(); });
+}
+
+} // namespace mainwindow

@@ -1,0 +1,64 @@
+#include "main/LedgerStatements.h"
+
+#include "data/SqlLiteral.h"
+#include "platform/AppError.h"
+#include "platform/Conversions.h"
+#include "platform/JetSql.h"
+
+#include <QDateTime>
+
+namespace mainwindow::statements {
+
+namespace {
+const QString kInsertColumns = QStringLiteral(
+    "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,Taxable) values (");
+
+QDate dateOf(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate();
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().date();
+    throw platform::AppError(value.isValid() ? QStringLiteral("Type mismatch") : QStringLiteral("Invalid use of Null"));
+}
+} // namespace
+
+QString deleteTransaction(const QString& number)
+{
+    return QStringLiteral("delete from [Transactions] where TransactionNumber=") + number;
+}
+
+QString selectTransaction(const QString& number)
+{
+    return QStringLiteral("select * from Transactions where TransactionNumber=") + number;
+}
+
+QString duplicateInsert(const platform::Recordset& rs)
+{
+    const QVariant taxable = rs.Fields(u"Taxable").Value();
+    return kInsertColumns + u'#' + data::sql::jetDate(dateOf(rs.Fields(u"TransactionDate").Value()))
+        + QStringLiteral("#,'") + data::sql::quoted(platform::valueText(rs.Fields(u"TransactionDescription").Value()))
+        + QStringLiteral("',") + platform::valueText(rs.Fields(u"AccountID").Value()) + u','
+        + data::sql::amount(rs.Fields(u"WithdrawalAmount").Value()) + u','
+        + data::sql::amount(rs.Fields(u"DepositAmount").Value()) + u','
+        + (taxable.isValid() && taxable.toBool() ? u'1' : u'0') + u')';
+}
+
+QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
+                     int deposit)
+{
+    return kInsertColumns + QStringLiteral("cdate(\"") + dateText + QStringLiteral("\"),'") + description
+        + QStringLiteral("',") + QString::number(account) + u',' + QString::number(withdrawal) + u','
+        + QString::number(deposit) + u',' + u'0' + u')';
+}
+
+QString sampleDateText(const QDate& today)
+{
+    const QString text = platform::dateText(today);
+    const auto read = platform::jet::parseCDate(text);
+    if (read && read->typeId() == QMetaType::QDate && read->toDate() == today)
+        return text;
+    return today.toString(Qt::ISODate);
+}
+
+} // namespace mainwindow::statements

@@ -1,0 +1,27 @@
+#pragma once
+// SQL text the main window's commands send, built by the literal rules: quotes
+// doubled in text, dates as Jet literals, amounts as plain numbers.
+
+#include "platform/Database.h"
+
+#include <QDate>
+#include <QString>
+
+namespace mainwindow::statements {
+
+QString deleteTransaction(const QString& number);
+QString selectTransaction(const QString& number);
+// The copy of the record rs stands on: same date, description, account, amounts
+// (Null as 0) and taxable flag. Throws when a value cannot be written (a Null
+// description or date), so nothing half-built is sent.
+QString duplicateInsert(const platform::Recordset& rs);
+
+// One example transaction, dated with dateText handed to the database's cdate.
+QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
+                     int deposit);
+// Today's date as the example transactions carry it: the user's short date, unless the
+// database would read that text back as another day (a day-first format with "/"),
+// in which case the unambiguous year-month-day form.
+QString sampleDateText(const QDate& today);
+
+} // namespace mainwindow::statements

@@ -1,1 +1,0 @@
-int tallyfold_main_placeholder;

@@ -1,0 +1,56 @@
+#pragma once
+// ListView1: the main window's transaction list. A tree view in details style over
+// TransactionListModel, with a check box in front of each row, column widths kept in
+// twips as stored in the settings, and the header-click sort handed to the window.
+
+#include "main/TransactionListModel.h"
+
+#include <QTreeView>
+#include <vector>
+
+namespace mainwindow {
+
+class TransactionList : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TransactionList(QWidget* parent = nullptr);
+
+    TransactionListModel& items() { return m_model; }
+    const TransactionListModel& items() const { return m_model; }
+
+    // Column headers: added in order; widths in twips, 0-based positions.
+    void addColumn(const QString& header, double widthTwips);
+    int columnCountTwips() const { return int(m_widths.size()); }
+    double columnWidthTwips(int column) const { return m_widths.at(column); }
+    void setColumnWidthTwips(int column, double twips);
+
+    int count() const { return m_model.rowCount(); }
+    // The current row's text (its transaction number), "" when the list is empty.
+    QString selectedText() const;
+    int currentRow() const;
+    void setCurrentRow(int row);
+
+    // Shows the rows staged since the model was cleared, then makes the first row
+    // added the current one.
+    void publish();
+
+    // The list's sort properties. Turning Sorted on re-sorts at once and keeps the
+    // current row current.
+    bool sorted() const { return m_model.sorted(); }
+    int sortKey() const { return m_model.sortKey(); }
+    int sortOrder() const { return m_model.sortOrder(); }
+    void setSorted(bool sorted);
+    void setSortKey(int key) { m_model.setSortKey(key); }
+    void setSortOrder(int order) { m_model.setSortOrder(order); }
+
+signals:
+    // A header was clicked; index is its 1-based position.
+    void columnClicked(int index);
+
+private:
+    TransactionListModel m_model;
+    std::vector<double> m_widths;
+    bool m_settingWidth = false;
+};
+
+} // namespace mainwindow

@@ -1,0 +1,125 @@
+#pragma once
+// The rows of the main window's transaction list. Each row stands for one transaction
+// joined with its account. A row keeps its values compactly (account names and date
+// texts shared between rows, amounts as numbers) and turns them into the displayed
+// texts on demand, so a ledger of a million transactions fits in a few hundred bytes
+// a row. The model adapts; ListData decides what goes in.
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+#include <deque>
+#include <vector>
+
+namespace mainwindow {
+
+class TransactionListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { IdColumn, DateColumn, AccountColumn, DescriptionColumn, WithdrawalColumn, DepositColumn,
+                  TaxableColumn, ColumnCount };
+
+    explicit TransactionListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Column headers, added in order at start-up.
+    void addColumn(const QString& header);
+    int headerCount() const { return int(m_headers.size()); }
+    QString header(int column) const { return m_headers.value(column); }
+
+    // Filling: clear() empties the list at once; add...() stage rows that publish()
+    // shows, sorted when a sort is in force. The setters throw the application error a
+    // value that cannot be shown raises (a Null name or description), leaving the cell empty.
+    void clear();
+    void add(const QVariant& transactionNumber);
+    void setDate(const QVariant& value);
+    // The account cell, by the row's AccountID: the name is fetched (fetchName()) and
+    // turned into text once per account and reload, then shared by its rows.
+    template <class FetchName>
+    void setAccount(const QVariant& accountId, FetchName&& fetchName)
+    {
+        bool whole = false;
+        const qint64 id = accountId.toLongLong(&whole);
+        if (whole) {
+            if (const auto it = m_accountById.constFind(id); it != m_accountById.constEnd()) {
+                m_rows.back().account = *it;
+                return;
+            }
+        }
+        const int index = internAccount(fetchName());
+        if (whole)
+            m_accountById.insert(id, index);
+        m_rows.back().account = index;
+    }
+    void setDescription(const QVariant& value);
+    // An amount cell: empty for Null or 0, else the number formatted with the pattern.
+    void setWithdrawal(const QVariant& value);
+    void setDeposit(const QVariant& value);
+    void setTaxable(const QVariant& value);
+    void publish();
+    // The pattern amounts are formatted with; fixed for one reload.
+    void setAmountPattern(const QString& pattern) { m_pattern = pattern; }
+
+    // The text of a cell at a view row, as shown.
+    QString text(int viewRow, int column) const;
+    bool isChecked(int viewRow) const;
+    // Rows by the order they were added in: the position of a view row in that order,
+    // and the view row of the n-th row added (-1 when there is none).
+    int addedIndex(int viewRow) const { return m_order.at(viewRow); }
+    int viewRowOf(int added) const;
+    int firstAddedRow() const { return viewRowOf(0); }
+
+    // The list's own sort: by the displayed text of one column, case-insensitive,
+    // ascending (0) or descending (1); equal texts keep the order they were added in.
+    bool sorted() const { return m_sorted; }
+    int sortKey() const { return m_sortKey; }
+    int sortOrder() const { return m_sortOrder; }
+    void setSorted(bool sorted);
+    void setSortKey(int key) { m_sortKey = key; }
+    void setSortOrder(int order) { m_sortOrder = order; }
+
+private:
+    // One transaction, kept small: a million of them must fit in memory. Dates and
+    // account names are indexes into shared tables of their texts.
+    struct Row {
+        qint64 id = 0;
+        double withdrawal = 0;
+        double deposit = 0;
+        QString description;
+        qint32 date = -1;      // into m_texts; -1 when the cell is empty
+        qint32 account = -1;   // into m_texts
+        bool taxable = false;
+        bool checked = false;
+    };
+
+    const Row& rowAt(int viewRow) const { return m_rows[m_order[viewRow]]; }
+    QString cellText(const Row& row, int column) const;
+    QString amountText(double value) const;
+    const QString& sharedText(qint32 index) const;
+    int internAccount(const QVariant& name);
+    void applySort();
+    std::vector<int> ranksBy(const std::vector<QString>& texts) const;
+
+    QStringList m_headers;
+    std::deque<Row> m_rows;       // in the order added
+    std::vector<int> m_order;     // view row -> index into m_rows
+    int m_published = 0;
+    QString m_pattern;
+    std::vector<QString> m_texts;             // date and account texts rows share
+    QHash<qint64, qint32> m_dateByDay;
+    QHash<qint64, qint32> m_accountById;
+    QHash<QString, qint32> m_textIndex;
+    QHash<int, QString> m_oddIds;             // transaction numbers that are not whole numbers
+    bool m_sorted = false;
+    int m_sortKey = 0;
+    int m_sortOrder = 0;
+};
+
+} // namespace mainwindow
