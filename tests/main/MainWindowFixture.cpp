@@ -1,0 +1,97 @@
+#include "tests/main/MainWindowFixture.h"
+
+#include "data/Ledger.h"
+
+#include <QApplication>
+#include <sqlite3.h>
+
+void MainWindowTest::TearDown()
+{
+    m_modalTimer.reset();
+    if (m_savedLocale)
+        QLocale::setDefault(*m_savedLocale);
+}
+
+void MainWindowTest::prepareLedger()
+{
+    env.openLedger();
+    data::releaseConnection();
+}
+
+qint64 MainWindowTest::addAccount(const QString& name)
+{
+    env.sqlite(QStringLiteral("insert into Accounts (AccountName) values ('%1')").arg(name));
+    return std::stoll(rows(QStringLiteral("select max(AccountID) from Accounts")));
+}
+
+qint64 MainWindowTest::addTransaction(const QString& values)
+{
+    env.sqlite(QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                              "WithdrawalAmount,DepositAmount,Taxable) values (%1)")
+                   .arg(values));
+    return std::stoll(rows(QStringLiteral("select max(TransactionNumber) from Transactions")));
+}
+
+std::string MainWindowTest::rows(const QString& sql) const
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(env.workingDatabase().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    std::string out;
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+        out += out.empty() ? "" : "; ";
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            out += (c ? "|" : "") + std::string(text ? text : "NULL");
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+QStringList MainWindowTest::column(int index) const
+{
+    QStringList out;
+    for (int row = 0; row < form.ListView1->count(); ++row)
+        out << form.ListView1->items().text(row, index);
+    return out;
+}
+
+QStringList MainWindowTest::summary() const
+{
+    return {form.Label1->text(), form.Label2->text(), form.Label3->text(),
+            form.Label11->text(), form.Label22->text(), form.Label33->text()};
+}
+
+void MainWindowTest::whenModal(std::function<void(QWidget*)> act)
+{
+    m_modalSeen = false;
+    m_modalTimer = std::make_unique<QTimer>();
+    m_modalTimer->setInterval(5);
+    QObject::connect(m_modalTimer.get(), &QTimer::timeout, [this, act = std::move(act)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        m_modalTimer->stop();
+        m_modalSeen = true;
+        act(modal);
+    });
+    m_modalTimer->start();
+}
+
+void MainWindowTest::useLocale(const QLocale& locale)
+{
+    if (!m_savedLocale)
+        m_savedLocale = QLocale();
+    QLocale::setDefault(locale);
+}
+
+QString transactionValues(const QString& description, qint64 account, const QString& withdrawal,
+                          const QString& deposit, const QString& taxable, const QString& date)
+{
+    return QStringLiteral("%1,'%2',%3,%4,%5,%6")
+        .arg(date, QString(description).replace(u'\'', QStringLiteral("''")), QString::number(account), withdrawal,
+             deposit, taxable);
+}

@@ -1,0 +1,65 @@
+#pragma once
+// A fresh world for the main window's tests: temporary data folder, settings and
+// program folder, scripted message boxes, the window itself, and an independent look
+// at what the ledger file really holds.
+
+#include "main/Form1.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+
+    // Puts the working file in place, closed, as an earlier run would have left it,
+    // so rows can be seeded before start-up.
+    void prepareLedger();
+    // Adds rows straight to the working file and gives their keys. `values` is the SQL
+    // list of TransactionDate, TransactionDescription, AccountID, WithdrawalAmount,
+    // DepositAmount, Taxable.
+    qint64 addAccount(const QString& name);
+    qint64 addTransaction(const QString& values);
+    // The rows of a query on the working file: values joined by "|", rows by "; ",
+    // Null as "NULL".
+    std::string rows(const QString& sql) const;
+
+    // Start-up as the program runs it, before the window is shown.
+    void start() { form.Form_Load(); }
+
+    // The texts of one list column, top to bottom as shown.
+    QStringList column(int index) const;
+    // The three visible captions and the three plain ones, in that order.
+    QStringList summary() const;
+
+    // Acts on the next modal window as soon as its exec() is running, the way a person
+    // would answer it; `seen` tells afterwards whether one came.
+    void whenModal(std::function<void(QWidget*)> act);
+    bool modalSeen() const { return m_modalSeen; }
+
+    // Runs the rest of the test under another default locale.
+    void useLocale(const QLocale& locale);
+
+    testing_support::TestEnvironment env;
+    testing_support::ScriptedDialogs dialogs;
+    mainwindow::Form1 form;
+
+private:
+    std::unique_ptr<QTimer> m_modalTimer;
+    bool m_modalSeen = false;
+    std::optional<QLocale> m_savedLocale;
+};
+
+// The transaction values of a row dated 2024-03-05 for account id, with these amounts
+// (SQL text, "null" allowed) and taxable flag.
+QString transactionValues(const QString& description, qint64 account, const QString& withdrawal,
+                          const QString& deposit, const QString& taxable = QStringLiteral("0"),
+                          const QString& date = QStringLiteral("'2024-03-05'"));

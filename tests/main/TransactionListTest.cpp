@@ -1,0 +1,216 @@
+// The transaction list and its summary as a reload builds them from the file: cell
+// texts, totals, rows the join leaves out, cells that cannot be shown, the user's
+// locale, and the header-click sort that outlives reloads.
+#include "tests/main/MainWindowFixture.h"
+
+#include <QHeaderView>
+
+using namespace mainwindow;
+
+namespace {
+enum { Id, Date, Account, Description, Withdrawal, Deposit, Taxable };
+}
+
+class TransactionListTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        prepareLedger();
+        account = addAccount(QStringLiteral("Household"));
+    }
+    qint64 add(const QString& description, const QString& withdrawal, const QString& deposit,
+               const QString& taxable = QStringLiteral("0"), const QString& date = QStringLiteral("'2024-03-05'"))
+    {
+        return addTransaction(transactionValues(description, account, withdrawal, deposit, taxable, date));
+    }
+    qint64 account = 0;
+};
+
+using Summary = TransactionListTest;
+
+TEST_F(Summary, EmptyLedgerShowsZeroTotals)
+{
+    start();
+    EXPECT_EQ(form.ListView1->count(), 0);
+    EXPECT_EQ(summary(), (QStringList{"Widrawal: $0.00", "Deposit: $0.00", "Balance: $0.00", "Widrawal: 0",
+                                      "Deposit: 0", "Balance: 0"}));
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST_F(Summary, CellsAndTotalsFollowTheStoredAmounts)
+{
+    add(QStringLiteral("zero out"), QStringLiteral("0"), QStringLiteral("25"), QStringLiteral("1"));
+    add(QStringLiteral("nothing known"), QStringLiteral("null"), QStringLiteral("null"), QStringLiteral("null"));
+    add(QStringLiteral("refund"), QStringLiteral("-5"), QStringLiteral("1234.5"), QStringLiteral("0"));
+    add(QStringLiteral("big"), QStringLiteral("1000000.125"), QStringLiteral("0.01"));
+    start();
+
+    EXPECT_EQ(column(Description), (QStringList{"zero out", "nothing known", "refund", "big"}));
+    EXPECT_EQ(column(Withdrawal), (QStringList{"", "", "-$5.00", "$1,000,000.13"}));
+    EXPECT_EQ(column(Deposit), (QStringList{"$25.00", "", "$1,234.50", "$0.01"}));
+    EXPECT_EQ(column(Taxable), (QStringList{"Yes", "No", "No", "No"}));
+    EXPECT_EQ(column(Account), (QStringList(4, QStringLiteral("Household"))));
+    // withdrawals 0 + 0 - 5 + 1000000.125, deposits 25 + 0 + 1234.5 + 0.01
+    EXPECT_EQ(summary(), (QStringList{"Widrawal: $999,995.13", "Deposit: $1,259.51", "Balance: -$998,735.62",
+                                      "Widrawal: 999995.125", "Deposit: 1259.51", "Balance: -998735.615"}));
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST_F(Summary, TransactionOfARemovedAccountIsNeitherShownNorCounted)
+{
+    const qint64 kept = add(QStringLiteral("kept"), QStringLiteral("10"), QStringLiteral("0"));
+    const qint64 gone = addAccount(QStringLiteral("Gone"));
+    addTransaction(transactionValues(QStringLiteral("orphan"), gone, QStringLiteral("99"), QStringLiteral("99")));
+    env.sqlite(QStringLiteral("delete from Accounts where AccountID=%1").arg(gone));
+    start();
+    EXPECT_EQ(column(Id), QStringList{QString::number(kept)});
+    EXPECT_EQ(summary().mid(3), (QStringList{"Widrawal: 10", "Deposit: 0", "Balance: -10"}));
+}
+
+TEST_F(Summary, UnshowableCellReportsAndTheRestStillLists)
+{
+    add(QStringLiteral("first"), QStringLiteral("1"), QStringLiteral("0"));
+    addTransaction(QStringLiteral("'2024-03-06',null,%1,2,3,1").arg(account));
+    const qint64 nameless = addAccount(QStringLiteral("x"));
+    env.sqlite(QStringLiteral("update Accounts set AccountName=null where AccountID=%1").arg(nameless));
+    addTransaction(transactionValues(QStringLiteral("no name"), nameless, QStringLiteral("4"), QStringLiteral("0")));
+    add(QStringLiteral("last"), QStringLiteral("8"), QStringLiteral("0"));
+    start();
+
+    EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.ListData 118", "Form1.ListData 116"}));
+    EXPECT_TRUE(dialogs.reports().front().startsWith(QStringLiteral("Invalid use of Null\r\n")));
+    EXPECT_EQ(column(Description), (QStringList{"first", "", "no name", "last"}));
+    EXPECT_EQ(column(Account), (QStringList{"Household", "Household", "", "Household"}));
+    EXPECT_EQ(column(Withdrawal), (QStringList{"$1.00", "$2.00", "$4.00", "$8.00"}));
+    EXPECT_EQ(column(Taxable), (QStringList{"No", "Yes", "No", "No"}));
+    EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 15"));
+}
+
+TEST_F(Summary, DatesShowInTheShortFormatWithTheWholeYear)
+{
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("'2024-03-05'"));
+    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("'1999-12-31'"));
+    start();
+    EXPECT_EQ(column(Date), (QStringList{"3/5/2024", "12/31/1999"}));
+}
+
+TEST_F(Summary, GermanUserSeesGermanNumbersAndDates)
+{
+    useLocale(QLocale(QLocale::German, QLocale::Germany));
+    add(QStringLiteral("a"), QStringLiteral("1234.5"), QStringLiteral("0.25"));
+    start();
+    EXPECT_EQ(column(Withdrawal), QStringList{"$1.234,50"});
+    EXPECT_EQ(column(Deposit), QStringList{"$0,25"});
+    EXPECT_EQ(column(Date), QStringList{"05.03.2024"});
+    EXPECT_EQ(summary(), (QStringList{"Widrawal: $1.234,50", "Deposit: $0,25", "Balance: -$1.234,25",
+                                      "Widrawal: 1234,5", "Deposit: 0,25", "Balance: -1234,25"}));
+}
+
+TEST_F(Summary, ReloadStartsFromScratchAndMakesTheFirstRowCurrent)
+{
+    const qint64 first = add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    add(QStringLiteral("b"), QStringLiteral("2"), QStringLiteral("0"));
+    start();
+    form.ListView1->setCurrentRow(1);
+    add(QStringLiteral("c"), QStringLiteral("4"), QStringLiteral("0"));
+    form.ListData();
+    form.ListData();
+    EXPECT_EQ(form.ListView1->count(), 3);
+    EXPECT_EQ(form.ListView1->selectedText(), QString::number(first));
+    EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 7"));
+}
+
+TEST_F(Summary, RowsCarryUntickedCheckBoxesAfterEveryReload)
+{
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    start();
+    auto& items = form.ListView1->items();
+    ASSERT_TRUE(items.setData(items.index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(items.isChecked(0));
+    form.ListData();
+    EXPECT_FALSE(items.isChecked(0));
+}
+
+using Sorting = TransactionListTest;
+
+TEST_F(Sorting, HeaderClicksSortByTheShownText)
+{
+    // Ten rows, so the numbers 1 to 10 sort as text; dates chosen so their text order
+    // differs from their calendar order.
+    const char* dates[] = {"'2024-03-05'", "'2023-12-01'", "'2024-11-30'", "'2024-01-15'", "'2024-01-02'",
+                           "'2024-02-29'", "'2024-10-01'", "'2024-09-09'", "'2024-07-04'", "'2024-05-05'"};
+    for (const char* date : dates)
+        add(QStringLiteral("r"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QString::fromLatin1(date));
+    start();
+
+    form.ListView1_ColumnClick(2);
+    EXPECT_TRUE(form.ListView1->sorted());
+    EXPECT_EQ(form.ListView1->sortKey(), 1);
+    EXPECT_EQ(form.ListView1->sortOrder(), 0);
+    EXPECT_EQ(column(Date), (QStringList{"1/15/2024", "1/2/2024", "10/1/2024", "11/30/2024", "12/1/2023",
+                                         "2/29/2024", "3/5/2024", "5/5/2024", "7/4/2024", "9/9/2024"}));
+    form.ListView1_ColumnClick(2);
+    EXPECT_EQ(form.ListView1->sortOrder(), 1);
+    EXPECT_EQ(column(Date).first(), QStringLiteral("9/9/2024"));
+    EXPECT_EQ(column(Date).last(), QStringLiteral("1/15/2024"));
+
+    form.ListView1_ColumnClick(1);
+    EXPECT_EQ(form.ListView1->sortKey(), 0);
+    EXPECT_EQ(form.ListView1->sortOrder(), 0);
+    EXPECT_EQ(column(Id), (QStringList{"1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
+}
+
+TEST_F(Sorting, HeaderClickOnTheListSortsLikeTheHandler)
+{
+    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    start();
+    form.show();
+    emit form.ListView1->header()->sectionClicked(Description);
+    EXPECT_EQ(column(Description), (QStringList{"a", "b"}));
+    emit form.ListView1->header()->sectionClicked(Description);
+    EXPECT_EQ(column(Description), (QStringList{"b", "a"}));
+}
+
+TEST_F(Sorting, SortOutlivesReloads)
+{
+    add(QStringLiteral("banana"), QStringLiteral("1"), QStringLiteral("0"));
+    add(QStringLiteral("cherry"), QStringLiteral("1"), QStringLiteral("0"));
+    start();
+    form.ListView1_ColumnClick(4);
+    const qint64 apple = add(QStringLiteral("apple"), QStringLiteral("1"), QStringLiteral("0"));
+    form.ListData();
+    EXPECT_EQ(column(Description), (QStringList{"apple", "banana", "cherry"}));
+    // The current row is still the first one the reload added, wherever it now stands.
+    EXPECT_EQ(form.ListView1->currentRow(), 1);
+    EXPECT_NE(form.ListView1->selectedText(), QString::number(apple));
+}
+
+TEST_F(Sorting, SelectedRowStaysSelectedAcrossASort)
+{
+    add(QStringLiteral("c"), QStringLiteral("1"), QStringLiteral("0"));
+    const qint64 b = add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    start();
+    form.ListView1->setCurrentRow(1);
+    ASSERT_EQ(form.ListView1->selectedText(), QString::number(b));
+    form.ListView1_ColumnClick(4);
+    EXPECT_EQ(form.ListView1->currentRow(), 1);
+    form.ListView1->setCurrentRow(0);   // "a"
+    form.ListView1_ColumnClick(4);     // descending: a moves to the bottom
+    EXPECT_EQ(form.ListView1->currentRow(), 2);
+    EXPECT_EQ(form.ListView1->items().text(form.ListView1->currentRow(), Description), QStringLiteral("a"));
+}
+
+TEST_F(Sorting, AmountsAndTaxableSortAsShownText)
+{
+    add(QStringLiteral("x"), QStringLiteral("100"), QStringLiteral("0"), QStringLiteral("1"));
+    add(QStringLiteral("y"), QStringLiteral("9"), QStringLiteral("0"), QStringLiteral("0"));
+    add(QStringLiteral("z"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("1"));
+    start();
+    form.ListView1_ColumnClick(5);
+    EXPECT_EQ(column(Withdrawal), (QStringList{"", "$100.00", "$9.00"}));
+    form.ListView1_ColumnClick(7);
+    EXPECT_EQ(column(Taxable), (QStringList{"No", "Yes", "Yes"}));
+    EXPECT_EQ(column(Description), (QStringList{"y", "x", "z"}));   // equal texts keep their order
+}
