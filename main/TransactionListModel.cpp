@@ -287,9 +287,27 @@ void TransactionListModel::applySort()
     // The list orders rows by the text it shows. Columns with few distinct texts are
     // ranked once per distinct text and sorted by rank; the rest compare texts directly.
     switch (m_sortKey) {
-    case DescriptionColumn:
-        sortBy([&](int a, int b) { return foldedCompare(m_rows[a].description, m_rows[b].description) < 0; });
+    case DescriptionColumn: {
+        // Ledgers repeat their descriptions: rank each distinct text once.
+        QHash<QString, int> distinct;
+        std::vector<QString> texts;
+        std::vector<int> textOf(m_published);
+        for (int i = 0; i < m_published; ++i) {
+            const QString& description = m_rows[i].description;
+            auto it = distinct.constFind(description);
+            if (it == distinct.constEnd()) {
+                it = distinct.insert(description, int(texts.size()));
+                texts.push_back(description);
+            }
+            textOf[i] = *it;
+        }
+        distinct.clear();
+        const std::vector<int> rank = ranksBy(texts);
+        for (int& t : textOf)
+            t = rank[t];
+        sortBy([&](int a, int b) { return textOf[a] < textOf[b]; });
         return;
+    }
     case IdColumn: {
         if (m_oddIds.isEmpty()) {
             sortBy([&](int a, int b) {

@@ -364,23 +364,26 @@ QVariant Recordset::value(int column) const
 
 QVariant Recordset::readStatementColumn(int c) const
 {
+    // One API call for the column, then the value accessors, which skip the
+    // statement-level checks each sqlite3_column_* call repeats.
+    sqlite3_value* value = sqlite3_column_value(m_stmt, c);
     const Kind kind = m_kinds[c];
-    switch (sqlite3_column_type(m_stmt, c)) {
+    switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
         return kind == Kind::YesNo ? QVariant(false) : QVariant();
     case SQLITE_INTEGER: {
-        const qlonglong v = sqlite3_column_int64(m_stmt, c);
+        const qlonglong v = sqlite3_value_int64(value);
         return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
     }
     case SQLITE_FLOAT: {
-        const double v = sqlite3_column_double(m_stmt, c);
+        const double v = sqlite3_value_double(value);
         return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
     }
     case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, c)), sqlite3_column_bytes(m_stmt, c));
+        return QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value));
     default: {
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, c));
-        const int length = sqlite3_column_bytes(m_stmt, c);
+        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const int length = sqlite3_value_bytes(value);
         if (kind == Kind::Date) {
             if (auto date = stored::parseDateText(text, length))
                 return *date;
