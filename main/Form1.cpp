@@ -119,10 +119,13 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     Label1 = makeLabel(Frame1, "Label1", QStringLiteral("Widrawal:"), 360, 300, 855);
     Label2 = makeLabel(Frame1, "Label2", QStringLiteral("Deposit:"), 4560, 300, 690);
     Label3 = makeLabel(Frame1, "Label3", QStringLiteral("Balance:"), 8520, 300, 735);
-    // The plain totals, for the printed report: below the client area, never shown.
+    // The plain totals, for the printed report: below the client area and hidden.
     Label11 = makeLabel(this, "Label11", QStringLiteral("Widrawal:"), 360, kClientHeight + 300, 3000);
     Label22 = makeLabel(this, "Label22", QStringLiteral("Deposit:"), 4560, kClientHeight + 300, 3000);
     Label33 = makeLabel(this, "Label33", QStringLiteral("Balance:"), 8520, kClientHeight + 300, 3000);
+    // They would show through a maximised window, which is taller than the design.
+    for (QLabel* plain : {Label11, Label22, Label33})
+        plain->hide();
 
     // Tab order as designed: the list, the commands, the summary, then the rest.
     QWidget* order[] = {ListView1, PushButton2, PushButton1, PushButton3, PushButton4, PushButton5,
@@ -316,6 +319,13 @@ void Form1::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
+    // A fixed border: in the normal state the window keeps its design size. Checked
+    // once the event has settled, so a resize that belongs to maximising is left alone.
+    QTimer::singleShot(0, this, [this] {
+        const QSize design(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
+        if (windowState() == Qt::WindowNoState && size() != design)
+            resize(design);
+    });
 }
 
 void Form1::changeEvent(QEvent* event)
