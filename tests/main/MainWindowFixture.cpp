@@ -18,6 +18,13 @@ void MainWindowTest::prepareLedger()
     data::releaseConnection();
 }
 
+void MainWindowTest::closeWindow(mainwindow::Form1& window)
+{
+    window.close();
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+}
+
 qint64 MainWindowTest::addAccount(const QString& name)
 {
     env.sqlite(QStringLiteral("insert into Accounts (AccountName) values ('%1')").arg(name));

@@ -34,6 +34,10 @@ protected:
 
     // Start-up as the program runs it, before the window is shown.
     void start() { form.Form_Load(); }
+    // Closes the window as its close box does. That ends the program by asking the
+    // application to quit; with no event loop running, the request would stay pending
+    // and end every later modal window at once, so it is consumed here.
+    static void closeWindow(mainwindow::Form1& window);
 
     // The texts of one list column, top to bottom as shown.
     QStringList column(int index) const;

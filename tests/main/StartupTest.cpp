@@ -178,7 +178,7 @@ TEST_F(Shutdown, MaximisedCloseReopensMaximisedWithTheSameWidths)
     form.show();
     form.setWindowState(Qt::WindowMaximized);
     form.ListView1->setColumnWidthTwips(0, 555.5);
-    form.close();   // the close box runs the close handlers
+    closeWindow(form);   // the close box runs the close handlers
     EXPECT_EQ(setting("WindowState"), QStringLiteral("2"));
     EXPECT_EQ(setting("ColumnHeaders1"), QStringLiteral("555.5"));
     EXPECT_FALSE(data::hasConnection());
@@ -195,9 +195,9 @@ TEST_F(Shutdown, ClosingTwiceRunsTheCloseHandlersOnce)
 {
     start();
     form.show();
-    form.close();
+    closeWindow(form);
     platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("marker"));
-    form.close();
+    closeWindow(form);
     EXPECT_EQ(setting("WindowState"), QStringLiteral("marker"));
     EXPECT_TRUE(dialogs.prompts().empty());
 }
