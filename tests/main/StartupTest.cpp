@@ -191,6 +191,19 @@ TEST_F(Shutdown, MaximisedCloseReopensMaximisedWithTheSameWidths)
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
+TEST_F(Shutdown, WidthsRoundTripUnderACommaDecimalLocale)
+{
+    useLocale(QLocale(QLocale::German, QLocale::Germany));
+    start();
+    form.ListView1->setColumnWidthTwips(4, 1234.5);
+    form.Form_QueryUnload();
+
+    Form1 again;
+    again.Form_Load();
+    EXPECT_EQ(again.ListView1->columnWidthTwips(4), 1234.5);
+    EXPECT_TRUE(dialogs.prompts().empty());
+}
+
 TEST_F(Shutdown, ClosingTwiceRunsTheCloseHandlersOnce)
 {
     start();

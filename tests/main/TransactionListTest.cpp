@@ -214,3 +214,37 @@ TEST_F(Sorting, AmountsAndTaxableSortAsShownText)
     EXPECT_EQ(column(Taxable), (QStringList{"No", "Yes", "Yes"}));
     EXPECT_EQ(column(Description), (QStringList{"y", "x", "z"}));   // equal texts keep their order
 }
+
+TEST_F(Summary, UnreadableLedgerReportsOnceAndWritesZeroTotals)
+{
+    add(QStringLiteral("a"), QStringLiteral("5"), QStringLiteral("0"));
+    start();
+    ASSERT_EQ(form.ListView1->count(), 1);
+    env.sqlite(QStringLiteral("drop table Transactions"));
+    form.ListData();
+    EXPECT_EQ(dialogs.reportLines(), QStringList{"Form1.ListData 104"});
+    EXPECT_EQ(form.ListView1->count(), 0);
+    EXPECT_EQ(summary(), (QStringList{"Widrawal: $0.00", "Deposit: $0.00", "Balance: $0.00", "Widrawal: 0",
+                                      "Deposit: 0", "Balance: 0"}));
+}
+
+TEST_F(Summary, TimeOfDayIsShownAfterTheDate)
+{
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"),
+        QStringLiteral("'2024-03-05 14:30:15'"));
+    start();
+    EXPECT_TRUE(column(Date).value(0).startsWith(QStringLiteral("3/5/2024 2:30:15"))) << column(Date).value(0).toStdString();
+}
+
+TEST_F(Sorting, TickedRowsStayTickedWhenTheListIsSorted)
+{
+    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
+    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    start();
+    auto& items = form.ListView1->items();
+    ASSERT_TRUE(items.setData(items.index(0, 0), Qt::Checked, Qt::CheckStateRole));   // "b"
+    form.ListView1_ColumnClick(4);
+    EXPECT_EQ(column(Description), (QStringList{"a", "b"}));
+    EXPECT_FALSE(items.isChecked(0));
+    EXPECT_TRUE(items.isChecked(1));
+}

@@ -1,0 +1,237 @@
+// The main window's two layouts: the design places of the normal window, the stretched
+// layout of the maximised one, and the way back. Geometry is read in twips.
+#include "tests/main/MainWindowFixture.h"
+
+#include "main/MainLayout.h"
+#include "platform/Settings.h"
+#include "shell/Twips.h"
+
+#include <QRect>
+#include <array>
+#include <map>
+#include <QScreen>
+#include <QTest>
+
+using namespace mainwindow;
+using namespace shell;
+
+namespace {
+
+struct Box {
+    double left, top, width, height;
+    bool operator==(const Box&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Box& b)
+{
+    return out << "(" << b.left << ", " << b.top << ", " << b.width << ", " << b.height << ")";
+}
+
+Box box(const QWidget* w)
+{
+    return {leftTwips(w), topTwips(w), widthTwips(w), heightTwips(w)};
+}
+
+} // namespace
+
+class Layout : public MainWindowTest {
+protected:
+    std::vector<QWidget*> buttons() const
+    {
+        return {form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4, form.PushButton5,
+                form.PushButton6, form.PushButton7, form.PushButton8, form.PushButton9};
+    }
+    std::vector<QWidget*> controls() const
+    {
+        std::vector<QWidget*> all = buttons();
+        all.push_back(form.ListView1);
+        all.push_back(form.Frame1);
+        return all;
+    }
+    void setState(Qt::WindowState state)
+    {
+        form.setWindowState(state);
+        QCoreApplication::processEvents();
+    }
+    std::map<QString, Box> places() const
+    {
+        std::map<QString, Box> out;
+        for (QWidget* w : controls())
+            out[w->objectName()] = box(w);
+        return out;
+    }
+    // The design places, row 1 on its staggered design tops.
+    void expectDesign(bool rowOneAligned)
+    {
+        EXPECT_EQ(box(form.ListView1), (Box{120, 90, 12000, 2595}));
+        EXPECT_EQ(box(form.PushButton2), (Box{120, 2790, 2880, 405}));
+        EXPECT_EQ(box(form.PushButton1), (Box{3120, rowOneAligned ? 2790. : 2805., 2880, 405}));
+        EXPECT_EQ(box(form.PushButton3), (Box{6120, rowOneAligned ? 2790. : 2820., 2880, 405}));
+        EXPECT_EQ(box(form.PushButton7), (Box{9120, rowOneAligned ? 2790. : 2835., 3000, 405}));
+        EXPECT_EQ(box(form.PushButton4), (Box{120, 3315, 2880, 405}));
+        EXPECT_EQ(box(form.PushButton5), (Box{3120, 3315, 2880, 405}));
+        EXPECT_EQ(box(form.PushButton6), (Box{6120, 3315, 2880, 405}));
+        EXPECT_EQ(box(form.PushButton9), (Box{9120, 3315, 3000, 405}));
+        EXPECT_EQ(box(form.PushButton8), (Box{120, 3825, 12000, 405}));
+        EXPECT_EQ(box(form.Frame1), (Box{120, 4245, 12000, 735}));
+        // The summary captions grow with their totals; they stay where they were put.
+        EXPECT_EQ(box(form.Label1).left, 360);
+        EXPECT_EQ(box(form.Label1).top, 300);
+    }
+    // The stretched layout for an outer size of W x H twips, checked by its rules:
+    // three button rows stacked under the list, the frame last, nothing overlapping.
+    void expectStretched(double W, double H)
+    {
+        const Box list = box(form.ListView1);
+        EXPECT_EQ(list.left, 120);
+        EXPECT_EQ(list.width, W - 330);
+        EXPECT_EQ(list.height, H - 2 * 405 - 420 - 120 - 465 - 735 - 105 - (405 + 105));
+        const std::array<QWidget*, 4> row1{form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7};
+        const std::array<QWidget*, 4> row2{form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9};
+        const double left = std::max(0.0, W / 2 - 2 * 2880 - 600);
+        EXPECT_EQ(box(row1[0]).top, list.top + list.height + 135);
+        for (const auto* row : {&row1, &row2}) {
+            double x = left;
+            for (QWidget* b : *row) {
+                EXPECT_EQ(box(b).left, x) << b->objectName().toStdString();
+                EXPECT_EQ(box(b).top, box((*row)[0]).top) << b->objectName().toStdString();
+                x += box(b).width + 120;
+            }
+        }
+        EXPECT_EQ(box(row2[0]).top, box(row1[0]).top + 405 + 105);
+        const Box help = box(form.PushButton8);
+        EXPECT_EQ(help.top, box(row2[0]).top + 405 + 105);
+        EXPECT_EQ(help.left, left);
+        EXPECT_EQ(help.left + help.width, box(row2[3]).left + box(row2[3]).width);   // as wide as the rows
+        const Box frame = box(form.Frame1);
+        EXPECT_EQ(frame.top, help.top + 405 + 105);
+        EXPECT_EQ(frame.left, 120);
+        EXPECT_EQ(frame.width, list.width);
+        EXPECT_EQ(frame.height, 735);
+        for (QWidget* a : controls())
+            for (QWidget* b : controls())
+                EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                    << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString();
+    }
+};
+
+TEST_F(Layout, NormalWindowShowsTheDesign)
+{
+    start();
+    form.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(widthTwips(&form), 12240);
+    EXPECT_EQ(heightTwips(&form), 5055);
+    expectDesign(false);
+    EXPECT_FALSE(form.Label11->isVisible() && form.Label11->geometry().intersects(form.rect()));
+}
+
+TEST_F(Layout, MaximisedWindowStacksTheRowsUnderTheList)
+{
+    start();
+    form.show();
+    setState(Qt::WindowMaximized);
+    ASSERT_EQ(form.windowStateNumber(), 2);
+    EXPECT_TRUE(form.WasMaximized);
+    const QRect outer = form.frameGeometry();
+    const double W = toTwips(outer.width(), &form), H = toTwips(outer.height(), &form);
+    expectStretched(W, H);
+    for (QWidget* w : controls()) {
+        EXPECT_GE(w->x(), 0) << w->objectName().toStdString();
+        EXPECT_LE(w->geometry().bottom(), form.rect().bottom()) << w->objectName().toStdString();
+        // The rows are as wide as the outer window on this small screen.
+        EXPECT_LE(leftTwips(w) + widthTwips(w), W) << w->objectName().toStdString();
+    }
+    EXPECT_LE(form.ListView1->geometry().right(), form.rect().right());
+    EXPECT_LE(form.Frame1->geometry().right(), form.rect().right());
+}
+
+TEST_F(Layout, RestoringAfterAMaximiseGivesTheAlignedDesignCentred)
+{
+    start();
+    form.show();
+    setState(Qt::WindowMaximized);
+    setState(Qt::WindowNoState);
+    ASSERT_EQ(form.windowStateNumber(), 0);
+    expectDesign(true);
+    EXPECT_EQ(form.size(), QSize(816, 337));
+    const QPoint middle = form.screen()->geometry().center();
+    EXPECT_LE((form.frameGeometry().center() - middle).manhattanLength(), 2);
+
+    // From then on a minimise and restore applies the normal layout again.
+    form.move(0, 0);
+    setState(Qt::WindowMinimized);
+    expectDesign(true);   // minimising changes nothing
+    setState(Qt::WindowNoState);
+    expectDesign(true);
+    EXPECT_LE((form.frameGeometry().center() - middle).manhattanLength(), 2);
+
+    // And a maximise stretches again.
+    setState(Qt::WindowMaximized);
+    expectStretched(toTwips(form.frameGeometry().width(), &form), toTwips(form.frameGeometry().height(), &form));
+}
+
+TEST_F(Layout, MinimiseAndRestoreOfANeverMaximisedWindowMovesNothing)
+{
+    start();
+    form.show();
+    form.move(40, 50);
+    QCoreApplication::processEvents();
+    const auto before = places();
+    const QPoint position = form.pos();
+    setState(Qt::WindowMinimized);
+    EXPECT_EQ(places(), before);
+    setState(Qt::WindowNoState);
+    EXPECT_EQ(places(), before);
+    expectDesign(false);
+    EXPECT_EQ(form.pos(), position);
+    EXPECT_FALSE(form.WasMaximized);
+}
+
+TEST_F(Layout, WindowRestoredMaximisedShowsTheStretchedLayoutAtOnce)
+{
+    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("2"));
+    start();
+    form.show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form.windowStateNumber(), 2);
+    expectStretched(toTwips(form.frameGeometry().width(), &form), toTwips(form.frameGeometry().height(), &form));
+}
+
+TEST_F(Layout, LargeScreenCentresTheRowsInsideTheWindow)
+{
+    // A 1920 x 1080 pixel maximised window, laid out directly: the test screen is smaller.
+    form.resize(1916, 1050);
+    MainLayout{form.ListView1, {form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7},
+               {form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9}, form.PushButton8, form.Frame1}
+        .applyMaximised(28800, 16200);
+    expectStretched(28800, 16200);
+    EXPECT_EQ(box(form.ListView1), (Box{120, 90, 28470, 13035}));
+    EXPECT_EQ(box(form.PushButton2).left, 8040);
+    for (QWidget* w : controls())
+        EXPECT_TRUE(form.rect().contains(w->geometry())) << w->objectName().toStdString();
+}
+
+TEST_F(Layout, TinyMaximisedWindowGivesNoNegativeSizes)
+{
+    const MainLayout layout{form.ListView1, {form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7},
+                            {form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9},
+                            form.PushButton8, form.Frame1};
+    for (const auto& [W, H] : {std::pair{1500.0, 900.0}, std::pair{0.0, 0.0}, std::pair{330.0, 4000.0}}) {
+        layout.applyMaximised(W, H);
+        for (QWidget* w : controls()) {
+            EXPECT_GE(w->width(), 0) << w->objectName().toStdString();
+            EXPECT_GE(w->height(), 0) << w->objectName().toStdString();
+            EXPECT_GE(w->x(), 0) << w->objectName().toStdString();
+            EXPECT_GE(w->y(), 0) << w->objectName().toStdString();
+        }
+        EXPECT_EQ(form.ListView1->height(), H < 3165 ? 0 : shell::toPixels(H - 3165, form.ListView1));
+        // Buttons keep their size; the layout only moves them.
+        EXPECT_EQ(box(form.PushButton7), (Box{9000, box(form.PushButton7).top, 3000, 405}));
+    }
+    // Back to normal, everything is where it was designed.
+    layout.applyNormal();
+    expectDesign(true);
+}
+
+
