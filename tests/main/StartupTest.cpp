@@ -162,6 +162,15 @@ TEST_F(Shutdown, EveryCloseStoresAllWidthsAndTheState)
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
+TEST_F(Shutdown, MinimisedCloseStoresOne)
+{
+    start();
+    form.show();
+    form.setWindowState(Qt::WindowMinimized);
+    form.Form_QueryUnload();
+    EXPECT_EQ(setting("WindowState"), QStringLiteral("1"));
+}
+
 TEST_F(Shutdown, WidthDraggedByTheUserIsStored)
 {
     start();

@@ -3,6 +3,8 @@
 // locale, and the header-click sort that outlives reloads.
 #include "tests/main/MainWindowFixture.h"
 
+#include "platform/Settings.h"
+
 #include <QHeaderView>
 
 using namespace mainwindow;
@@ -226,6 +228,19 @@ TEST_F(Summary, UnreadableLedgerReportsOnceAndWritesZeroTotals)
     EXPECT_EQ(form.ListView1->count(), 0);
     EXPECT_EQ(summary(), (QStringList{"Widrawal: $0.00", "Deposit: $0.00", "Balance: $0.00", "Widrawal: 0",
                                       "Deposit: 0", "Balance: 0"}));
+}
+
+TEST_F(Summary, BadStoredCurrencyIsReportedOnceAndAmountsGoWithoutSymbol)
+{
+    platform::settings::save(QStringLiteral("Currency"), QStringLiteral("7"));
+    add(QStringLiteral("a"), QStringLiteral("1234.5"), QStringLiteral("2"));
+    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("3"));
+    start();
+    EXPECT_EQ(dialogs.reportLines(), QStringList{"Form3.Form_Load 116"});
+    EXPECT_EQ(column(Withdrawal), (QStringList{"1,234.50", "1.00"}));
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Widrawal: 1,235.50"));
+    form.ListData();
+    EXPECT_EQ(dialogs.reportLines().size(), 1);
 }
 
 TEST_F(Summary, TimeOfDayIsShownAfterTheDate)
