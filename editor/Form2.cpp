@@ -195,8 +195,8 @@ void Form2::showModal()
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
-    while (!m_unloaded)
-        exec();
+    // Every way out (OK, Cancel, Escape, the close box) unloads the window and so ends exec().
+    exec();
 }
 
 void Form2::unload()

@@ -235,8 +235,10 @@ void Form1::Form_QueryUnload()
 
 void Form1::Form_Unload()
 {
-    // Ends the program at once; other windows go with it without their own close handlers.
-    QCoreApplication::exit(0);
+    // Ends the program: the event loop stops as soon as this close has been handled, and
+    // other windows go with it without their own close handlers. Queued, because a quit
+    // asked for while no loop runs would make the next loop that starts end at once.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void Form1::closeEvent(QCloseEvent* event)

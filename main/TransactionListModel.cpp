@@ -32,14 +32,13 @@ QVariant TransactionListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_published)
         return {};
-    const Row& row = rowAt(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return cellText(row, index.column());
+        return cellText(m_order[index.row()], index.column());
     case Qt::CheckStateRole:
         if (index.column() == IdColumn)
-            return row.checked ? Qt::Checked : Qt::Unchecked;
+            return rowAt(index.row()).checked ? Qt::Checked : Qt::Unchecked;
         return {};
     default:
         return {};
@@ -50,7 +49,7 @@ bool TransactionListModel::setData(const QModelIndex& index, const QVariant& val
 {
     if (!index.isValid() || index.column() != IdColumn || role != Qt::CheckStateRole || index.row() >= m_published)
         return false;
-    m_rows[m_order[index.row()]].checked = value.toInt() == Qt::Checked;
+    m_rows[size_t(m_order[index.row()])].checked = value.toInt() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }
@@ -94,7 +93,7 @@ void TransactionListModel::clear()
 
 void TransactionListModel::add(const QVariant& transactionNumber)
 {
-    m_rows.emplace_back();
+    m_rows.append();
     bool whole = false;
     m_rows.back().id = transactionNumber.toLongLong(&whole);
     if (!whole || transactionNumber.typeId() == QMetaType::Double)
@@ -177,12 +176,13 @@ QString TransactionListModel::amountText(double value) const
     return currency::formatAmount(value, m_pattern);
 }
 
-QString TransactionListModel::cellText(const Row& row, int column) const
+QString TransactionListModel::cellText(int added, int column) const
 {
+    const Row& row = m_rows[size_t(added)];
     switch (column) {
     case IdColumn: {
         if (!m_oddIds.isEmpty()) {
-            const auto it = m_oddIds.constFind(int(&row - &m_rows.front()));
+            const auto it = m_oddIds.constFind(added);
             if (it != m_oddIds.constEnd())
                 return *it;
         }
@@ -202,7 +202,7 @@ QString TransactionListModel::text(int viewRow, int column) const
 {
     if (viewRow < 0 || viewRow >= m_published)
         return {};
-    return cellText(rowAt(viewRow), column);
+    return cellText(m_order[viewRow], column);
 }
 
 bool TransactionListModel::isChecked(int viewRow) const
@@ -319,7 +319,7 @@ void TransactionListModel::applySort()
         } else {
             std::vector<QString> keys(m_published);
             for (int i = 0; i < m_published; ++i)
-                keys[i] = cellText(m_rows[i], IdColumn);
+                keys[i] = cellText(i, IdColumn);
             sortBy([&](int a, int b) { return foldedCompare(keys[a], keys[b]) < 0; });
         }
         return;

@@ -9,7 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
-#include <deque>
+#include <memory>
 #include <vector>
 
 namespace mainwindow {
@@ -99,8 +99,36 @@ private:
         bool checked = false;
     };
 
-    const Row& rowAt(int viewRow) const { return m_rows[m_order[viewRow]]; }
-    QString cellText(const Row& row, int column) const;
+    // Rows in fixed-size chunks: appending never moves earlier rows, and a million
+    // rows take a few dozen allocations.
+    class RowStore {
+    public:
+        Row& append()
+        {
+            if ((m_size & (kChunk - 1)) == 0)
+                m_chunks.push_back(std::make_unique<Row[]>(kChunk));
+            return (*this)[m_size++];
+        }
+        Row& operator[](size_t i) { return m_chunks[i >> kShift][i & (kChunk - 1)]; }
+        const Row& operator[](size_t i) const { return m_chunks[i >> kShift][i & (kChunk - 1)]; }
+        Row& back() { return (*this)[m_size - 1]; }
+        size_t size() const { return m_size; }
+        void clear()
+        {
+            m_chunks.clear();
+            m_size = 0;
+        }
+
+    private:
+        static constexpr size_t kShift = 14;
+        static constexpr size_t kChunk = size_t(1) << kShift;
+        std::vector<std::unique_ptr<Row[]>> m_chunks;
+        size_t m_size = 0;
+    };
+
+    const Row& rowAt(int viewRow) const { return m_rows[size_t(m_order[viewRow])]; }
+    // The text of a cell of the row added at position `added`.
+    QString cellText(int added, int column) const;
     QString amountText(double value) const;
     const QString& sharedText(qint32 index) const;
     int internAccount(const QVariant& name);
@@ -108,7 +136,7 @@ private:
     std::vector<int> ranksBy(const std::vector<QString>& texts) const;
 
     QStringList m_headers;
-    std::deque<Row> m_rows;       // in the order added
+    RowStore m_rows;              // in the order added
     std::vector<int> m_order;     // view row -> index into m_rows
     int m_published = 0;
     QString m_pattern;
