@@ -1,19 +1,25 @@
 #pragma once
-// ListView1: the main window's transaction list. A tree view in details style over
+// ListView1: the main window's transaction list in details style over
 // TransactionListModel, with a check box in front of each row, column widths kept in
 // twips as stored in the settings, and the header-click sort handed to the window.
+// A table view without grid or row headers: unlike a tree view it never walks all
+// rows to lay them out, which matters with a million of them.
 
 #include "main/TransactionListModel.h"
 
-#include <QTreeView>
+#include <QHeaderView>
+#include <QTableView>
 #include <vector>
 
 namespace mainwindow {
 
-class TransactionList : public QTreeView {
+class TransactionList : public QTableView {
     Q_OBJECT
 public:
     explicit TransactionList(QWidget* parent = nullptr);
+
+    // The column headers.
+    QHeaderView* header() const { return horizontalHeader(); }
 
     TransactionListModel& items() { return m_model; }
     const TransactionListModel& items() const { return m_model; }
