@@ -8,6 +8,7 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/currency/QtPrinters.h"
+#include "tests/currency/StoredSettings.h"
 
 #include <QFile>
 #include <QSettings>
@@ -17,18 +18,10 @@ using currency::CurrencyChoice;
 using currency::OwnCurrencyFormat;
 using testing_support::ScriptedDialogs;
 using testing_support::TestEnvironment;
+using currency_tests::store;
+using currency_tests::stored;
 
 namespace {
-
-QString stored(const char* key)
-{
-    return platform::settings::get(QString::fromLatin1(key), QStringLiteral("<absent>"));
-}
-
-void store(const char* key, const QString& value)
-{
-    platform::settings::save(QString::fromLatin1(key), value);
-}
 
 const QString kLoad116 = QStringLiteral("Form3.Form_Load 116");
 

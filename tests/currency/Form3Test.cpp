@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include "tests/currency/QtPrinters.h"
+#include "tests/currency/StoredSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,9 @@ using currency::Form3;
 using currency::OwnCurrencyFormat;
 using testing_support::ScriptedDialogs;
 using testing_support::TestEnvironment;
+using currency_tests::stored;
 
 namespace {
-
-QString stored(const char* key)
-{
-    return platform::settings::get(QString::fromLatin1(key), QStringLiteral("<absent>"));
-}
 
 QStringList entries(const QComboBox* combo)
 {

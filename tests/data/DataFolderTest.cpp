@@ -14,16 +14,9 @@
 
 using testing_support::ScriptedDialogs;
 using testing_support::TestEnvironment;
+using testing_support::fileHash;
 
 namespace {
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 // Start-up's statements 100-110 under the load handler's trap; answers the reports.
 QStringList prepare(ScriptedDialogs& dialogs)

@@ -19,16 +19,9 @@ using platform::Connection;
 using platform::DbError;
 using platform::Recordset;
 using testing_support::TestEnvironment;
+using testing_support::fileHash;
 
 namespace {
-
-QByteArray fileHash(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
 
 long long rawCount(const QString& file, const char* sql)
 {

@@ -4,6 +4,7 @@
 #include "data/Ledger.h"
 #include "platform/AppPaths.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <sqlite3.h>
@@ -69,6 +70,47 @@ void TestEnvironment::sqlite(const QString& sql) const
     sqlite3_free(error);
     sqlite3_close(db);
     ASSERT_EQ(rc, SQLITE_OK) << message << " in " << sql.toStdString();
+}
+
+qint64 TestEnvironment::addAccount(const QString& name) const
+{
+    sqlite(QStringLiteral("insert into Accounts (AccountName) values ('%1')").arg(name));
+    return std::stoll(rows(QStringLiteral("select max(AccountID) from Accounts")));
+}
+
+qint64 TestEnvironment::addTransaction(const QString& values) const
+{
+    sqlite(QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                          "WithdrawalAmount,DepositAmount,Taxable) values (%1)")
+               .arg(values));
+    return std::stoll(rows(QStringLiteral("select max(TransactionNumber) from Transactions")));
+}
+
+std::string TestEnvironment::rows(const QString& sql) const
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(workingDatabase().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    std::string out;
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+        out += out.empty() ? "" : "; ";
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            out += (c ? "|" : "") + std::string(text ? text : "NULL");
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return out;
+}
+
+QByteArray fileHash(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
 } // namespace testing_support

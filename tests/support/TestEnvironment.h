@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <string>
 #include <gtest/gtest.h>
 
 namespace testing_support {
@@ -27,6 +28,14 @@ public:
     // Runs SQL straight on the working file through a separate SQLite handle, for
     // setting up rows the program itself would never write.
     void sqlite(const QString& sql) const;
+    // Adds rows straight to the working file and gives their keys. `values` is the SQL
+    // list of TransactionDate, TransactionDescription, AccountID, WithdrawalAmount,
+    // DepositAmount, Taxable.
+    qint64 addAccount(const QString& name) const;
+    qint64 addTransaction(const QString& values) const;
+    // The rows of a query on the working file, read through a separate handle:
+    // values joined by "|", rows by "; ", Null as "NULL".
+    std::string rows(const QString& sql) const;
 
 private:
     QTemporaryDir m_dir;
@@ -35,5 +44,8 @@ private:
 
 // The template the build made beside the test executables.
 QString builtTemplatePath();
+
+// A file's SHA-256, empty when it cannot be read: proves a file was left unchanged.
+QByteArray fileHash(const QString& path);
 
 } // namespace testing_support

@@ -1,0 +1,21 @@
+#pragma once
+// Reading and writing the currency keys of a test's settings file.
+
+#include "platform/Settings.h"
+
+#include <QString>
+
+namespace currency_tests {
+
+// The stored text of key, or "<absent>".
+inline QString stored(const char* key)
+{
+    return platform::settings::get(QString::fromLatin1(key), QStringLiteral("<absent>"));
+}
+
+inline void store(const char* key, const QString& value)
+{
+    platform::settings::save(QString::fromLatin1(key), value);
+}
+
+} // namespace currency_tests
