@@ -30,46 +30,21 @@ public:
     template <class F>
     bool run(int line, F&& statement)
     {
-        m_line = line;
-        try {
-            std::forward<F>(statement)();
-            return true;
-        } catch (const std::exception& e) {
-            report(e);
-        } catch (...) {
-            reportUnknown();
-        }
-        return false;
+        return guarded(line, [&] { std::forward<F>(statement)(); return true; }, false);
     }
 
     // The test of a conditional: its value, or true when evaluating it failed.
     template <class F>
     bool test(int line, F&& condition)
     {
-        m_line = line;
-        try {
-            return std::forward<F>(condition)();
-        } catch (const std::exception& e) {
-            report(e);
-        } catch (...) {
-            reportUnknown();
-        }
-        return true;
+        return guarded(line, std::forward<F>(condition), true);
     }
 
     // The end test of a read loop: whether to go round again; false when it failed.
     template <class F>
     bool loop(int line, F&& keepGoing)
     {
-        m_line = line;
-        try {
-            return std::forward<F>(keepGoing)();
-        } catch (const std::exception& e) {
-            report(e);
-        } catch (...) {
-            reportUnknown();
-        }
-        return false;
+        return guarded(line, std::forward<F>(keepGoing), false);
     }
 
     // Text appended after the report's e-mail sentence (the editor's save adds its SQL).
@@ -79,6 +54,21 @@ public:
     int failures() const { return m_failures; }
 
 private:
+    // Evaluates step as statement `line`; on failure shows the report and answers onFailure.
+    template <class F>
+    bool guarded(int line, F&& step, bool onFailure)
+    {
+        m_line = line;
+        try {
+            return std::forward<F>(step)();
+        } catch (const std::exception& e) {
+            report(e);
+        } catch (...) {
+            reportUnknown();
+        }
+        return onFailure;
+    }
+
     void report(const std::exception& e);
     void reportUnknown();
     void show(const QString& description);
