@@ -55,7 +55,8 @@ QString sampleInsert(const QString& dateText, const QString& description, qint32
 QString sampleDateText(const QDate& today)
 {
     const QString text = platform::dateText(today);
-    const auto read = platform::jet::parseCDate(text);
+    // cdate("...") reads its text in the user's date format first, as the database would.
+    const auto read = platform::jet::parseLocaleDate(text);
     if (read && read->typeId() == QMetaType::QDate && read->toDate() == today)
         return text;
     return today.toString(Qt::ISODate);

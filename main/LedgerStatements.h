@@ -20,8 +20,8 @@ QString duplicateInsert(const platform::Recordset& rs);
 QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
                      int deposit);
 // Today's date as the example transactions carry it: the user's short date, unless the
-// database would read that text back as another day (a day-first format with "/"),
-// in which case the unambiguous year-month-day form.
+// database would not read that text back as the same day, in which case the
+// unambiguous year-month-day form.
 QString sampleDateText(const QDate& today);
 
 } // namespace mainwindow::statements

@@ -96,9 +96,9 @@ TEST(SampleStatements, DateTextIsTheUsersWhenTheDatabaseReadsItBackAsTheSameDay)
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     QLocale::setDefault(us);
     EXPECT_EQ(statements::sampleDateText(day), QStringLiteral("3/5/2024"));
-    // Day-first with "/": 05/03/2024 would read back as the 3rd of May.
+    // Day-first with "/": cdate("...") reads the user's own format first, so it stays.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    EXPECT_EQ(statements::sampleDateText(day), QStringLiteral("2024-03-05"));
+    EXPECT_EQ(statements::sampleDateText(day), QStringLiteral("05/03/2024"));
     QLocale::setDefault(us);
     EXPECT_EQ(statements::sampleInsert(QStringLiteral("3/5/2024"), QStringLiteral("Business trip"), 2, 135, 120),
               QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
