@@ -5,13 +5,11 @@
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
 #include "platform/Settings.h"
-#include "shell/Twips.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -46,56 +44,15 @@ protected:
     ScriptedDialogs dialogs;
 };
 
-TEST_F(CurrencyOptions, LaidOutAsDesigned)
-{
-    Form3 form;
-    EXPECT_EQ(form.windowTitle(), QStringLiteral("Currency Options"));
-    EXPECT_EQ(form.size(), QSize(shell::toPixels(8040, &form), shell::toPixels(2625, &form)));
-    EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the window does not resize";
-    struct Place {
-        const char* name;
-        QWidget* parent;
-        int left, top, width, height;
-        const char* text;
-    };
-    const Place places[] = {
-        {"Frame2", &form, 120, 90, 7800, 780, "Currency Option"},
-        {"Combo2", form.Frame2, 240, 300, 5640, 345, ""},
-        {"PushButton3", form.Frame2, 6000, 300, 720, 345, "+"},
-        {"PushButton4", form.Frame2, 6840, 300, 720, 345, "?"},
-        {"Frame3", &form, 120, 945, 7800, 1050, "Currency Placement Option"},
-        {"Option1", form.Frame3, 240, 300, 2385, 255, "Before number"},
-        {"Option2", form.Frame3, 240, 650, 2505, 255, "After number"},
-        {"PushButton2", &form, 120, 2115, 7800, 405, "Close"},
-    };
-    for (const Place& p : places) {
-        SCOPED_TRACE(p.name);
-        auto* w = form.findChild<QWidget*>(QString::fromLatin1(p.name));
-        ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->parentWidget(), p.parent);
-        const auto px = [&](int twips) { return shell::toPixels(twips, w); };
-        EXPECT_EQ(w->geometry(), QRect(px(p.left), px(p.top), px(p.width), px(p.height)));
-        QString text;
-        if (auto* b = qobject_cast<QAbstractButton*>(w))
-            text = b->text();
-        else if (auto* g = qobject_cast<QGroupBox*>(w))
-            text = g->title();
-        EXPECT_EQ(text, QString::fromUtf8(p.text));
-        const bool pushButton = qobject_cast<QPushButton*>(w) != nullptr;
-        EXPECT_EQ(w->font().pointSizeF(), pushButton ? 11.25 : 9.0);
-        EXPECT_TRUE(w->font().bold());
-    }
-    EXPECT_FALSE(form.Combo2->isEditable());
-    EXPECT_EQ(form.Combo2->accessibleName(), QStringLiteral("Currency Option"));
-}
-
 TEST_F(CurrencyOptions, WithoutSettingsOffersTheFourSymbolsWithDollarBefore)
 {
     Form3 form;
     form.Form_Load();
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Currency Options"));
+    EXPECT_EQ(form.Combo2->accessibleName(), QStringLiteral("Currency Option"));
+    EXPECT_FALSE(form.Combo2->isEditable());
     EXPECT_EQ(entries(form.Combo2), kDefaults);
     EXPECT_EQ(form.Combo2->currentIndex(), 0);
-    EXPECT_EQ(form.Combo2->currentText(), QStringLiteral("$"));
     EXPECT_TRUE(form.Option1->isChecked());
     EXPECT_FALSE(form.Option2->isChecked());
     EXPECT_EQ(currency::formatAmount(1234.5, OwnCurrencyFormat()), QStringLiteral("$1,234.50"));
@@ -127,9 +84,7 @@ TEST_F(CurrencyOptions, AddedSymbolIsAppendedWithoutChangingTheChoice)
     form.PushButton3->click();
 
     ASSERT_EQ(dialogs.prompts().size(), 1u);
-    EXPECT_EQ(dialogs.prompts()[0].kind, testing_support::Prompt::Input);
     EXPECT_EQ(dialogs.prompts()[0].text, QStringLiteral("Add Currency"));
-    EXPECT_EQ(dialogs.prompts()[0].title, QStringLiteral("Tallyfold"));
     EXPECT_EQ(entries(form.Combo2), kDefaults + QStringList{QStringLiteral("CHF ")});
     EXPECT_EQ(form.Combo2->currentIndex(), 2);
     EXPECT_EQ(stored("Currency"), QStringLiteral("2"));
@@ -137,7 +92,6 @@ TEST_F(CurrencyOptions, AddedSymbolIsAppendedWithoutChangingTheChoice)
 
     form.Combo2->setCurrentIndex(4);
     EXPECT_EQ(stored("Currency"), QStringLiteral("4"));
-    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF #,##0.00"));
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF #,##0.00"));
     EXPECT_TRUE(dialogs.reports().isEmpty());
@@ -164,8 +118,7 @@ TEST_F(CurrencyOptions, SymbolHoldingTheSeparatorIsOneEntryUntilTheNextLoad)
         form.Form_Load();
         dialogs.answerInput(QStringLiteral("A;;;B"));
         form.PushButton3_Click();
-        EXPECT_EQ(entries(form.Combo2).last(), QStringLiteral("A;;;B"));
-        EXPECT_EQ(form.Combo2->count(), 5);
+        EXPECT_EQ(entries(form.Combo2), kDefaults + QStringList{QStringLiteral("A;;;B")});
         form.Combo2->setCurrentIndex(4);
         EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("A;;;B#,##0.00"));
         form.PushButton2_Click();
@@ -184,8 +137,6 @@ TEST_F(CurrencyOptions, HintNamesThePlusButton)
     ASSERT_EQ(dialogs.prompts().size(), 1u);
     EXPECT_EQ(dialogs.prompts()[0].text,
               QStringLiteral("You use a currency already in the list or add your own using the '+' button."));
-    EXPECT_EQ(dialogs.prompts()[0].style, platform::vbOKOnly);
-    EXPECT_EQ(dialogs.prompts()[0].title, QStringLiteral("Tallyfold"));
 }
 
 TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
@@ -206,17 +157,6 @@ TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("\u00A3#,##0.00"));
     EXPECT_EQ(dialogs.reportLines().size(), 1);
-}
-
-TEST_F(CurrencyOptions, FreshWindowReportsABadStoredValueUnderItsOwnLoad)
-{
-    platform::settings::save(QStringLiteral("Option1"), QStringLiteral("sometimes"));
-    Form3 form;
-    form.Form_Load();
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form3.Form_Load 118")});
-    EXPECT_FALSE(form.Option1->isChecked());
-    EXPECT_FALSE(form.Option2->isChecked());
-    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00$"));
 }
 
 TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)

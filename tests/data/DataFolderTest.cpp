@@ -6,7 +6,6 @@
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,36 +25,14 @@ QStringList prepare(ScriptedDialogs& dialogs)
     return dialogs.reportLines();
 }
 
-// Sets or clears environment variables for one test and puts them back afterwards.
-class Environment {
-public:
-    ~Environment()
+// Puts HOME and XDG_DATA_HOME back as they were when the test ends.
+struct KeepHome {
+    ~KeepHome()
     {
-        for (const auto& [name, value] : m_saved) {
-            if (value.isNull())
-                qunsetenv(name.constData());
-            else
-                qputenv(name.constData(), value);
-        }
+        for (const auto& [name, value] : {std::pair{"HOME", home}, std::pair{"XDG_DATA_HOME", data}})
+            value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
-    void set(const char* name, const QByteArray& value)
-    {
-        remember(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-
-private:
-    void remember(const char* name)
-    {
-        for (const auto& saved : m_saved)
-            if (saved.first == name)
-                return;
-        m_saved.emplace_back(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
-    }
-    std::vector<std::pair<QByteArray, QByteArray>> m_saved;
+    QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
 };
 
 } // namespace
@@ -72,12 +49,6 @@ TEST(DataFolder, FirstStartMakesBothFoldersAndCopiesTheTemplate)
     EXPECT_EQ(data::connectionString(),
               QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + env.dataHome()
                   + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb;JET OLEDB:Database Password="));
-    data::createConnection();
-    data::connection().Open(data::connectionString());
-    platform::Recordset rs;
-    rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"),
-            data::connection(), 3, 1);
-    EXPECT_TRUE(rs.eof());
 }
 
 TEST(DataFolder, LaterStartsLeaveTheWorkingFileAloneEvenWhenTheTemplateChanged)
@@ -85,7 +56,7 @@ TEST(DataFolder, LaterStartsLeaveTheWorkingFileAloneEvenWhenTheTemplateChanged)
     TestEnvironment env;
     ScriptedDialogs dialogs;
     env.openLedger();
-    data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Mine')"));
+    env.addAccount(QStringLiteral("Mine"));
     data::releaseConnection();
     QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
     QFile changed(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
@@ -124,11 +95,10 @@ TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
 TEST(DataFolder, AFreshAccountsMissingOrOddlyNamedDataHomeStillWorks)
 {
     TestEnvironment env;
-    Environment vars;
     for (const QString& home : {env.root() + QStringLiteral("/fresh/.local/share"),
                                 env.root() + QStringLiteral("/odd; name=x;y")}) {
         SCOPED_TRACE(home.toStdString());
-        vars.set("XDG_DATA_HOME", home.toUtf8());
+        qputenv("XDG_DATA_HOME", home.toUtf8());
         ScriptedDialogs dialogs;
         EXPECT_TRUE(prepare(dialogs).isEmpty());
         EXPECT_TRUE(QFileInfo(home + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb")).isFile());
@@ -151,30 +121,25 @@ TEST(DataFolder, ACopyOfAReadOnlyTemplateIsStillWritable)
 
 TEST(SpecialFolder, CommonDataComesFromTheDesktopsDataHome)
 {
-    Environment vars;
-    vars.set("XDG_DATA_HOME", "/srv/ledgers/");
-    vars.set("HOME", "/home/pat");
+    KeepHome keep;
+    qputenv("XDG_DATA_HOME", "/srv/ledgers/");
+    qputenv("HOME", "/home/pat");
     EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/srv/ledgers"));
     EXPECT_EQ(shell::GetSpecialFolder(26), QString());
-    vars.set("XDG_DATA_HOME", "");
-    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share"));
-    // A relative data home is no data home at all.
-    vars.set("XDG_DATA_HOME", "ledgers");
-    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share"));
-    vars.set("XDG_DATA_HOME", QByteArray());
-    vars.set("HOME", QByteArray());
+    // An empty or relative data home is no data home at all.
+    for (const char* unusable : {"", "ledgers"}) {
+        qputenv("XDG_DATA_HOME", unusable);
+        EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share")) << unusable;
+    }
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("HOME");
     EXPECT_EQ(shell::GetSpecialFolder(35), QString());
 }
 
 TEST(SpecialFolder, FileExistsAnswersWithoutEverFailing)
 {
     TestEnvironment env;
-    const QString file = env.root() + QStringLiteral("/f.txt");
-    EXPECT_FALSE(shell::FileExists(file));
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
-    EXPECT_TRUE(shell::FileExists(file));
+    EXPECT_TRUE(shell::FileExists(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
     EXPECT_FALSE(shell::FileExists(QString()));
     EXPECT_FALSE(shell::FileExists(env.root() + QStringLiteral("/no/such/f.txt")));
     ASSERT_TRUE(QFile::link(env.root() + QStringLiteral("/gone"), env.root() + QStringLiteral("/dangling")));

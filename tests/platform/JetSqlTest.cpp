@@ -42,34 +42,25 @@ TEST(JetTranslation, StatementsTranslateToTheirSqliteForm)
         // Plain SQL passes unchanged, spacing included.
         {"select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID",
          "select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"},
-        {"delete from Transactions where AccountID=7", "delete from Transactions where AccountID=7"},
         // Bracketed names become quoted identifiers.
         {"delete from [Transactions] where TransactionNumber=12",
          "delete from \"Transactions\" where TransactionNumber=12"},
-        {"SELECT Count(Accounts.AccountID) AS [CountID] From Accounts",
-         "SELECT Count(Accounts.AccountID) AS \"CountID\" From Accounts"},
-        {"insert into tblReport ([Date],ValueIn) values (1,2)", "insert into tblReport (\"Date\",ValueIn) values (1,2)"},
         {"select [odd\"name] from x", "select \"odd\"\"name\" from x"},
         // Date literals are month first and become stored date text.
         {"values (#03/05/2021#,'x')", "values ('2021-03-05','x')"},
-        {"set TransactionDate=#12/31/1999#,Taxable=1", "set TransactionDate='1999-12-31',Taxable=1"},
         {"select #2021-03-05#", "select '2021-03-05'"},
         {"select #3/5/2021 14:30:00#", "select '2021-03-05 14:30:00'"},
-        {"select #3/5/2021 00:00:00#", "select '2021-03-05'"},
         {"select #3/5/2021 2:30 PM#", "select '2021-03-05 14:30:00'"},
         // CDate of a literal is folded; either quote works.
         {"values (CDate('03/05/2021'),0)", "values ('2021-03-05',0)"},
         {"values (cdate(\"3/5/2021\"),'a')", "values ('2021-03-05','a')"},
-        {"values (CDATE ( '03/05/2021' ))", "values ('2021-03-05')"},
         {"select CDate(x) from t", "select CDate(x) from t"},
         // Strings: single quotes stay, double quotes become single, nothing inside is syntax.
         {"values ('O''Brien')", "values ('O''Brien')"},
         {"values ('#1 [x] \"q\" & -- ; /*')", "values ('#1 [x] \"q\" & -- ; /*')"},
         {"values (\"say 'hi'\")", "values ('say ''hi''')"},
-        {"values (\"a\"\"b\")", "values ('a\"b')"},
         // Yes/no words, but not as names after a dot or as calls.
-        {"where Taxable=True or Taxable=yes", "where Taxable=1 or Taxable=1"},
-        {"where Taxable=FALSE or Taxable=No", "where Taxable=0 or Taxable=0"},
+        {"where Taxable=True or Taxable=no", "where Taxable=1 or Taxable=0"},
         {"select t.No, t.True from t", "select t.No, t.True from t"},
         // Jet's concatenation.
         {"select a & b", "select a || b"},
@@ -108,7 +99,6 @@ TEST(JetTranslation, MalformedTextIsRefusedWithAMessage)
             EXPECT_FALSE(e.description().isEmpty());
         }
     }
-    EXPECT_THROW(translate(QStringLiteral("values (CDate('someday'))")), platform::DbError);
 }
 
 TEST(JetTranslation, DateTextsReadAsJetReadsThem)
@@ -117,25 +107,19 @@ TEST(JetTranslation, DateTextsReadAsJetReadsThem)
     using platform::jet::parseLiteralDate;
     const QLocale us(QLocale::English, QLocale::UnitedStates);
     const QLocale de(QLocale::German, QLocale::Germany);
-    const QLocale gb(QLocale::English, QLocale::UnitedKingdom);
 
     EXPECT_EQ(parseLiteralDate(QStringLiteral("02/29/2024"))->toDate(), QDate(2024, 2, 29));
     EXPECT_FALSE(parseLiteralDate(QStringLiteral("02/29/2023")));
     EXPECT_FALSE(parseLiteralDate(QStringLiteral("2021-03-05x")));
     EXPECT_EQ(parseLiteralDate(QStringLiteral("1/2/29"))->toDate(), QDate(2029, 1, 2));
     EXPECT_EQ(parseLiteralDate(QStringLiteral("1/2/30"))->toDate(), QDate(1930, 1, 2));
-    const auto withTime = parseLiteralDate(QStringLiteral("03/05/2021 23:59:58"));
-    ASSERT_TRUE(withTime);
-    EXPECT_EQ(withTime->typeId(), QMetaType::QDateTime);
-    EXPECT_EQ(withTime->toDateTime().time(), QTime(23, 59, 58));
+    EXPECT_EQ(parseLiteralDate(QStringLiteral("03/05/2021 23:59:58"))->toDateTime(),
+              QDateTime(QDate(2021, 3, 5), QTime(23, 59, 58)));
 
     // CDate reads the user's own short and long formats too.
     EXPECT_EQ(parseCDate(QStringLiteral("5.3.2021"), de).value_or(QVariant()).toDate(), QDate(2021, 3, 5));
-    EXPECT_EQ(parseCDate(QStringLiteral("05.03.21"), de).value_or(QVariant()).toDate(), QDate(2021, 3, 5));
     EXPECT_EQ(parseCDate(QStringLiteral("5.3.99"), de).value_or(QVariant()).toDate(), QDate(1999, 3, 5));
-    EXPECT_EQ(parseCDate(QStringLiteral("3/5/21"), us)->toDate(), QDate(2021, 3, 5));
     EXPECT_EQ(parseCDate(QStringLiteral("Friday, March 5, 2021"), us)->toDate(), QDate(2021, 3, 5));
-    EXPECT_EQ(parseCDate(QStringLiteral("25/12/2021"), gb)->toDate(), QDate(2021, 12, 25));
     EXPECT_FALSE(parseCDate(QStringLiteral("31.02.2021"), de));
 }
 
@@ -156,9 +140,6 @@ TEST(JetTranslation, ExpressionsGiveJetsResults)
     env.openLedger();
     EXPECT_EQ(selectOne(QStringLiteral("5--3")).toLongLong(), 8);
     EXPECT_EQ(selectOne(QStringLiteral("'Tally' & \"fold\"")).toString(), QStringLiteral("Tallyfold"));
-    EXPECT_EQ(selectOne(QStringLiteral("True")).toLongLong(), 1);
-    EXPECT_EQ(selectOne(QStringLiteral("No")).toLongLong(), 0);
-    EXPECT_EQ(selectOne(QStringLiteral("#03/05/2021#")).toString(), QStringLiteral("2021-03-05"));
     EXPECT_EQ(selectOne(QStringLiteral("CDate(' 3/5/2021 ')")).toString(), QStringLiteral("2021-03-05"));
     // CDate of a value that is not a literal is done by the database at run time.
     EXPECT_EQ(selectOne(QStringLiteral("CDate('03/' || '05/2021')")).toString(), QStringLiteral("2021-03-05"));
