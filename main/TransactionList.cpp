@@ -1,5 +1,6 @@
 #include "main/TransactionList.h"
 
+#include "platform/AppError.h"
 #include "shell/Twips.h"
 
 #include <QHeaderView>
@@ -42,6 +43,9 @@ void TransactionList::addColumn(const QString& header, double widthTwips)
 
 void TransactionList::setColumnWidthTwips(int column, double twips)
 {
+    // A hand-edited setting may hold any number: refuse what no column can be.
+    if (!(twips >= 0 && twips <= 1e6))
+        throw platform::AppError(QStringLiteral("Invalid property value"));
     m_widths.at(column) = twips;
     m_settingWidth = true;
     setColumnWidth(column, shell::toPixels(twips, this));
