@@ -16,6 +16,12 @@
 #include <memory>
 #include <optional>
 
+// The transaction values of a row dated 2024-03-05 for account id, with these amounts
+// (SQL text, "null" allowed) and taxable flag.
+QString transactionValues(const QString& description, qint64 account, const QString& withdrawal,
+                          const QString& deposit, const QString& taxable = QStringLiteral("0"),
+                          const QString& date = QStringLiteral("'2024-03-05'"));
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void TearDown() override;
@@ -62,8 +68,20 @@ private:
     std::optional<QLocale> m_savedLocale;
 };
 
-// The transaction values of a row dated 2024-03-05 for account id, with these amounts
-// (SQL text, "null" allowed) and taxable flag.
-QString transactionValues(const QString& description, qint64 account, const QString& withdrawal,
-                          const QString& deposit, const QString& taxable = QStringLiteral("0"),
-                          const QString& date = QStringLiteral("'2024-03-05'"));
+
+// The same world with a ledger holding one account, "Household", to book rows to.
+class HouseholdTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        prepareLedger();
+        account = addAccount(QStringLiteral("Household"));
+    }
+    qint64 add(const QString& description, const QString& withdrawal = QStringLiteral("1"),
+               const QString& deposit = QStringLiteral("0"), const QString& taxable = QStringLiteral("0"),
+               const QString& date = QStringLiteral("'2024-03-05'"))
+    {
+        return addTransaction(transactionValues(description, account, withdrawal, deposit, taxable, date));
+    }
+    qint64 account = 0;
+};

@@ -13,29 +13,15 @@ namespace {
 enum { Id, Date, Account, Description, Withdrawal, Deposit, Taxable };
 }
 
-class TransactionListTest : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        prepareLedger();
-        account = addAccount(QStringLiteral("Household"));
-    }
-    qint64 add(const QString& description, const QString& withdrawal, const QString& deposit,
-               const QString& taxable = QStringLiteral("0"), const QString& date = QStringLiteral("'2024-03-05'"))
-    {
-        return addTransaction(transactionValues(description, account, withdrawal, deposit, taxable, date));
-    }
-    qint64 account = 0;
-};
-
+using TransactionListTest = HouseholdTest;
 using Summary = TransactionListTest;
 
 TEST_F(Summary, CellsAndTotalsFollowTheStoredAmounts)
 {
-    add(QStringLiteral("zero out"), QStringLiteral("0"), QStringLiteral("25"), QStringLiteral("1"));
-    add(QStringLiteral("nothing known"), QStringLiteral("null"), QStringLiteral("null"), QStringLiteral("null"));
-    add(QStringLiteral("refund"), QStringLiteral("-5"), QStringLiteral("1234.5"), QStringLiteral("0"));
-    add(QStringLiteral("big"), QStringLiteral("1000000.125"), QStringLiteral("0.01"));
+    add("zero out", "0", "25", "1");
+    add("nothing known", "null", "null", "null");
+    add("refund", "-5", "1234.5", "0");
+    add("big", "1000000.125", "0.01");
     start();
 
     EXPECT_EQ(column(Description), (QStringList{"zero out", "nothing known", "refund", "big"}));
@@ -50,9 +36,9 @@ TEST_F(Summary, CellsAndTotalsFollowTheStoredAmounts)
 
 TEST_F(Summary, TransactionOfARemovedAccountIsNeitherShownNorCounted)
 {
-    const qint64 kept = add(QStringLiteral("kept"), QStringLiteral("10"), QStringLiteral("0"));
-    const qint64 gone = addAccount(QStringLiteral("Gone"));
-    addTransaction(transactionValues(QStringLiteral("orphan"), gone, QStringLiteral("99"), QStringLiteral("99")));
+    const qint64 kept = add("kept", "10", "0");
+    const qint64 gone = addAccount("Gone");
+    addTransaction(transactionValues("orphan", gone, "99", "99"));
     env.sqlite(QStringLiteral("delete from Accounts where AccountID=%1").arg(gone));
     start();
     EXPECT_EQ(column(Id), QStringList{QString::number(kept)});
@@ -61,36 +47,36 @@ TEST_F(Summary, TransactionOfARemovedAccountIsNeitherShownNorCounted)
 
 TEST_F(Summary, UnshowableCellReportsAndTheRestStillLists)
 {
-    add(QStringLiteral("first"), QStringLiteral("1"), QStringLiteral("0"));
+    add("first");
     addTransaction(QStringLiteral("'2024-03-06',null,%1,2,3,1").arg(account));
-    const qint64 nameless = addAccount(QStringLiteral("x"));
+    const qint64 nameless = addAccount("x");
     env.sqlite(QStringLiteral("update Accounts set AccountName=null where AccountID=%1").arg(nameless));
-    addTransaction(transactionValues(QStringLiteral("no name"), nameless, QStringLiteral("4"), QStringLiteral("0")));
-    add(QStringLiteral("last"), QStringLiteral("8"), QStringLiteral("0"));
+    addTransaction(transactionValues("no name", nameless, "4", "0"));
+    add("last", "8", "0");
     start();
 
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.ListData 118", "Form1.ListData 116"}));
-    EXPECT_TRUE(dialogs.reports().front().startsWith(QStringLiteral("Invalid use of Null\r\n")));
+    EXPECT_TRUE(dialogs.reports().front().startsWith("Invalid use of Null\r\n"));
     EXPECT_EQ(column(Description), (QStringList{"first", "", "no name", "last"}));
     EXPECT_EQ(column(Account), (QStringList{"Household", "Household", "", "Household"}));
     EXPECT_EQ(column(Withdrawal), (QStringList{"$1.00", "$2.00", "$4.00", "$8.00"}));
     EXPECT_EQ(column(Taxable), (QStringList{"No", "Yes", "No", "No"}));
-    EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 15"));
+    EXPECT_EQ(form.Label11->text(), "Widrawal: 15");
 }
 
 TEST_F(Summary, DatesShowInTheShortFormatWithTheWholeYearAndAnyTimeOfDay)
 {
     for (const char* date : {"'2024-03-05'", "'1999-12-31'", "'2024-03-05 14:30:15'"})
-        add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QString::fromLatin1(date));
+        add("a", "1", "0", "0", QString::fromLatin1(date));
     start();
     EXPECT_EQ(column(Date).mid(0, 2), (QStringList{"3/5/2024", "12/31/1999"}));
-    EXPECT_TRUE(column(Date).value(2).startsWith(QStringLiteral("3/5/2024 2:30:15"))) << column(Date).value(2).toStdString();
+    EXPECT_TRUE(column(Date).value(2).startsWith("3/5/2024 2:30:15")) << column(Date).value(2).toStdString();
 }
 
 TEST_F(Summary, GermanUserSeesGermanNumbersAndDates)
 {
     useLocale(QLocale(QLocale::German, QLocale::Germany));
-    add(QStringLiteral("a"), QStringLiteral("1234.5"), QStringLiteral("0.25"));
+    add("a", "1234.5", "0.25");
     start();
     EXPECT_EQ(column(Withdrawal), QStringList{"$1.234,50"});
     EXPECT_EQ(column(Deposit), QStringList{"$0,25"});
@@ -101,16 +87,16 @@ TEST_F(Summary, GermanUserSeesGermanNumbersAndDates)
 
 TEST_F(Summary, ReloadStartsFromScratchAndMakesTheFirstRowCurrent)
 {
-    const qint64 first = add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
-    add(QStringLiteral("b"), QStringLiteral("2"), QStringLiteral("0"));
+    const qint64 first = add("a");
+    add("b", "2", "0");
     start();
     form.ListView1->setCurrentRow(1);
-    add(QStringLiteral("c"), QStringLiteral("4"), QStringLiteral("0"));
+    add("c", "4", "0");
     form.ListData();
     form.ListData();
     EXPECT_EQ(form.ListView1->count(), 3);
     EXPECT_EQ(form.ListView1->selectedText(), QString::number(first));
-    EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 7"));
+    EXPECT_EQ(form.Label11->text(), "Widrawal: 7");
 }
 
 using Sorting = TransactionListTest;
@@ -122,7 +108,7 @@ TEST_F(Sorting, HeaderClicksSortByTheShownText)
     const char* dates[] = {"'2024-03-05'", "'2023-12-01'", "'2024-11-30'", "'2024-01-15'", "'2024-01-02'",
                            "'2024-02-29'", "'2024-10-01'", "'2024-09-09'", "'2024-07-04'", "'2024-05-05'"};
     for (const char* date : dates)
-        add(QStringLiteral("r"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0"), QString::fromLatin1(date));
+        add("r", "1", "0", "0", QString::fromLatin1(date));
     start();
 
     form.ListView1_ColumnClick(2);
@@ -131,32 +117,20 @@ TEST_F(Sorting, HeaderClicksSortByTheShownText)
                                          "2/29/2024", "3/5/2024", "5/5/2024", "7/4/2024", "9/9/2024"}));
     form.ListView1_ColumnClick(2);
     EXPECT_EQ(form.ListView1->sortOrder(), 1);
-    EXPECT_EQ(column(Date).first(), QStringLiteral("9/9/2024"));
+    EXPECT_EQ(column(Date).first(), "9/9/2024");
 
     form.ListView1_ColumnClick(1);
     EXPECT_EQ(form.ListView1->sortOrder(), 0);
     EXPECT_EQ(column(Id), (QStringList{"1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
 }
 
-TEST_F(Sorting, HeaderClickOnTheListSortsLikeTheHandler)
-{
-    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
-    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
-    start();
-    form.show();
-    emit form.ListView1->header()->sectionClicked(Description);
-    EXPECT_EQ(column(Description), (QStringList{"a", "b"}));
-    emit form.ListView1->header()->sectionClicked(Description);
-    EXPECT_EQ(column(Description), (QStringList{"b", "a"}));
-}
-
 TEST_F(Sorting, SortOutlivesReloads)
 {
-    add(QStringLiteral("banana"), QStringLiteral("1"), QStringLiteral("0"));
-    add(QStringLiteral("cherry"), QStringLiteral("1"), QStringLiteral("0"));
+    add("banana");
+    add("cherry");
     start();
     form.ListView1_ColumnClick(4);
-    const qint64 apple = add(QStringLiteral("apple"), QStringLiteral("1"), QStringLiteral("0"));
+    const qint64 apple = add("apple");
     form.ListData();
     EXPECT_EQ(column(Description), (QStringList{"apple", "banana", "cherry"}));
     // The current row is still the first one the reload added, wherever it now stands.
@@ -164,24 +138,26 @@ TEST_F(Sorting, SortOutlivesReloads)
     EXPECT_NE(form.ListView1->selectedText(), QString::number(apple));
 }
 
-TEST_F(Sorting, SelectedRowStaysSelectedAcrossASort)
+TEST_F(Sorting, ClicksOnTheHeaderKeepTheSelectedRowSelected)
 {
-    add(QStringLiteral("c"), QStringLiteral("1"), QStringLiteral("0"));
-    const qint64 b = add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
-    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    add("c");
+    const qint64 b = add("b");
+    add("a");
     start();
+    form.show();
     form.ListView1->setCurrentRow(1);
-    form.ListView1_ColumnClick(4);
+    emit form.ListView1->header()->sectionClicked(Description);
+    EXPECT_EQ(column(Description), (QStringList{"a", "b", "c"}));
     EXPECT_EQ(form.ListView1->selectedText(), QString::number(b));
     form.ListView1->setCurrentRow(0);   // "a"
-    form.ListView1_ColumnClick(4);     // descending: a moves to the bottom
+    emit form.ListView1->header()->sectionClicked(Description);   // descending: a moves to the bottom
     EXPECT_EQ(form.ListView1->currentRow(), 2);
-    EXPECT_EQ(form.ListView1->items().text(form.ListView1->currentRow(), Description), QStringLiteral("a"));
+    EXPECT_EQ(form.ListView1->items().text(form.ListView1->currentRow(), Description), "a");
 }
 
 TEST_F(Summary, UnreadableLedgerReportsOnceAndWritesZeroTotals)
 {
-    add(QStringLiteral("a"), QStringLiteral("5"), QStringLiteral("0"));
+    add("a", "5", "0");
     start();
     ASSERT_EQ(form.ListView1->count(), 1);
     env.sqlite(QStringLiteral("drop table Transactions"));
@@ -194,20 +170,20 @@ TEST_F(Summary, UnreadableLedgerReportsOnceAndWritesZeroTotals)
 TEST_F(Summary, BadStoredCurrencyIsReportedOnceAndAmountsGoWithoutSymbol)
 {
     platform::settings::save(QStringLiteral("Currency"), QStringLiteral("7"));
-    add(QStringLiteral("a"), QStringLiteral("1234.5"), QStringLiteral("2"));
-    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("3"));
+    add("a", "1234.5", "2");
+    add("b", "1", "3");
     start();
     EXPECT_EQ(dialogs.reportLines(), QStringList{"Form3.Form_Load 116"});
     EXPECT_EQ(column(Withdrawal), (QStringList{"1,234.50", "1.00"}));
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Widrawal: 1,235.50"));
+    EXPECT_EQ(form.Label1->text(), "Widrawal: 1,235.50");
     form.ListData();
     EXPECT_EQ(dialogs.reportLines().size(), 1);
 }
 
 TEST_F(Sorting, TicksFollowTheirRowsAcrossASortAndAReloadClearsThem)
 {
-    add(QStringLiteral("b"), QStringLiteral("1"), QStringLiteral("0"));
-    add(QStringLiteral("a"), QStringLiteral("1"), QStringLiteral("0"));
+    add("b");
+    add("a");
     start();
     auto& items = form.ListView1->items();
     ASSERT_TRUE(items.setData(items.index(0, 0), Qt::Checked, Qt::CheckStateRole));   // "b"
