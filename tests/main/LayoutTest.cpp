@@ -109,7 +109,7 @@ protected:
     }
 };
 
-TEST_F(Layout, NormalWindowShowsTheDesignAndKeepsItsSize)
+TEST_F(Layout, NormalWindowShowsTheDesignKeepsItsSizeAndSitsStillThroughAMinimise)
 {
     start();
     form.show();
@@ -117,16 +117,26 @@ TEST_F(Layout, NormalWindowShowsTheDesignAndKeepsItsSize)
     EXPECT_EQ(widthTwips(&form), 12240);
     EXPECT_EQ(heightTwips(&form), 5055);
     form.resize(1000, 600);   // a drag on the border
+    form.move(40, 50);
     QCoreApplication::processEvents();
     EXPECT_EQ(form.size(), QSize(816, 337));
     expectDesign(false);
+
+    const auto before = places();
+    setState(Qt::WindowMinimized);
+    EXPECT_EQ(places(), before);
+    setState(Qt::WindowNoState);
+    EXPECT_EQ(places(), before);
+    EXPECT_EQ(form.pos(), QPoint(40, 50));
+    EXPECT_FALSE(form.WasMaximized);
 }
 
-TEST_F(Layout, MaximisedWindowStacksTheRowsUnderTheList)
+TEST_F(Layout, WindowStartedMaximisedStacksTheRowsUnderTheList)
 {
+    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("2"));
     start();
     form.show();
-    setState(Qt::WindowMaximized);
+    QCoreApplication::processEvents();
     ASSERT_EQ(form.windowStateNumber(), 2);
     EXPECT_TRUE(form.WasMaximized);
     const QRect outer = form.frameGeometry();
@@ -167,50 +177,19 @@ TEST_F(Layout, RestoringAfterAMaximiseGivesTheAlignedDesignCentred)
     expectStretched(toTwips(form.frameGeometry().width(), &form), toTwips(form.frameGeometry().height(), &form));
 }
 
-TEST_F(Layout, MinimiseAndRestoreOfANeverMaximisedWindowMovesNothing)
+TEST_F(Layout, LargeScreenCentresTheRowsAndTinyOnesGiveNoNegativeSizes)
 {
-    start();
-    form.show();
-    form.move(40, 50);
-    QCoreApplication::processEvents();
-    const auto before = places();
-    const QPoint position = form.pos();
-    setState(Qt::WindowMinimized);
-    EXPECT_EQ(places(), before);
-    setState(Qt::WindowNoState);
-    EXPECT_EQ(places(), before);
-    EXPECT_EQ(form.pos(), position);
-    EXPECT_FALSE(form.WasMaximized);
-}
-
-TEST_F(Layout, WindowRestoredMaximisedShowsTheStretchedLayoutAtOnce)
-{
-    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("2"));
-    start();
-    form.show();
-    QCoreApplication::processEvents();
-    ASSERT_EQ(form.windowStateNumber(), 2);
-    expectStretched(toTwips(form.frameGeometry().width(), &form), toTwips(form.frameGeometry().height(), &form));
-}
-
-TEST_F(Layout, LargeScreenCentresTheRowsInsideTheWindow)
-{
-    // A 1920 x 1080 pixel maximised window, laid out directly: the test screen is smaller.
-    form.resize(1916, 1050);
-    MainLayout{form.ListView1, {form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7},
-               {form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9}, form.PushButton8, form.Frame1}
-        .applyMaximised(28800, 16200);
+    // Maximised windows of other screens, laid out directly: the test screen is smaller.
+    const MainLayout layout{form.ListView1, {form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7},
+                            {form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9},
+                            form.PushButton8, form.Frame1};
+    form.resize(1916, 1050);   // 1920 x 1080
+    layout.applyMaximised(28800, 16200);
     expectStretched(28800, 16200);
     EXPECT_EQ(box(form.PushButton2).left, 8040);
     for (QWidget* w : controls())
         EXPECT_TRUE(form.rect().contains(w->geometry())) << w->objectName().toStdString();
-}
 
-TEST_F(Layout, TinyMaximisedWindowGivesNoNegativeSizes)
-{
-    const MainLayout layout{form.ListView1, {form.PushButton2, form.PushButton1, form.PushButton3, form.PushButton7},
-                            {form.PushButton4, form.PushButton5, form.PushButton6, form.PushButton9},
-                            form.PushButton8, form.Frame1};
     for (const auto& [W, H] : {std::pair{1500.0, 900.0}, std::pair{0.0, 0.0}, std::pair{330.0, 4000.0}}) {
         layout.applyMaximised(W, H);
         for (QWidget* w : controls())
