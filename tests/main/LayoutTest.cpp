@@ -23,11 +23,6 @@ struct Box {
     bool operator==(const Box&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Box& b)
-{
-    return out << "(" << b.left << ", " << b.top << ", " << b.width << ", " << b.height << ")";
-}
-
 Box box(const QWidget* w)
 {
     return {leftTwips(w), topTwips(w), widthTwips(w), heightTwips(w)};

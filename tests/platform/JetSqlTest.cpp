@@ -101,20 +101,6 @@ TEST(JetTranslation, MalformedTextIsRefusedWithAMessage)
     }
 }
 
-TEST(JetTranslation, DateTextsReadAsJetReadsThem)
-{
-    using platform::jet::parseCDate;
-    using platform::jet::parseLiteralDate;
-    const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(parseLiteralDate(QStringLiteral("02/29/2024"))->toDate(), QDate(2024, 2, 29));
-    EXPECT_FALSE(parseLiteralDate(QStringLiteral("02/29/2023")));
-    EXPECT_EQ(parseLiteralDate(QStringLiteral("1/2/29"))->toDate(), QDate(2029, 1, 2));
-    EXPECT_EQ(parseLiteralDate(QStringLiteral("1/2/30"))->toDate(), QDate(1930, 1, 2));
-    // CDate reads the user's own short format too.
-    EXPECT_EQ(parseCDate(QStringLiteral("5.3.99"), de).value_or(QVariant()).toDate(), QDate(1999, 3, 5));
-    EXPECT_FALSE(parseCDate(QStringLiteral("31.02.2021"), de));
-}
-
 TEST(JetTranslation, DoubleQuotedCDateReadsTheUsersShortDateFirst)
 {
     // The sample data writes today's date in the user's short format inside
