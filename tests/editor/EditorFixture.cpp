@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QTest>
-#include <sqlite3.h>
 
 void EditorTest::showActive(editor::Form2& form)
 {

@@ -11,7 +11,7 @@ using platform::vbYes;
 
 TEST_F(EditorTest, AddingAnAccountStoresTheNameAsTypedEvenTwice)
 {
-    addAccount(QStringLiteral("Bank"));
+    env.addAccount(QStringLiteral("Bank"));
     Form2 f;
     f.Form_Load();
     f.Combo1->setCurrentIndex(0);
@@ -25,7 +25,7 @@ TEST_F(EditorTest, AddingAnAccountStoresTheNameAsTypedEvenTwice)
     f.PushButton5_Click();
     dialogs.answerInput(QStringLiteral("Bank"));
     f.PushButton5_Click();
-    EXPECT_EQ(rows(QStringLiteral("select AccountName from Accounts order by AccountID")),
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts order by AccountID")),
               "Bank; Joe's 'Diner'; Bank");
     EXPECT_EQ(f.Combo1->count(), 3);
     EXPECT_EQ(f.Combo1->currentIndex(), -1);
@@ -33,10 +33,10 @@ TEST_F(EditorTest, AddingAnAccountStoresTheNameAsTypedEvenTwice)
 
 TEST_F(EditorTest, DeletingAnAccountNeedsASelectionAndAYesThenTakesItsTransactions)
 {
-    const qint64 bank = addAccount(QStringLiteral("Bank"));
-    const qint64 cash = addAccount(QStringLiteral("Cash"));
-    addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(bank));
-    addTransaction(QStringLiteral("'2021-01-02','Coffee',%1,3,0,0").arg(cash));
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
+    const qint64 cash = env.addAccount(QStringLiteral("Cash"));
+    env.addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(bank));
+    env.addTransaction(QStringLiteral("'2021-01-02','Coffee',%1,3,0,0").arg(cash));
     env.sqlite(QStringLiteral(
         "create table Log (n integer primary key, what text);"
         "create trigger A after delete on Accounts begin insert into Log (what) values ('account'); end;"
@@ -54,22 +54,22 @@ TEST_F(EditorTest, DeletingAnAccountNeedsASelectionAndAYesThenTakesItsTransactio
                              "account.\r\nDo you wish to continue?"));
     EXPECT_EQ(dialogs.prompts().at(0).style, platform::vbYesNo);
     EXPECT_EQ(f.Combo1->currentIndex(), 0);
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from Log")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Log")), "0");
 
     dialogs.answerMessage(vbYes);
     f.PushButton6_Click();
-    EXPECT_EQ(rows(QStringLiteral("select what from Log order by n")), "account; transaction");
-    EXPECT_EQ(rows(QStringLiteral("select TransactionDescription from Transactions")), "Coffee");
+    EXPECT_EQ(env.rows(QStringLiteral("select what from Log order by n")), "account; transaction");
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "Coffee");
     EXPECT_EQ(f.Combo1->count(), 1);
     EXPECT_EQ(f.Combo1->currentIndex(), -1);
 }
 
 TEST_F(EditorTest, SavingATransactionWhoseAccountWasJustDeletedSavesNothingAndSaysSo)
 {
-    const qint64 bank = addAccount(QStringLiteral("Bank"));
-    addAccount(QStringLiteral("Cash"));
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
+    env.addAccount(QStringLiteral("Cash"));
     Form2 f;
-    f.m_ID = QString::number(addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(bank)));
+    f.m_ID = QString::number(env.addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(bank)));
     f.Form_Load();
     dialogs.answerMessage(vbYes);
     f.PushButton6_Click(); // "Bank" is selected: it goes, and the transaction with it
@@ -83,5 +83,5 @@ TEST_F(EditorTest, SavingATransactionWhoseAccountWasJustDeletedSavesNothingAndSa
     EXPECT_EQ(dialogs.messages().size(), 2);
     EXPECT_FALSE(f.isUnloaded());
     EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent, moved to cash"));
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from Transactions")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }

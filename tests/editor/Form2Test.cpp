@@ -53,13 +53,13 @@ TEST_F(EditorTest, SavingWithoutAnAccountAsksForOneAndKeepsTheWindowOpen)
     EXPECT_FALSE(f.isUnloaded());
     EXPECT_EQ(QApplication::focusWidget(), f.Combo1);
     EXPECT_EQ(text(f.Text1), "Lunch");
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from Transactions")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }
 
 TEST_F(EditorTest, AddNewStoresExactlyWhatWasTyped)
 {
-    const qint64 food = addAccount(QStringLiteral("Food"));
-    addAccount(QStringLiteral("Bank"));
+    const qint64 food = env.addAccount(QStringLiteral("Food"));
+    env.addAccount(QStringLiteral("Bank"));
     Form2 f;
     f.setWindowTitle(QStringLiteral("Add New"));
     whenModal([](Form2& form) {
@@ -75,14 +75,14 @@ TEST_F(EditorTest, AddNewStoresExactlyWhatWasTyped)
 
     EXPECT_TRUE(f.isUnloaded());
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Record Successfully Saved")});
-    EXPECT_EQ(rows(QStringLiteral("select * from Transactions")),
+    EXPECT_EQ(env.rows(QStringLiteral("select * from Transactions")),
               "1|2021-03-05|O'Brien's 'big' trip|" + std::to_string(food) + "|12.5|0.0|1");
 }
 
 TEST_F(EditorTest, EditShowsNullAmountsAsZeroAndNullTaxableAsNo)
 {
-    const qint64 bank = addAccount(QStringLiteral("Bank"));
-    const qint64 id = addTransaction(QStringLiteral("'2020-12-31','Fee',%1,NULL,NULL,NULL").arg(bank));
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
+    const qint64 id = env.addTransaction(QStringLiteral("'2020-12-31','Fee',%1,NULL,NULL,NULL").arg(bank));
     Form2 f;
     f.m_ID = QString::number(id);
     f.Form_Load();
@@ -93,15 +93,15 @@ TEST_F(EditorTest, EditShowsNullAmountsAsZeroAndNullTaxableAsNo)
 
     dialogs.answerMessage(vbOK);
     f.PushButton2_Click(); // the Nulls are written back as zeros, to the same row
-    EXPECT_EQ(rows(QStringLiteral("select TransactionNumber,WithdrawalAmount,DepositAmount,Taxable "
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber,WithdrawalAmount,DepositAmount,Taxable "
                                   "from Transactions")),
               std::to_string(id) + "|0.0|0.0|0");
 }
 
 TEST_F(EditorTest, CancelEscapeAndTheCloseBoxWriteNothing)
 {
-    const qint64 id = addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(addAccount("Bank")));
-    const std::string before = rows(QStringLiteral("select * from Transactions"));
+    const qint64 id = env.addTransaction(QStringLiteral("'2021-01-01','Rent',%1,500,0,0").arg(env.addAccount("Bank")));
+    const std::string before = env.rows(QStringLiteral("select * from Transactions"));
     for (int way = 0; way < 3; ++way) {
         Form2 f;
         f.m_ID = QString::number(id);
@@ -117,7 +117,7 @@ TEST_F(EditorTest, CancelEscapeAndTheCloseBoxWriteNothing)
         f.showModal();
         EXPECT_TRUE(f.isUnloaded()) << way;
     }
-    EXPECT_EQ(rows(QStringLiteral("select * from Transactions")), before);
+    EXPECT_EQ(env.rows(QStringLiteral("select * from Transactions")), before);
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
@@ -145,7 +145,7 @@ TEST_F(EditorTest, AmountBoxesSelectOnEntryAndTurnNonNumbersIntoZeroOnLeaving)
 
 TEST_F(EditorTest, AmountsWrittenTheLocaleWayAreStoredAsTheirValue)
 {
-    addAccount(QStringLiteral("Bank"));
+    env.addAccount(QStringLiteral("Bank"));
     for (const auto& [locale, withdrawal, deposit] :
          {std::tuple{QLocale(QLocale::English, QLocale::UnitedStates), "1,234.50", "12.50"},
           std::tuple{QLocale(QLocale::German, QLocale::Germany), "12,5", "abc"}}) {
@@ -160,13 +160,13 @@ TEST_F(EditorTest, AmountsWrittenTheLocaleWayAreStoredAsTheirValue)
     }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_TRUE(dialogs.reports().isEmpty());
-    EXPECT_EQ(rows(QStringLiteral("select WithdrawalAmount,DepositAmount from Transactions order by 1")),
+    EXPECT_EQ(env.rows(QStringLiteral("select WithdrawalAmount,DepositAmount from Transactions order by 1")),
               "12.5|0.0; 1234.5|12.5");
 }
 
 TEST_F(EditorTest, AFailingSaveReportsItsStatementAndKeepsEverythingTyped)
 {
-    const qint64 bank = addAccount(QStringLiteral("Bank"));
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
     Form2 f;
     f.Form_Load();
     f.Combo1->setCurrentIndex(0);
@@ -185,14 +185,14 @@ TEST_F(EditorTest, AFailingSaveReportsItsStatementAndKeepsEverythingTyped)
 TEST_F(EditorTest, UnreadableAccountsAreReportedOnceAndNeverMisnumbered)
 {
     env.sqlite(QStringLiteral("insert into Accounts (AccountName) values (NULL)"));
-    const qint64 bank = addAccount(QStringLiteral("Bank"));
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
     Form2 f;
     f.Form_Load(); // the nameless account stays a blank entry, so entry i is still AccountIDs[i]
     EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form2.LoadAccounts 112")});
     f.Combo1->setCurrentIndex(f.Combo1->findText(QStringLiteral("Bank")));
     dialogs.answerMessage(vbOK);
     f.PushButton2_Click();
-    EXPECT_EQ(rows(QStringLiteral("select AccountID from Transactions")), std::to_string(bank));
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountID from Transactions")), std::to_string(bank));
 
     dialogs.clear();
     env.sqlite(QStringLiteral("drop table Accounts"));

@@ -58,7 +58,7 @@ TEST_F(Commands, WithAnEmptyListSelectionCommandsDoNothing)
     EXPECT_FALSE(modalSeen());
     EXPECT_EQ(form.Label1->text(), kSentinel);   // no reload either
     EXPECT_TRUE(dialogs.prompts().empty());
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from Transactions")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }
 
 TEST_F(Commands, AddAndEditOpenTheEditorAndReloadEvenAfterCancel)
@@ -104,7 +104,7 @@ TEST_F(Commands, WhatTheEditorSavesShowsInTheListInSortedPlace)
     form.ListView1->setCurrentRow(2);
     saveEditor([](editor::Form2& editor) { editor.Text3->setText("40"); });
     form.PushButton1_Click();
-    EXPECT_EQ(rows("select TransactionDescription, DepositAmount from Transactions where TransactionNumber="
+    EXPECT_EQ(env.rows("select TransactionDescription, DepositAmount from Transactions where TransactionNumber="
                    + QString::number(cherry)),
               "cherry|40.0");
     EXPECT_EQ(column(Deposit), (QStringList{"", "", "$40.00"}));
@@ -117,7 +117,7 @@ TEST_F(Commands, DuplicateCopiesEveryColumnWithNullAmountsAsZero)
     start();
     form.PushButton4_Click();
     EXPECT_TRUE(dialogs.prompts().empty());
-    EXPECT_EQ(rows(QStringLiteral("select TransactionNumber, TransactionDate, TransactionDescription, AccountID, "
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber, TransactionDate, TransactionDescription, AccountID, "
                                   "WithdrawalAmount, DepositAmount, Taxable from Transactions")),
               "1|2024-03-05|O'Brien's trip|1|NULL|12.5|1; 2|2024-03-05|O'Brien's trip|1|0.0|12.5|1");
     EXPECT_EQ(column(Withdrawal), (QStringList{"", ""}));
@@ -126,20 +126,20 @@ TEST_F(Commands, DuplicateCopiesEveryColumnWithNullAmountsAsZero)
 
 TEST_F(Commands, DuplicateOfAnUnwritableOrVanishedRowWritesNothingAndReloads)
 {
-    addTransaction(QStringLiteral("'2024-03-05',null,%1,1,0,0").arg(account));
+    env.addTransaction(QStringLiteral("'2024-03-05',null,%1,1,0,0").arg(account));
     start();
     dialogs.clear();   // the list's own report of the Null description
     form.Label1->setText(kSentinel);
     form.PushButton4_Click();
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.PushButton4_Click 108", "Form1.ListData 118"}));
-    EXPECT_EQ(rows("select count(*) from Transactions"), "1");
+    EXPECT_EQ(env.rows("select count(*) from Transactions"), "1");
     EXPECT_EQ(form.Label1->text(), "Widrawal: $1.00");   // reloaded all the same
 
     env.sqlite("delete from Transactions");
     dialogs.clear();
     form.PushButton4_Click();
     EXPECT_TRUE(dialogs.prompts().empty());
-    EXPECT_EQ(rows("select count(*) from Transactions"), "0");
+    EXPECT_EQ(env.rows("select count(*) from Transactions"), "0");
     EXPECT_EQ(form.ListView1->count(), 0);
 }
 
@@ -158,7 +158,7 @@ TEST_F(Commands, DeleteAndDuplicateActWithoutAQuestionOnTheRowSelectedUnderASort
     ASSERT_EQ(form.ListView1->selectedText(), QString::number(b));
     form.PushButton3_Click();
     EXPECT_EQ(column(Description), (QStringList{"a", "a", "c"}));
-    EXPECT_EQ(rows("select group_concat(TransactionDescription, '') from "
+    EXPECT_EQ(env.rows("select group_concat(TransactionDescription, '') from "
                    "(select TransactionDescription from Transactions order by 1)"),
               "aac");
     EXPECT_EQ(form.Label11->text(), "Widrawal: 5");

@@ -3,7 +3,6 @@
 #include "data/Ledger.h"
 
 #include <QApplication>
-#include <sqlite3.h>
 
 void MainWindowTest::TearDown()
 {

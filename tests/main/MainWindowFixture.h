@@ -29,15 +29,6 @@ protected:
     // Puts the working file in place, closed, as an earlier run would have left it,
     // so rows can be seeded before start-up.
     void prepareLedger();
-    // Adds rows straight to the working file and gives their keys. `values` is the SQL
-    // list of TransactionDate, TransactionDescription, AccountID, WithdrawalAmount,
-    // DepositAmount, Taxable.
-    qint64 addAccount(const QString& name) { return env.addAccount(name); }
-    qint64 addTransaction(const QString& values) { return env.addTransaction(values); }
-    // The rows of a query on the working file: values joined by "|", rows by "; ",
-    // Null as "NULL".
-    std::string rows(const QString& sql) const { return env.rows(sql); }
-
     // Start-up as the program runs it, before the window is shown.
     void start() { form.Form_Load(); }
     // Closes the window as its close box does. That ends the program by asking the
@@ -75,13 +66,13 @@ protected:
     void SetUp() override
     {
         prepareLedger();
-        account = addAccount(QStringLiteral("Household"));
+        account = env.addAccount(QStringLiteral("Household"));
     }
     qint64 add(const QString& description, const QString& withdrawal = QStringLiteral("1"),
                const QString& deposit = QStringLiteral("0"), const QString& taxable = QStringLiteral("0"),
                const QString& date = QStringLiteral("'2024-03-05'"))
     {
-        return addTransaction(transactionValues(description, account, withdrawal, deposit, taxable, date));
+        return env.addTransaction(transactionValues(description, account, withdrawal, deposit, taxable, date));
     }
     qint64 account = 0;
 };

@@ -25,9 +25,9 @@ TEST_F(SampleData, EmptyLedgerGainsTwoAccountsAndThreeTransactions)
     start();
     form.PushButton7_Click();
     EXPECT_TRUE(dialogs.prompts().empty());
-    EXPECT_EQ(rows(QStringLiteral("select AccountID, AccountName from Accounts")), "1|Loans; 2|Income");
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountID, AccountName from Accounts")), "1|Loans; 2|Income");
     const std::string d = today();
-    EXPECT_EQ(rows(QString::fromLatin1(kTransactions)),
+    EXPECT_EQ(env.rows(QString::fromLatin1(kTransactions)),
               d + "|Business trip|2|135.0|120.0|0; " + d + "|Service bill|1|98.0|32.0|0; " + d + "|Papers|2|74.0|35.0|0");
     EXPECT_EQ(summary(), (QStringList{"Widrawal: $307.00", "Deposit: $187.00", "Balance: -$120.00", "Widrawal: 307",
                                       "Deposit: 187", "Balance: -120"}));
@@ -36,8 +36,8 @@ TEST_F(SampleData, EmptyLedgerGainsTwoAccountsAndThreeTransactions)
 
     // Every further click adds three more transactions, and no account.
     form.PushButton7_Click();
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from Accounts")), "2");
-    EXPECT_EQ(rows(QStringLiteral("select count(*), count(distinct TransactionDate) from Transactions")), "6|1");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "2");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*), count(distinct TransactionDate) from Transactions")), "6|1");
     EXPECT_EQ(form.Label33->text(), QStringLiteral("Balance: -240"));
 }
 
@@ -80,7 +80,7 @@ TEST_F(SampleData, TodayIsStoredWhateverTheUsersDateFormat)
         env.sqlite(QStringLiteral("delete from Transactions"));
         window.PushButton7_Click();
         EXPECT_TRUE(dialogs.prompts().empty());
-        EXPECT_EQ(rows(QStringLiteral("select distinct TransactionDate from Transactions")), today());
+        EXPECT_EQ(env.rows(QStringLiteral("select distinct TransactionDate from Transactions")), today());
         // The list shows the date back in the user's own short form.
         EXPECT_EQ(window.ListView1->items().text(0, 1), QDate::currentDate().toString(QString::fromLatin1(shown)));
         window.Form_QueryUnload();

@@ -37,8 +37,8 @@ TEST_F(Summary, CellsAndTotalsFollowTheStoredAmounts)
 TEST_F(Summary, TransactionOfARemovedAccountIsNeitherShownNorCounted)
 {
     const qint64 kept = add("kept", "10", "0");
-    const qint64 gone = addAccount("Gone");
-    addTransaction(transactionValues("orphan", gone, "99", "99"));
+    const qint64 gone = env.addAccount("Gone");
+    env.addTransaction(transactionValues("orphan", gone, "99", "99"));
     env.sqlite(QStringLiteral("delete from Accounts where AccountID=%1").arg(gone));
     start();
     EXPECT_EQ(column(Id), QStringList{QString::number(kept)});
@@ -48,10 +48,10 @@ TEST_F(Summary, TransactionOfARemovedAccountIsNeitherShownNorCounted)
 TEST_F(Summary, UnshowableCellReportsAndTheRestStillLists)
 {
     add("first");
-    addTransaction(QStringLiteral("'2024-03-06',null,%1,2,3,1").arg(account));
-    const qint64 nameless = addAccount("x");
+    env.addTransaction(QStringLiteral("'2024-03-06',null,%1,2,3,1").arg(account));
+    const qint64 nameless = env.addAccount("x");
     env.sqlite(QStringLiteral("update Accounts set AccountName=null where AccountID=%1").arg(nameless));
-    addTransaction(transactionValues("no name", nameless, "4", "0"));
+    env.addTransaction(transactionValues("no name", nameless, "4", "0"));
     add("last", "8", "0");
     start();
 
