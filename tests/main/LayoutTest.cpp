@@ -32,17 +32,10 @@ Box box(const QWidget* w)
 
 class Layout : public MainWindowTest {
 protected:
-    std::vector<QWidget*> buttons() const
-    {
-        return {form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4, form.PushButton5,
-                form.PushButton6, form.PushButton7, form.PushButton8, form.PushButton9};
-    }
     std::vector<QWidget*> controls() const
     {
-        std::vector<QWidget*> all = buttons();
-        all.push_back(form.ListView1);
-        all.push_back(form.Frame1);
-        return all;
+        return {form.PushButton1, form.PushButton2, form.PushButton3, form.PushButton4, form.PushButton5,
+                form.PushButton6, form.PushButton7, form.PushButton8, form.PushButton9, form.ListView1, form.Frame1};
     }
     void setState(Qt::WindowState state)
     {

@@ -13,7 +13,7 @@ int ScriptedDialogs::MsgBox(const QString& prompt, int style, const QString& tit
         m_messageAnswers.pop_front();
         return answer;
     }
-    if (m_acceptAll || title == QStringLiteral("Application Error"))
+    if (title == QStringLiteral("Application Error"))
         return (style & 0x7) == platform::vbYesNo ? platform::vbYes : platform::vbOK;
     ADD_FAILURE() << "unexpected message box: " << prompt.toStdString();
     return (style & 0x7) == platform::vbYesNo ? platform::vbNo : platform::vbOK;

@@ -25,9 +25,6 @@ public:
     // Answers for the next message boxes (vbOK, vbYes, vbNo...) and input boxes.
     void answerMessage(int button) { m_messageAnswers.push_back(button); }
     void answerInput(const QString& text) { m_inputAnswers.push_back(text); }
-    // Every message box is answered with its first button, without a script; for
-    // tests that only look at what was shown (error reports, notices).
-    void acceptAllMessages(bool accept = true) { m_acceptAll = accept; }
 
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
@@ -44,7 +41,6 @@ private:
     std::deque<int> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
     std::vector<Prompt> m_prompts;
-    bool m_acceptAll = false;
 };
 
 } // namespace testing_support

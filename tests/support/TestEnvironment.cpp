@@ -15,21 +15,16 @@
 
 namespace testing_support {
 
-QString builtTemplatePath()
-{
-    return QStringLiteral(TALLYFOLD_TEMPLATE);
-}
-
 TestEnvironment::TestEnvironment()
 {
     m_oldData = qgetenv("XDG_DATA_HOME");
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
     QDir().mkpath(dataHome());
-    QDir().mkpath(configHome());
+    QDir().mkpath(root() + QStringLiteral("/config"));
     QDir().mkpath(programFolder());
     qputenv("XDG_DATA_HOME", dataHome().toUtf8());
-    qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
-    QFile::copy(builtTemplatePath(), programFolder() + QStringLiteral("/dbBlank.mdb"));
+    qputenv("XDG_CONFIG_HOME", (root() + QStringLiteral("/config")).toUtf8());
+    QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), programFolder() + QStringLiteral("/dbBlank.mdb"));
     platform::setProgramFolder(programFolder());
     data::releaseConnection();
     currency::CurrencyChoice::instance().unload();
@@ -53,7 +48,7 @@ void TestEnvironment::openLedger()
 {
     QDir().mkpath(dataHome() + QStringLiteral("/Marlowick/Tallyfold"));
     if (!QFile::exists(workingDatabase())) {
-        ASSERT_TRUE(QFile::copy(builtTemplatePath(), workingDatabase()));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), workingDatabase()));
     }
     QFile::setPermissions(workingDatabase(), QFile::ReadOwner | QFile::WriteOwner);
     data::createConnection();

@@ -18,7 +18,6 @@ public:
 
     QString root() const { return m_dir.path(); }
     QString dataHome() const { return m_dir.path() + QStringLiteral("/data"); }
-    QString configHome() const { return m_dir.path() + QStringLiteral("/config"); }
     QString programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
     QString workingDatabase() const;
 
@@ -41,9 +40,6 @@ private:
     QTemporaryDir m_dir;
     QByteArray m_oldData, m_oldConfig;
 };
-
-// The template the build made beside the test executables.
-QString builtTemplatePath();
 
 // A file's SHA-256, empty when it cannot be read: proves a file was left unchanged.
 QByteArray fileHash(const QString& path);
