@@ -62,16 +62,17 @@ TEST_F(Startup, FirstStartMakesTheLedgerAndOpensWithDesignDefaults)
     EXPECT_EQ(summary(), kZeroSummary);
 }
 
-TEST_F(Startup, StoredWidthsAreAppliedAndNonNumbersReportedKeepingTheDefault)
+TEST_F(Startup, StoredWidthsAreAppliedAndImpossibleOnesReportedKeepingTheDefault)
 {
     store("ColumnHeaders1", "wide");
     store("ColumnHeaders2", "1234.5");
     store("ColumnHeaders3", "abc");
+    store("ColumnHeaders4", "-5");      // a number, but no column can be that wide
     store("ColumnHeaders6", "");
     store("ColumnHeaders7", "3000");
     start();
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.Form_Load 162", "Form1.Form_Load 166",
-                                                  "Form1.Form_Load 166"}));
+                                                  "Form1.Form_Load 166", "Form1.Form_Load 166"}));
     EXPECT_EQ(widths(form), (std::vector<double>{400, 1234.5, 1800, 1800, 1800, 1800, 3000}));
 }
 
