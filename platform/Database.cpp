@@ -188,6 +188,7 @@ void Connection::Open(const QString& connectionString)
 
 long long Connection::Execute(const QString& jetSql)
 {
+    pauseOpenRecordsets();
     sqlite3_stmt* stmt = prepare(m_db, jetSql);
     if (!sqlite3_stmt_readonly(stmt)) {
         try {
@@ -227,6 +228,13 @@ void Connection::detach(Recordset* rs)
     m_open.erase(std::remove(m_open.begin(), m_open.end(), rs), m_open.end());
 }
 
+void Connection::pauseOpenRecordsets()
+{
+    // SQLite's connection serves one thread at a time: stop any read-ahead first.
+    for (Recordset* rs : m_open)
+        rs->pause();
+}
+
 void Connection::snapshotOpenRecordsets()
 {
     // An unfinished read keeps SQLite's implicit transaction open, which would hold
@@ -238,6 +246,35 @@ void Connection::snapshotOpenRecordsets()
 
 // ---- Recordset ----
 
+namespace {
+// Rows stepped on the caller's thread before reading ahead starts: small queries (an
+// editor loading one transaction, the account list) never start a thread.
+constexpr size_t kRowsBeforeReadAhead = 2048;
+
+} // namespace
+
+QVariant Recordset::toValue(Kind kind, int type, qint64 integer, double real, const char* data, int length)
+{
+    switch (type) {
+    case SQLITE_NULL:
+        return kind == Kind::YesNo ? QVariant(false) : QVariant();
+    case SQLITE_INTEGER:
+        return kind == Kind::YesNo ? QVariant(integer != 0) : QVariant(qlonglong(integer));
+    case SQLITE_FLOAT:
+        return kind == Kind::YesNo ? QVariant(real != 0) : QVariant(real);
+    case SQLITE_BLOB:
+        return QByteArray(data, length);
+    default:
+        if (kind == Kind::Date) {
+            if (auto parsed = stored::parseDateText(data, length))
+                return *parsed;
+        }
+        return QString::fromUtf8(data, length);
+    }
+}
+
+Recordset::Recordset() = default;
+
 Recordset::~Recordset()
 {
     release();
@@ -247,16 +284,19 @@ void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
 {
     if (m_open)
         throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    connection.pauseOpenRecordsets();
     sqlite3_stmt* stmt = prepare(connection.handle(), jetSql);
     m_stmt = stmt;
     m_connection = &connection;
     m_names.clear();
     m_kinds.clear();
-    m_rows.clear();
-    m_row = 0;
-    m_buffered = false;
-    const int columns = sqlite3_column_count(stmt);
-    for (int c = 0; c < columns; ++c) {
+    m_batch = RawBatch();
+    m_pending.clear();
+    m_onBatch = false;
+    m_rowsStepped = 0;
+    m_failure.clear();
+    const int count = sqlite3_column_count(stmt);
+    for (int c = 0; c < count; ++c) {
         m_names.push_back(QString::fromUtf8(sqlite3_column_name(stmt, c)));
         switch (stored::kindOf(sqlite3_column_table_name(stmt, c), sqlite3_column_origin_name(stmt, c))) {
         case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
@@ -279,37 +319,82 @@ void Recordset::step()
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) {
         m_eof = false;
+        ++m_rowsStepped;
         return;
     }
     m_eof = true;
     if (rc != SQLITE_DONE)
         throw DbError(lastError(m_connection->handle()));
-    // Finished reading: let go of SQLite's read lock now rather than at Close.
-    sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
+    finishStatement();
 }
 
-void Recordset::snapshot()
+void Recordset::finishStatement()
 {
-    if (m_buffered || !m_open)
-        return;
-    std::vector<std::vector<QVariant>> rows;
-    const int columns = int(m_names.size());
-    while (!m_eof) {
-        std::vector<QVariant> row(columns);
-        for (int c = 0; c < columns; ++c)
-            row[c] = readStatementColumn(c);
-        rows.push_back(std::move(row));
-        step();
-    }
+    // Finished reading: let go of SQLite's read lock now rather than at Close.
     if (m_stmt) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
     }
-    m_rows = std::move(rows);
-    m_row = 0;
-    m_buffered = true;
-    m_eof = m_rows.empty();
+}
+
+void Recordset::holdCurrentRow()
+{
+    // The current row lives in the statement; copy it out before anything steps on.
+    if (m_onBatch || m_eof || !m_stmt)
+        return;
+    m_batch = RawBatch();
+    appendRow(m_stmt, columns(), m_batch);
+    m_batchRow = 0;
+    m_onBatch = true;
+}
+
+bool Recordset::takeBatch()
+{
+    RawBatch batch;
+    if (!m_pending.empty()) {
+        batch = std::move(m_pending.front());
+        m_pending.pop_front();
+    } else if (!m_prefetch || !m_prefetch->next(batch)) {
+        return false;
+    }
+    m_batch = std::move(batch);
+    m_batchRow = 0;
+    m_onBatch = m_batch.rows > 0;
+    return m_onBatch;
+}
+
+void Recordset::pause()
+{
+    if (!m_prefetch)
+        return;
+    m_prefetch->stop();
+    for (RawBatch& batch : m_prefetch->takeQueued())
+        m_pending.push_back(std::move(batch));
+    if (m_prefetch->finished()) {
+        if (m_prefetch->failed())
+            m_failure = QString::fromUtf8(m_prefetch->message());
+        finishStatement();
+    }
+    m_prefetch.reset();
+}
+
+void Recordset::snapshot()
+{
+    if (!m_open)
+        return;
+    pause();
+    if (!m_stmt)
+        return;
+    holdCurrentRow();
+    RawBatch rest;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
+        appendRow(m_stmt, columns(), rest);
+    if (rc != SQLITE_DONE)
+        m_failure = lastError(m_connection->handle());
+    if (rest.rows > 0)
+        m_pending.push_back(std::move(rest));
+    finishStatement();
 }
 
 bool Recordset::eof() const
@@ -329,11 +414,26 @@ void Recordset::requireCurrentRecord() const
 void Recordset::MoveNext()
 {
     requireCurrentRecord();
-    if (m_buffered) {
-        ++m_row;
-        m_eof = m_row >= m_rows.size();
-    } else {
-        step();
+    if (m_onBatch && ++m_batchRow < m_batch.rows)
+        return;
+    if (takeBatch())
+        return;
+    m_onBatch = false;
+    if (m_prefetch)
+        pause();   // the worker reached the end: the statement is done, or failed
+    if (!m_stmt) {
+        m_eof = true;
+        if (!m_failure.isEmpty())
+            throw DbError(std::exchange(m_failure, QString()));
+        return;
+    }
+    step();
+    // Read ahead only while this is the connection's one open recordset: a worker
+    // must never step while the caller's thread uses another statement of the same
+    // connection (opening another recordset pauses this one first).
+    if (!m_eof && m_rowsStepped >= kRowsBeforeReadAhead && columns() > 0 && m_connection->m_open.size() == 1) {
+        holdCurrentRow();
+        m_prefetch = std::make_unique<RowPrefetch>(m_stmt, columns());
     }
 }
 
@@ -357,8 +457,13 @@ Field Recordset::Fields(QStringView name) const
 QVariant Recordset::value(int column) const
 {
     requireCurrentRecord();
-    if (m_buffered)
-        return m_rows[m_row][column];
+    const Kind kind = m_kinds[size_t(column)];
+    if (m_onBatch) {
+        const RawCell& cell = m_batch.cells[m_batchRow * size_t(columns()) + size_t(column)];
+        const bool bytes = cell.type == SQLITE_TEXT || cell.type == SQLITE_BLOB;
+        return toValue(kind, cell.type, bytes ? 0 : cell.integer, cell.type == SQLITE_FLOAT ? cell.real : 0,
+                       bytes ? m_batch.bytes.constData() + cell.offset : nullptr, int(cell.length));
+    }
     return readStatementColumn(column);
 }
 
@@ -367,30 +472,19 @@ QVariant Recordset::readStatementColumn(int c) const
     // One API call for the column, then the value accessors, which skip the
     // statement-level checks each sqlite3_column_* call repeats.
     sqlite3_value* value = sqlite3_column_value(m_stmt, c);
-    const Kind kind = m_kinds[c];
-    switch (sqlite3_value_type(value)) {
-    case SQLITE_NULL:
-        return kind == Kind::YesNo ? QVariant(false) : QVariant();
-    case SQLITE_INTEGER: {
-        const qlonglong v = sqlite3_value_int64(value);
-        return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
+    const int type = sqlite3_value_type(value);
+    const char* data = nullptr;
+    int length = 0;
+    if (type == SQLITE_TEXT) {
+        data = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        length = sqlite3_value_bytes(value);
+    } else if (type == SQLITE_BLOB) {
+        data = static_cast<const char*>(sqlite3_value_blob(value));
+        length = sqlite3_value_bytes(value);
     }
-    case SQLITE_FLOAT: {
-        const double v = sqlite3_value_double(value);
-        return kind == Kind::YesNo ? QVariant(v != 0) : QVariant(v);
-    }
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char*>(sqlite3_value_blob(value)), sqlite3_value_bytes(value));
-    default: {
-        const char* text = reinterpret_cast<const char*>(sqlite3_value_text(value));
-        const int length = sqlite3_value_bytes(value);
-        if (kind == Kind::Date) {
-            if (auto date = stored::parseDateText(text, length))
-                return *date;
-        }
-        return QString::fromUtf8(text, length);
-    }
-    }
+    return toValue(m_kinds[size_t(c)], type,
+                   type == SQLITE_INTEGER ? sqlite3_value_int64(value) : 0,
+                   type == SQLITE_FLOAT ? sqlite3_value_double(value) : 0, data, length);
 }
 
 QVariant Field::Value() const
@@ -407,15 +501,15 @@ void Recordset::Close()
 
 void Recordset::release()
 {
-    if (m_stmt) {
-        sqlite3_finalize(m_stmt);
-        m_stmt = nullptr;
-    }
+    m_prefetch.reset();   // joins the worker before the statement goes
+    finishStatement();
     if (m_connection) {
         m_connection->detach(this);
         m_connection = nullptr;
     }
-    m_rows.clear();
+    m_batch = RawBatch();
+    m_pending.clear();
+    m_onBatch = false;
     m_open = false;
     m_eof = true;
 }

@@ -6,10 +6,13 @@
 
 #include "platform/AppError.h"
 
+#include "platform/RowPrefetch.h"
+
 #include <QString>
 #include <QVariant>
-#include <vector>
+#include <deque>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -51,6 +54,7 @@ private:
     void attach(Recordset* rs);
     void detach(Recordset* rs);
     void snapshotOpenRecordsets();
+    void pauseOpenRecordsets();
 
     sqlite3* m_db = nullptr;
     std::vector<Recordset*> m_open;
@@ -69,15 +73,17 @@ private:
     int m_column;
 };
 
-// A read-only, static view of a query's rows, read front to back. Rows are stepped
-// from SQLite as they are read; when the same connection executes a change while a
-// recordset is open, the remaining rows are copied first, so the change commits at
-// once and the recordset still shows the rows as they were when it was opened.
+// A read-only, static view of a query's rows, read front to back. The first rows are
+// stepped from SQLite as they are read; past those, a worker thread reads ahead (see
+// RowPrefetch) and is paused whenever the connection is used for anything else. When
+// the same connection executes a change while a recordset is open, the remaining rows
+// are copied first, so the change commits at once and the recordset still shows the
+// rows as they were when it was opened.
 class Recordset {
 public:
     enum { adOpenStatic = 3, adLockReadOnly = 1 };
 
-    Recordset() = default;
+    Recordset();
     ~Recordset();
     Recordset(const Recordset&) = delete;
     Recordset& operator=(const Recordset&) = delete;
@@ -97,12 +103,20 @@ private:
     friend class Connection;
     enum class Kind : unsigned char { Plain, Date, YesNo };
 
+    // A stored value as the windows see it: the one conversion for rows read
+    // directly from the statement and rows read ahead.
+    static QVariant toValue(Kind kind, int type, qint64 integer, double real, const char* data, int length);
     QVariant value(int column) const;
     QVariant readStatementColumn(int column) const;
     void requireCurrentRecord() const;
     void step();
+    bool takeBatch();
+    void holdCurrentRow();
+    void finishStatement();
+    void pause();
     void snapshot();
     void release();
+    int columns() const { return int(m_names.size()); }
 
     Connection* m_connection = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
@@ -110,10 +124,16 @@ private:
     bool m_eof = true;
     std::vector<QString> m_names;
     std::vector<Kind> m_kinds;
-    // Rows copied out of SQLite by snapshot(); m_row indexes them.
-    std::vector<std::vector<QVariant>> m_rows;
-    size_t m_row = 0;
-    bool m_buffered = false;
+    // Rows already copied out of SQLite: the batch the current row is in (when
+    // m_onBatch), and whole batches after it.
+    RawBatch m_batch;
+    size_t m_batchRow = 0;
+    bool m_onBatch = false;
+    std::deque<RawBatch> m_pending;
+    std::unique_ptr<RowPrefetch> m_prefetch;
+    size_t m_rowsStepped = 0;
+    // A read-ahead that failed: reported when the rows before the failure run out.
+    QString m_failure;
 };
 
 } // namespace platform

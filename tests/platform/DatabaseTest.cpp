@@ -135,3 +135,83 @@ TEST_F(LedgerConnection, ASecondStatementSplicedIntoOneIsRefusedUnrun)
     // A lone trailing semicolon is still one statement.
     EXPECT_EQ(db().Execute(QStringLiteral("delete from tblReport;  ")), 0);
 }
+
+// Large results are read ahead on a worker thread: the rows must come back complete, in
+// order, and the connection must stay usable for other statements meanwhile.
+class ReadAhead : public LedgerConnection {
+protected:
+    static constexpr int kRows = 6000;   // well past the rows read before reading ahead starts
+
+    void SetUp() override
+    {
+        LedgerConnection::SetUp();
+        env.sqlite(QStringLiteral(
+            "insert into Accounts (AccountName) values ('Rent');"
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+            "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,"
+            "DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, case when i % 7 = 0 then null else i end, "
+            "0, i % 2 from n").arg(kRows));
+    }
+
+    // Reads n rows (all when n < 0), checking each against what was inserted.
+    int readRows(Recordset& rs, int n = -1)
+    {
+        int read = 0;
+        while ((n < 0 || read < n) && !rs.eof()) {
+            const qlonglong number = rs.Fields(u"TransactionNumber").Value().toLongLong();
+            EXPECT_EQ(rs.Fields(u"TransactionDescription").Value().toString(),
+                      QStringLiteral("row %1").arg(number));
+            EXPECT_EQ(rs.Fields(u"WithdrawalAmount").Value().isValid(), number % 7 != 0);
+            EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(number % 2 == 1));
+            EXPECT_EQ(rs.Fields(u"TransactionDate").Value(), QVariant(QDate(2024, 1, 1)));
+            if (number != ++m_expected)
+                ADD_FAILURE() << "row " << number << " came where " << m_expected << " was due";
+            m_expected = number;
+            rs.MoveNext();
+            ++read;
+        }
+        return read;
+    }
+
+    qlonglong m_expected = 0;
+};
+
+TEST_F(ReadAhead, EveryRowComesBackInOrderWithItsValues)
+{
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"), db(), 3, 1);
+    EXPECT_EQ(readRows(rs), kRows);
+    EXPECT_TRUE(rs.eof());
+    rs.Close();
+}
+
+TEST_F(ReadAhead, OtherStatementsMeanwhileCommitAtOnceAndLeaveTheRowsAsOpened)
+{
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions"), db(), 3, 1);
+    ASSERT_EQ(readRows(rs, 3000), 3000);
+    // A query and a change on the same connection while rows are being read ahead.
+    Recordset count;
+    count.Open(QStringLiteral("select Count(*) AS [n] from Transactions"), db(), 3, 1);
+    EXPECT_EQ(count.Fields(u"n").Value().toInt(), kRows);
+    count.Close();
+    EXPECT_EQ(db().Execute(QStringLiteral("delete from Transactions where TransactionNumber > 5000")), 1000);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "5000");
+    EXPECT_EQ(readRows(rs), kRows - 3000);   // the deleted rows still show: a static view
+    rs.Close();
+}
+
+TEST_F(ReadAhead, ClosingHalfwayAndClosingTheConnectionEndTheWorker)
+{
+    for (const int stopAt : {2500, 4000}) {
+        Recordset rs;
+        rs.Open(QStringLiteral("select * from Transactions"), db(), 3, 1);
+        m_expected = 0;
+        ASSERT_EQ(readRows(rs, stopAt), stopAt);
+        if (stopAt == 2500)
+            rs.Close();
+        else
+            db().Close();   // releases the recordset with it
+        EXPECT_FALSE(rs.isOpen());
+    }
+}
