@@ -15,15 +15,16 @@ std::unique_ptr<platform::Connection>& shared()
     return connection;
 }
 
-QString commonData()
+// "<common application data>/Marlowick", the maker's folder above the data folder.
+QString makerFolder()
 {
-    return shell::GetSpecialFolder(35);
+    return shell::GetSpecialFolder(35) + QStringLiteral("/Marlowick");
 }
 } // namespace
 
 QString dataFolder()
 {
-    return commonData() + QStringLiteral("/Marlowick/") + QStringLiteral("Tallyfold");
+    return makerFolder() + QStringLiteral("/Tallyfold");
 }
 
 QString workingDatabasePath()
@@ -38,19 +39,16 @@ QString templatePath()
 
 QString connectionString()
 {
-    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + dataFolder()
-        + QStringLiteral("/dbData.mdb;JET OLEDB:Database Password=");
+    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabasePath()
+        + QStringLiteral(";JET OLEDB:Database Password=");
 }
 
 void prepareDataFolder(shell::ErrorTrap& trap)
 {
-    if (trap.test(100, [] { return shell::DirEntry(commonData() + QStringLiteral("/Marlowick"), true).isEmpty(); }))
-        trap.run(102, [] { shell::MakeFolder(commonData() + QStringLiteral("/Marlowick")); });
-    if (trap.test(104, [] {
-            return shell::DirEntry(commonData() + QStringLiteral("/Marlowick/") + QStringLiteral("Tallyfold"), true)
-                .isEmpty();
-        }))
-        trap.run(106, [] { shell::MakeFolder(commonData() + QStringLiteral("/Marlowick/") + QStringLiteral("Tallyfold")); });
+    if (trap.test(100, [] { return shell::DirEntry(makerFolder(), true).isEmpty(); }))
+        trap.run(102, [] { shell::MakeFolder(makerFolder()); });
+    if (trap.test(104, [] { return shell::DirEntry(dataFolder(), true).isEmpty(); }))
+        trap.run(106, [] { shell::MakeFolder(dataFolder()); });
     if (trap.test(108, [] { return !shell::FileExists(workingDatabasePath()); }))
         trap.run(110, [] { shell::CopyFile(templatePath(), workingDatabasePath()); });
 }

@@ -7,6 +7,11 @@
 
 namespace data::sql {
 
+// The start of every insert of a transaction; the values follow in this column order.
+inline const QString kInsertTransaction = QStringLiteral(
+    "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,"
+    "Taxable) values (");
+
 // Text for a quoted literal: every single quote doubled, nothing else touched.
 QString quoted(const QString& text);
 // "mm/dd/yyyy" for Jet's #...# date literal and CDate('...').

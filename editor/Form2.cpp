@@ -307,10 +307,7 @@ void Form2::PushButton2_Click()
         trap.run(108, [&] { taxable = 0; });
 
     auto values = [&] {
-        const int index = Combo1->currentIndex();
-        if (index < 0 || size_t(index) >= AccountIDs.size())
-            throw platform::AppError(QStringLiteral("Subscript out of range"));
-        return TransactionValues{DateTimePicker1->date(), Text1->text(), AccountIDs[size_t(index)],
+        return TransactionValues{DateTimePicker1->date(), Text1->text(), selectedAccountId(),
                                  Text2->text(), Text3->text(), taxable};
     };
     // A statement that could not be built or run has been reported: nothing was
@@ -363,15 +360,17 @@ void Form2::PushButton6_Click()
                 != platform::vbYes;
         }))
         return;
-    auto selected = [&] {
-        const int index = Combo1->currentIndex();
-        if (index < 0 || size_t(index) >= AccountIDs.size())
-            throw platform::AppError(QStringLiteral("Subscript out of range"));
-        return AccountIDs[size_t(index)];
-    };
-    trap.run(104, [&] { data::connection().Execute(deleteAccount(selected())); });
-    trap.run(106, [&] { data::connection().Execute(deleteAccountTransactions(selected())); });
+    trap.run(104, [&] { data::connection().Execute(deleteAccount(selectedAccountId())); });
+    trap.run(106, [&] { data::connection().Execute(deleteAccountTransactions(selectedAccountId())); });
     trap.run(108, [&] { LoadAccounts(); });
+}
+
+qint32 Form2::selectedAccountId() const
+{
+    const int index = Combo1->currentIndex();
+    if (index < 0 || size_t(index) >= AccountIDs.size())
+        throw platform::AppError(QStringLiteral("Subscript out of range"));
+    return AccountIDs[size_t(index)];
 }
 
 void Form2::Text2_GotFocus() { selectWholeText(Text2); }

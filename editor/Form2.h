@@ -76,6 +76,8 @@ protected:
 private:
     void layOut();
     void unload();
+    // The AccountID of the account chosen in Combo1: AccountIDs at its list index.
+    qint32 selectedAccountId() const;
     static void selectWholeText(QLineEdit* box);
     static void zeroUnlessNumeric(QLineEdit* box);
 

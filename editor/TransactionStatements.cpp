@@ -24,9 +24,7 @@ QString amountLiteral(const QString& text, const QLocale& locale)
 
 QString insertTransaction(const TransactionValues& v, const QLocale& locale)
 {
-    return QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
-                          "WithdrawalAmount,DepositAmount,Taxable) values (#")
-        + data::sql::jetDate(v.date) + QStringLiteral("#,'") + data::sql::quoted(v.description)
+    return data::sql::kInsertTransaction + u'#' + data::sql::jetDate(v.date) + QStringLiteral("#,'") + data::sql::quoted(v.description)
         + QStringLiteral("',") + QString::number(v.accountId) + u',' + amountLiteral(v.withdrawal, locale) + u','
         + amountLiteral(v.deposit, locale) + u',' + QString::number(v.taxable) + u')';
 }

@@ -10,8 +10,6 @@
 namespace mainwindow::statements {
 
 namespace {
-const QString kInsertColumns = QStringLiteral(
-    "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,Taxable) values (");
 
 QDate dateOf(const QVariant& value)
 {
@@ -36,7 +34,7 @@ QString selectTransaction(const QString& number)
 QString duplicateInsert(const platform::Recordset& rs)
 {
     const QVariant taxable = rs.Fields(u"Taxable").Value();
-    return kInsertColumns + u'#' + data::sql::jetDate(dateOf(rs.Fields(u"TransactionDate").Value()))
+    return data::sql::kInsertTransaction + u'#' + data::sql::jetDate(dateOf(rs.Fields(u"TransactionDate").Value()))
         + QStringLiteral("#,'") + data::sql::quoted(platform::valueText(rs.Fields(u"TransactionDescription").Value()))
         + QStringLiteral("',") + platform::valueText(rs.Fields(u"AccountID").Value()) + u','
         + data::sql::amount(rs.Fields(u"WithdrawalAmount").Value()) + u','
@@ -47,7 +45,7 @@ QString duplicateInsert(const platform::Recordset& rs)
 QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
                      int deposit)
 {
-    return kInsertColumns + QStringLiteral("cdate(\"") + dateText + QStringLiteral("\"),'") + description
+    return data::sql::kInsertTransaction + QStringLiteral("cdate(\"") + dateText + QStringLiteral("\"),'") + description
         + QStringLiteral("',") + QString::number(account) + u',' + QString::number(withdrawal) + u','
         + QString::number(deposit) + u',' + u'0' + u')';
 }

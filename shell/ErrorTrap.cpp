@@ -25,7 +25,6 @@ void ErrorTrap::reportUnknown()
 
 void ErrorTrap::show(const QString& description)
 {
-    ++m_failures;
     const QString suffix = m_suffix ? m_suffix() : QString();
     platform::Dialogs::current().MsgBox(errorReportText(description, m_window, m_procedure, m_line, suffix),
                                         platform::vbExclamation, QStringLiteral("Application Error"));

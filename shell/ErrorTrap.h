@@ -50,9 +50,6 @@ public:
     // Text appended after the report's e-mail sentence (the editor's save adds its SQL).
     void setSuffix(std::function<QString()> suffix) { m_suffix = std::move(suffix); }
 
-    int line() const { return m_line; }
-    int failures() const { return m_failures; }
-
 private:
     // Evaluates step as statement `line`; on failure shows the report and answers onFailure.
     template <class F>
@@ -76,7 +73,6 @@ private:
     QString m_window;
     QString m_procedure;
     int m_line = 0;
-    int m_failures = 0;
     std::function<QString()> m_suffix;
 };
 
