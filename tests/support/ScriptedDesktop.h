@@ -1,0 +1,33 @@
+#pragma once
+// A Desktop double for tests: answers from a script, logs every target it was asked to
+// open, and fails the test on a call that no answer was scripted for.
+
+#include "platform/Desktop.h"
+
+#include <deque>
+#include <vector>
+
+namespace testing_support {
+
+class ScriptedDesktop : public platform::Desktop {
+public:
+    ScriptedDesktop() { platform::Desktop::setCurrent(this); }
+    ~ScriptedDesktop() override { platform::Desktop::setCurrent(nullptr); }
+
+    // Answers for the next open() and canOpen() calls.
+    void answerOpen(bool opened) { m_openAnswers.push_back(opened); }
+    void answerCanOpen(bool can) { m_canOpenAnswers.push_back(can); }
+
+    bool open(const QUrl& target) override;
+    bool canOpen(const QString& mimeType, const QStringList& programs) override;
+
+    // Everything open() was asked for, in order, whether or not it was answered.
+    const std::vector<QUrl>& opened() const { return m_opened; }
+
+private:
+    std::deque<bool> m_openAnswers;
+    std::deque<bool> m_canOpenAnswers;
+    std::vector<QUrl> m_opened;
+};
+
+} // namespace testing_support
