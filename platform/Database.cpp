@@ -208,6 +208,21 @@ long long Connection::Execute(const QString& jetSql)
     return changed;
 }
 
+void Connection::BeginTrans()
+{
+    Execute(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+void Connection::CommitTrans()
+{
+    Execute(QStringLiteral("COMMIT"));
+}
+
+void Connection::RollbackTrans()
+{
+    Execute(QStringLiteral("ROLLBACK"));
+}
+
 void Connection::Close()
 {
     if (!m_db)

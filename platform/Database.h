@@ -47,6 +47,12 @@ public:
     int State() const { return m_db ? adStateOpen : adStateClosed; }
     void Close();
 
+    // Groups the statements that follow into one transaction: they commit together
+    // at CommitTrans, or none of them does after RollbackTrans.
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
     sqlite3* handle() const { return m_db; }
 
 private:

@@ -215,3 +215,15 @@ TEST_F(ReadAhead, ClosingHalfwayAndClosingTheConnectionEndTheWorker)
         EXPECT_FALSE(rs.isOpen());
     }
 }
+
+TEST_F(LedgerConnection, ATransactionCommitsItsStatementsTogetherOrNoneOfThem)
+{
+    db().BeginTrans();
+    db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Kept')"));
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "0");   // not yet visible outside
+    db().CommitTrans();
+    db().BeginTrans();
+    db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Dropped')"));
+    db().RollbackTrans();
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")), "Kept");
+}
