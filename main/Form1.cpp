@@ -163,7 +163,7 @@ void Form1::setCaption(QLabel* label, const QString& text)
     label->adjustSize();   // captions grow with their totals
 }
 
-void Form1::Form_Load()
+bool Form1::Form_Load()
 {
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);                            // 100-110
@@ -176,7 +176,9 @@ void Form1::Form_Load()
         setWindowTitle(kProductName);
         platform::setAppTitle(shortenedTitle(kProductName));   // SetAppTitle
     });
-    trap.run(142, [] { /* IsADOInstalled: comes with the data-access check */ });
+    trap.run(142, [this] { IsADOInstalled(); });
+    if (m_programEnded)
+        return false;
     trap.run(144, [] { data::createConnection(); });
     trap.run(146, [] { data::connection().Open(data::connectionString()); });
     for (const ColumnSpec& column : kColumns)
@@ -198,6 +200,7 @@ void Form1::Form_Load()
         trap.run(176, [this] { WasMaximized = false; });
     else
         trap.run(178, [this] { WasMaximized = true; });
+    return true;
 }
 
 int Form1::windowStateNumber() const

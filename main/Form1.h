@@ -20,13 +20,18 @@ public:
     ~Form1() override;
 
     // Start-up: data folder, connection, columns, list, window state. Run before the
-    // window is shown; show() then brings it up in the restored state.
-    void Form_Load();
+    // window is shown; show() then brings it up in the restored state. False when the
+    // user chose to stop the program during start-up: the window is then never shown
+    // and the program ends at once, saving nothing.
+    bool Form_Load();
     // Close: saves the column widths and window state and closes the connection.
     void Form_QueryUnload();
     void Form_Unload();
 
     void ListData();
+    // Checks that the data-access library can serve the program and offers its repair
+    // when it cannot; the user may stop the program from here.
+    void IsADOInstalled();
     void ListView1_ColumnClick(int index);
     void Form_Resize();
 
@@ -74,6 +79,7 @@ private:
     void setCaption(QLabel* label, const QString& text);
 
     bool m_closing = false;
+    bool m_programEnded = false;
 };
 
 } // namespace mainwindow
