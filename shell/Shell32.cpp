@@ -13,8 +13,8 @@ namespace {
 
 constexpr int kRoundMs = 100;
 
-// The program a command line names, found as the system would start it, or the
-// reason it cannot be started.
+// The program a command line names, found as the system would start it; when it is
+// not found (empty path), the reason it cannot be started.
 struct Resolved {
     QString path;
     RunError error = kInvalidCall;
@@ -23,18 +23,18 @@ struct Resolved {
 Resolved resolveProgram(const QString& program)
 {
     if (program.isEmpty())
-        return {{}, kInvalidCall};
+        return {};
     if (!program.contains(u'/')) {
         // Only an executable file counts as found on the search path.
         const QString found = QStandardPaths::findExecutable(program);
-        return found.isEmpty() ? Resolved{{}, kFileNotFound} : Resolved{found, kInvalidCall};
+        return found.isEmpty() ? Resolved{{}, kFileNotFound} : Resolved{found};
     }
     const QFileInfo info(program);
     if (!info.exists())
         return {{}, kFileNotFound};
     if (info.isDir() || !info.isExecutable())
         return {{}, kPermissionDenied};
-    return {info.absoluteFilePath(), kInvalidCall};
+    return {info.absoluteFilePath()};
 }
 
 } // namespace

@@ -3,30 +3,12 @@
 #include "data/DataAccessCheck.h"
 #include "platform/AppError.h"
 #include "platform/AppPaths.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
-
-// Sets TALLYFOLD_FAIL_DATA_ACCESS_PROBE for one test and puts it back afterwards.
-class ProbeSwitch {
-public:
-    ProbeSwitch() : m_was(qgetenv(kName)), m_wasSet(qEnvironmentVariableIsSet(kName)) {}
-    ~ProbeSwitch()
-    {
-        if (m_wasSet)
-            qputenv(kName, m_was);
-        else
-            qunsetenv(kName);
-    }
-    void set(const char* value) { value ? qputenv(kName, value) : qunsetenv(kName); }
-
-private:
-    static constexpr const char* kName = "TALLYFOLD_FAIL_DATA_ACCESS_PROBE";
-    QByteArray m_was;
-    bool m_wasSet;
-};
 
 struct RealArchitecture {
     ~RealArchitecture() { data::setArchitectureSource(nullptr); }
@@ -43,7 +25,7 @@ TEST(DataAccessProbe, TheLibraryInUsePassesAndOnlyTheTestersSwitchMakesItFail)
 {
     EXPECT_EQ(data::dataAccessProblem(), QString());
 
-    ProbeSwitch probeSwitch;
+    testing_support::ScopedVariable probeSwitch("TALLYFOLD_FAIL_DATA_ACCESS_PROBE");
     for (const char* value : {static_cast<const char*>(nullptr), "0", "", "yes", "11"}) {
         SCOPED_TRACE(value ? value : "unset");
         probeSwitch.set(value);

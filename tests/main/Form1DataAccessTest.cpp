@@ -58,9 +58,7 @@ class DataAccessCheck : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        m_wasSet = qEnvironmentVariableIsSet(kSwitch);
-        m_was = qgetenv(kSwitch);
-        qputenv(kSwitch, "1");
+        probeSwitch.set("1");
         // Where the program lives may hold spaces and quotes.
         folder = env.root() + QStringLiteral("/Program \"Files\"/Tallyfold");
         QDir().mkpath(folder);
@@ -71,10 +69,6 @@ protected:
     void TearDown() override
     {
         data::setArchitectureSource(nullptr);
-        if (m_wasSet)
-            qputenv(kSwitch, m_was);
-        else
-            qunsetenv(kSwitch);
         MainWindowTest::TearDown();
     }
 
@@ -102,12 +96,8 @@ protected:
         return data::hasConnection() && data::connection().State() == 1 && form.ListView1->columnCountTwips() == 7;
     }
 
-    static constexpr const char* kSwitch = "TALLYFOLD_FAIL_DATA_ACCESS_PROBE";
+    testing_support::ScopedVariable probeSwitch{"TALLYFOLD_FAIL_DATA_ACCESS_PROBE"};
     QString folder;
-
-private:
-    QByteArray m_was;
-    bool m_wasSet = false;
 };
 
 TEST_F(DataAccessCheck, WorkingComponentsAskNothingAndStartUpGoesOn)
@@ -115,7 +105,7 @@ TEST_F(DataAccessCheck, WorkingComponentsAskNothingAndStartUpGoesOn)
     package("ADOFix64.msu");
     for (const char* value : {static_cast<const char*>(nullptr), "0"}) {
         SCOPED_TRACE(value ? value : "unset");
-        value ? qputenv(kSwitch, value) : qunsetenv(kSwitch);
+        probeSwitch.set(value);
         Form1 window;
         EXPECT_TRUE(window.Form_Load());
         EXPECT_EQ(window.ListView1->columnCountTwips(), 7);

@@ -108,4 +108,22 @@ QByteArray fileHash(const QString& path)
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
 }
 
+ScopedVariable::ScopedVariable(const char* name)
+    : m_name(name), m_was(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    set(m_wasSet ? m_was.constData() : nullptr);
+}
+
+void ScopedVariable::set(const char* value)
+{
+    if (value)
+        qputenv(m_name, value);
+    else
+        qunsetenv(m_name);
+}
+
 } // namespace testing_support

@@ -44,4 +44,18 @@ private:
 // A file's SHA-256, empty when it cannot be read: proves a file was left unchanged.
 QByteArray fileHash(const QString& path);
 
+// One environment variable, set for a test and put back as it was afterwards.
+class ScopedVariable {
+public:
+    explicit ScopedVariable(const char* name);
+    ~ScopedVariable();
+    // nullptr removes the variable.
+    void set(const char* value);
+
+private:
+    const char* m_name;
+    QByteArray m_was;
+    bool m_wasSet;
+};
+
 } // namespace testing_support
