@@ -75,14 +75,18 @@ QString grouped(const QString& integer, const QString& separator)
 
 } // namespace
 
-QString formatAmount(double value, const QString& pattern, const QLocale& locale)
+AmountAffixes amountAffixes(const QString& pattern)
 {
-    // The symbol is literal text even when it happens to hold the number part itself:
-    // a pattern ending in the number part has the symbol before it.
     const qsizetype at = pattern.endsWith(kAmountPattern) ? pattern.size() - kAmountPattern.size()
                                                           : pattern.indexOf(kAmountPattern);
-    const QString prefix = at < 0 ? QString() : pattern.left(at);
-    const QString suffix = at < 0 ? QString() : pattern.mid(at + kAmountPattern.size());
+    if (at < 0)
+        return {};
+    return {pattern.left(at), pattern.mid(at + kAmountPattern.size())};
+}
+
+QString formatAmount(double value, const QString& pattern, const QLocale& locale)
+{
+    const auto [prefix, suffix] = amountAffixes(pattern);
     if (!std::isfinite(value))
         return prefix + platform::numberText(value, locale) + suffix;
     const Rounded r = roundToCents(std::fabs(value));

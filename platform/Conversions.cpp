@@ -33,13 +33,6 @@ QString generalText(double value)
     return text;
 }
 
-QString widenedYear(QString format)
-{
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
-}
-
 // Banker's rounding to a whole number, as integer conversions do.
 double roundHalfEven(double v)
 {
@@ -64,6 +57,14 @@ QString sqlNumberText(double value)
     return value == 0 ? QStringLiteral("0") : generalText(value);
 }
 
+QString shortDateFormat(const QLocale& locale)
+{
+    QString format = locale.dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return format;
+}
+
 QString dateText(const QVariant& value, const QLocale& locale)
 {
     QDate date;
@@ -74,7 +75,7 @@ QString dateText(const QVariant& value, const QLocale& locale)
     } else {
         date = value.toDate();
     }
-    QString text = locale.toString(date, widenedYear(locale.dateFormat(QLocale::ShortFormat)));
+    QString text = locale.toString(date, shortDateFormat(locale));
     if (time != QTime(0, 0))
         text += u' ' + locale.toString(time, QLocale::LongFormat);
     return text;

@@ -16,8 +16,10 @@ QString numberText(double value, const QLocale& locale = QLocale());
 // The same with "." whatever the locale, as SQL text wants it.
 QString sqlNumberText(double value);
 
-// A date in the user's short date format (whole years), with the time of day in the
-// long time format appended when it is not midnight.
+// The user's short date format with whole years ("M/d/yyyy"), as dates are shown.
+QString shortDateFormat(const QLocale& locale = QLocale());
+// A date in shortDateFormat(), with the time of day in the long time format appended
+// when it is not midnight.
 QString dateText(const QVariant& date, const QLocale& locale = QLocale());
 
 // Any stored value as text. Null cannot be turned into text: throws "Invalid use of Null".
