@@ -19,11 +19,13 @@ TestEnvironment::TestEnvironment()
 {
     m_oldData = qgetenv("XDG_DATA_HOME");
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
+    m_oldHome = qgetenv("HOME");
     QDir().mkpath(dataHome());
     QDir().mkpath(root() + QStringLiteral("/config"));
     QDir().mkpath(programFolder());
     qputenv("XDG_DATA_HOME", dataHome().toUtf8());
     qputenv("XDG_CONFIG_HOME", (root() + QStringLiteral("/config")).toUtf8());
+    qputenv("HOME", root().toUtf8());
     QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), programFolder() + QStringLiteral("/dbBlank.mdb"));
     platform::setProgramFolder(programFolder());
     data::releaseConnection();
@@ -37,6 +39,7 @@ TestEnvironment::~TestEnvironment()
     platform::setProgramFolder(QString());
     qputenv("XDG_DATA_HOME", m_oldData);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    qputenv("HOME", m_oldHome);
 }
 
 QString TestEnvironment::workingDatabase() const

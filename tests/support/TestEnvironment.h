@@ -1,7 +1,7 @@
 #pragma once
 // A fresh, throw-away world for one test: a data folder (XDG_DATA_HOME), a settings
-// file (XDG_CONFIG_HOME) and a program folder holding the template database, all in
-// one temporary folder removed afterwards. The shared connection and the cached
+// file (XDG_CONFIG_HOME), a home folder (HOME, so Documents is its own) and a program
+// folder holding the template database, all in one temporary folder removed afterwards. The shared connection and the cached
 // currency choice are reset on both ends.
 
 #include <QString>
@@ -19,6 +19,7 @@ public:
     QString root() const { return m_dir.path(); }
     QString dataHome() const { return m_dir.path() + QStringLiteral("/data"); }
     QString programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
+    QString documents() const { return m_dir.path() + QStringLiteral("/Documents"); }
     QString workingDatabase() const;
 
     // Copies the template into the data folder, as a first start would, and opens
@@ -38,7 +39,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldData, m_oldConfig;
+    QByteArray m_oldData, m_oldConfig, m_oldHome;
 };
 
 // A file's SHA-256, empty when it cannot be read: proves a file was left unchanged.
