@@ -45,6 +45,10 @@ public:
     void PushButton8_Click();   // Help
     void PushButton9_Click();   // Currency Options
 
+    // Whether the desktop has a spreadsheet program to open the export with; tells the
+    // user when it has none.
+    bool SaveResultsAsExcelFileIsExcelInstalled();
+
     // The window state as stored: 0 normal, 1 minimised, 2 maximised.
     int windowStateNumber() const;
     void setWindowStateNumber(int state);

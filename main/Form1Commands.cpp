@@ -71,11 +71,6 @@ void Form1::PushButton5_Click()
     // Create/Print Report: comes with the printable report.
 }
 
-void Form1::PushButton6_Click()
-{
-    // Save Database To Excel: comes with the spreadsheet export.
-}
-
 void Form1::PushButton7_Click()
 {
     auto trap = trapFor("PushButton7_Click");

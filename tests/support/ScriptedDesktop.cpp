@@ -7,6 +7,8 @@ namespace testing_support {
 bool ScriptedDesktop::open(const QUrl& target)
 {
     m_opened.push_back(target);
+    if (m_whenOpening)
+        m_whenOpening(target);
     if (m_openAnswers.empty()) {
         ADD_FAILURE() << "unexpected open: " << target.toString().toStdString();
         return false;

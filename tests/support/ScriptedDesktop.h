@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace testing_support {
@@ -23,11 +24,14 @@ public:
 
     // Everything open() was asked for, in order, whether or not it was answered.
     const std::vector<QUrl>& opened() const { return m_opened; }
+    // Runs while open() is being asked, to look at the program's state at that moment.
+    void whenOpening(std::function<void(const QUrl&)> look) { m_whenOpening = std::move(look); }
 
 private:
     std::deque<bool> m_openAnswers;
     std::deque<bool> m_canOpenAnswers;
     std::vector<QUrl> m_opened;
+    std::function<void(const QUrl&)> m_whenOpening;
 };
 
 } // namespace testing_support
