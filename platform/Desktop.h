@@ -26,7 +26,8 @@ public:
 };
 
 // The real desktop: QDesktopServices for opening (xdg-open on a plain X11 session),
-// xdg-mime and the PATH for the question of what can be opened.
+// the PATH and the desktop's MIME associations (desktop entries and mimeapps.list) for
+// the question of what can be opened.
 class QtDesktop : public Desktop {
 public:
     bool open(const QUrl& target) override;

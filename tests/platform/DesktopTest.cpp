@@ -1,0 +1,86 @@
+// The desktop's answer to whether it can open a type of file: a known program on the
+// PATH, or an application the desktop has registered for the type and the user has not
+// taken away from it.
+#include "platform/Desktop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSheet = QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+
+// Points the PATH and the desktop's folders into a temporary folder for one test.
+class FakeDesktop {
+public:
+    FakeDesktop()
+    {
+        for (const char* name : kVariables) {
+            m_saved.push_back(qgetenv(name));
+            const QString folder = m_dir.filePath(QString::fromLatin1(name));
+            QDir().mkpath(folder);
+            qputenv(name, QFile::encodeName(folder));
+        }
+    }
+    ~FakeDesktop()
+    {
+        for (size_t i = 0; i < std::size(kVariables); ++i)
+            qputenv(kVariables[i], m_saved[i]);
+    }
+    void write(const QString& relative, const QByteArray& text, bool executable = false) const
+    {
+        const QString path = m_dir.filePath(relative);
+        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        if (executable)
+            file.setPermissions(file.permissions() | QFile::ExeOwner);
+    }
+
+private:
+    static constexpr const char* kVariables[] = {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
+                                                 "XDG_CONFIG_DIRS"};
+    QTemporaryDir m_dir;
+    std::vector<QByteArray> m_saved;
+};
+
+TEST(DesktopQuestion, AProgramOnThePathOrARegisteredApplicationCanOpenTheType)
+{
+    FakeDesktop fake;
+    platform::QtDesktop desktop;
+    EXPECT_FALSE(desktop.canOpen(kSheet, {QStringLiteral("gnumeric")}));
+
+    fake.write(QStringLiteral("PATH/gnumeric"), "#!/bin/sh\n", true);
+    EXPECT_TRUE(desktop.canOpen(kSheet, {QStringLiteral("localc"), QStringLiteral("gnumeric")}));
+    EXPECT_FALSE(desktop.canOpen(kSheet, {QStringLiteral("localc")}));
+
+    // An application registered for other types, or only named in mimeapps.list, is not enough.
+    fake.write(QStringLiteral("XDG_DATA_DIRS/applications/office/calc.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Calc\nExec=calc %U\nMimeType=text/csv;\n");
+    fake.write(QStringLiteral("XDG_CONFIG_HOME/mimeapps.list"),
+               "[Added Associations]\n" + kSheet.toUtf8() + "=missing.desktop;\n");
+    EXPECT_FALSE(desktop.canOpen(kSheet, {}));
+
+    fake.write(QStringLiteral("XDG_DATA_DIRS/applications/office/calc.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Calc\nExec=calc %U\nMimeType=text/csv;" + kSheet.toUtf8()
+                   + ";\n");
+    EXPECT_TRUE(desktop.canOpen(kSheet, {}));
+
+    // The user took the type away from it...
+    fake.write(QStringLiteral("XDG_CONFIG_HOME/mimeapps.list"),
+               "[Removed Associations]\n" + kSheet.toUtf8() + "=office-calc.desktop;\n");
+    EXPECT_FALSE(desktop.canOpen(kSheet, {}));
+    // ...and gave it to another application of theirs.
+    fake.write(QStringLiteral("XDG_DATA_HOME/applications/sheets.desktop"),
+               "[Desktop Entry]\nType=Application\nName=Sheets\nExec=sheets %f\n");
+    fake.write(QStringLiteral("XDG_CONFIG_HOME/mimeapps.list"),
+               "[Removed Associations]\n" + kSheet.toUtf8() + "=office-calc.desktop;\n[Default Applications]\n"
+                   + kSheet.toUtf8() + "=sheets.desktop\n");
+    EXPECT_TRUE(desktop.canOpen(kSheet, {}));
+}
+
+} // namespace
