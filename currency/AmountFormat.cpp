@@ -2,8 +2,8 @@
 
 #include "platform/Conversions.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,9 +21,10 @@ struct Rounded {
 Rounded roundToCents(double magnitude)
 {
     // Fifteen significant digits, the precision a double carries reliably: what the
-    // user typed, not the binary value's tail.
+    // user typed, not the binary value's tail. (to_chars writes what printf's "%.14e"
+    // would, many times faster: a list formats two amounts a row.)
     char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.14e", magnitude);
+    *std::to_chars(buffer, buffer + sizeof buffer - 1, magnitude, std::chars_format::scientific, 14).ptr = '\0';
     QByteArray digits;
     digits.append(buffer[0]);
     digits.append(buffer + 2, 14);

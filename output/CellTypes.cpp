@@ -4,7 +4,7 @@
 #include "platform/Conversions.h"
 
 #include <QDate>
-#include <cstdlib>
+#include <charconv>
 
 namespace output {
 
@@ -144,6 +144,10 @@ std::optional<double> CellTypes::number(const QString& text) const
 
 std::optional<double> CellTypes::amount(const QString& text) const
 {
+    // Exactly the form the list writes: the symbol around digits grouped in threes, no
+    // leading zeros, two decimals, a minus sign first unless the amount shows as zero.
+    // With at most 15 significant digits, such a text and the number it names turn into
+    // each other unchanged.
     for (const bool negative : {false, true}) {
         QStringView rest(text);
         if (negative) {
@@ -154,36 +158,41 @@ std::optional<double> CellTypes::amount(const QString& text) const
         if (rest.size() <= m_prefix.size() + m_suffix.size() || !rest.startsWith(m_prefix) || !rest.endsWith(m_suffix))
             continue;
         rest = rest.mid(m_prefix.size(), rest.size() - m_prefix.size() - m_suffix.size());
-        // The digits with "." for the decimal separator and no grouping.
-        char plain[64];
+        if (rest.size() < m_decimal.size() + 3 || rest.sliced(rest.size() - 2 - m_decimal.size()).first(m_decimal.size()) != m_decimal)
+            continue;
+        const QStringView whole = rest.first(rest.size() - 2 - m_decimal.size());
+        const QStringView cents = rest.last(2);
+        char plain[kSignificantDigits + 1];   // the digits with "." before the cents
         int length = 0;
-        int significant = 0;
-        bool valid = true;
-        for (qsizetype i = 0; valid && i < rest.size();) {
-            if (length >= int(sizeof plain) - 1) {
-                valid = false;
-            } else if (isAsciiDigit(rest[i])) {
-                if (significant > 0 || rest[i] != u'0')
-                    ++significant;
-                plain[length++] = char(rest[i].unicode());
-                ++i;
-            } else if (rest.mid(i).startsWith(m_decimal)) {
-                plain[length++] = '.';
-                i += m_decimal.size();
-            } else if (!m_group.isEmpty() && rest.mid(i).startsWith(m_group)) {
-                i += m_group.size();
-            } else {
-                valid = false;
+        bool valid = isAsciiDigit(cents[0]) && isAsciiDigit(cents[1]);
+        auto take = [&](QStringView group, bool sized) {
+            valid = valid && sized && length + group.size() <= kSignificantDigits - 2;
+            for (qsizetype i = 0; valid && i < group.size(); ++i) {
+                valid = isAsciiDigit(group[i]);
+                plain[length++] = char(group[i].unicode());
+            }
+        };
+        if (m_group.isEmpty()) {
+            take(whole, true);
+        } else {
+            bool first = true;
+            for (const QStringView group : whole.tokenize(m_group)) {
+                take(group, first ? group.size() >= 1 && group.size() <= 3 : group.size() == 3);
+                first = false;
             }
         }
-        if (!valid || length == 0 || significant > kSignificantDigits)
+        if (!valid || length == 0 || (length > 1 && plain[0] == '0'))
             continue;
-        plain[length] = '\0';
-        const double magnitude = std::strtod(plain, nullptr);
+        if (negative && length == 1 && plain[0] == '0' && cents == u"00")
+            continue;
+        plain[length++] = '.';
+        plain[length++] = char(cents[0].unicode());
+        plain[length++] = char(cents[1].unicode());
+        double magnitude = 0;   // from_chars, unlike strtod, reads "." whatever the C locale
+        std::from_chars(plain, plain + length, magnitude);
         const double value = negative ? -magnitude : magnitude;
-        // Grouping, decimals and sign exactly as the list writes them.
-        if (currency::formatAmount(value, m_pattern, m_locale) == text)
-            return value;
+        Q_ASSERT(currency::formatAmount(value, m_pattern, m_locale) == text);
+        return value;
     }
     return std::nullopt;
 }

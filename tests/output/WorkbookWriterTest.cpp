@@ -57,7 +57,7 @@ TEST_F(Workbook, TypedCellsShowTheListsTextsUnderEachLocaleAndSymbolPlace)
         {kUS, "0.5,#x#,##0.00"},                                         // format characters in it
         {kUS, "#,##0.00"},
     };
-    const double amounts[] = {1234.5, -5, 0.07, 1000000.125, 999999999999.99, -0.01};
+    const double amounts[] = {1234.5, -5, 0.004, 1000000.125, 9999999999999.99, -0.01};
     const QDate dates[] = {QDate(2024, 3, 5), QDate(1900, 3, 1), QDate(2031, 12, 31)};
     const qint64 ids[] = {1, 42, 999999999999999};
     for (const auto& c : cases) {
@@ -109,6 +109,13 @@ TEST_F(Workbook, TextsASpreadsheetWouldShowDifferentlyStayTextAndNothingIsAFormu
         {CellKind::Amount, "$1,234.5"},
         {CellKind::Amount, "1,234.50"},                  // no symbol
         {CellKind::Amount, "$-5.00"},
+        {CellKind::Amount, "-$0.00"},
+        {CellKind::Amount, "$01.00"},
+        {CellKind::Amount, "$1,23.00"},
+        {CellKind::Amount, "$1234,567.00"},
+        {CellKind::Amount, "$,123.00"},
+        {CellKind::Amount, "$.50"},
+        {CellKind::Amount, "$1.5e3"},
         {CellKind::Amount, "=$1.00"},
         {CellKind::Date, "2/28/1900"},                   // before spreadsheets count days right
         {CellKind::Date, "3/5/2024 1:02:03 PM CET"},     // with a time of day
