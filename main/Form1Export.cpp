@@ -88,7 +88,8 @@ void Form1::PushButton6_Click()
     std::optional<PendingEvents> pending(std::in_place, this, QStringLiteral("Writing the workbook..."), rows);
 
     // Every list column keeps its own sheet column, so an empty cell never moves the
-    // texts after it under another heading.
+    // texts after it under another heading: each heading is written whatever the first
+    // row holds, and i moves on after every cell, written or empty.
     int i = 0;
     trap.run(116, [&] { i = 1; });
     for (int c = 1; trap.loop(118, [&] { return c <= columns; }); ++c) {

@@ -6,9 +6,6 @@
 
 namespace mainwindow {
 
-namespace {
-} // namespace
-
 PendingEvents::PendingEvents(QWidget* window, const QString& label, int total, std::chrono::milliseconds showAfter)
     : m_window(window), m_label(label), m_total(total), m_showAfter(showAfter.count())
 {
