@@ -287,6 +287,10 @@ TEST_F(Export, PastAMomentAWindowModalProgressKeepsClicksOffTheList)
         EXPECT_EQ(dialog->parentWidget(), &form);
         EXPECT_EQ(dialog->value(), 1);
         EXPECT_EQ(dialog->maximum(), 2);
+        // Nor can the user send it away before the command ends.
+        dialog->close();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        EXPECT_TRUE(dialog->isVisible());
 
         // A click on the "Description" header while the dialog is up sorts nothing.
         QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, at);
