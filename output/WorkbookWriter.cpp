@@ -41,30 +41,23 @@ bool isHex(QChar c)
     return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
 }
 
-// A text as the file stores it. Control characters cannot stand in the file as they are
-// and are written as _xHHHH_; a text that already holds such a sequence gets its "_"
-// written that way, so a spreadsheet shows the text as it was.
+// A text as the file stores it. A spreadsheet reads _xHHHH_ as the character HHHH (the
+// library writes control characters so); a text that holds such a sequence itself gets
+// its "_" written that way, so it shows as it was.
 QByteArray fileText(const QString& text)
 {
-    auto special = [&](qsizetype i) {
-        const QChar c = text[i];
-        if (c.unicode() < 0x20)
-            return c != u'\t' && c != u'\n';
-        return c == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && isHex(text[i + 2]) && isHex(text[i + 3])
-            && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == u'_';
+    auto escapeLike = [&](qsizetype i) {
+        return text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && isHex(text[i + 2])
+            && isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == u'_';
     };
-    qsizetype i = 0;
-    while (i < text.size() && !special(i))
-        ++i;
-    if (i == text.size())
+    qsizetype i = text.indexOf(QStringLiteral("_x"));
+    while (i >= 0 && !escapeLike(i))
+        i = text.indexOf(QStringLiteral("_x"), i + 1);
+    if (i < 0)
         return text.toUtf8();
     QString escaped = text.left(i);
-    for (; i < text.size(); ++i) {
-        if (special(i))
-            escaped += QString::asprintf("_x%04X_", unsigned(text[i].unicode()));
-        else
-            escaped += text[i];
-    }
+    for (; i < text.size(); ++i)
+        escaped += escapeLike(i) ? QStringLiteral("_x005F_") : QString(text[i]);
     return escaped.toUtf8();
 }
 
