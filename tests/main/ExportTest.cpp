@@ -55,14 +55,12 @@ protected:
         return testing_support::readSheet(desktop.opened().back().toLocalFile(), reader);
     }
 
-    // The list's texts of one row as shown, "=" taken out past the first column.
+    // The list's texts of one row as shown.
     QStringList listRow(int row) const
     {
         QStringList out;
-        for (int c = 0; c < 7; ++c) {
-            QString text = form.ListView1->items().text(row, c);
-            out << (c == 0 ? text : text.remove(u'='));
-        }
+        for (int c = 0; c < 7; ++c)
+            out << form.ListView1->items().text(row, c);
         return out;
     }
 
