@@ -3,9 +3,12 @@
 // taken away from it.
 #include "platform/Desktop.h"
 
+#include "tests/support/TestEnvironment.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <deque>
 #include <gtest/gtest.h>
 
 namespace {
@@ -17,17 +20,11 @@ class FakeDesktop {
 public:
     FakeDesktop()
     {
-        for (const char* name : kVariables) {
-            m_saved.push_back(qgetenv(name));
+        for (const char* name : {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
             const QString folder = m_dir.filePath(QString::fromLatin1(name));
             QDir().mkpath(folder);
-            qputenv(name, QFile::encodeName(folder));
+            m_variables.emplace_back(name).set(QFile::encodeName(folder).constData());
         }
-    }
-    ~FakeDesktop()
-    {
-        for (size_t i = 0; i < std::size(kVariables); ++i)
-            qputenv(kVariables[i], m_saved[i]);
     }
     void write(const QString& relative, const QByteArray& text, bool executable = false) const
     {
@@ -42,10 +39,8 @@ public:
     }
 
 private:
-    static constexpr const char* kVariables[] = {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-                                                 "XDG_CONFIG_DIRS"};
     QTemporaryDir m_dir;
-    std::vector<QByteArray> m_saved;
+    std::deque<testing_support::ScopedVariable> m_variables;
 };
 
 TEST(DesktopQuestion, AProgramOnThePathOrARegisteredApplicationCanOpenTheType)

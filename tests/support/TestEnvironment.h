@@ -1,8 +1,9 @@
 #pragma once
 // A fresh, throw-away world for one test: a data folder (XDG_DATA_HOME), a settings
 // file (XDG_CONFIG_HOME), a home folder (HOME, so Documents is its own) and a program
-// folder holding the template database, all in one temporary folder removed afterwards. The shared connection and the cached
-// currency choice are reset on both ends.
+// folder holding the template database, all in one temporary folder removed
+// afterwards. The shared connection and the cached currency choice are reset on both
+// ends.
 
 #include <QString>
 #include <QTemporaryDir>
