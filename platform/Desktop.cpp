@@ -14,26 +14,26 @@ namespace {
 
 Desktop* g_current = nullptr;
 
-// The entries of one group of a desktop-entry style file ("[Desktop Entry]",
-// "[Added Associations]"...), as key to value.
-QHash<QString, QString> readGroup(const QString& path, QStringView group)
+// A desktop-entry style file ("[Desktop Entry]", "[Added Associations]"...): its groups,
+// each as key to value.
+QHash<QString, QHash<QString, QString>> readGroups(const QString& path)
 {
-    QHash<QString, QString> entries;
+    QHash<QString, QHash<QString, QString>> groups;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return entries;
-    bool inGroup = false;
+        return groups;
+    QString group;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inGroup = line == u'[' + group.toString() + u']';
-        } else if (inGroup) {
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            group = line.mid(1, line.size() - 2);
+        } else if (!group.isEmpty()) {
             const qsizetype equals = line.indexOf(u'=');
             if (equals > 0)
-                entries.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+                groups[group].insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
         }
     }
-    return entries;
+    return groups;
 }
 
 QStringList listValue(const QString& value)
@@ -41,8 +41,8 @@ QStringList listValue(const QString& value)
     return value.split(u';', Qt::SkipEmptyParts);
 }
 
-// The desktop's applications that say they open files of one of these types, or that the
-// user's and the system's mimeapps.list files add for them, less those they remove.
+// Whether an installed application says it opens files of one of these types, or the
+// user's or the system's mimeapps.list files give it them, and none takes them away.
 bool hasApplicationFor(const QStringList& types)
 {
     // Installed applications by desktop id ("org.gnome.Foo.desktop"; "kde/foo.desktop" is
@@ -65,18 +65,18 @@ bool hasApplicationFor(const QStringList& types)
     for (const QString& folder : applicationFolders)
         mimeappsFiles << folder + QStringLiteral("/mimeapps.list");
     for (const QString& file : mimeappsFiles) {
-        const auto defaults = readGroup(file, u"Default Applications");
-        const auto added = readGroup(file, u"Added Associations");
-        const auto removes = readGroup(file, u"Removed Associations");
+        const auto groups = readGroups(file);
         for (const QString& type : types) {
-            for (const QString& id : listValue(defaults.value(type)) + listValue(added.value(type)))
-                candidates.insert(id);
-            for (const QString& id : listValue(removes.value(type)))
+            for (const char* given : {"Default Applications", "Added Associations"}) {
+                for (const QString& id : listValue(groups.value(QString::fromLatin1(given)).value(type)))
+                    candidates.insert(id);
+            }
+            for (const QString& id : listValue(groups.value(QStringLiteral("Removed Associations")).value(type)))
                 removed.insert(id);
         }
     }
     for (auto it = installed.constBegin(); it != installed.constEnd(); ++it) {
-        const auto entry = readGroup(it.value(), u"Desktop Entry");
+        const auto entry = readGroups(it.value()).value(QStringLiteral("Desktop Entry"));
         if (entry.value(QStringLiteral("Hidden")) == u"true")
             continue;
         for (const QString& type : listValue(entry.value(QStringLiteral("MimeType")))) {
