@@ -41,6 +41,13 @@ QString DirEntry(const QString& path, bool directories)
     return info.fileName();
 }
 
+QString FirstFileName(const QString& folder)
+{
+    const QStringList names =
+        QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    return names.isEmpty() ? QString() : names.first();
+}
+
 void MakeFolder(const QString& path)
 {
     // The desktop's data home need not exist yet on a fresh account; the folders above

@@ -17,6 +17,11 @@ bool FileExists(const QString& path);
 // directories=true only a folder counts, otherwise only an ordinary file.
 QString DirEntry(const QString& path, bool directories);
 
+// The name of the first ordinary file in folder, in name order: hidden files, folders
+// and special files (sockets, devices) are passed over. "" when there is none or the
+// folder is missing.
+QString FirstFileName(const QString& folder);
+
 // Creates a folder, and any missing folders above it; throws "Path/File access error"
 // with the reason when it cannot.
 void MakeFolder(const QString& path);

@@ -4,6 +4,8 @@
 // belongs to the window; the hover and reset handlers of each window change it, and
 // a long command sets 11 and back to 0.
 
+#include <QString>
+
 class QCursor;
 class QWidget;
 
@@ -16,5 +18,9 @@ int mousePointer(const QWidget* window);
 void setMousePointer(QWidget* window, int pointer);
 // The cursor pointer 99 shows for this window; without one it is the default arrow.
 void setMouseIcon(QWidget* window, const QCursor& icon);
+
+// A Windows cursor file (.cur) as a pointer, with the hot spot the file gives.
+// Throws "Invalid picture" when the file cannot be read as one.
+QCursor cursorFromFile(const QString& path);
 
 } // namespace shell

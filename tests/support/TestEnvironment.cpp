@@ -7,6 +7,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sqlite3.h>
 
 #ifndef TALLYFOLD_TEMPLATE
@@ -45,6 +46,21 @@ TestEnvironment::~TestEnvironment()
 QString TestEnvironment::workingDatabase() const
 {
     return dataHome() + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb");
+}
+
+void TestEnvironment::addSideFile(const QString& name) const
+{
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_BUILT_PROGRAM_DIR "/") + name, programFolder() + u'/' + name))
+        << name.toStdString();
+}
+
+void TestEnvironment::writeProgramFile(const QString& relativePath, const QByteArray& content) const
+{
+    const QString path = programFolder() + u'/' + relativePath;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
 }
 
 void TestEnvironment::openLedger()

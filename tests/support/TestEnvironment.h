@@ -23,6 +23,12 @@ public:
     QString documents() const { return m_dir.path() + QStringLiteral("/Documents"); }
     QString workingDatabase() const;
 
+    // Puts the built program's side file `name` (icon256.gif, HAND-M.CUR) into the
+    // program folder.
+    void addSideFile(const QString& name) const;
+    // Writes a file of the program folder, making the folders above it.
+    void writeProgramFile(const QString& relativePath, const QByteArray& content) const;
+
     // Copies the template into the data folder, as a first start would, and opens
     // the shared connection on it.
     void openLedger();
