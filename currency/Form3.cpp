@@ -3,7 +3,10 @@
 #include "currency/CurrencyChoice.h"
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
+#include "shell/FileFunctions.h"
+#include "shell/MousePointer.h"
 #include "shell/Twips.h"
+#include "shell/WindowChrome.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -29,7 +32,7 @@ Form3::Form3(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Currency Options"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    shell::setDialogFrame(this);
     setModal(true);
     setFont(shell::windowFont());
     buildControls();
@@ -97,17 +100,17 @@ void Form3::buildControls()
     connect(PushButton2, &QPushButton::clicked, this, &Form3::PushButton2_Click);
     connect(PushButton3, &QPushButton::clicked, this, &Form3::PushButton3_Click);
     connect(PushButton4, &QPushButton::clicked, this, &Form3::PushButton4_Click);
+    // No reset on the bare background: the hand stays there until a frame is crossed.
+    shell::installPointerHandlers(this, {PushButton2, PushButton3, PushButton4}, {Frame2, Frame3});
 }
 
 void Form3::Form_Load()
 {
     shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("Form_Load"));
-    // The shared window colours, the help window's icon and the hand cursor are
-    // applied here once the window chrome and the help window exist.
-    trap.run(100, [] { /* ResetBackColors */ });
-    trap.run(102, [] { /* icon from the help window */ });
-    if (trap.test(104, [] { return false; /* hand cursor file present */ }))
-        trap.run(106, [] { /* load the hand cursor */ });
+    trap.run(100, [&] { shell::ResetBackColors(this); });
+    trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
+    if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
+        trap.run(106, [&] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
 
     // Statements 108 to 120 read the settings; a choice already loaded for the
     // list is taken as it stands, as an already loaded window is simply shown.

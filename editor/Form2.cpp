@@ -2,13 +2,14 @@
 
 #include "data/Ledger.h"
 #include "editor/TransactionStatements.h"
-#include "platform/AppPaths.h"
 #include "platform/Conversions.h"
 #include "platform/Database.h"
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/FileFunctions.h"
+#include "shell/MousePointer.h"
 #include "shell/Twips.h"
+#include "shell/WindowChrome.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -110,8 +111,7 @@ Form2::Form2(QWidget* parent)
     , PushButton2(makeButton(this, "PushButton2", QStringLiteral("OK")))
     , PushButton1(makeButton(this, "PushButton1", QStringLiteral("Cancel")))
 {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    shell::setDialogFrame(this);
     setWindowTitle(QStringLiteral("Add New"));
     setFont(shell::windowFont());
 
@@ -143,6 +143,7 @@ Form2::Form2(QWidget* parent)
     connect(PushButton6, &QPushButton::clicked, this, &Form2::PushButton6_Click);
     Text2->installEventFilter(this);
     Text3->installEventFilter(this);
+    shell::installPointerHandlers(this, {PushButton1, PushButton2, PushButton5, PushButton6}, {this, Frame1});
 }
 
 void Form2::layOut()
@@ -213,12 +214,10 @@ void Form2::reject()
 void Form2::Form_Load()
 {
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
-    trap.run(100, [] { /* window colours: the shared window chrome, still to come */ });
-    trap.run(102, [] { /* the help window's icon, once the help window exists */ });
-    if (trap.test(104, [] {
-            return shell::FileExists(platform::programFolder() + QStringLiteral("/HAND-M.CUR"));
-        }))
-        trap.run(106, [] { /* the hover hand cursor, with the shared window chrome */ });
+    trap.run(100, [&] { shell::ResetBackColors(this); });
+    trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
+    if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
+        trap.run(106, [&] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
     trap.run(108, [&] { LoadAccounts(); });
     trap.run(110, [&] { Combo1->setCurrentIndex(-1); });
     trap.run(112, [&] { Text1->setText(QString()); });

@@ -4,16 +4,25 @@
 #include "currency/CurrencyChoice.h"
 #include "data/Ledger.h"
 #include "main/MainLayout.h"
+#include "main/Skin.h"
 #include "platform/Conversions.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Settings.h"
 #include "shell/ErrorTrap.h"
+#include "shell/FileFunctions.h"
+#include "shell/Ghost.h"
+#include "shell/Maker.h"
+#include "shell/MousePointer.h"
 #include "shell/Twips.h"
+#include "shell/WindowChrome.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHeaderView>
+#include <QRandomGenerator>
 #include <QTimer>
+#include <QUrl>
 #include <optional>
 
 namespace mainwindow {
@@ -62,6 +71,12 @@ QString shortenedTitle(QString title)
     return title;
 }
 
+std::function<double()>& randomSource()
+{
+    static std::function<double()> source;
+    return source;
+}
+
 // A field of the list query, looked up by name on first use and then kept: a reload
 // reads eight fields of every row, and the names do not change between rows.
 class CachedField {
@@ -88,8 +103,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(shell::windowFont());
-    resize(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
-    setMinimumSize(size());
+    resize(designSize());
 
     ListView1 = new TransactionList(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -143,6 +157,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     connect(PushButton7, &QPushButton::clicked, this, &Form1::PushButton7_Click);
     connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
     connect(PushButton9, &QPushButton::clicked, this, &Form1::PushButton9_Click);
+    shell::installPointerHandlers(this,
+                                  {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
+                                   PushButton7, PushButton8, PushButton9},
+                                  {this, ListView1, Frame1});
 }
 
 Form1::~Form1() = default;
@@ -167,13 +185,22 @@ bool Form1::Form_Load()
 {
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);                            // 100-110
-    trap.run(112, [] { /* ApplySkin: no skin engine yet */ });
-    if (trap.test(114, [] { return false; /* hover cursor file: comes with the window chrome */ }))
-        trap.run(116, [] {});
-    trap.run(118, [] { /* OpenHomePageNow: comes with the help window */ });
-    trap.run(120, [] { /* show the help window: comes with the help window */ });
+    trap.run(112, [this] { ApplySkin(); });
+    if (trap.test(114, [] { return shell::FileExists(shell::handCursorFile()); }))
+        trap.run(116, [this] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
+    trap.run(118, [this] { OpenHomePageNow(); });
+    trap.run(120, [this] {
+        if (!m_ghost) {
+            m_ghost = std::make_unique<shell::Ghost>();
+            m_ghost->Form_Load();
+        }
+        m_ghost->show();
+    });
     trap.run(140, [this] {
         setWindowTitle(kProductName);
+        setWindowIcon(m_ghost ? m_ghost->windowIcon() : shell::programIcon());
+        // Message boxes without an owner show it too.
+        QApplication::setWindowIcon(windowIcon());
         platform::setAppTitle(shortenedTitle(kProductName));   // SetAppTitle
     });
     trap.run(142, [this] { IsADOInstalled(); });
@@ -201,6 +228,29 @@ bool Form1::Form_Load()
     else
         trap.run(178, [this] { WasMaximized = true; });
     return true;
+}
+
+void Form1::ApplySkin()
+{
+    if (!skinPresent())
+        return;                                   // no skin, no colour change
+    shell::ResetBackColors(this);
+    applySkin(this, skinFile());
+}
+
+void Form1::OpenHomePageNow()
+{
+    const std::function<double()>& source = randomSource();
+    const double fraction = source ? source() : QRandomGenerator::global()->generateDouble();
+    const int drawn = int(fraction * 100) + 1;
+    // Not asked for by the user, so a desktop that cannot open it is not worth a report.
+    if (drawn == 7)
+        platform::Desktop::current().open(QUrl(shell::kHomePage));
+}
+
+void Form1::setRandomSource(std::function<double()> fraction)
+{
+    randomSource() = std::move(fraction);
 }
 
 int Form1::windowStateNumber() const
@@ -320,24 +370,56 @@ void Form1::ListView1_ColumnClick(int index)
     ListView1->setSorted(true);
 }
 
+QSize Form1::designSize() const
+{
+    return {shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this)};
+}
+
+// A fixed border in the normal state, while maximise and restore still work. Window
+// managers offer no maximise to a window whose size cannot change at all, so the normal
+// window keeps one pixel of play in its height, which resizeEvent takes back at once.
+void Form1::fitBorderToState()
+{
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        setMinimumSize(0, 0);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else if (!(windowState() & Qt::WindowMinimized)) {
+        setMinimumSize(designSize());
+        setMaximumSize(designSize() + QSize(0, 1));
+    }
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    fitBorderToState();
+}
+
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    Form_Resize();
-    // A fixed border: in the normal state the window keeps its design size. Checked
-    // once the event has settled, so a resize that belongs to maximising is left alone.
-    QTimer::singleShot(0, this, [this] {
-        const QSize design(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
-        if (windowState() == Qt::WindowNoState && size() != design)
-            resize(design);
-    });
+    // A maximised window's size settles after its state has changed, and changes again
+    // on another screen: lay it out each time. The normal window's size is fixed, so
+    // nothing there moves, least of all the window.
+    if (windowStateNumber() == 2) {
+        Form_Resize();
+    } else if (windowState() == Qt::WindowNoState && size() != designSize()) {
+        // Checked once the event has settled, so a resize that belongs to maximising is left alone.
+        QTimer::singleShot(0, this, [this] {
+            if (windowState() == Qt::WindowNoState && size() != designSize())
+                resize(designSize());
+        });
+    }
 }
 
 void Form1::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isVisible())
+            fitBorderToState();
         Form_Resize();
+    }
 }
 
 void Form1::Form_Resize()
@@ -352,7 +434,7 @@ void Form1::Form_Resize()
     } else if (state == 0 && WasMaximized) {
         layout.applyNormal();
         // Back to the design size, centred on the screen.
-        resize(shell::toPixels(kClientWidth, this), shell::toPixels(kClientHeight, this));
+        resize(designSize());
         if (const QScreen* s = screen()) {
             const QRect screenRect = s->geometry();
             const QRect outer = frameGeometry();

@@ -10,6 +10,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace shell { class Ghost; }
 
 namespace mainwindow {
 
@@ -27,6 +31,13 @@ public:
     // Close: saves the column widths and window state and closes the connection.
     void Form_QueryUnload();
     void Form_Unload();
+
+    // Start-up steps: the optional skin, and the maker's home page on one start in a hundred.
+    void ApplySkin();
+    void OpenHomePageNow();
+    // Where OpenHomePageNow draws its numbers: a fraction in [0, 1). Tests fix it;
+    // nullptr restores the real random source.
+    static void setRandomSource(std::function<double()> fraction);
 
     void ListData();
     // Checks that the data-access library can serve the program and offers its repair
@@ -73,15 +84,22 @@ public:
 
     bool WasMaximized = false;
 
+    // The help window, once start-up has shown it.
+    shell::Ghost* helpWindow() const { return m_ghost.get(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
     void setCaption(QLabel* label, const QString& text);
+    QSize designSize() const;
+    void fitBorderToState();
 
+    std::unique_ptr<shell::Ghost> m_ghost;
     bool m_closing = false;
     bool m_programEnded = false;
 };

@@ -7,7 +7,9 @@
 #include "editor/Form2.h"
 #include "main/LedgerStatements.h"
 #include "platform/Conversions.h"
+#include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
+#include "shell/Maker.h"
 
 #include <QDate>
 
@@ -123,7 +125,11 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton8_Click()
 {
-    // Help: comes with the help window.
+    auto trap = trapFor("PushButton8_Click");
+    trap.run(100, [] {
+        platform::Dialogs::current().MsgBox(QStringLiteral("Questions? Please contact Team Marlowick at ")
+                                            + shell::kContactPage);
+    });
 }
 
 void Form1::PushButton9_Click()
