@@ -3,13 +3,101 @@
 #include "platform/AppError.h"
 #include "shell/Twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace mainwindow {
+
+namespace {
+
+// Cells keep the style's inner margin on both sides, so a text never touches the next
+// column's. A text too long for its cell ends in "…" (or shows nothing where not even
+// that fits, as in the narrow ID column beside its check box), and its tooltip gives
+// the whole text.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        cell.text = fitted(cell);
+        styleOf(cell)->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() == QEvent::ToolTip) {
+            QStyleOptionViewItem cell = option;
+            initStyleOption(&cell, index);
+            if (fitted(cell) != cell.text) {
+                QToolTip::showText(event->globalPos(), cell.text, view->viewport(), option.rect);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
+    QString shown(QStyleOptionViewItem cell, const QModelIndex& index) const
+    {
+        initStyleOption(&cell, index);
+        return fitted(cell);
+    }
+
+    // The cell's text as it fits between the margins.
+    static QString fitted(const QStyleOptionViewItem& cell)
+    {
+        const QStyle* style = styleOf(cell);
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, cell.widget) + 1;
+        const qreal room = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, cell.widget).width() - 2 * margin;
+        const QFontMetricsF metrics(cell.font);
+        if (metrics.horizontalAdvance(cell.text) <= room)
+            return cell.text;
+        const QString cut = metrics.elidedText(cell.text, Qt::ElideRight, room);
+        return metrics.horizontalAdvance(cut) <= room ? cut : QString();
+    }
+
+private:
+    static const QStyle* styleOf(const QStyleOptionViewItem& cell)
+    {
+        return cell.widget ? cell.widget->style() : QApplication::style();
+    }
+};
+
+// Qt's header marks an ascending sort with an arrow pointing down; the desktop's other
+// lists point it up. The header's own sort order stays true to the sort.
+class SortArrowStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option);
+        if (element == PE_IndicatorHeaderArrow && header) {
+            QStyleOptionHeader flipped = *header;
+            if (header->sortIndicator == QStyleOptionHeader::SortDown)
+                flipped.sortIndicator = QStyleOptionHeader::SortUp;
+            else if (header->sortIndicator == QStyleOptionHeader::SortUp)
+                flipped.sortIndicator = QStyleOptionHeader::SortDown;
+            QProxyStyle::drawPrimitive(element, &flipped, painter, widget);
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
+
+} // namespace
 
 TransactionList::TransactionList(QWidget* parent) : QTableView(parent)
 {
     setModel(&m_model);
+    setItemDelegate(new CellDelegate(this));
     setShowGrid(false);
     setWordWrap(false);
     setTabKeyNavigation(false);   // Tab moves on to the next control, as in a list
@@ -27,6 +115,9 @@ TransactionList::TransactionList(QWidget* parent) : QTableView(parent)
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
     header()->setSortIndicatorShown(false);
+    auto* arrows = new SortArrowStyle;
+    arrows->setParent(header());
+    header()->setStyle(arrows);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) { emit columnClicked(section + 1); });
     connect(header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (!m_settingWidth && section < int(m_widths.size()))
@@ -50,6 +141,15 @@ void TransactionList::setColumnWidthTwips(int column, double twips)
     m_settingWidth = true;
     setColumnWidth(column, shell::toPixels(twips, this));
     m_settingWidth = false;
+}
+
+QString TransactionList::shownText(int row, int column) const
+{
+    const QModelIndex index = m_model.index(row, column);
+    QStyleOptionViewItem cell;
+    initViewItemOption(&cell);
+    cell.rect = visualRect(index);
+    return static_cast<const CellDelegate*>(itemDelegate())->shown(cell, index);
 }
 
 QString TransactionList::selectedText() const

@@ -31,6 +31,9 @@ public:
     void setColumnWidthTwips(int column, double twips);
 
     int count() const { return m_model.rowCount(); }
+    // The text a cell shows at its column's current width: whole, cut to end in "…",
+    // or empty where not even that fits.
+    QString shownText(int row, int column) const;
     // The current row's text (its transaction number), "" when the list is empty.
     QString selectedText() const;
     int currentRow() const;

@@ -193,3 +193,27 @@ TEST_F(Layout, LargeScreenCentresTheRowsAndTinyOnesGiveNoNegativeSizes)
 }
 
 
+
+TEST_F(Layout, NormalBorderIsFixedWhileMaximiseCanGrowItAndARestoredWindowStaysWherePut)
+{
+    start();
+    form.show();
+    const QSize design(816, 337);
+    // Window managers offer maximise only to a window that may change size: one pixel
+    // of play in height, never a drag.
+    EXPECT_EQ(form.minimumSize(), design);
+    EXPECT_EQ(form.maximumSize(), design + QSize(0, 1));
+    setState(Qt::WindowMaximized);
+    EXPECT_EQ(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    setState(Qt::WindowNoState);
+    EXPECT_EQ(form.maximumSize(), design + QSize(0, 1));
+
+    // Moved by the user, then a resize arrives: the window stays put at its design size.
+    form.move(30, 40);
+    QCoreApplication::processEvents();
+    form.resize(900, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.pos(), QPoint(30, 40));
+    EXPECT_EQ(form.size(), design);
+    expectDesign(true);
+}

@@ -4,8 +4,13 @@
 #include "tests/main/MainWindowFixture.h"
 
 #include "platform/Settings.h"
+#include "shell/Ghost.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QTest>
+#include <QToolTip>
 
 using namespace mainwindow;
 
@@ -181,4 +186,61 @@ TEST_F(Sorting, TicksFollowTheirRowsAcrossASortAndAReloadClearsThem)
     EXPECT_TRUE(items.isChecked(1));
     form.ListData();
     EXPECT_FALSE(items.isChecked(1));
+}
+
+using CellFit = TransactionListTest;
+
+TEST_F(CellFit, CutTextsEndInAnEllipsisWithTheWholeTextAsTooltipAndNeverTouchTheNextColumn)
+{
+    const QString longText = QStringLiteral("A description far too long for a column of its design width");
+    const qint64 id = add(longText);
+    start();
+    form.helpWindow()->hide();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TransactionList* list = form.ListView1;
+    const QString number = QString::number(id);
+
+    // At its design width the ID column has room for its check box only: no half digit.
+    EXPECT_EQ(list->columnWidthTwips(Id), 400);
+    EXPECT_EQ(list->shownText(0, Id), QString());
+    list->setColumnWidthTwips(Id, 1500);
+    EXPECT_EQ(list->shownText(0, Id), number);
+
+    const QString cut = list->shownText(0, Description);
+    ASSERT_TRUE(cut.endsWith(QChar(0x2026))) << cut.toStdString();
+    EXPECT_TRUE(longText.startsWith(cut.chopped(1).trimmed()));
+    EXPECT_EQ(list->shownText(0, Date), list->items().text(0, Date));   // what fits stays whole
+
+    auto tooltipOver = [list](int column) {
+        const QRect cell = list->visualRect(list->model()->index(0, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tooltipOver(Date), QString());
+    EXPECT_EQ(tooltipOver(Description), longText);
+}
+
+TEST_F(Sorting, AscendingArrowPointsUpAsInTheDesktopsOtherLists)
+{
+    add("b");
+    add("a");
+    start();
+    form.helpWindow()->hide();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QHeaderView* header = form.ListView1->header();
+    form.ListView1_ColumnClick(Description + 1);
+    ASSERT_EQ(form.ListView1->sortOrder(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);   // the header still knows the sort
+    const QImage ascending = header->grab().toImage();
+
+    // Qt's own header draws its upward arrow for a descending sort, its downward one for
+    // an ascending sort.
+    header->setStyle(QApplication::style());
+    header->setSortIndicator(Description, Qt::DescendingOrder);
+    EXPECT_EQ(ascending, header->grab().toImage());
+    header->setSortIndicator(Description, Qt::AscendingOrder);
+    EXPECT_NE(ascending, header->grab().toImage());
 }
