@@ -5,13 +5,16 @@
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
 #include "platform/Settings.h"
+#include "shell/MousePointer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QTimer>
 #include "tests/currency/QtPrinters.h"
 #include "tests/currency/StoredSettings.h"
@@ -142,6 +145,31 @@ TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)
     EXPECT_TRUE(sawModal);
     EXPECT_EQ(form.Combo2->count(), 4);
     EXPECT_FALSE(CurrencyChoice::instance().isLoaded());
+}
+
+TEST_F(CurrencyOptions, HandStaysOverTheBareBackgroundUntilTheMouseCrossesAFrame)
+{
+    env.addSideFile(QStringLiteral("HAND-M.CUR"));
+    Form3 form;
+    form.Form_Load();
+    for (const QWidget* w : {static_cast<const QWidget*>(&form), static_cast<const QWidget*>(form.Frame2),
+                             static_cast<const QWidget*>(form.Frame3), static_cast<const QWidget*>(form.Option2)}) {
+        EXPECT_EQ(w->palette().color(w->backgroundRole()), QApplication::palette().color(QPalette::Button))
+            << w->objectName().toStdString();
+    }
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto pointerAfterMoving = [&form](QWidget* w, QPoint at = {3, 3}) {
+        QTest::mouseMove(w, at);
+        return shell::mousePointer(&form);
+    };
+    EXPECT_EQ(pointerAfterMoving(form.PushButton3), 99);   // inside Frame2
+    EXPECT_EQ(pointerAfterMoving(form.Frame2), 0);
+    EXPECT_EQ(pointerAfterMoving(form.PushButton2), 99);
+    EXPECT_EQ(pointerAfterMoving(&form, {2, form.height() - 2}), 99);
+    EXPECT_EQ(pointerAfterMoving(form.Frame3, {form.Frame3->width() - 3, 3}), 0);
+    EXPECT_EQ(pointerAfterMoving(form.PushButton4), 99);
+    form.done(QDialog::Accepted);
 }
 
 } // namespace

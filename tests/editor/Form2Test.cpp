@@ -1,4 +1,5 @@
 #include "editor/Form2.h"
+#include "shell/MousePointer.h"
 #include "tests/editor/EditorFixture.h"
 
 #include <QApplication>
@@ -199,4 +200,35 @@ TEST_F(EditorTest, UnreadableAccountsAreReportedOnceAndNeverMisnumbered)
     f.LoadAccounts();
     EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form2.LoadAccounts 106")});
     EXPECT_EQ(f.Combo1->count(), 0);
+}
+
+TEST_F(EditorTest, ButtonFaceOnLabelsAndFrameHandOverTheButtonsArrowOverFrameAndBackground)
+{
+    env.addSideFile(QStringLiteral("HAND-M.CUR"));
+    editor::Form2 form;
+    form.Form_Load();
+    const QColor face = QApplication::palette().color(QPalette::Button);
+    for (const QWidget* w : {static_cast<const QWidget*>(&form), static_cast<const QWidget*>(form.Frame1),
+                             static_cast<const QWidget*>(form.Option1), static_cast<const QWidget*>(form.Label1(0)),
+                             static_cast<const QWidget*>(form.lblDetails(5))}) {
+        EXPECT_TRUE(w->autoFillBackground()) << w->objectName().toStdString();
+        EXPECT_EQ(w->palette().color(w->backgroundRole()), face) << w->objectName().toStdString();
+    }
+    EXPECT_FALSE(form.Text1->autoFillBackground());
+
+    showActive(form);
+    auto pointerAfterMoving = [&form](QWidget* w, QPoint at = {3, 3}) {
+        QTest::mouseMove(w, at);
+        return shell::mousePointer(&form);
+    };
+    for (QPushButton* button : {form.PushButton1, form.PushButton2, form.PushButton5, form.PushButton6}) {
+        EXPECT_EQ(pointerAfterMoving(button), 99) << button->objectName().toStdString();
+        EXPECT_EQ(form.cursor().shape(), Qt::BitmapCursor);
+        EXPECT_EQ(pointerAfterMoving(form.Frame1, {form.Frame1->width() - 3, form.Frame1->height() - 3}), 0);
+        pointerAfterMoving(button);
+        EXPECT_EQ(pointerAfterMoving(&form, {2, form.height() - 2}), 0);
+    }
+    pointerAfterMoving(form.PushButton2);
+    EXPECT_EQ(pointerAfterMoving(form.Text1), 99);   // a text box has no reset handler
+    EXPECT_TRUE(dialogs.prompts().empty());
 }
