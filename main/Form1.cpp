@@ -32,6 +32,9 @@ namespace {
 const QString kListQuery = QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
 const QString kProductName = QStringLiteral("Tallyfold");
 
+// How long after a restore the window manager's own placement is still expected.
+constexpr int kSettleMs = 250;
+
 // Design size of the client area, in twips.
 constexpr double kClientWidth = 12240;
 constexpr double kClientHeight = 5055;
@@ -435,12 +438,36 @@ void Form1::Form_Resize()
         layout.applyNormal();
         // Back to the design size, centred on the screen.
         resize(designSize());
-        if (const QScreen* s = screen()) {
-            const QRect screenRect = s->geometry();
-            const QRect outer = frameGeometry();
-            move(screenRect.x() + (screenRect.width() - outer.width()) / 2,
-                 screenRect.y() + (screenRect.height() - outer.height()) / 2);
-        }
+        centreOnScreen();
+        // The window manager may yet put the restored window back where it was before
+        // it was maximised; the first such move in the next moments is undone.
+        m_centring = true;
+        QTimer::singleShot(kSettleMs, this, [this] { m_centring = false; });
+    }
+}
+
+QPoint Form1::screenCentre() const
+{
+    const QScreen* s = screen();
+    if (!s)
+        return pos();
+    const QRect screenRect = s->geometry();
+    const QRect outer = frameGeometry();
+    return {screenRect.x() + (screenRect.width() - outer.width()) / 2,
+            screenRect.y() + (screenRect.height() - outer.height()) / 2};
+}
+
+void Form1::centreOnScreen()
+{
+    move(screenCentre());
+}
+
+void Form1::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (m_centring && windowState() == Qt::WindowNoState && pos() != screenCentre()) {
+        m_centring = false;
+        centreOnScreen();
     }
 }
 

@@ -92,16 +92,20 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
     void setCaption(QLabel* label, const QString& text);
     QSize designSize() const;
     void fitBorderToState();
+    QPoint screenCentre() const;
+    void centreOnScreen();
 
     std::unique_ptr<shell::Ghost> m_ghost;
     bool m_closing = false;
     bool m_programEnded = false;
+    bool m_centring = false;   // just restored: the window manager may still move it
 };
 
 } // namespace mainwindow

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QRect>
 #include <QScreen>
+#include <QTest>
 #include <array>
 #include <map>
 
@@ -208,7 +209,9 @@ TEST_F(Layout, NormalBorderIsFixedWhileMaximiseCanGrowItAndARestoredWindowStaysW
     setState(Qt::WindowNoState);
     EXPECT_EQ(form.maximumSize(), design + QSize(0, 1));
 
-    // Moved by the user, then a resize arrives: the window stays put at its design size.
+    // Moved by the user once the restore has settled, then a resize arrives: the window
+    // stays put at its design size.
+    QTest::qWait(300);
     form.move(30, 40);
     QCoreApplication::processEvents();
     form.resize(900, 500);
