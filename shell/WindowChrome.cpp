@@ -34,11 +34,13 @@ QString handCursorFile()
 void ResetBackColors(QWidget* window)
 {
     const QColor face = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);
-    auto paint = [&face](QWidget* w) {
+    auto paint = [&](QWidget* w) {
         QPalette palette = w->palette();
         palette.setColor(w->backgroundRole(), face);
         w->setPalette(palette);
-        w->setAutoFillBackground(true);
+        // Controls inside a frame let the frame show through: the style shades a frame's
+        // inside, and a filled control would stand out of it as a lighter patch.
+        w->setAutoFillBackground(w == window || w->parentWidget() == window);
     };
     paint(window);
     for (QWidget* control : window->findChildren<QWidget*>()) {
