@@ -4,7 +4,6 @@
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/FileFunctions.h"
-#include "shell/MousePointer.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 
@@ -110,7 +109,7 @@ void Form3::Form_Load()
     trap.run(100, [&] { shell::ResetBackColors(this); });
     trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
     if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
-        trap.run(106, [&] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
+        trap.run(106, [&] { shell::loadHandCursor(this); });
 
     // Statements 108 to 120 read the settings; a choice already loaded for the
     // list is taken as it stands, as an already loaded window is simply shown.

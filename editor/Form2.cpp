@@ -7,7 +7,6 @@
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/FileFunctions.h"
-#include "shell/MousePointer.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 
@@ -217,7 +216,7 @@ void Form2::Form_Load()
     trap.run(100, [&] { shell::ResetBackColors(this); });
     trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
     if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
-        trap.run(106, [&] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
+        trap.run(106, [&] { shell::loadHandCursor(this); });
     trap.run(108, [&] { LoadAccounts(); });
     trap.run(110, [&] { Combo1->setCurrentIndex(-1); });
     trap.run(112, [&] { Text1->setText(QString()); });

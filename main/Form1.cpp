@@ -13,7 +13,6 @@
 #include "shell/FileFunctions.h"
 #include "shell/Ghost.h"
 #include "shell/Maker.h"
-#include "shell/MousePointer.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 
@@ -190,7 +189,7 @@ bool Form1::Form_Load()
     data::prepareDataFolder(trap);                            // 100-110
     trap.run(112, [this] { ApplySkin(); });
     if (trap.test(114, [] { return shell::FileExists(shell::handCursorFile()); }))
-        trap.run(116, [this] { shell::setMouseIcon(this, shell::cursorFromFile(shell::handCursorFile())); });
+        trap.run(116, [this] { shell::loadHandCursor(this); });
     trap.run(118, [this] { OpenHomePageNow(); });
     trap.run(120, [this] {
         if (!m_ghost) {

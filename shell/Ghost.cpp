@@ -5,7 +5,6 @@
 #include "platform/Dialogs.h"
 #include "shell/FileFunctions.h"
 #include "shell/Maker.h"
-#include "shell/MousePointer.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 
@@ -93,7 +92,7 @@ void Ghost::Form_Load()
     // The help window reports nothing: a cursor file that cannot be read leaves the arrow.
     if (FileExists(handCursorFile())) {
         try {
-            setMouseIcon(this, cursorFromFile(handCursorFile()));
+            loadHandCursor(this);
         } catch (const std::exception&) {
         }
     }

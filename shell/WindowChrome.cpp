@@ -31,6 +31,11 @@ QString handCursorFile()
     return platform::programFolder() + QStringLiteral("/HAND-M.CUR");
 }
 
+void loadHandCursor(QWidget* window)
+{
+    setMouseIcon(window, cursorFromFile(handCursorFile()));
+}
+
 void ResetBackColors(QWidget* window)
 {
     const QColor face = QGuiApplication::palette().color(QPalette::Active, QPalette::Button);

@@ -16,6 +16,9 @@ QIcon programIcon();
 
 // The hand pointer's file: HAND-M.CUR in the program folder.
 QString handCursorFile();
+// Loads that file as the window's mouse icon; throws "Invalid picture" when the file
+// is no cursor.
+void loadHandCursor(QWidget* window);
 
 // A label that shows a picture. ResetBackColors leaves pictures alone.
 class PictureBox : public QLabel {
