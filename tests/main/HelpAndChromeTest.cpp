@@ -117,6 +117,8 @@ TEST_F(HelpAndChrome, SkinIsLaidOverTheButtonFaceAndOneThatCannotBeAppliedIsRepo
         else if (!c.content.isEmpty())
             env.writeProgramFile(QStringLiteral("x/o.cjs"), c.content);
         testing_support::ScriptedDialogs local;
+        for (qsizetype i = 0; i < c.reports.size(); ++i)
+            local.answerMessage(platform::vbOK);
         Form1 window;
         window.Form_Load();
         EXPECT_EQ(local.reportLines(), c.reports);
