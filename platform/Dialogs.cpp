@@ -1,6 +1,7 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -38,6 +39,11 @@ QString appTitle()
 void setAppTitle(const QString& title)
 {
     g_title = title;
+}
+
+QString Dialogs::SaveFileName(const QString&, const QString&, const QString&)
+{
+    return {};
 }
 
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title)
@@ -78,6 +84,12 @@ QString QtDialogs::InputBox(const QString& prompt, const QString& title, const Q
     const QString text = QInputDialog::getText(QApplication::activeWindow(), title.isEmpty() ? appTitle() : title,
                                                displayText(prompt), QLineEdit::Normal, defaultText, &ok);
     return ok ? text : QString();
+}
+
+QString QtDialogs::SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title.isEmpty() ? appTitle() : title,
+                                        suggestedPath, filter);
 }
 
 } // namespace platform

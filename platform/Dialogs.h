@@ -27,6 +27,10 @@ public:
     // Asks for a line of text; Cancel gives the empty string.
     virtual QString InputBox(const QString& prompt, const QString& title = {},
                              const QString& defaultText = {}) = 0;
+    // Asks where to save a file, offering suggestedPath; filter as a file dialog takes
+    // it ("PDF files (*.pdf)"). The empty string when the user cancels; dialogs that
+    // cannot ask answer so.
+    virtual QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter);
 
     static Dialogs& current();
     // Replaces the dialogs in use (nullptr restores the real ones).
@@ -42,6 +46,7 @@ class QtDialogs : public Dialogs {
 public:
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
 };
 
 } // namespace platform

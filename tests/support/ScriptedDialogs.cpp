@@ -31,6 +31,18 @@ QString ScriptedDialogs::InputBox(const QString& prompt, const QString& title, c
     return {};
 }
 
+QString ScriptedDialogs::SaveFileName(const QString& title, const QString& suggestedPath, const QString&)
+{
+    m_prompts.push_back({Prompt::SaveFile, suggestedPath, title, 0});
+    if (!m_saveAnswers.empty()) {
+        const QString answer = m_saveAnswers.front();
+        m_saveAnswers.pop_front();
+        return answer;
+    }
+    ADD_FAILURE() << "unexpected save-file dialog: " << title.toStdString();
+    return {};
+}
+
 QStringList ScriptedDialogs::reports() const
 {
     QStringList out;

@@ -11,7 +11,7 @@
 namespace testing_support {
 
 struct Prompt {
-    enum Kind { Message, Input } kind;
+    enum Kind { Message, Input, SaveFile } kind;
     QString text;
     QString title;
     int style = 0;
@@ -25,9 +25,12 @@ public:
     // Answers for the next message boxes (vbOK, vbYes, vbNo...) and input boxes.
     void answerMessage(int button) { m_messageAnswers.push_back(button); }
     void answerInput(const QString& text) { m_inputAnswers.push_back(text); }
+    // The path the next save-file dialog answers ("" for a cancel).
+    void answerSaveFile(const QString& path) { m_saveAnswers.push_back(path); }
 
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
+    QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
 
     const std::vector<Prompt>& prompts() const { return m_prompts; }
     // Texts of the application error reports shown so far.
@@ -40,6 +43,7 @@ public:
 private:
     std::deque<int> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
+    std::deque<QString> m_saveAnswers;
     std::vector<Prompt> m_prompts;
 };
 
