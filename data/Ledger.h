@@ -10,6 +10,11 @@ namespace shell { class ErrorTrap; }
 
 namespace data {
 
+// Every transaction with its account's name, in the order the database returns them: a
+// transaction whose account is gone is left out. The list and the report read this.
+inline const QString kLedgerQuery =
+    QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
+
 // "<common application data>/Marlowick/Tallyfold", asked afresh on every call.
 QString dataFolder();
 QString workingDatabasePath();

@@ -1,5 +1,6 @@
 #include "data/SqlLiteral.h"
 
+#include "platform/AppError.h"
 #include "platform/Conversions.h"
 
 #include <QDateTime>
@@ -16,6 +17,15 @@ QString quoted(const QString& text)
 QString jetDate(const QDate& date)
 {
     return date.toString(QStringLiteral("MM/dd/yyyy"));
+}
+
+QString jetDate(const QVariant& stored)
+{
+    if (stored.typeId() == QMetaType::QDate)
+        return jetDate(stored.toDate());
+    if (stored.typeId() == QMetaType::QDateTime)
+        return jetDate(stored.toDateTime().date());
+    throw platform::AppError(stored.isValid() ? QStringLiteral("Type mismatch") : QStringLiteral("Invalid use of Null"));
 }
 
 QString amount(const QVariant& stored)

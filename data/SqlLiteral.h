@@ -16,6 +16,9 @@ inline const QString kInsertTransaction = QStringLiteral(
 QString quoted(const QString& text);
 // "mm/dd/yyyy" for Jet's #...# date literal and CDate('...').
 QString jetDate(const QDate& date);
+// The same for a stored date, its time of day dropped; throws "Invalid use of Null" for
+// Null and "Type mismatch" for anything that is not a date.
+QString jetDate(const QVariant& stored);
 // A stored amount as a plain SQL number; Null as 0.
 QString amount(const QVariant& stored);
 

@@ -1,25 +1,12 @@
 #include "main/LedgerStatements.h"
 
 #include "data/SqlLiteral.h"
-#include "platform/AppError.h"
 #include "platform/Conversions.h"
 #include "platform/JetSql.h"
 
 #include <QDateTime>
 
 namespace mainwindow::statements {
-
-namespace {
-
-QDate dateOf(const QVariant& value)
-{
-    if (value.typeId() == QMetaType::QDate)
-        return value.toDate();
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().date();
-    throw platform::AppError(value.isValid() ? QStringLiteral("Type mismatch") : QStringLiteral("Invalid use of Null"));
-}
-} // namespace
 
 QString deleteTransaction(const QString& number)
 {
@@ -34,7 +21,7 @@ QString selectTransaction(const QString& number)
 QString duplicateInsert(const platform::Recordset& rs)
 {
     const QVariant taxable = rs.Fields(u"Taxable").Value();
-    return data::sql::kInsertTransaction + u'#' + data::sql::jetDate(dateOf(rs.Fields(u"TransactionDate").Value()))
+    return data::sql::kInsertTransaction + u'#' + data::sql::jetDate(rs.Fields(u"TransactionDate").Value())
         + QStringLiteral("#,'") + data::sql::quoted(platform::valueText(rs.Fields(u"TransactionDescription").Value()))
         + QStringLiteral("',") + platform::valueText(rs.Fields(u"AccountID").Value()) + u','
         + data::sql::amount(rs.Fields(u"WithdrawalAmount").Value()) + u','
