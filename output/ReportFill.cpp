@@ -1,0 +1,100 @@
+#include "output/ReportFill.h"
+
+#include "data/Ledger.h"
+#include "data/SqlLiteral.h"
+#include "platform/Conversions.h"
+#include "shell/BusyIndicator.h"
+#include "shell/ErrorTrap.h"
+
+#include <cmath>
+
+namespace output {
+
+namespace {
+
+// An amount as the copy takes it: Null as 0.
+double amountOf(const QVariant& stored)
+{
+    return stored.isValid() ? platform::toDouble(stored) : 0;
+}
+
+void rollBack(platform::Connection& db)
+{
+    // The failure that got here has been reported; the database may already have
+    // ended the transaction itself.
+    try {
+        db.RollbackTrans();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace
+
+QString reportInsert(const QVariant& date, double deposit, double withdrawal, const QString& account,
+                     const QString& description)
+{
+    const QString day = data::sql::jetDate(date);
+    if (!std::isfinite(deposit) || !std::isfinite(withdrawal))
+        throw platform::AppError(QStringLiteral("Overflow"));
+    return QStringLiteral("insert into tblReport ([Date],ValueIn,ValueOut,Account,Description) values (CDate('")
+        + day + QStringLiteral("'),") + data::sql::amount(deposit) + u','
+        + data::sql::amount(withdrawal) + QStringLiteral(",'") + data::sql::quoted(account) + QStringLiteral("','")
+        + data::sql::quoted(description) + QStringLiteral("')");
+}
+
+bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy)
+{
+    platform::Connection* db = nullptr;
+    bool begun = false;
+    const bool emptied = trap.run(110, [&] {
+        db = &data::connection();
+        db->BeginTrans();
+        begun = true;
+        db->Execute(QStringLiteral("delete from tblReport"));
+    });
+    if (!emptied) {
+        if (begun)
+            rollBack(*db);
+        return false;
+    }
+
+    platform::Recordset rs;                                                       // 112
+    const bool opened = trap.run(114, [&] { rs.Open(data::kLedgerQuery, *db, 3, 1); });
+    bool atEnd = false;
+    bool readFailed = false;
+    bool refused = false;
+    while (opened && !refused && trap.loop(116, [&] { return !(atEnd = rs.eof()); })) {
+        // Fresh for every row: an amount that cannot be read is copied as 0, never as
+        // the row before's.
+        double withdrawal = 0;
+        double deposit = 0;
+        trap.run(118, [&] { withdrawal = amountOf(rs.Fields(u"WithdrawalAmount").Value()); });
+        trap.run(120, [&] { deposit = amountOf(rs.Fields(u"DepositAmount").Value()); });
+        trap.run(122, [&] {
+            const QString insert = reportInsert(
+                rs.Fields(u"TransactionDate").Value(), deposit, withdrawal,
+                platform::valueText(rs.Fields(u"AccountName").Value()),
+                platform::valueText(rs.Fields(u"TransactionDescription").Value()));
+            // Built: from here a failure is the database's, not this row's.
+            refused = true;
+            db->Execute(insert);
+            refused = false;
+        });
+        readFailed = !trap.run(124, [&] { rs.MoveNext(); }) || readFailed;
+        if (busy)
+            busy->tick();
+    }
+    if (opened)
+        trap.run(126, [&] { rs.Close(); });
+    if (!opened || !atEnd || readFailed || refused) {
+        rollBack(*db);
+        return false;
+    }
+    if (!trap.run(126, [&] { db->CommitTrans(); })) {
+        rollBack(*db);
+        return false;
+    }
+    return true;
+}
+
+} // namespace output

@@ -1,0 +1,36 @@
+#pragma once
+// The copy of the ledger into tblReport, the table the printed report reads: every
+// transaction with its account's name, its amounts with Null as 0.
+
+#include <QString>
+#include <QVariant>
+
+namespace shell {
+class BusyIndicator;
+class ErrorTrap;
+}
+
+namespace output {
+
+inline const QString kReportQuery = QStringLiteral("select * from tblReport");
+
+// The insert of one transaction into tblReport: the stored date as CDate('mm/dd/yyyy'),
+// the amounts as plain numbers, the texts with their quotes doubled. Throws when the
+// date is Null or no date, and "Overflow" for an amount that is not a finite number,
+// which no statement could carry.
+QString reportInsert(const QVariant& date, double deposit, double withdrawal, const QString& account,
+                     const QString& description);
+
+// Statements 110 to 126 of the report command, under the caller's trap: empties
+// tblReport and copies the ledger into it, ticking busy once a row.
+//
+// The copy is one transaction, committed once at the end, so a large ledger is copied
+// in a moment rather than a durable write per row. A transaction whose insert cannot be
+// made (a Null description, an unreadable date) is reported at 122 and left out, and
+// the others are still copied. Anything else that stops the copy short (the database
+// refusing a write, such as a full disk, or a read that fails) is reported once and
+// rolls the whole copy back, so tblReport keeps the last whole copy and is never left
+// half filled. Answers whether tblReport now holds the whole copy.
+bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy = nullptr);
+
+} // namespace output
