@@ -1,14 +1,20 @@
 // Tallyfold: loading the main window brings the program up, closing it ends it. The
-// user may also stop it while it loads; then the window never shows.
+// user may also stop it while it loads; then the window never shows. A few
+// command-line options do their work without a window instead.
+#include "main/CommandLine.h"
 #include "main/Form1.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    if (mainwindow::runsWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");   // no screen needed, none used
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyfold"));
     QApplication::setOrganizationName(QStringLiteral("Marlowick"));
+    if (const auto status = mainwindow::runCommandLine(app))
+        return *status;
     mainwindow::Form1 form1;
     if (!form1.Form_Load())
         return 0;

@@ -15,6 +15,13 @@
 
 namespace shell { class Ghost; }
 
+namespace output {
+class DataReport;
+}
+namespace shell {
+class BusyIndicator;
+}
+
 namespace mainwindow {
 
 class Form1 : public QWidget {
@@ -60,6 +67,10 @@ public:
     // user when it has none.
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
+    // The report of "Create/Print Report", written to a PDF file instead of previewed,
+    // for the command line.
+    void ReportToPdf(const QString& file);
+
     // The window state as stored: 0 normal, 1 minimised, 2 maximised.
     int windowStateNumber() const;
     void setWindowStateNumber(int state);
@@ -101,6 +112,8 @@ private:
     void fitBorderToState();
     QPoint screenCentre() const;
     void centreOnScreen();
+    // The report command's steps, with show as its step 144.
+    void createReport(shell::BusyIndicator* busy, const std::function<void(output::DataReport&)>& show);
 
     std::unique_ptr<shell::Ghost> m_ghost;
     bool m_closing = false;

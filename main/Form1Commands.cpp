@@ -2,12 +2,17 @@
 // and ends by reloading the list.
 #include "main/Form1.h"
 
+#include "currency/AmountFormat.h"
+#include "currency/CurrencyChoice.h"
 #include "currency/Form3.h"
 #include "data/Ledger.h"
 #include "editor/Form2.h"
 #include "main/LedgerStatements.h"
+#include "output/ReportFill.h"
+#include "output/rptMain.h"
 #include "platform/Conversions.h"
 #include "platform/Dialogs.h"
+#include "shell/BusyIndicator.h"
 #include "shell/ErrorTrap.h"
 #include "shell/Maker.h"
 
@@ -70,7 +75,53 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton5_Click()
 {
-    // Create/Print Report: comes with the printable report.
+    shell::BusyIndicator busy(this, QStringLiteral("Preparing the report…"));
+    createReport(&busy, [&](output::DataReport& report) { report.showModal(this, &busy); });
+}
+
+void Form1::ReportToPdf(const QString& file)
+{
+    createReport(nullptr, [&](output::DataReport& report) { report.writePdf(file); });
+}
+
+void Form1::createReport(shell::BusyIndicator* busy, const std::function<void(output::DataReport&)>& show)
+{
+    auto trap = trapFor("PushButton5_Click");
+    QStringList pieces;
+    trap.run(106, [&] { pieces = Label33->text().split(u':'); });
+    double balance = 0;
+    trap.run(108, [&] { balance = platform::toDouble(pieces.last()); });
+    // A copy that could not be made whole has been reported, and there is nothing
+    // true to show.
+    if (!output::fillReportTable(trap, busy))                            // 110-126
+        return;
+    platform::Recordset rs;
+    if (!trap.run(128, [&] { rs.Open(output::kReportQuery, data::connection(), 3, 1); }))
+        return;
+    std::unique_ptr<output::DataReport> report;
+    auto rptMain = [&]() -> output::DataReport& {
+        if (!report)
+            throw platform::AppError(QStringLiteral("Object variable or With block variable not set"));
+        return *report;
+    };
+    trap.run(130, [&] { report = std::make_unique<output::rptMain>(); });
+    trap.run(132, [&] { rptMain().setDataSource(rs); });
+    // The four amount controls take the user's number format.
+    struct Amount { int line; const char* section; const char* control; };
+    for (const Amount& amount : {Amount{134, "Section1", "Text2"}, Amount{136, "Section1", "Text7"},
+                                 Amount{138, "Section5", "Function1"}, Amount{140, "Section5", "Function2"}}) {
+        trap.run(amount.line, [&] {
+            rptMain().Sections(QString::fromLatin1(amount.section)).Controls(QString::fromLatin1(amount.control))
+                .DataFormat.Format = currency::OwnCurrencyFormat();
+        });
+    }
+    trap.run(142, [&] {
+        rptMain().Sections(QStringLiteral("Section5")).Controls(QStringLiteral("lblBalance")).Caption =
+            currency::formatAmount(balance, currency::OwnCurrencyFormat());
+    });
+    trap.run(144, [&] { show(rptMain()); });
+    trap.run(146, [&] { rs.Close(); });
+    trap.run(148, [&] { report.reset(); });
 }
 
 void Form1::PushButton7_Click()
