@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
-          libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev)
+          libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
