@@ -24,13 +24,6 @@ BusyIndicator::~BusyIndicator()
     done();
 }
 
-void BusyIndicator::setText(const QString& text)
-{
-    m_text = text;
-    if (m_dialog)
-        m_dialog->setLabelText(text);
-}
-
 void BusyIndicator::tick()
 {
     // The clock is read only every so often: tick() may come once a row.

@@ -22,8 +22,6 @@ public:
     BusyIndicator(const BusyIndicator&) = delete;
     BusyIndicator& operator=(const BusyIndicator&) = delete;
 
-    // The line the progress window shows, from now on.
-    void setText(const QString& text);
     // Called from a long loop, as often as it likes: cheap between the moments when
     // the progress window is brought up or repainted.
     void tick();
