@@ -1,12 +1,16 @@
-// tallyfold-bench: start-up, reload, sort and spreadsheet export times and peak memory
-// of the main window over generated ledgers of 10,000, 100,000 and 1,000,000 transactions.
+// tallyfold-bench: start-up, reload, sort, spreadsheet export and printed report times
+// and peak memory of the main window over generated ledgers of 10,000, 100,000 and
+// 1,000,000 transactions.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
 #include "data/Ledger.h"
 #include "main/Form1.h"
 #include "platform/AppPaths.h"
+#include "output/ReportFill.h"
+#include "output/ReportPreview.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "shell/ErrorTrap.h"
 
 #include <QApplication>
 #include <QDir>
@@ -154,6 +158,35 @@ double timeMs(F&& f)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// The time from now until the report's preview has drawn its first page; the preview
+// is closed as soon as it has.
+class FirstPageWatch : public QObject {
+public:
+    FirstPageWatch() { qApp->installEventFilter(this); }
+    ~FirstPageWatch() override { qApp->removeEventFilter(this); }
+    void start() { m_timer.start(); m_ms = -1; }
+    double ms() const { return m_ms; }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* preview = qobject_cast<output::ReportPreview*>(object);
+        if (preview && event->type() == QEvent::Show) {
+            connect(preview->view(), &output::ReportPageView::pagesPainted, preview, [this, preview] {
+                if (m_ms < 0) {
+                    m_ms = m_timer.nsecsElapsed() / 1e6;
+                    QMetaObject::invokeMethod(preview, &QDialog::reject, Qt::QueuedConnection);
+                }
+            });
+        }
+        return false;
+    }
+
+private:
+    QElapsedTimer m_timer;
+    double m_ms = -1;
+};
+
 void report(const char* measure, int rows, double ms)
 {
     std::printf("%s\t%d\t%.1f\t%.1f\n", measure, rows, ms, peakMegabytes());
@@ -206,8 +239,10 @@ int main(int argc, char** argv)
         if (!fillLedger(data::workingDatabasePath(), rows))
             return 1;
 
-        std::vector<double> startup, reload, sort, exported, exportPeak;
+        std::vector<double> startup, reload, sort, exported, exportPeak, fill, firstPage, pdf, reportPeak;
         qint64 workbookBytes = 0;
+        FirstPageWatch watch;
+        const QString pdfFile = dir.path() + QStringLiteral("/report.pdf");
         for (int run = 0; run < runs; ++run) {
             auto form = std::make_unique<mainwindow::Form1>();
             startup.push_back(timeMs([&] { form->Form_Load(); }));
@@ -223,6 +258,19 @@ int main(int argc, char** argv)
             exportPeak.push_back(peakMegabytes());
             workbookBytes = QFileInfo(desktop.opened).size();
             QFile::remove(desktop.opened);
+            resetPeak();
+            fill.push_back(timeMs([&] {
+                shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("PushButton5_Click"));
+                output::fillReportTable(trap);
+            }));
+            form->show();
+            watch.start();
+            form->PushButton5_Click();
+            firstPage.push_back(watch.ms());
+            // A whole report of a million rows is some 27,000 pages: only the smaller ones.
+            if (rows <= 100000)
+                pdf.push_back(timeMs([&] { form->ReportToPdf(pdfFile); }));
+            reportPeak.push_back(peakMegabytes());
             form.reset();
             data::releaseConnection();
         }
@@ -231,6 +279,10 @@ int main(int argc, char** argv)
         report("sort_description", rows, median(sort));
         std::printf("export_xlsx\t%d\t%.1f\t%.1f\n", rows, median(exported), median(exportPeak));
         std::fprintf(stderr, "workbook of %d rows: %.1f MB\n", rows, workbookBytes / 1e6);
+        std::printf("report_fill\t%d\t%.1f\t%.1f\n", rows, median(fill), median(reportPeak));
+        std::printf("report_click_to_first_page\t%d\t%.1f\t%.1f\n", rows, median(firstPage), median(reportPeak));
+        if (!pdf.empty())
+            std::printf("report_to_pdf\t%d\t%.1f\t%.1f\n", rows, median(pdf), median(reportPeak));
         report("peak_memory", rows, 0);
         QFile::remove(data::workingDatabasePath());
     }
