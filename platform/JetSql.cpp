@@ -14,7 +14,9 @@ enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Punct };
 
 struct Token {
     Tok type;
-    QString text;   // String/DqString/Bracket/Hash: the inner text, unescaped
+    // The token's text; for String/DqString/Bracket/Hash the inner text as written,
+    // a doubled quote still doubled. A view into the statement: no copies.
+    QStringView text;
 };
 
 DbError syntaxError(const QString& what, const QString& sql)
@@ -25,28 +27,42 @@ DbError syntaxError(const QString& what, const QString& sql)
 bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
-// Reads a quoted run that ends at `close`; a doubled close stands for one.
-QString readQuoted(const QString& sql, qsizetype& i, QChar close, bool doubling, const QString& what)
+// Reads a quoted run that ends at `close`, in which a doubled close stands for one.
+QStringView readQuoted(const QString& sql, qsizetype& i, QChar close, bool doubling, const QString& what)
 {
-    QString out;
-    for (++i; i < sql.size(); ++i) {
+    const qsizetype start = ++i;
+    for (; i < sql.size(); ++i) {
         if (sql[i] == close) {
             if (doubling && i + 1 < sql.size() && sql[i + 1] == close) {
-                out += close;
                 ++i;
                 continue;
             }
-            ++i;
-            return out;
+            return QStringView(sql).mid(start, i++ - start);
         }
-        out += sql[i];
     }
     throw syntaxError(what, sql);
+}
+
+// The inner text of a quoted run with its doubled quotes made single.
+QString unquoted(QStringView inner, QChar quote)
+{
+    QString out = inner.toString();
+    if (inner.contains(quote))
+        out.replace(QString(2, quote), QString(quote));
+    return out;
+}
+
+// Whether a word is the keyword, in any case. Most words are not: their length says so.
+bool isWord(QStringView text, QStringView keyword)
+{
+    return text.size() == keyword.size() && text.compare(keyword, Qt::CaseInsensitive) == 0;
 }
 
 std::vector<Token> tokenize(const QString& sql)
 {
     std::vector<Token> tokens;
+    tokens.reserve(64);
+    const QStringView view(sql);
     qsizetype i = 0;
     const qsizetype n = sql.size();
     while (i < n) {
@@ -55,11 +71,11 @@ std::vector<Token> tokenize(const QString& sql)
         if (c.isSpace()) {
             while (i < n && sql[i].isSpace())
                 ++i;
-            tokens.push_back({Tok::Space, sql.mid(start, i - start)});
+            tokens.push_back({Tok::Space, view.mid(start, i - start)});
         } else if (isWordStart(c)) {
             while (i < n && isWordChar(sql[i]))
                 ++i;
-            tokens.push_back({Tok::Word, sql.mid(start, i - start)});
+            tokens.push_back({Tok::Word, view.mid(start, i - start)});
         } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
             while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
                 ++i;
@@ -73,7 +89,7 @@ std::vector<Token> tokenize(const QString& sql)
                         ++i;
                 }
             }
-            tokens.push_back({Tok::Number, sql.mid(start, i - start)});
+            tokens.push_back({Tok::Number, view.mid(start, i - start)});
         } else if (c == u'\'') {
             tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
         } else if (c == u'"') {
@@ -84,7 +100,7 @@ std::vector<Token> tokenize(const QString& sql)
             tokens.push_back({Tok::Hash, readQuoted(sql, i, u'#', false, QStringLiteral("date"))});
         } else {
             ++i;
-            tokens.push_back({Tok::Punct, QString(c)});
+            tokens.push_back({Tok::Punct, view.mid(start, 1)});
         }
     }
     return tokens;
@@ -114,7 +130,7 @@ size_t nextSignificant(const std::vector<Token>& tokens, size_t from)
 
 bool isPunct(const std::vector<Token>& tokens, size_t i, QChar c)
 {
-    return i < tokens.size() && tokens[i].type == Tok::Punct && tokens[i].text == c;
+    return i < tokens.size() && tokens[i].type == Tok::Punct && tokens[i].text.front() == c;
 }
 
 int twoDigitYear(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
@@ -164,8 +180,50 @@ QString widenYear(QString format)
 
 } // namespace
 
+namespace {
+
+// A run of 1 to maxDigits digits at i, as a number; -1 when there is none.
+int digitsAt(QStringView text, qsizetype& i, int maxDigits)
+{
+    int value = 0;
+    int count = 0;
+    for (; i < text.size() && count < maxDigits && text[i] >= u'0' && text[i] <= u'9'; ++i, ++count)
+        value = value * 10 + (text[i].unicode() - u'0');
+    return count > 0 ? value : -1;
+}
+
+// The two forms this program's own statements carry, month/day/year and
+// year-month-day, read without the pattern engine: a report writes one per row.
+std::optional<QDate> plainDate(QStringView text)
+{
+    qsizetype i = 0;
+    const int first = digitsAt(text, i, 4);
+    if (first < 0 || i >= text.size() || (text[i] != u'/' && text[i] != u'-'))
+        return std::nullopt;
+    const QChar separator = text[i];
+    const bool iso = separator == u'-';
+    if ((iso && i != 4) || (!iso && i > 2))
+        return std::nullopt;
+    ++i;
+    const int second = digitsAt(text, i, 2);
+    if (second < 0 || i >= text.size() || text[i] != separator)
+        return std::nullopt;
+    const qsizetype yearStart = ++i;
+    const int third = digitsAt(text, i, iso ? 2 : 4);
+    if (third < 0 || i != text.size() || (!iso && i - yearStart != 4))
+        return std::nullopt;
+    const QDate date = iso ? QDate(first, second, third) : QDate(third, first, second);
+    if (!date.isValid())
+        return std::nullopt;
+    return date;
+}
+
+} // namespace
+
 std::optional<QVariant> parseLiteralDate(const QString& input)
 {
+    if (const auto date = plainDate(input))
+        return QVariant(*date);
     const QString text = input.trimmed();
     static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(.*)$"));
     static const QRegularExpression us(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4}|\\d{2})(.*)$"));
@@ -253,7 +311,7 @@ QString translate(const QString& sql)
         case Tok::Word: {
             const size_t next = nextSignificant(tokens, i + 1);
             const bool call = isPunct(tokens, next, u'(');
-            if (t.text.compare(u"cdate", Qt::CaseInsensitive) == 0 && call) {
+            if (isWord(t.text, u"cdate") && call) {
                 const size_t arg = nextSignificant(tokens, next + 1);
                 const size_t close = nextSignificant(tokens, arg + 1);
                 if (arg < tokens.size()
@@ -262,11 +320,12 @@ QString translate(const QString& sql)
                     // cdate("...") carries a date in the user's own short format, while
                     // CDate('...') carries the fixed month-first text: read each as written,
                     // so a day-first user's 05/03 stays the fifth of March.
-                    const auto date = tokens[arg].type == Tok::DqString ? parseLocaleDate(tokens[arg].text)
-                                                                        : parseCDate(tokens[arg].text);
+                    const auto date = tokens[arg].type == Tok::DqString
+                        ? parseLocaleDate(unquoted(tokens[arg].text, u'"'))
+                        : parseCDate(unquoted(tokens[arg].text, u'\''));
                     if (!date)
                         throw DbError(QStringLiteral("Data type mismatch in criteria expression."));
-                    out += quoted(storedText(*date), u'\'');
+                    out += u'\'' + storedText(*date) + u'\'';   // digits and dashes: nothing to double
                     i = close;
                     break;
                 }
@@ -274,13 +333,13 @@ QString translate(const QString& sql)
             const bool member = isPunct(tokens, nextSignificant(tokens, i + 1), u'.')
                 || (!out.isEmpty() && out.back() == u'.');
             if (!call && !member) {
-                if (t.text.compare(u"true", Qt::CaseInsensitive) == 0
-                    || t.text.compare(u"yes", Qt::CaseInsensitive) == 0) {
+                if (isWord(t.text, u"true")
+                    || isWord(t.text, u"yes")) {
                     out += u'1';
                     break;
                 }
-                if (t.text.compare(u"false", Qt::CaseInsensitive) == 0
-                    || t.text.compare(u"no", Qt::CaseInsensitive) == 0) {
+                if (isWord(t.text, u"false")
+                    || isWord(t.text, u"no")) {
                     out += u'0';
                     break;
                 }
@@ -289,26 +348,34 @@ QString translate(const QString& sql)
             break;
         }
         case Tok::String:
+            // Written as SQLite writes it already: quotes doubled inside single quotes.
+            out += u'\'';
+            out += t.text;
+            out += u'\'';
+            break;
         case Tok::DqString:
-            out += quoted(t.text, u'\'');
+            out += quoted(unquoted(t.text, u'"'), u'\'');
             break;
         case Tok::Bracket:
-            out += quoted(t.text, u'"');
+            out += quoted(t.text.toString(), u'"');
             break;
         case Tok::Hash: {
-            const auto date = parseLiteralDate(t.text);
+            const auto date = parseLiteralDate(t.text.toString());
             if (!date)
                 throw syntaxError(QStringLiteral("date"), sql);
-            out += quoted(storedText(*date), u'\'');
+            out += u'\'' + storedText(*date) + u'\'';   // digits and dashes: nothing to double
             break;
         }
         case Tok::Punct:
             // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
             // nothing after them is silently dropped (Jet reads 5--3 as 8).
             if (!out.isEmpty()
-                && ((t.text == u'-' && out.back() == u'-') || (t.text == u'*' && out.back() == u'/')))
+                && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
                 out += u' ';
-            out += t.text == u'&' ? QStringLiteral("||") : t.text;
+            if (t.text.front() == u'&')
+                out += QStringLiteral("||");
+            else
+                out += t.text;
             break;
         case Tok::Space:
         case Tok::Number:
