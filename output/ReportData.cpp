@@ -13,14 +13,14 @@ int RecordsetSource::bind(const QString& field)
 }
 
 ReportRows::ReportRows(ReportDataSource& source, const std::vector<QString>& fields, const std::function<void()>& tick)
-    : m_fields(fields), m_sums(fields.size(), 0.0)
+    : m_fields(fields), m_sums(fields.size())
 {
     std::vector<int> columns;
     for (const QString& field : fields)
         columns.push_back(source.bind(field));
     while (!source.atEnd()) {
-        for (size_t f = 0; f < columns.size(); ++f)
-            append(source.value(columns[f]), int(f));
+        for (const int column : columns)
+            append(source.value(column));
         ++m_rows;
         if (tick)
             tick();
@@ -30,7 +30,7 @@ ReportRows::ReportRows(ReportDataSource& source, const std::vector<QString>& fie
     m_text.squeeze();
 }
 
-void ReportRows::append(const QVariant& value, int field)
+void ReportRows::append(const QVariant& value)
 {
     Cell cell;
     switch (value.typeId()) {
@@ -42,7 +42,6 @@ void ReportRows::append(const QVariant& value, int field)
     case QMetaType::Int:
         cell.kind = Number;
         cell.number = value.toDouble();
-        m_sums[size_t(field)] += cell.number;
         break;
     case QMetaType::QDate:
         cell.kind = Date;
@@ -54,8 +53,6 @@ void ReportRows::append(const QVariant& value, int field)
         break;
     default: {
         const QString text = platform::valueText(value);
-        if (const auto number = platform::parseNumber(text))
-            m_sums[size_t(field)] += *number;
         const QByteArray utf8 = text.toUtf8();
         cell.kind = Text;
         cell.offset = quint64(m_text.size());
@@ -65,6 +62,25 @@ void ReportRows::append(const QVariant& value, int field)
     }
     }
     m_cells.push_back(cell);
+}
+
+double ReportRows::sum(int field) const
+{
+    std::optional<double>& sum = m_sums.at(size_t(field));
+    if (!sum) {
+        sum = 0.0;
+        const size_t fields = m_fields.size();
+        for (size_t at = size_t(field); at < m_cells.size(); at += fields) {
+            const Cell& cell = m_cells[at];
+            if (cell.kind == Number) {
+                *sum += cell.number;
+            } else if (cell.kind == Text) {
+                if (const auto number = platform::parseNumber(QString::fromUtf8(m_text.constData() + cell.offset, cell.length)))
+                    *sum += *number;
+            }
+        }
+    }
+    return *sum;
 }
 
 int ReportRows::fieldIndex(const QString& name) const

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace output {
@@ -57,8 +58,8 @@ public:
     // QString.
     QVariant value(qsizetype row, int field) const;
     // The sum of a field over every row: numbers, and texts that read as numbers; Null
-    // and anything else count as nothing.
-    double sum(int field) const { return m_sums.at(size_t(field)); }
+    // and anything else count as nothing. Added up when first asked for.
+    double sum(int field) const;
 
 private:
     enum Kind : quint8 { Null, Number, Date, DateTime, Text };
@@ -72,12 +73,12 @@ private:
         };
         Cell() : number(0) {}
     };
-    void append(const QVariant& value, int field);
+    void append(const QVariant& value);
 
     std::vector<QString> m_fields;
     std::vector<Cell> m_cells;   // row after row, each with its fields in order
     QByteArray m_text;
-    std::vector<double> m_sums;
+    mutable std::vector<std::optional<double>> m_sums;
     qsizetype m_rows = 0;
 };
 

@@ -33,13 +33,26 @@ void rollBack(platform::Connection& db)
 QString reportInsert(const QVariant& date, double deposit, double withdrawal, const QString& account,
                      const QString& description)
 {
+    static const QString start =
+        QStringLiteral("insert into tblReport ([Date],ValueIn,ValueOut,Account,Description) values (CDate('");
     const QString day = data::sql::jetDate(date);
     if (!std::isfinite(deposit) || !std::isfinite(withdrawal))
         throw platform::AppError(QStringLiteral("Overflow"));
-    return QStringLiteral("insert into tblReport ([Date],ValueIn,ValueOut,Account,Description) values (CDate('")
-        + day + QStringLiteral("'),") + data::sql::amount(deposit) + u','
-        + data::sql::amount(withdrawal) + QStringLiteral(",'") + data::sql::quoted(account) + QStringLiteral("','")
-        + data::sql::quoted(description) + QStringLiteral("')");
+    // Appended into one buffer: this runs once a row.
+    QString sql;
+    sql.reserve(start.size() + 64 + 2 * (account.size() + description.size()));
+    sql += start;
+    sql += day;
+    sql += QLatin1String("'),");
+    sql += data::sql::amount(deposit);
+    sql += u',';
+    sql += data::sql::amount(withdrawal);
+    sql += QLatin1String(",'");
+    sql += data::sql::quoted(account);
+    sql += QLatin1String("','");
+    sql += data::sql::quoted(description);
+    sql += QLatin1String("')");
+    return sql;
 }
 
 bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy)
