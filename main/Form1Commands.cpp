@@ -99,27 +99,27 @@ void Form1::createReport(shell::BusyIndicator* busy, const std::function<void(ou
     if (!trap.run(128, [&] { rs.Open(output::kReportQuery, data::connection(), 3, 1); }))
         return;
     std::unique_ptr<output::DataReport> report;
-    auto rptMain = [&]() -> output::DataReport& {
+    auto rpt = [&]() -> output::DataReport& {
         if (!report)
             throw platform::AppError(QStringLiteral("Object variable or With block variable not set"));
         return *report;
     };
     trap.run(130, [&] { report = std::make_unique<output::rptMain>(); });
-    trap.run(132, [&] { rptMain().setDataSource(rs); });
+    trap.run(132, [&] { rpt().setDataSource(rs); });
     // The four amount controls take the user's number format.
     struct Amount { int line; const char* section; const char* control; };
     for (const Amount& amount : {Amount{134, "Section1", "Text2"}, Amount{136, "Section1", "Text7"},
                                  Amount{138, "Section5", "Function1"}, Amount{140, "Section5", "Function2"}}) {
         trap.run(amount.line, [&] {
-            rptMain().Sections(QString::fromLatin1(amount.section)).Controls(QString::fromLatin1(amount.control))
+            rpt().Sections(QString::fromLatin1(amount.section)).Controls(QString::fromLatin1(amount.control))
                 .DataFormat.Format = currency::OwnCurrencyFormat();
         });
     }
     trap.run(142, [&] {
-        rptMain().Sections(QStringLiteral("Section5")).Controls(QStringLiteral("lblBalance")).Caption =
+        rpt().Sections(QStringLiteral("Section5")).Controls(QStringLiteral("lblBalance")).Caption =
             currency::formatAmount(balance, currency::OwnCurrencyFormat());
     });
-    trap.run(144, [&] { show(rptMain()); });
+    trap.run(144, [&] { show(rpt()); });
     trap.run(146, [&] { rs.Close(); });
     trap.run(148, [&] { report.reset(); });
 }

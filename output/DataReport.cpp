@@ -23,10 +23,10 @@ const ReportRows& DataReport::rows(shell::BusyIndicator* busy)
     if (!m_rows) {
         if (!m_source)
             throw platform::AppError(QStringLiteral("Data source not set"));
-        m_rows = std::make_unique<ReportRows>(*m_source, m_definition.boundFields(), [busy] {
-            if (busy)
-                busy->tick();
-        });
+        std::function<void()> tick;
+        if (busy)
+            tick = [busy] { busy->tick(); };
+        m_rows = std::make_unique<ReportRows>(*m_source, m_definition.boundFields(), tick);
     }
     return *m_rows;
 }

@@ -7,23 +7,19 @@
 namespace output {
 
 namespace {
-
-template <class Item>
-Item& byName(std::vector<Item>& items, const QString& name)
+platform::AppError notFound()
 {
-    const auto it = std::find_if(items.begin(), items.end(), [&](const Item& item) {
-        return item.name.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (it == items.end())
-        throw platform::AppError(QStringLiteral("Item not found in this collection"));
-    return *it;
+    return platform::AppError(QStringLiteral("Item not found in this collection"));
 }
-
 } // namespace
 
 ReportControl& ReportSection::Controls(const QString& name)
 {
-    return byName(controls, name);
+    for (ReportControl& control : controls) {
+        if (control.name.compare(name, Qt::CaseInsensitive) == 0)
+            return control;
+    }
+    throw notFound();
 }
 
 const ReportControl& ReportSection::Controls(const QString& name) const
@@ -38,12 +34,11 @@ std::vector<const ReportSection*> ReportDefinition::sections() const
 
 ReportSection& ReportDefinition::Sections(const QString& name)
 {
-    std::vector<ReportSection*> all{&reportHeader, &pageHeader, &detail, &pageFooter, &reportFooter};
-    for (ReportSection* section : all) {
+    for (ReportSection* section : {&reportHeader, &pageHeader, &detail, &pageFooter, &reportFooter}) {
         if (section->name.compare(name, Qt::CaseInsensitive) == 0)
             return *section;
     }
-    throw platform::AppError(QStringLiteral("Item not found in this collection"));
+    throw notFound();
 }
 
 const ReportSection& ReportDefinition::Sections(const QString& name) const

@@ -255,7 +255,7 @@ ReportPreview::ReportPreview(const ReportDefinition& definition, const ReportRow
 
 QString ReportPreview::pagePosition() const
 {
-    return QStringLiteral("Page %1%2").arg(m_page->value()).arg(m_pageCount->text().trimmed().prepend(u' '));
+    return QStringLiteral("Page %1 of %2").arg(m_page->value()).arg(QLocale().toString(m_document.pageCount()));
 }
 
 void ReportPreview::goToPage(int page)

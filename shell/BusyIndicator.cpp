@@ -35,6 +35,8 @@ void BusyIndicator::tick()
     if (!m_dialog) {
         m_dialog = std::make_unique<QProgressDialog>(m_text, QString(), 0, 0, m_window);
         m_dialog->setWindowTitle(QCoreApplication::applicationName());
+        // Nothing to cancel or close: it goes when the work is done.
+        m_dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
         m_dialog->setWindowModality(Qt::WindowModal);
         m_dialog->setMinimumDuration(0);
         m_dialog->setAutoClose(false);
