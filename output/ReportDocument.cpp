@@ -114,7 +114,7 @@ ReportDocument::ReportDocument(const ReportDefinition& definition, const ReportR
 
 ReportDocument::Band ReportDocument::place(const ReportSection& section) const
 {
-    Band band{&section, {}};
+    Band band;
     for (const ReportControl& control : section.controls) {
         // Free space to the right: up to the nearest control that starts further right
         // on the same lines of the band.
@@ -125,7 +125,7 @@ ReportDocument::Band ReportDocument::place(const ReportSection& section) const
                 edge = std::min<double>(edge, other.left);
         }
         const int field = control.DataField.isEmpty() ? -1 : m_rows.fieldIndex(control.DataField);
-        band.controls.push_back({&control, reportFont(control.font), std::max(0.0, edge - control.left), field});
+        band.push_back({&control, reportFont(control.font), std::max(0.0, edge - control.left), field});
     }
     return band;
 }
@@ -164,7 +164,7 @@ ReportDocument::Shown ReportDocument::shown(const Placed& placed, qsizetype row)
 void ReportDocument::paintBand(QPainter& painter, const Band& band, double top, qsizetype row) const
 {
     const double left = m_definition.leftMargin;
-    for (const Placed& placed : band.controls) {
+    for (const Placed& placed : band) {
         const ReportControl& control = *placed.control;
         const double x = left + control.left;
         const double y = top + control.top;

@@ -72,10 +72,7 @@ private:
         double freeWidth;   // from the control's left to the next control or the report's edge
         int field;          // in the rows, for text boxes and functions; -1 otherwise
     };
-    struct Band {
-        const ReportSection* section;
-        std::vector<Placed> controls;
-    };
+    using Band = std::vector<Placed>;
     Band place(const ReportSection& section) const;
     void paintBand(QPainter& painter, const Band& band, double top, qsizetype row) const;
     // What a control shows for a row, and whether it is a value never to be cut.

@@ -68,11 +68,6 @@ void ReportPageView::setFit(Fit fit)
     updateScale();
 }
 
-double ReportPageView::pixelsPerTwip() const
-{
-    return m_scale;
-}
-
 double ReportPageView::pageStride() const
 {
     return m_document.paperTwips().height() * m_scale + kGap;
@@ -105,7 +100,9 @@ void ReportPageView::updateScale()
 
 int ReportPageView::currentPage() const
 {
-    const double y = verticalScrollBar()->value() + viewport()->height() / 3.0 - kGap;
+    // The page at the upper third of the view, or, when pages are small, the one whose
+    // middle is nearest the top.
+    const double y = verticalScrollBar()->value() + std::min(viewport()->height() / 3.0, pageStride() / 2);
     const int page = int(std::floor(y / pageStride()));
     return std::clamp(page, 0, m_document.pageCount() - 1);
 }

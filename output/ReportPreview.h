@@ -27,9 +27,8 @@ public:
     // A fixed zoom in percent of the paper's real size, or a fit to the window.
     void setZoom(double percent);
     void setFit(Fit fit);
-    double pixelsPerTwip() const;
 
-    // The page at the upper third of the view (0-based), and scrolling a page to the top.
+    // The page in sight (0-based), and scrolling a page to the top.
     int currentPage() const;
     void showPage(int page);
     // How many pages the last repaint drew.
