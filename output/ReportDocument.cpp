@@ -59,9 +59,12 @@ FittedText fitText(const QString& text, bool whole, const QFont& font, double bo
     const double width = metrics.horizontalAdvance(text);
     if (width <= boxWidth)
         return {text, font, boxWidth};
-    if (!whole)
-        return {metrics.elidedText(text, Qt::ElideRight, boxWidth), font, boxWidth};
-    const double room = std::max(boxWidth, freeWidth);
+    if (!whole) {
+        // Cut at the box's edge, or short of the next control where the boxes overlap.
+        const double limit = std::max(boxWidth / 2, std::min(boxWidth, freeWidth - kGutter));
+        return {metrics.elidedText(text, Qt::ElideRight, limit), font, limit};
+    }
+    const double room = std::max(boxWidth, freeWidth - kGutter);
     if (width <= room)
         return {text, font, room};
     QFont smaller = font;

@@ -40,7 +40,10 @@ QString reportText(const QVariant& value, const QString& format);
 // The font a control is drawn in, sized in twips for a painter that draws in twips.
 QFont reportFont(const ReportFont& font);
 
-// Text fitted into a box as the engine draws it (see above).
+// Text fitted into a box as the engine draws it (see above). freeWidth is the distance
+// from the box's left to the next control on its lines; text that runs on or is cut
+// keeps a gutter of kGutter twips before it.
+constexpr double kGutter = 60;
 struct FittedText {
     QString text;
     QFont font;

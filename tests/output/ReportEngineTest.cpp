@@ -147,14 +147,14 @@ TEST_F(ReportEngine, AWideNumberIsNeverCutButAWideTextEndsInAnEllipsis)
     EXPECT_EQ(fits.text, "$1.00");
     EXPECT_EQ(fits.font.pixelSize(), font.pixelSize());
 
-    // Room to the right: the number runs on into it at its own size.
-    const FittedText runsOn = fitText(amount, true, font, width / 2, width + 10);
+    // Room to the right: the number runs on into it at its own size, short of the next control.
+    const FittedText runsOn = fitText(amount, true, font, width / 2, width + kGutter + 10);
     EXPECT_EQ(runsOn.text, amount);
     EXPECT_EQ(runsOn.font.pixelSize(), font.pixelSize());
     EXPECT_EQ(runsOn.width, width + 10);
 
     // No room: a smaller size, all of it.
-    const FittedText shrunk = fitText(amount, true, font, width / 2, width / 2);
+    const FittedText shrunk = fitText(amount, true, font, width / 2, width / 2 + kGutter);
     EXPECT_EQ(shrunk.text, amount);
     EXPECT_LT(shrunk.font.pixelSize(), font.pixelSize());
     EXPECT_LE(QFontMetricsF(shrunk.font).horizontalAdvance(amount), width / 2);
@@ -165,6 +165,10 @@ TEST_F(ReportEngine, AWideNumberIsNeverCutButAWideTextEndsInAnEllipsis)
     EXPECT_TRUE(cut.text.endsWith(QChar(0x2026)));
     EXPECT_TRUE(description.startsWith(cut.text.chopped(1)));
     EXPECT_LE(metrics.horizontalAdvance(cut.text), 1500);
+    // Where the next control starts inside the box, the cut comes short of it.
+    const FittedText overlapped = fitText(description, false, font, 1500, 1200);
+    EXPECT_TRUE(overlapped.text.endsWith(QChar(0x2026)));
+    EXPECT_LE(metrics.horizontalAdvance(overlapped.text), 1200 - kGutter);
 }
 
 TEST_F(ReportEngine, APdfHoldsEveryPageAsDrawnInTheReportsFonts)
