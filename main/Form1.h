@@ -18,9 +18,6 @@ namespace shell { class Ghost; }
 namespace output {
 class DataReport;
 }
-namespace shell {
-class BusyIndicator;
-}
 
 namespace mainwindow {
 
@@ -113,7 +110,7 @@ private:
     QPoint screenCentre() const;
     void centreOnScreen();
     // The report command's steps, with show as its step 144.
-    void createReport(shell::BusyIndicator* busy, const std::function<void(output::DataReport&)>& show);
+    void createReport(const std::function<void()>& tick, const std::function<void(output::DataReport&)>& show);
 
     std::unique_ptr<shell::Ghost> m_ghost;
     bool m_closing = false;

@@ -8,13 +8,14 @@
 #include "data/Ledger.h"
 #include "editor/Form2.h"
 #include "main/LedgerStatements.h"
+#include "main/PendingEvents.h"
 #include "output/ReportFill.h"
 #include "output/rptMain.h"
 #include "platform/Conversions.h"
 #include "platform/Dialogs.h"
-#include "shell/BusyIndicator.h"
 #include "shell/ErrorTrap.h"
 #include "shell/Maker.h"
+#include "shell/MousePointer.h"
 
 #include <QDate>
 
@@ -75,16 +76,32 @@ void Form1::PushButton4_Click()
 
 void Form1::PushButton5_Click()
 {
-    shell::BusyIndicator busy(this, QStringLiteral("Preparing the report…"));
-    createReport(&busy, [&](output::DataReport& report) { report.showModal(this, &busy); });
+    // While the copy and the first page are in the making: the busy pointer, and after
+    // half a second a progress window; the window repaints meanwhile.
+    shell::setMousePointer(this, shell::vbHourglass);
+    auto pending = std::make_unique<PendingEvents>(this, QStringLiteral("Preparing the report…"), 0);
+    const auto tick = [&] {
+        if (pending)
+            pending->run(0);
+    };
+    const auto ready = [&] {
+        pending.reset();
+        shell::setMousePointer(this, shell::vbDefault);
+    };
+    createReport(tick, [&](output::DataReport& report) {
+        report.rows(tick);
+        ready();
+        report.showModal(this);
+    });
+    ready();
 }
 
 void Form1::ReportToPdf(const QString& file)
 {
-    createReport(nullptr, [&](output::DataReport& report) { report.writePdf(file); });
+    createReport({}, [&](output::DataReport& report) { report.writePdf(file); });
 }
 
-void Form1::createReport(shell::BusyIndicator* busy, const std::function<void(output::DataReport&)>& show)
+void Form1::createReport(const std::function<void()>& tick, const std::function<void(output::DataReport&)>& show)
 {
     auto trap = trapFor("PushButton5_Click");
     QStringList pieces;
@@ -93,7 +110,7 @@ void Form1::createReport(shell::BusyIndicator* busy, const std::function<void(ou
     trap.run(108, [&] { balance = platform::toDouble(pieces.last()); });
     // A copy that could not be made whole has been reported, and there is nothing
     // true to show.
-    if (!output::fillReportTable(trap, busy))                            // 110-126
+    if (!output::fillReportTable(trap, tick))                            // 110-126
         return;
     platform::Recordset rs;
     if (!trap.run(128, [&] { rs.Open(output::kReportQuery, data::connection(), 3, 1); }))

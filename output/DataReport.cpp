@@ -4,7 +4,6 @@
 #include "output/ReportOutput.h"
 #include "output/ReportPreview.h"
 #include "platform/AppError.h"
-#include "shell/BusyIndicator.h"
 
 namespace output {
 
@@ -18,25 +17,19 @@ void DataReport::setDataSource(platform::Recordset& rs)
     m_rows.reset();
 }
 
-const ReportRows& DataReport::rows(shell::BusyIndicator* busy)
+const ReportRows& DataReport::rows(const std::function<void()>& tick)
 {
     if (!m_rows) {
         if (!m_source)
             throw platform::AppError(QStringLiteral("Data source not set"));
-        std::function<void()> tick;
-        if (busy)
-            tick = [busy] { busy->tick(); };
         m_rows = std::make_unique<ReportRows>(*m_source, m_definition.boundFields(), tick);
     }
     return *m_rows;
 }
 
-void DataReport::showModal(QWidget* owner, shell::BusyIndicator* busy)
+void DataReport::showModal(QWidget* owner)
 {
-    const ReportRows& read = rows(busy);
-    ReportPreview preview(m_definition, read, owner);
-    if (busy)
-        busy->done();
+    ReportPreview preview(m_definition, rows(), owner);
     preview.exec();
 }
 

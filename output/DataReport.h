@@ -8,13 +8,10 @@
 #include "output/ReportDefinition.h"
 
 #include <QPageSize>
+#include <functional>
 #include <memory>
 
 class QWidget;
-
-namespace shell {
-class BusyIndicator;
-}
 
 namespace output {
 
@@ -33,15 +30,15 @@ public:
     void setDataSource(platform::Recordset& rs);
 
     // Shows the pages in the modal preview, owned by owner, and returns once it is
-    // closed. busy, when given, is kept ticking while the rows are read and put away
-    // before the preview comes up.
-    void showModal(QWidget* owner, shell::BusyIndicator* busy = nullptr);
+    // closed.
+    void showModal(QWidget* owner);
     // Writes every page to a PDF file on the paper of the user's country; throws an
     // AppError saying why when the file cannot be written.
     void writePdf(const QString& path);
 
-    // The rows, read from the data source on first use.
-    const ReportRows& rows(shell::BusyIndicator* busy = nullptr);
+    // The rows, read from the data source on first use, calling tick, when given, once
+    // a row.
+    const ReportRows& rows(const std::function<void()>& tick = {});
 
 private:
     ReportDefinition m_definition;

@@ -3,7 +3,6 @@
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
 #include "platform/Conversions.h"
-#include "shell/BusyIndicator.h"
 #include "shell/ErrorTrap.h"
 
 #include <cmath>
@@ -55,7 +54,7 @@ QString reportInsert(const QVariant& date, double deposit, double withdrawal, co
     return sql;
 }
 
-bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy)
+bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick)
 {
     platform::Connection* db = nullptr;
     bool begun = false;
@@ -94,8 +93,8 @@ bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy)
             refused = false;
         });
         readFailed = !trap.run(124, [&] { rs.MoveNext(); }) || readFailed;
-        if (busy)
-            busy->tick();
+        if (tick)
+            tick();
     }
     if (opened)
         trap.run(126, [&] { rs.Close(); });

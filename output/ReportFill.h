@@ -4,9 +4,9 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 
 namespace shell {
-class BusyIndicator;
 class ErrorTrap;
 }
 
@@ -22,7 +22,7 @@ QString reportInsert(const QVariant& date, double deposit, double withdrawal, co
                      const QString& description);
 
 // Statements 110 to 126 of the report command, under the caller's trap: empties
-// tblReport and copies the ledger into it, ticking busy once a row.
+// tblReport and copies the ledger into it, calling tick, when given, once a row.
 //
 // The copy is one transaction, committed once at the end, so a large ledger is copied
 // in a moment rather than a durable write per row. A transaction whose insert cannot be
@@ -31,6 +31,6 @@ QString reportInsert(const QVariant& date, double deposit, double withdrawal, co
 // refusing a write, such as a full disk, or a read that fails) is reported once and
 // rolls the whole copy back, so tblReport keeps the last whole copy and is never left
 // half filled. Answers whether tblReport now holds the whole copy.
-bool fillReportTable(shell::ErrorTrap& trap, shell::BusyIndicator* busy = nullptr);
+bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick = {});
 
 } // namespace output
