@@ -1,5 +1,6 @@
 #include "output/ReportPreview.h"
 
+#include "output/ExportFile.h"
 #include "platform/AppError.h"
 #include "platform/Dialogs.h"
 
@@ -16,7 +17,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <cmath>
@@ -305,7 +305,12 @@ void ReportPreview::printPages()
 
 void ReportPreview::saveAsPdf()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // Offered in Documents, where the spreadsheet export goes too.
+    QString folder = QDir::homePath();
+    try {
+        folder = exportFolder();
+    } catch (const platform::AppError&) {
+    }
     QString path = platform::Dialogs::current().SaveFileName(
         QStringLiteral("Save the report as PDF"), QDir(folder).filePath(QStringLiteral("Tallyfold report.pdf")),
         QStringLiteral("PDF files (*.pdf)"));
