@@ -7,7 +7,6 @@
 #include "output/ReportData.h"
 #include "output/ReportDefinition.h"
 
-#include <QPageSize>
 #include <functional>
 #include <memory>
 
@@ -23,7 +22,6 @@ public:
     DataReport& operator=(const DataReport&) = delete;
 
     ReportSection& Sections(const QString& name) { return m_definition.Sections(name); }
-    const ReportDefinition& definition() const { return m_definition; }
 
     // The open recordset the rows are read from. It stays its opener's and must stay
     // open until the report has been shown or written.
