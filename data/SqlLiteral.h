@@ -16,7 +16,12 @@ inline const QString kInsertTransaction = QStringLiteral(
 QString quoted(const QString& text);
 // "mm/dd/yyyy" for Jet's #...# date literal and CDate('...').
 QString jetDate(const QDate& date);
-// A stored amount as a plain SQL number; Null as 0.
+// A number as SQL text that the database reads back as exactly this double: the
+// shortest such text, "." for the decimal point, no grouping ("12345678901234.56",
+// "0.1", "1e-07", "1.7976931348623157e+308"). Every number written into a statement
+// goes through here. Throws "Overflow" for an infinity or NaN, which no ledger holds.
+QString numberLiteral(double value);
+// A stored amount as a number literal; Null as 0.
 QString amount(const QVariant& stored);
 
 } // namespace data::sql
