@@ -23,20 +23,20 @@ QString jetDate(const QDate& date)
     return date.toString(QStringLiteral("MM/dd/yyyy"));
 }
 
-QString numberLiteral(double value)
+namespace {
+
+// The shortest text the database reads as exactly value, or "" when it reads none so.
+QString exactText(double value)
 {
-    if (!std::isfinite(value))
-        throw platform::AppError(QStringLiteral("Overflow"));
-    if (value == 0)
-        return QStringLiteral("0");
     const QString shortest = QString::number(value, 'g', QLocale::FloatingPointShortest);
     if (platform::literalValue(shortest) == value)
         return shortest;
-    // The database reads a few texts one unit off in the last place: then the nearest
-    // longer text it reads as this very number, from between the neighbouring doubles.
-    const long double step = ((long double)std::nextafter(value, HUGE_VAL) - (long double)value) / 16;
+    // The database reads a few texts a unit or a few off in the last place: then the
+    // nearest longer text it reads as this very number, from among the decimals
+    // within a few units of it.
+    const long double step = ((long double)std::nextafter(value, HUGE_VAL) - (long double)value) / 4;
     for (int digits = 17; digits <= 21; ++digits) {
-        for (int k = 0; k <= 16; ++k) {
+        for (int k = 0; k <= 32; ++k) {
             for (const int sign : {-1, 1}) {
                 char text[48];
                 std::snprintf(text, sizeof text, "%.*Le", digits - 1, (long double)value + sign * k * step);
@@ -45,7 +45,26 @@ QString numberLiteral(double value)
             }
         }
     }
-    return shortest;
+    return {};
+}
+
+} // namespace
+
+QString numberLiteral(double value)
+{
+    if (!std::isfinite(value))
+        throw platform::AppError(QStringLiteral("Overflow"));
+    if (value == 0)
+        return QStringLiteral("0");
+    if (QString text = exactText(value); !text.isEmpty())
+        return text;
+    // A number no decimal text reads as (some below 1e-290): written scaled by 2^64,
+    // which the database undoes exactly.
+    const bool tiny = std::fabs(value) < 1;
+    QString scaled = exactText(std::ldexp(value, tiny ? 64 : -64));
+    if (!scaled.contains(u'.') && !scaled.contains(u'e'))
+        scaled += QStringLiteral(".0");
+    return u'(' + scaled + (tiny ? QStringLiteral("/4294967296/4294967296)") : QStringLiteral("*4294967296*4294967296)"));
 }
 
 QString amount(const QVariant& stored)

@@ -18,8 +18,10 @@ QString quoted(const QString& text);
 QString jetDate(const QDate& date);
 // A number as SQL text that the database reads back as exactly this double: the
 // shortest such text, "." for the decimal point, no grouping ("12345678901234.56",
-// "0.1", "1e-07", "1.7976931348623157e+308"). Every number written into a statement
-// goes through here. Throws "Overflow" for an infinity or NaN, which no ledger holds.
+// "0.1", "1e-07", "1.7976931348623157e+308"). A few numbers far below any amount
+// (around 1e-300) that no decimal text reads back as are written as an exact product
+// instead. Every number written into a statement goes through here. Throws "Overflow"
+// for an infinity or NaN, which no ledger holds.
 QString numberLiteral(double value);
 // A stored amount as a number literal; Null as 0.
 QString amount(const QVariant& stored);

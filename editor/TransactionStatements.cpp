@@ -49,7 +49,10 @@ QString amountText(const QVariant& stored, const QLocale& locale)
 {
     if (!stored.isValid())
         return QStringLiteral("0");
-    QString text = data::sql::numberLiteral(platform::toDouble(stored));
+    const double value = platform::toDouble(stored);
+    QString text = data::sql::numberLiteral(value);
+    if (!platform::isPlainNumber(text))   // a product, for a number near 1e-300: show it plainly
+        text = QString::number(value, 'g', QLocale::FloatingPointShortest);
     return text.replace(u'.', locale.decimalPoint());
 }
 

@@ -144,7 +144,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     Frame1 = new QGroupBox(QStringLiteral("Summary"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     shell::placeTwips(Frame1, 120, 4245, 12000, 735);
-    auto makeLabel = [this](QWidget* parent, const char* name, const QString& caption, double left, double top,
+    auto makeLabel = [](QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width) {
         auto* label = new QLabel(caption, parent);
         label->setObjectName(QString::fromLatin1(name));

@@ -175,6 +175,17 @@ void Connection::Open(const QString& connectionString)
     m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
     stored::FileFacts facts;
     int rc = stored::inspect(m_db, facts);
+    bool alone = false;
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(path)) {
+        // A file last kept with a write-ahead log, now where the file system has no
+        // shared memory: opened alone, the log needs none, long enough to turn the file
+        // to a rollback journal.
+        sqlite3_close_v2(m_db);
+        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+        sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+        rc = stored::inspect(m_db, facts);
+        alone = rc == SQLITE_OK;
+    }
     const int primary = rc & 0xff;
     if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && !hasLog(path)) {
         // A file in a folder that cannot be written, which a write-ahead log needs even
@@ -215,12 +226,17 @@ void Connection::Open(const QString& connectionString)
 
     // The write-ahead log where the file system can keep one; else the rollback journal.
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr) == SQLITE_OK
+    if (!alone && sqlite3_prepare_v2(m_db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr) == SQLITE_OK
         && sqlite3_step(stmt) == SQLITE_ROW)
         m_wal = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
     sqlite3_finalize(stmt);
     if (!m_wal)
         sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    if (alone) {
+        // Others may read again from the next statement on.
+        sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
     // A full sync on every commit, so a statement that returned survives a crash.
     if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
         message = lastError(m_db);

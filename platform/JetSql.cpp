@@ -251,7 +251,7 @@ bool isWord(const Token& t, const char* word)
 }
 
 // Puts Jet's text order on every ORDER BY term: the term ends at a comma, at ASC or
-// DESC, or where its parenthesis, the statement or the text ends. A term that names
+// DESC, at LIMIT, or where its parenthesis, the statement or the text ends. A term that names
 // its own collation keeps it.
 class OrderByTerms {
 public:
@@ -266,8 +266,11 @@ public:
             m_levels.push_back({m_depth, false, false});
         }
         const bool atLevel = !m_levels.empty() && m_levels.back().depth == m_depth;
-        if (atLevel && (isPunct(tokens, i, u',') || isPunct(tokens, i, u')') || isPunct(tokens, i, u';')
-                        || isWord(t, "asc") || isWord(t, "desc")))
+        if (atLevel && isWord(t, "limit")) {
+            endTerm(out);
+            m_levels.pop_back();
+        } else if (atLevel && (isPunct(tokens, i, u',') || isPunct(tokens, i, u')') || isPunct(tokens, i, u';')
+                               || isWord(t, "asc") || isWord(t, "desc")))
             endTerm(out);
         else if (atLevel)
             m_levels.back().inTerm = true;

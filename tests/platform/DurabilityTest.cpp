@@ -123,31 +123,6 @@ TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "1");
 }
 
-TEST(Durability, AFileThatIsNoDatabaseIsRefusedAndLeftAsItWas)
-{
-    TestEnvironment env;
-    env.openLedger();
-    data::releaseConnection();
-    const QString file = env.workingDatabase();
-    {
-        QFile junk(file);
-        ASSERT_TRUE(junk.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        junk.write(QByteArray("This is a letter, not a ledger.\n") + QByteArray(5000, 'x'));
-    }
-    const QByteArray before = fileHash(file);
-    Connection db;
-    QString message;
-    try {
-        db.Open(data::connectionString());
-    } catch (const DbError& e) {
-        message = e.description();
-    }
-    EXPECT_TRUE(message.startsWith(QStringLiteral("file is not a database"))) << message.toStdString();
-    EXPECT_TRUE(message.contains(file));
-    EXPECT_EQ(db.State(), Connection::adStateClosed);
-    EXPECT_EQ(fileHash(file), before);
-}
-
 TEST(Durability, AReadOnlyFileOrFolderRefusesWritesAndKeepsItsBytes)
 {
     TestEnvironment env;
