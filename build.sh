@@ -3,11 +3,14 @@
 #   ./build.sh run     install what is missing, build, start Tallyfold
 #   ./build.sh test    the same set-up, then every test headless
 #   ./build.sh bench   the same set-up, then the speed and memory benchmark
+#   ./build.sh sanitize  every test again, built with Clang into build-san/ under
+#                      AddressSanitizer and UndefinedBehaviorSanitizer; any report fails
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
           libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils)
+[ "${1:-run}" = sanitize ] && packages+=(clang)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,6 +24,16 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc)
+if [ "${1:-run}" = sanitize ]; then
+  flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Werror"
+  cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+  cmake --build build-san -j"$jobs"
+  cd build-san
+  export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS=suppressions=$PWD/../tests/lsan.supp:print_suppressions=0
+  exec env QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
+fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 
@@ -28,5 +41,5 @@ case "${1:-run}" in
   run)   exec build/bin/tallyfold ;;
   test)  cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" ;;
   bench) exec build/bin/tallyfold-bench "${@:2}" ;;
-  *)     echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  *)     echo "usage: $0 run|test|bench|sanitize" >&2; exit 2 ;;
 esac

@@ -4,6 +4,7 @@
 #include "platform/AppError.h"
 #include "platform/Conversions.h"
 #include "platform/Settings.h"
+#include "platform/StoredFormat.h"
 #include "shell/ErrorTrap.h"
 
 namespace currency {
@@ -11,10 +12,10 @@ namespace currency {
 namespace settings = platform::settings;
 
 namespace {
-const QString kListKey = QStringLiteral("CurrList");
-const QString kIndexKey = QStringLiteral("Currency");
-const QString kOption1Key = QStringLiteral("Option1");
-const QString kOption2Key = QStringLiteral("Option2");
+const QString& kListKey = platform::stored::kCurrencyListKey;
+const QString& kIndexKey = platform::stored::kCurrencyKey;
+const QString& kOption1Key = platform::stored::kSymbolBeforeKey;
+const QString& kOption2Key = platform::stored::kSymbolAfterKey;
 } // namespace
 
 CurrencyChoice& CurrencyChoice::instance()

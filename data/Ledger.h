@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <functional>
 
 namespace shell { class ErrorTrap; }
 
@@ -24,16 +25,33 @@ QString templatePath();
 QString connectionString();
 
 // Makes the data folder and copies the template into it when there is no working
-// file yet, as statements 100-110 of the start-up, each under the caller's trap.
-// An existing working file is never touched.
+// file yet, as statements 100-110 of the start-up, each under the caller's trap. A
+// working file of no bytes holds no data and counts as missing; any other existing
+// working file is never touched.
 void prepareDataFolder(shell::ErrorTrap& trap);
 
 // The shared connection. create() makes it (closed), release() closes and drops it;
 // connection() throws "Object variable or With block variable not set" when there is
-// none, like any use of a released object.
+// none, like any use of a released object. The connection tells the user of a damaged
+// ledger file once, through the message boxes (texts: LedgerMessages).
 void createConnection();
 void releaseConnection();
 bool hasConnection();
 platform::Connection& connection();
+
+// Runs before an older ledger file is brought up to the current stored format, while
+// the file is still exactly as it was; throwing stops the opening and leaves the file
+// untouched. Every schema change and migration passes here first.
+void beforeMigration(const QString& ledgerFile, int fromVersion);
+
+// What is wrong with the ledger file (FileProblem::None while nothing is, or before
+// the connection was opened), and the note the main window shows for it.
+platform::FileProblem ledgerProblem();
+QString ledgerProblemNote();
+QString ledgerProblemMessage();
+// Runs `listener` whenever ledgerProblem() changes; one listener at a time.
+void setLedgerProblemListener(std::function<void()> listener);
+// Starts the full check of the open ledger in the background (see Connection).
+void checkLedgerInBackground();
 
 } // namespace data

@@ -2,8 +2,12 @@
 
 #include "platform/AppError.h"
 #include "platform/Conversions.h"
+#include "platform/Database.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <cmath>
+#include <cstdio>
 
 namespace data::sql {
 
@@ -43,11 +47,55 @@ QString jetDate(const QVariant& stored)
     throw platform::AppError(stored.isValid() ? QStringLiteral("Type mismatch") : QStringLiteral("Invalid use of Null"));
 }
 
+namespace {
+
+// The shortest text the database reads as exactly value, or "" when it reads none so.
+QString exactText(double value)
+{
+    const QString shortest = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    if (platform::literalValue(shortest) == value)
+        return shortest;
+    // The database reads a few texts a unit or a few off in the last place: then the
+    // nearest longer text it reads as this very number, from among the decimals
+    // within a few units of it.
+    const long double step = ((long double)std::nextafter(value, HUGE_VAL) - (long double)value) / 4;
+    for (int digits = 17; digits <= 21; ++digits) {
+        for (int k = 0; k <= 32; ++k) {
+            for (const int sign : {-1, 1}) {
+                char text[48];
+                std::snprintf(text, sizeof text, "%.*Le", digits - 1, (long double)value + sign * k * step);
+                if (platform::literalValue(QString::fromLatin1(text)) == value)
+                    return QString::fromLatin1(text);
+            }
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString numberLiteral(double value)
+{
+    if (!std::isfinite(value))
+        throw platform::AppError(QStringLiteral("Overflow"));
+    if (value == 0)
+        return QStringLiteral("0");
+    if (QString text = exactText(value); !text.isEmpty())
+        return text;
+    // A number no decimal text reads as (some below 1e-290): written scaled by 2^64,
+    // which the database undoes exactly.
+    const bool tiny = std::fabs(value) < 1;
+    QString scaled = exactText(std::ldexp(value, tiny ? 64 : -64));
+    if (!scaled.contains(u'.') && !scaled.contains(u'e'))
+        scaled += QStringLiteral(".0");
+    return u'(' + scaled + (tiny ? QStringLiteral("/4294967296/4294967296)") : QStringLiteral("*4294967296*4294967296)"));
+}
+
 QString amount(const QVariant& stored)
 {
     if (!stored.isValid())
         return QStringLiteral("0");
-    return platform::sqlNumberText(platform::toDouble(stored));
+    return numberLiteral(platform::toDouble(stored));
 }
 
 } // namespace data::sql

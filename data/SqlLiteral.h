@@ -19,7 +19,14 @@ QString jetDate(const QDate& date);
 // The same for a stored date, its time of day dropped; throws "Invalid use of Null" for
 // Null and "Type mismatch" for anything that is not a date.
 QString jetDate(const QVariant& stored);
-// A stored amount as a plain SQL number; Null as 0.
+// A number as SQL text that the database reads back as exactly this double: the
+// shortest such text, "." for the decimal point, no grouping ("12345678901234.56",
+// "0.1", "1e-07", "1.7976931348623157e+308"). A few numbers far below any amount
+// (around 1e-300) that no decimal text reads back as are written as an exact product
+// instead. Every number written into a statement goes through here. Throws "Overflow"
+// for an infinity or NaN, which no ledger holds.
+QString numberLiteral(double value);
+// A stored amount as a number literal; Null as 0.
 QString amount(const QVariant& stored);
 
 } // namespace data::sql

@@ -88,11 +88,6 @@ QDate storedDate(const QVariant& value)
     return date;
 }
 
-QString amountText(const QVariant& stored)
-{
-    return stored.isValid() ? platform::numberText(platform::toDouble(stored)) : QStringLiteral("0");
-}
-
 } // namespace
 
 Form2::Form2(QWidget* parent)
@@ -304,6 +299,15 @@ void Form2::PushButton2_Click()
     else if (trap.test(106, [&] { return Option2->isChecked(); }))
         trap.run(108, [&] { taxable = 0; });
 
+    // An amount out of range is not saved: the user corrects it, nothing is lost.
+    for (QLineEdit* box : {Text2, Text3}) {
+        const QString refusal = amountRefusal(box->text());
+        if (!refusal.isEmpty()) {
+            dialogs.MsgBox(refusal, platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+            box->setFocus();
+            return;
+        }
+    }
     auto values = [&] {
         return TransactionValues{DateTimePicker1->date(), Text1->text(), selectedAccountId(),
                                  Text2->text(), Text3->text(), taxable};
@@ -383,6 +387,12 @@ void Form2::selectWholeText(QLineEdit* box)
 
 void Form2::zeroUnlessNumeric(QLineEdit* box)
 {
+    const QString refusal = amountRefusal(box->text());
+    if (!refusal.isEmpty()) {
+        box->setText(QStringLiteral("0"));
+        platform::Dialogs::current().MsgBox(refusal, platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+        return;
+    }
     const QString kept = amountOnLeaving(box->text());
     if (kept != box->text())
         box->setText(kept);

@@ -3,6 +3,9 @@
 #include "data/SqlLiteral.h"
 #include "platform/Conversions.h"
 
+#include <cmath>
+#include <cstdlib>
+
 namespace editor {
 
 QString amountOnLeaving(const QString& text, const QLocale& locale)
@@ -19,7 +22,38 @@ QString amountLiteral(const QString& text, const QLocale& locale)
     // here is always one the database reads as a finite number.
     if (platform::isPlainNumber(text))
         return text;
-    return platform::sqlNumberText(*value);
+    return data::sql::numberLiteral(*value);
+}
+
+QString amountRefusal(const QString& text, const QLocale& locale)
+{
+    const QString trimmed = text.trimmed();
+    bool outOfRange = false;
+    if (const auto value = platform::parseNumber(trimmed, locale)) {
+        outOfRange = std::fabs(*value) >= kAmountLimit;
+    } else if (platform::isPlainNumber(trimmed)) {
+        outOfRange = std::isinf(std::strtod(trimmed.toLatin1().constData(), nullptr));   // "1e400"
+    } else {
+        // The words the locale reads as an infinity or as not-a-number.
+        bool ok = false;
+        const double spelt = locale.toDouble(trimmed, &ok);
+        outOfRange = ok && !std::isfinite(spelt);
+    }
+    if (!outOfRange)
+        return {};
+    return QStringLiteral("The amount \"%1\" cannot be saved: an amount must be a number smaller than "
+                          "1,000,000,000,000,000 (a million billion) in size.").arg(trimmed);
+}
+
+QString amountText(const QVariant& stored, const QLocale& locale)
+{
+    if (!stored.isValid())
+        return QStringLiteral("0");
+    const double value = platform::toDouble(stored);
+    QString text = data::sql::numberLiteral(value);
+    if (!platform::isPlainNumber(text))   // a product, for a number near 1e-300: show it plainly
+        text = QString::number(value, 'g', QLocale::FloatingPointShortest);
+    return text.replace(u'.', locale.decimalPoint());
 }
 
 QString insertTransaction(const TransactionValues& v, const QLocale& locale)

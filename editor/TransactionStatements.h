@@ -25,9 +25,21 @@ QString amountOnLeaving(const QString& text, const QLocale& locale = QLocale());
 
 // An amount box's text as it goes into a statement. A text that already is a plain
 // SQL number is kept character for character ("12.50"); a number written the
-// locale's way ("1,234.50", "12,5") is rewritten as a plain one; anything else is 0.
-// Typed text never reaches the SQL unchecked.
+// locale's way ("1,234.50", "12,5") is rewritten as an exact plain one; anything else
+// is 0. Typed text never reaches the SQL unchecked.
 QString amountLiteral(const QString& text, const QLocale& locale = QLocale());
+
+// Amounts are smaller than this in size: a ledger of a million of them still sums
+// exactly to the cent, and no amount is infinite.
+inline constexpr double kAmountLimit = 1e15;
+// Why an amount box's text cannot be saved, "" when it can: a number of kAmountLimit
+// or more in size, or one that is infinite or not a number ("1e400", "inf", "nan").
+// Text that names no number at all is not refused: it counts as 0.
+QString amountRefusal(const QString& text, const QLocale& locale = QLocale());
+
+// An amount as the editor shows it: the shortest text that saves back as exactly the
+// stored number, with the locale's decimal separator; Null as "0".
+QString amountText(const QVariant& stored, const QLocale& locale = QLocale());
 
 QString insertTransaction(const TransactionValues& values, const QLocale& locale = QLocale());
 // transactionNumber is the list's text for the row, written unquoted.

@@ -9,6 +9,7 @@
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Settings.h"
+#include "platform/StoredFormat.h"
 #include "shell/ErrorTrap.h"
 #include "shell/FileFunctions.h"
 #include "shell/Ghost.h"
@@ -19,9 +20,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <optional>
 
 namespace mainwindow {
@@ -51,7 +56,21 @@ constexpr ColumnSpec kColumns[] = {
 
 QString columnKey(int position)
 {
-    return QStringLiteral("ColumnHeaders") + QString::number(position);
+    return platform::stored::kColumnWidthKeyPrefix + QString::number(position);
+}
+
+// An amount as the totals count it: Null, and an infinity another program may have
+// stored, count as nothing.
+double countable(const QVariant& amount)
+{
+    const double value = amount.isValid() ? platform::toDouble(amount) : 0;
+    return std::isfinite(value) ? value : 0;
+}
+
+// A total as shown: a sum past the largest number stops there rather than read "inf".
+double shown(double total)
+{
+    return std::isnan(total) ? 0 : std::clamp(total, -DBL_MAX, DBL_MAX);
 }
 
 // A width as the settings keep it: a single-precision number, "." whatever the locale.
@@ -124,7 +143,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     Frame1 = new QGroupBox(QStringLiteral("Summary"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     shell::placeTwips(Frame1, 120, 4245, 12000, 735);
-    auto makeLabel = [this](QWidget* parent, const char* name, const QString& caption, double left, double top,
+    auto makeLabel = [](QWidget* parent, const char* name, const QString& caption, double left, double top,
                             double width) {
         auto* label = new QLabel(caption, parent);
         label->setObjectName(QString::fromLatin1(name));
@@ -208,7 +227,13 @@ bool Form1::Form_Load()
     if (m_programEnded)
         return false;
     trap.run(144, [] { data::createConnection(); });
-    trap.run(146, [] { data::connection().Open(data::connectionString()); });
+    trap.run(146, [this] {
+        data::setLedgerProblemListener([form = QPointer<Form1>(this)] {
+            if (form)
+                form->showLedgerProblem();
+        });
+        data::connection().Open(data::connectionString());
+    });
     for (const ColumnSpec& column : kColumns)
         trap.run(column.statement, [&] { ListView1->addColumn(QString::fromLatin1(column.header), column.defaultWidth); });
     trap.run(162, [this] {
@@ -222,7 +247,7 @@ bool Form1::Form_Load()
     }
     trap.run(170, [this] { ListData(); });
     trap.run(172, [this] {
-        setWindowStateNumber(platform::toInteger(platform::settings::get(QStringLiteral("WindowState"), QStringLiteral("0"))));
+        setWindowStateNumber(platform::toInteger(platform::settings::get(platform::stored::kWindowStateKey, QStringLiteral("0"))));
     });
     if (trap.test(174, [this] { return windowStateNumber() == 0; }))
         trap.run(176, [this] { WasMaximized = false; });
@@ -279,7 +304,7 @@ void Form1::Form_QueryUnload()
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload"));
     for (int i = 1; trap.loop(100, [&] { return i <= ListView1->columnCountTwips(); }); ++i)
         trap.run(102, [&] { platform::settings::save(columnKey(i), singleText(ListView1->columnWidthTwips(i - 1))); });
-    trap.run(106, [this] { platform::settings::save(QStringLiteral("WindowState"), QString::number(windowStateNumber())); });
+    trap.run(106, [this] { platform::settings::save(platform::stored::kWindowStateKey, QString::number(windowStateNumber())); });
     if (trap.test(108, [] { return data::connection().State() != 0; }))
         trap.run(108, [] { data::connection().Close(); });
     trap.run(110, [] { data::releaseConnection(); });
@@ -331,26 +356,31 @@ void Form1::ListData()
         trap.run(120, [&] { list.setWithdrawal(*(withdrawalValue = withdrawal.value())); });
         trap.run(122, [&] { list.setDeposit(*(depositValue = deposit.value())); });
         trap.run(124, [&] { list.setTaxable(taxable.value()); });
-        trap.run(126, [&] {
-            const QVariant v = withdrawalValue ? *withdrawalValue : withdrawal.value();
-            totalWithdrawal += v.isValid() ? platform::toDouble(v) : 0;
-        });
-        trap.run(128, [&] {
-            const QVariant v = depositValue ? *depositValue : deposit.value();
-            totalDeposit += v.isValid() ? platform::toDouble(v) : 0;
-        });
+        trap.run(126, [&] { totalWithdrawal += countable(withdrawalValue ? *withdrawalValue : withdrawal.value()); });
+        trap.run(128, [&] { totalDeposit += countable(depositValue ? *depositValue : deposit.value()); });
         trap.run(130, [&] { rs.MoveNext(); });
     }
     ListView1->publish();
     if (opened)
         trap.run(132, [&] { rs.Close(); });
-    const double balance = totalDeposit - totalWithdrawal;
+    totalWithdrawal = shown(totalWithdrawal);
+    totalDeposit = shown(totalDeposit);
+    const double balance = shown(totalDeposit - totalWithdrawal);
     trap.run(134, [&] { setCaption(Label1, QStringLiteral("Widrawal: ") + currency::formatAmount(totalWithdrawal, pattern)); });
     trap.run(136, [&] { setCaption(Label2, QStringLiteral("Deposit: ") + currency::formatAmount(totalDeposit, pattern)); });
     trap.run(138, [&] { setCaption(Label3, QStringLiteral("Balance: ") + currency::formatAmount(balance, pattern)); });
     trap.run(140, [&] { setCaption(Label11, QStringLiteral("Widrawal: ") + platform::numberText(totalWithdrawal)); });
     trap.run(142, [&] { setCaption(Label22, QStringLiteral("Deposit: ") + platform::numberText(totalDeposit)); });
     trap.run(144, [&] { setCaption(Label33, QStringLiteral("Balance: ") + platform::numberText(balance)); });
+    showLedgerProblem();
+}
+
+void Form1::showLedgerProblem()
+{
+    // Marked without moving anything: the caption carries a note, the summary the
+    // whole message.
+    setWindowTitle(kProductName + data::ledgerProblemNote());
+    Frame1->setToolTip(data::ledgerProblemMessage());
 }
 
 void Form1::ListView1_ColumnClick(int index)
@@ -394,6 +424,9 @@ void Form1::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     fitBorderToState();
+    // The full check of the ledger runs once the list is on screen, beside the user.
+    if (!std::exchange(m_checkStarted, true))
+        QTimer::singleShot(0, this, [] { data::checkLedgerInBackground(); });
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

@@ -47,6 +47,9 @@ public:
     // Checks that the data-access library can serve the program and offers its repair
     // when it cannot; the user may stop the program from here.
     void IsADOInstalled();
+    // Marks the window while the ledger file has a problem (damaged, not opened): a
+    // note in the caption, the message as the summary's tooltip.
+    void showLedgerProblem();
     void ListView1_ColumnClick(int index);
     void Form_Resize();
 
@@ -116,6 +119,7 @@ private:
     bool m_closing = false;
     bool m_programEnded = false;
     bool m_centring = false;   // just restored: the window manager may still move it
+    bool m_checkStarted = false;
 };
 
 } // namespace mainwindow

@@ -152,26 +152,27 @@ void Form1::PushButton7_Click()
     if (trap.test(106, [&] { return !rs.eof(); }))
         trap.run(108, [&] { count = platform::toLong(rs.Fields(u"CountID").Value()); });
     trap.run(110, [&] { rs.Close(); });
-    for (const auto& [test, insert, add, name] : {std::tuple{112, 114, 116, "Loans"}, std::tuple{118, 120, 122, "Income"}}) {
-        if (trap.test(test, [&] { return count < 2; })) {
-            trap.run(insert, [&] {
+    struct NewAccount { int test, insert, add; const char* name; };
+    for (const NewAccount& account : {NewAccount{112, 114, 116, "Loans"}, NewAccount{118, 120, 122, "Income"}}) {
+        if (trap.test(account.test, [&] { return count < 2; })) {
+            trap.run(account.insert, [&] {
                 data::connection().Execute(QStringLiteral("insert into [Accounts] (AccountName) values ('")
-                                           + QString::fromLatin1(name) + QStringLiteral("')"));
+                                           + QString::fromLatin1(account.name) + QStringLiteral("')"));
             });
-            trap.run(add, [&] { ++count; });
+            trap.run(account.add, [&] { ++count; });
         }
     }
     qint32 first = 1;                                                    // 124
     qint32 last = 1;                                                     // 126
-    for (const auto& [open, test, read, close, aggregate, id] :
-         {std::tuple{128, 130, 132, 134, "First", &first}, std::tuple{136, 138, 140, 142, "Last", &last}}) {
-        trap.run(open, [&] {
-            rs.Open(QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(aggregate)),
+    struct Lookup { int open, test, read, close; const char* aggregate; qint32* id; };
+    for (const Lookup& lookup : {Lookup{128, 130, 132, 134, "First", &first}, Lookup{136, 138, 140, 142, "Last", &last}}) {
+        trap.run(lookup.open, [&] {
+            rs.Open(QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(lookup.aggregate)),
                     data::connection(), 3, 1);
         });
-        if (trap.test(test, [&] { return !rs.eof(); }))
-            trap.run(read, [&] { *id = platform::toLong(rs.Fields(u"MaxID").Value()); });
-        trap.run(close, [&] { rs.Close(); });
+        if (trap.test(lookup.test, [&] { return !rs.eof(); }))
+            trap.run(lookup.read, [&] { *lookup.id = platform::toLong(rs.Fields(u"MaxID").Value()); });
+        trap.run(lookup.close, [&] { rs.Close(); });
     }
     const QString today = statements::sampleDateText(QDate::currentDate());
     struct Example { int build, execute; const char* description; const qint32* account; int withdrawal, deposit; };

@@ -1,5 +1,7 @@
 #include "platform/AppPaths.h"
 
+#include "platform/StoredFormat.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -30,7 +32,7 @@ QString settingsFilePath()
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty())
         base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Marlowick/Tallyfold.conf");
+    return base + u'/' + stored::kMakerFolder + u'/' + stored::kSettingsFileName;
 }
 
 } // namespace platform

@@ -52,11 +52,6 @@ QString numberText(double value, const QLocale& locale)
     return text;
 }
 
-QString sqlNumberText(double value)
-{
-    return value == 0 ? QStringLiteral("0") : generalText(value);
-}
-
 QString shortDateFormat(const QLocale& locale)
 {
     QString format = locale.dateFormat(QLocale::ShortFormat);

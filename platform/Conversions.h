@@ -13,8 +13,6 @@ namespace platform {
 // A number as plain text: up to 15 significant digits, no grouping, no trailing zeros,
 // the locale's decimal separator ("0", "1234.5", "-12"; "1E+15" past 15 digits).
 QString numberText(double value, const QLocale& locale = QLocale());
-// The same with "." whatever the locale, as SQL text wants it.
-QString sqlNumberText(double value);
 
 // The user's short date format with whole years ("M/d/yyyy"), as dates are shown.
 QString shortDateFormat(const QLocale& locale = QLocale());

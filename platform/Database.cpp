@@ -1,9 +1,13 @@
 #include "platform/Database.h"
 
+#include "platform/Conversions.h"
+#include "platform/IntegrityCheck.h"
+#include "platform/JetFunctions.h"
 #include "platform/JetSql.h"
 #include "platform/StoredFormat.h"
 
 #include <QFileInfo>
+#include <QUrl>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -14,71 +18,32 @@ namespace platform {
 namespace {
 
 constexpr int kBusyTimeoutMs = 5000;
+// Reader connections kept for the next recordsets: the windows open many small queries.
+constexpr size_t kIdleReaders = 4;
+// Rows stepped on the caller's thread before reading ahead starts: small queries (an
+// editor loading one transaction, the account list) never start a thread.
+constexpr size_t kRowsBeforeReadAhead = 2048;
 
 QString lastError(sqlite3* db)
 {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-// Jet's First and Last aggregates: the value of the first or last row in the order
-// the rows are visited, which for a plain table scan is the stored order.
-struct Kept {
-    sqlite3_value* value;
-    bool any;
-};
-
-void keepValue(sqlite3_context* ctx, sqlite3_value* v, bool replace)
+bool isDamage(int result)
 {
-    auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, sizeof(Kept)));
-    if (!kept)
-        return;
-    if (kept->any && !replace)
-        return;
-    sqlite3_value_free(kept->value);
-    kept->value = sqlite3_value_dup(v);
-    kept->any = true;
+    const int primary = result & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
 }
 
-void firstStep(sqlite3_context* ctx, int, sqlite3_value** argv) { keepValue(ctx, argv[0], false); }
-void lastStep(sqlite3_context* ctx, int, sqlite3_value** argv) { keepValue(ctx, argv[0], true); }
-
-void keptFinal(sqlite3_context* ctx)
+DbError closedError()
 {
-    auto* kept = static_cast<Kept*>(sqlite3_aggregate_context(ctx, 0));
-    if (!kept || !kept->any) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    sqlite3_result_value(ctx, kept->value);
-    sqlite3_value_free(kept->value);
-    kept->value = nullptr;
+    return DbError(QStringLiteral("Operation is not allowed when the object is closed."));
 }
 
-// CDate for arguments that are not literals (literals are folded by the translator).
-void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+// An SQLite file URI for path; query starts with "?" when given.
+QByteArray fileUri(const QString& path, const char* query = "")
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
-    const auto date = jet::parseCDate(text);
-    if (!date) {
-        sqlite3_result_error(ctx, "Data type mismatch in criteria expression.", -1);
-        return;
-    }
-    const QByteArray stored = (date->typeId() == QMetaType::QDateTime
-                                   ? stored::dateTimeText(date->toDateTime())
-                                   : stored::dateText(date->toDate())).toUtf8();
-    sqlite3_result_text(ctx, stored.constData(), int(stored.size()), SQLITE_TRANSIENT);
-}
-
-void registerJetFunctions(sqlite3* db)
-{
-    sqlite3_create_function_v2(db, "First", 1, SQLITE_UTF8, nullptr, nullptr, firstStep, keptFinal, nullptr);
-    sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, keptFinal, nullptr);
-    sqlite3_create_function_v2(db, "CDate", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cdateFunction,
-                               nullptr, nullptr, nullptr);
+    return "file:" + QUrl::toPercentEncoding(path, "/") + query;
 }
 
 bool isConnectionKey(const QString& key)
@@ -115,27 +80,40 @@ QString dataSourceOf(const QString& connectionString, QString* provider)
     return source;
 }
 
-sqlite3_stmt* prepare(sqlite3* db, const QString& jetSql)
+// Translates and prepares one statement, giving SQLite's result code. Text that is not
+// exactly one statement is refused here, before SQLite could run any of it.
+int prepare(sqlite3* db, const QString& jetSql, sqlite3_stmt** stmt)
 {
-    if (!db)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
     const QByteArray sql = jet::translate(jetSql).toUtf8();
-    sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &stmt, &tail) != SQLITE_OK)
-        throw DbError(lastError(db));
+    *stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), stmt, &tail);
+    if (rc != SQLITE_OK)
+        return rc;
     // One statement per call, as Jet runs them: anything after it is refused rather
     // than run, so text spliced into a statement can never start a second one.
     for (; tail && *tail; ++tail) {
         if (*tail == ';' || std::isspace(static_cast<unsigned char>(*tail)))
             continue;
-        sqlite3_finalize(stmt);
+        sqlite3_finalize(std::exchange(*stmt, nullptr));
         throw DbError(QStringLiteral("Characters found after end of SQL statement."));
     }
-    if (!stmt)
+    if (!*stmt)
         throw DbError(QStringLiteral("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', "
                                      "'SELECT', or 'UPDATE'."));
-    return stmt;
+    return SQLITE_OK;
+}
+
+// Whether a write-ahead log beside the file holds anything.
+bool hasLog(const QString& path)
+{
+    const QFileInfo log(path + QStringLiteral("-wal"));
+    return log.exists() && log.size() > 0;
+}
+
+QString describeByDefault(FileProblem, const QString& file, const QString& detail)
+{
+    return QStringLiteral("%1: '%2'").arg(detail, file);
 }
 
 } // namespace
@@ -149,6 +127,33 @@ Connection::~Connection()
     Close();
 }
 
+sqlite3* Connection::openHandle(const QByteArray& uri, int flags)
+{
+    // Each connection serves one thread at a time (the user-interface thread, or a
+    // read-ahead worker that owns its reader outright): no per-call mutex, which would
+    // cost more than the reading itself on a large reload.
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = db ? lastError(db) : QStringLiteral("out of memory");
+        sqlite3_close_v2(db);
+        throw DbError(QStringLiteral("%1: '%2'").arg(message, m_path));
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+    // A bracketed name arrives as a quoted identifier; one that names no column must
+    // be an error, not quietly read as a text value.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    jet::registerFunctions(db);
+    if (m_problem != FileProblem::None) {
+        // Not even closing may fold the log into a damaged file.
+        sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_exec(db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+    }
+    return db;
+}
+
 void Connection::Open(const QString& connectionString)
 {
     if (m_db)
@@ -159,52 +164,161 @@ void Connection::Open(const QString& connectionString)
         throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
     if (!QFileInfo(path).isFile())
         throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    m_path = path;
+    m_problem = FileProblem::None;
+    m_problemMessage.clear();
+    m_wal = false;
+    m_readerUri = fileUri(path, "?mode=ro");
+    m_events = std::make_unique<QObject>();
 
-    // The connection is used from the user-interface thread only: no per-call mutex,
-    // which would otherwise cost more than the reading itself on a large reload.
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    auto fail = [&](const QString& message) {
-        sqlite3_close_v2(db);
-        throw DbError(message);
-    };
-    if (rc != SQLITE_OK)
-        fail(QStringLiteral("%1: '%2'").arg(db ? lastError(db) : QStringLiteral("out of memory"), path));
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    sqlite3_extended_result_codes(db, 1);
-    // A bracketed name arrives as a quoted identifier; one that names no column must
-    // be an error, not quietly read as a text value.
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    // Reading the schema proves the file is a database before anything could write to it.
-    // Then: a full sync on every commit, so a statement that returned survives a crash.
-    for (const char* sql : {"SELECT count(*) FROM sqlite_master", "PRAGMA synchronous=FULL"}) {
-        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
-            fail(QStringLiteral("%1: '%2'").arg(lastError(db), path));
+    // What the file is, before anything could write to it.
+    m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+    stored::FileFacts facts;
+    int rc = stored::inspect(m_db, facts);
+    bool alone = false;
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(path)) {
+        // A file last kept with a write-ahead log, now where the file system has no
+        // shared memory: opened alone, the log needs none, long enough to turn the file
+        // to a rollback journal.
+        sqlite3_close_v2(m_db);
+        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+        sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+        rc = stored::inspect(m_db, facts);
+        alone = rc == SQLITE_OK;
     }
-    registerJetFunctions(db);
-    m_db = db;
+    const int primary = rc & 0xff;
+    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && !hasLog(path)) {
+        // A file in a folder that cannot be written, which a write-ahead log needs even
+        // for reading: read it as it stands (writes fail as on any read-only file).
+        sqlite3_close_v2(m_db);
+        m_readerUri = fileUri(path, "?mode=ro&immutable=1");
+        m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
+        rc = stored::inspect(m_db, facts);
+    }
+    QString message = rc == SQLITE_OK ? QString() : lastError(m_db);
+    if (rc == SQLITE_OK && !facts.isLedger)
+        refuse(FileProblem::NotALedger, {});
+    if (rc == SQLITE_OK && facts.version > stored::kLedgerVersion)
+        refuse(FileProblem::NewerVersion, QString::number(facts.version));
+    if (rc == SQLITE_OK && facts.version < stored::kLedgerVersion) {
+        if (m_owner.beforeMigration) {
+            try {
+                m_owner.beforeMigration(path, facts.version);
+            } catch (...) {
+                Close();
+                throw;
+            }
+        }
+        rc = stored::migrate(m_db, message);
+        if (rc != SQLITE_OK && !isDamage(rc))
+            refuse(FileProblem::CannotUpgrade, message);
+    }
+    if (isDamage(rc)) {
+        sqlite3_close_v2(std::exchange(m_db, nullptr));
+        damaged(message, true);
+        openReadOnly();
+        return;
+    }
+    if (rc != SQLITE_OK) {
+        Close();
+        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
+    }
+
+    // The write-ahead log where the file system can keep one; else the rollback journal.
+    sqlite3_stmt* stmt = nullptr;
+    if (!alone && sqlite3_prepare_v2(m_db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr) == SQLITE_OK
+        && sqlite3_step(stmt) == SQLITE_ROW)
+        m_wal = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
+    sqlite3_finalize(stmt);
+    if (!m_wal)
+        sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+    if (alone) {
+        // Others may read again from the next statement on.
+        sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    // A full sync on every commit, so a statement that returned survives a crash.
+    if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        message = lastError(m_db);
+        Close();
+        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
+    }
+}
+
+void Connection::openReadOnly()
+{
+    // An immutable file is never locked or changed, not even by a log beside it; but a
+    // log left by a crash holds the last commits, and only a plain read-only connection
+    // reads it.
+    m_readerUri = fileUri(m_path, hasLog(m_path) ? "?mode=ro" : "?mode=ro&immutable=1");
+    m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
+}
+
+void Connection::setProblem(FileProblem problem, const QString& detail)
+{
+    m_problem = problem;
+    m_problemMessage = (m_owner.describe ? m_owner.describe : describeByDefault)(problem, m_path, detail);
+    if (m_owner.changed)
+        m_owner.changed();
+}
+
+void Connection::refuse(FileProblem problem, const QString& detail)
+{
+    const QString path = m_path;
+    Close();
+    m_path = path;
+    setProblem(problem, detail);
+    throw FileRefusal(m_problemMessage, false);
+}
+
+void Connection::damaged(const QString& detail, bool tell)
+{
+    if (m_problem != FileProblem::None)
+        return;
+    if (m_db) {
+        // Nothing pending may commit into a damaged file, and nothing more be written.
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_exec(m_db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
+        sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    }
+    for (sqlite3* reader : m_idleReaders) {
+        sqlite3_db_config(reader, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        sqlite3_close_v2(reader);
+    }
+    m_idleReaders.clear();
+    setProblem(FileProblem::Damaged, detail);
+    if (tell && m_owner.tell)
+        m_owner.tell(m_problemMessage);
+}
+
+void Connection::fail(int result, const QString& message, bool writing)
+{
+    if (isDamage(result)) {
+        damaged(message, !writing);
+        throw FileRefusal(m_problemMessage, !writing);
+    }
+    throw DbError(message);
 }
 
 long long Connection::Execute(const QString& jetSql)
 {
-    pauseOpenRecordsets();
-    sqlite3_stmt* stmt = prepare(m_db, jetSql);
-    if (!sqlite3_stmt_readonly(stmt)) {
-        try {
-            snapshotOpenRecordsets();
-        } catch (...) {
-            sqlite3_finalize(stmt);
-            throw;
-        }
-    }
+    if (m_problem != FileProblem::None)
+        throw FileRefusal(m_problemMessage, false);
+    if (!m_db)
+        throw closedError();
+    sqlite3_stmt* stmt = nullptr;
+    if (const int rc = prepare(m_db, jetSql, &stmt); rc != SQLITE_OK)
+        fail(rc, lastError(m_db), true);
+    const bool writing = !sqlite3_stmt_readonly(stmt);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
-    const long long changed = sqlite3_stmt_readonly(stmt) ? 0 : sqlite3_changes64(m_db);
+    const long long changed = writing ? sqlite3_changes64(m_db) : 0;
+    const QString message = rc == SQLITE_DONE ? QString() : lastError(m_db);
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        throw DbError(lastError(m_db));
+        fail(rc, message, writing);
     return changed;
 }
 
@@ -220,17 +334,29 @@ void Connection::CommitTrans()
 
 void Connection::RollbackTrans()
 {
-    Execute(QStringLiteral("ROLLBACK"));
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void Connection::Close()
 {
-    if (!m_db)
-        return;
+    m_check.reset();    // ends the background check and waits for it
+    m_events.reset();   // with any result it had sent
     for (Recordset* rs : std::vector<Recordset*>(m_open))
         rs->release();
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    for (sqlite3* reader : m_idleReaders)
+        sqlite3_close_v2(reader);
+    m_idleReaders.clear();
+    if (m_db) {
+        // Fold the log into the file, so that the file alone holds everything.
+        if (m_wal && m_problem == FileProblem::None)
+            sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    m_problem = FileProblem::None;
+    m_problemMessage.clear();
+    m_wal = false;
 }
 
 void Connection::attach(Recordset* rs)
@@ -243,30 +369,44 @@ void Connection::detach(Recordset* rs)
     m_open.erase(std::remove(m_open.begin(), m_open.end(), rs), m_open.end());
 }
 
-void Connection::pauseOpenRecordsets()
+sqlite3* Connection::takeReader()
 {
-    // SQLite's connection serves one thread at a time: stop any read-ahead first.
-    for (Recordset* rs : m_open)
-        rs->pause();
+    if (!m_idleReaders.empty()) {
+        sqlite3* reader = m_idleReaders.back();
+        m_idleReaders.pop_back();
+        return reader;
+    }
+    return openHandle(m_readerUri, SQLITE_OPEN_READONLY);
 }
 
-void Connection::snapshotOpenRecordsets()
+void Connection::giveBack(sqlite3* reader)
 {
-    // An unfinished read keeps SQLite's implicit transaction open, which would hold
-    // back the commit of this change until the read ends. Copy the rest of each open
-    // recordset so the change commits now.
-    for (Recordset* rs : m_open)
-        rs->snapshot();
+    if (m_problem != FileProblem::None)
+        sqlite3_db_config(reader, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    if (m_db && m_idleReaders.size() < kIdleReaders)
+        m_idleReaders.push_back(reader);
+    else
+        sqlite3_close_v2(reader);
+}
+
+void Connection::checkInBackground()
+{
+    if (!m_db || m_problem != FileProblem::None || m_check)
+        return;
+    QObject* events = m_events.get();
+    m_check = std::make_unique<IntegrityCheck>(m_readerUri, [this, events](int result, const QString& problem) {
+        QMetaObject::invokeMethod(events, [this, result, problem] { checked(result, problem); }, Qt::QueuedConnection);
+    });
+}
+
+void Connection::checked(int result, const QString& problem)
+{
+    m_check.reset();
+    if ((result == SQLITE_OK && !problem.isEmpty()) || isDamage(result))
+        damaged(problem, true);
 }
 
 // ---- Recordset ----
-
-namespace {
-// Rows stepped on the caller's thread before reading ahead starts: small queries (an
-// editor loading one transaction, the account list) never start a thread.
-constexpr size_t kRowsBeforeReadAhead = 2048;
-
-} // namespace
 
 QVariant Recordset::toValue(Kind kind, int type, qint64 integer, double real, const char* data, int length)
 {
@@ -299,34 +439,47 @@ void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
 {
     if (m_open)
         throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
-    connection.pauseOpenRecordsets();
-    sqlite3_stmt* stmt = prepare(connection.handle(), jetSql);
-    m_stmt = stmt;
-    m_connection = &connection;
+    if (!connection.m_db && connection.m_problem != FileProblem::None)
+        throw FileRefusal(connection.m_problemMessage, true);   // the user was told at the opening
+    if (!connection.m_db)
+        throw closedError();
     m_names.clear();
     m_kinds.clear();
     m_batch = RawBatch();
     m_pending.clear();
     m_onBatch = false;
     m_rowsStepped = 0;
-    m_failure.clear();
-    const int count = sqlite3_column_count(stmt);
-    for (int c = 0; c < count; ++c) {
-        m_names.push_back(QString::fromUtf8(sqlite3_column_name(stmt, c)));
-        switch (stored::kindOf(sqlite3_column_table_name(stmt, c), sqlite3_column_origin_name(stmt, c))) {
-        case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
-        case stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
-        case stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
-        }
-    }
+    m_failure = 0;
+    m_connection = &connection;
     connection.attach(this);
     m_open = true;
     try {
+        m_reader = connection.takeReader();
+        if (const int rc = prepare(m_reader, jetSql, &m_stmt); rc != SQLITE_OK)
+            fail(rc, lastError(m_reader));
+        const int count = sqlite3_column_count(m_stmt);
+        for (int c = 0; c < count; ++c) {
+            m_names.push_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)));
+            switch (stored::kindOf(sqlite3_column_table_name(m_stmt, c), sqlite3_column_origin_name(m_stmt, c))) {
+            case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
+            case stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
+            case stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
+            }
+        }
+        // The first step takes the snapshot the recordset shows.
         step();
+        // Under a rollback journal an unfinished read would hold back the next commit.
+        if (!connection.m_wal && connection.m_problem == FileProblem::None)
+            copyRest();
     } catch (...) {
         release();
         throw;
     }
+}
+
+void Recordset::fail(int result, const QString& message)
+{
+    m_connection->fail(result, message, false);
 }
 
 void Recordset::step()
@@ -338,18 +491,21 @@ void Recordset::step()
         return;
     }
     m_eof = true;
-    if (rc != SQLITE_DONE)
-        throw DbError(lastError(m_connection->handle()));
+    const QString message = rc == SQLITE_DONE ? QString() : lastError(m_reader);
     finishStatement();
+    if (rc != SQLITE_DONE)
+        fail(rc, message);
 }
 
 void Recordset::finishStatement()
 {
-    // Finished reading: let go of SQLite's read lock now rather than at Close.
+    // Finished reading: let go of the snapshot and the reader now rather than at Close.
     if (m_stmt) {
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
     }
+    if (m_reader && m_connection)
+        m_connection->giveBack(std::exchange(m_reader, nullptr));
 }
 
 void Recordset::holdCurrentRow()
@@ -363,13 +519,40 @@ void Recordset::holdCurrentRow()
     m_onBatch = true;
 }
 
+void Recordset::copyRest()
+{
+    if (!m_stmt)
+        return;
+    holdCurrentRow();
+    RawBatch rest;
+    int rc;
+    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
+        appendRow(m_stmt, columns(), rest);
+    if (rc != SQLITE_DONE) {
+        m_failure = rc;
+        m_failureMessage = lastError(m_reader);
+    }
+    if (rest.rows > 0)
+        m_pending.push_back(std::move(rest));
+    finishStatement();
+}
+
 bool Recordset::takeBatch()
 {
     RawBatch batch;
     if (!m_pending.empty()) {
         batch = std::move(m_pending.front());
         m_pending.pop_front();
-    } else if (!m_prefetch || !m_prefetch->next(batch)) {
+    } else if (!m_prefetch) {
+        return false;
+    } else if (!m_prefetch->next(batch)) {
+        // The worker has ended, and with it the statement.
+        if (m_prefetch->result() != SQLITE_DONE) {
+            m_failure = m_prefetch->result();
+            m_failureMessage = QString::fromUtf8(m_prefetch->message());
+        }
+        m_prefetch.reset();
+        finishStatement();
         return false;
     }
     m_batch = std::move(batch);
@@ -378,44 +561,10 @@ bool Recordset::takeBatch()
     return m_onBatch;
 }
 
-void Recordset::pause()
-{
-    if (!m_prefetch)
-        return;
-    m_prefetch->stop();
-    for (RawBatch& batch : m_prefetch->takeQueued())
-        m_pending.push_back(std::move(batch));
-    if (m_prefetch->finished()) {
-        if (m_prefetch->failed())
-            m_failure = QString::fromUtf8(m_prefetch->message());
-        finishStatement();
-    }
-    m_prefetch.reset();
-}
-
-void Recordset::snapshot()
-{
-    if (!m_open)
-        return;
-    pause();
-    if (!m_stmt)
-        return;
-    holdCurrentRow();
-    RawBatch rest;
-    int rc;
-    while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW)
-        appendRow(m_stmt, columns(), rest);
-    if (rc != SQLITE_DONE)
-        m_failure = lastError(m_connection->handle());
-    if (rest.rows > 0)
-        m_pending.push_back(std::move(rest));
-    finishStatement();
-}
-
 bool Recordset::eof() const
 {
     if (!m_open)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+        throw closedError();
     return m_eof;
 }
 
@@ -434,19 +583,15 @@ void Recordset::MoveNext()
     if (takeBatch())
         return;
     m_onBatch = false;
-    if (m_prefetch)
-        pause();   // the worker reached the end: the statement is done, or failed
     if (!m_stmt) {
         m_eof = true;
-        if (!m_failure.isEmpty())
-            throw DbError(std::exchange(m_failure, QString()));
+        if (m_failure != 0)
+            fail(std::exchange(m_failure, 0), m_failureMessage);
         return;
     }
     step();
-    // Read ahead only while this is the connection's one open recordset: a worker
-    // must never step while the caller's thread uses another statement of the same
-    // connection (opening another recordset pauses this one first).
-    if (!m_eof && m_rowsStepped >= kRowsBeforeReadAhead && columns() > 0 && m_connection->m_open.size() == 1) {
+    // The reader is this recordset's alone: past the first rows, hand it to a worker.
+    if (!m_eof && m_rowsStepped >= kRowsBeforeReadAhead && columns() > 0) {
         holdCurrentRow();
         m_prefetch = std::make_unique<RowPrefetch>(m_stmt, columns());
     }
@@ -510,7 +655,7 @@ QVariant Field::Value() const
 void Recordset::Close()
 {
     if (!m_open)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+        throw closedError();
     release();
 }
 
@@ -527,6 +672,36 @@ void Recordset::release()
     m_onBatch = false;
     m_open = false;
     m_eof = true;
+}
+
+std::optional<double> literalValue(const QString& text)
+{
+    // One statement per thread, kept: the report writes two amounts a row.
+    struct Reader {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* cast = nullptr;
+        Reader()
+        {
+            sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+            sqlite3_prepare_v2(db, "SELECT CAST(?1 AS REAL)", -1, &cast, nullptr);
+        }
+        ~Reader()
+        {
+            sqlite3_finalize(cast);
+            sqlite3_close_v2(db);
+        }
+    };
+    thread_local Reader reader;
+    if (!isPlainNumber(text) || !reader.cast)
+        return std::nullopt;
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(reader.cast, 1, utf8.constData(), int(utf8.size()), SQLITE_STATIC);
+    std::optional<double> value;
+    if (sqlite3_step(reader.cast) == SQLITE_ROW)
+        value = sqlite3_column_double(reader.cast, 0);
+    sqlite3_reset(reader.cast);
+    sqlite3_clear_bindings(reader.cast);
+    return value;
 }
 
 } // namespace platform

@@ -3,15 +3,33 @@
 // SQLite file, offering the small ADO-like surface the windows use (Open, Execute,
 // State, Close; Open, eof, MoveNext, Fields, Close). Statements arrive in the Jet
 // dialect and are translated by JetSql before SQLite sees them.
+//
+// Writes and reads keep apart. The connection writes through one SQLite connection, in
+// SQLite's write-ahead log with a full sync on every commit. Each recordset reads on a
+// connection of its own, taken from a small pool the connection keeps, and sees the
+// file as it was when the recordset was opened: a write while it is open neither waits
+// for it nor disturbs it, and shows in the next recordset opened. A recordset opened
+// while a transaction (BeginTrans) is pending reads the committed data, without that
+// transaction's changes. Where the file system cannot keep a write-ahead log (no
+// shared memory, as on some network shares) the file keeps a rollback journal, still
+// fully synced, and a recordset copies its rows when it opens instead.
+//
+// A damaged file is never written again. Whenever SQLite finds damage (opening, in any
+// statement or query, or in the full check run in the background) the connection turns
+// read-only for good: reads go on as far as they can, every write is refused. A file
+// that is no ledger, or of a newer format, is refused untouched.
 
 #include "platform/AppError.h"
 
 #include "platform/RowPrefetch.h"
 
+#include <QObject>
 #include <QString>
 #include <QVariant>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -19,10 +37,33 @@ struct sqlite3_stmt;
 
 namespace platform {
 
+class IntegrityCheck;
+
 // A failing statement or query. what() is the database's own message (UTF-8).
 class DbError : public AppError {
 public:
     using AppError::AppError;
+};
+
+// What keeps a connection from writing to its file.
+enum class FileProblem {
+    None,
+    Damaged,        // open read-only; what can be read is read
+    NotALedger,     // refused: a database without the ledger tables
+    NewerVersion,   // refused: written by a newer version
+    CannotUpgrade,  // refused: an older version that could not be brought up to date
+};
+
+// A statement or query refused because of a FileProblem. what() is the message the user
+// is given. A refused write is always shown; a read cut short by damage the user was
+// already told of is quiet, so one damaged file never gives a cascade of reports.
+class FileRefusal : public DbError {
+public:
+    FileRefusal(const QString& message, bool quiet) : DbError(message), m_quiet(quiet) {}
+    bool quiet() const { return m_quiet; }
+
+private:
+    bool m_quiet;
 };
 
 class Recordset;
@@ -39,31 +80,80 @@ public:
 
     enum { adStateClosed = 0, adStateOpen = 1 };
 
+    // How the owner hears of the file: every member is optional.
+    struct Owner {
+        // The message for a problem with `file`; detail is the database's own words.
+        std::function<QString(FileProblem, const QString& file, const QString& detail)> describe;
+        // Tells the user of damage found by a read or by the background check (a
+        // refused write or open is told by whoever catches the FileRefusal).
+        std::function<void(const QString& message)> tell;
+        // Runs whenever problem() changes.
+        std::function<void()> changed;
+        // Runs before an older file is brought up to date, while it is still untouched;
+        // throwing stops the opening and leaves the file as it is.
+        std::function<void(const QString& file, int fromVersion)> beforeMigration;
+    };
+    void setOwner(Owner owner) { m_owner = std::move(owner); }
+
     // Takes "provider=microsoft.jet.oledb.4.0;data source=<file>;...". The file must
-    // exist and be a ledger database; nothing is created.
+    // exist and be a ledger database; nothing is created. An older ledger is brought up
+    // to date first. Throws FileRefusal for a file it will not use; a damaged file opens
+    // read-only (and the owner is told).
     void Open(const QString& connectionString);
     // Runs one statement that returns no rows; gives the number of rows it changed.
     long long Execute(const QString& jetSql);
     int State() const { return m_db ? adStateOpen : adStateClosed; }
+    // Closes every recordset still open, then the file, which after a clean close holds
+    // everything by itself (the write-ahead log is folded in).
     void Close();
 
     // Groups the statements that follow into one transaction: they commit together
-    // at CommitTrans, or none of them does after RollbackTrans.
+    // at CommitTrans, or none of them does after RollbackTrans. Recordsets opened
+    // meanwhile read the committed data. RollbackTrans without a pending transaction
+    // does nothing (damage found during a transaction has rolled it back already).
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
 
-    sqlite3* handle() const { return m_db; }
+    FileProblem problem() const { return m_problem; }
+    // The message writes are refused with, "" while there is no problem.
+    QString problemMessage() const { return m_problemMessage; }
+    // Whether the file keeps a write-ahead log (false: a rollback journal, see above).
+    bool writeAheadLog() const { return m_wal; }
+
+    // Starts SQLite's full check of the file on a connection and thread of its own.
+    // Damage it finds is handled like any other, on this thread's event loop.
+    void checkInBackground();
+    bool checking() const { return m_check != nullptr; }
 
 private:
     friend class Recordset;
     void attach(Recordset* rs);
     void detach(Recordset* rs);
-    void snapshotOpenRecordsets();
-    void pauseOpenRecordsets();
+    sqlite3* openHandle(const QByteArray& file, int flags);
+    void openReadOnly();
+    [[noreturn]] void refuse(FileProblem problem, const QString& detail);
+    void setProblem(FileProblem problem, const QString& detail);
+    void damaged(const QString& detail, bool tell);
+    // Throws the error for a failed SQLite call; damage turns the connection read-only
+    // first. `writing`: the call was a write, whose refusal the user must see.
+    [[noreturn]] void fail(int result, const QString& message, bool writing);
+    sqlite3* takeReader();
+    void giveBack(sqlite3* reader);
+    void checked(int result, const QString& problem);
 
     sqlite3* m_db = nullptr;
+    QString m_path;
+    QByteArray m_readerUri;
+    bool m_wal = false;
+    std::vector<sqlite3*> m_idleReaders;
     std::vector<Recordset*> m_open;
+    FileProblem m_problem = FileProblem::None;
+    QString m_problemMessage;
+    Owner m_owner;
+    std::unique_ptr<IntegrityCheck> m_check;
+    // Receives the background check's result on this thread; pending results go with it.
+    std::unique_ptr<QObject> m_events;
 };
 
 // One column of the current record. Value() is an invalid QVariant for Null, a
@@ -79,12 +169,9 @@ private:
     int m_column;
 };
 
-// A read-only, static view of a query's rows, read front to back. The first rows are
-// stepped from SQLite as they are read; past those, a worker thread reads ahead (see
-// RowPrefetch) and is paused whenever the connection is used for anything else. When
-// the same connection executes a change while a recordset is open, the remaining rows
-// are copied first, so the change commits at once and the recordset still shows the
-// rows as they were when it was opened.
+// A read-only, static view of a query's rows as they were when it was opened, read
+// front to back. The first rows are stepped from SQLite as they are read; past those,
+// a worker thread reads ahead on the recordset's own connection (see RowPrefetch).
 class Recordset {
 public:
     enum { adOpenStatic = 3, adLockReadOnly = 1 };
@@ -118,13 +205,14 @@ private:
     void step();
     bool takeBatch();
     void holdCurrentRow();
+    void copyRest();
     void finishStatement();
-    void pause();
-    void snapshot();
     void release();
+    [[noreturn]] void fail(int result, const QString& message);
     int columns() const { return int(m_names.size()); }
 
     Connection* m_connection = nullptr;
+    sqlite3* m_reader = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     bool m_open = false;
     bool m_eof = true;
@@ -138,8 +226,14 @@ private:
     std::deque<RawBatch> m_pending;
     std::unique_ptr<RowPrefetch> m_prefetch;
     size_t m_rowsStepped = 0;
-    // A read-ahead that failed: reported when the rows before the failure run out.
-    QString m_failure;
+    // A failure met while copying ahead: raised when the rows before it run out.
+    int m_failure = 0;
+    QString m_failureMessage;
 };
+
+// The number SQLite reads from a numeric literal's text ("12.5", "1e-07"), which for a
+// few long texts differs from the nearest double by a unit in the last place; nullopt
+// when the text is no number literal.
+std::optional<double> literalValue(const QString& text);
 
 } // namespace platform

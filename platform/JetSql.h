@@ -9,6 +9,8 @@
 //   [Name]                  -> "Name"
 //   True/False, Yes/No      -> 1/0
 //   a & b                   -> a || b
+//   ORDER BY x, y DESC      -> ORDER BY x COLLATE JETTEXT, y COLLATE JETTEXT DESC
+//                              (text in Jet's order; numbers are not affected)
 // First() and Last() stay as they are: the connection registers them as aggregates.
 
 #include <QLocale>

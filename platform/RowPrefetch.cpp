@@ -79,14 +79,13 @@ void RowPrefetch::run()
             m_changed.notify_all();
             continue;
         }
+        m_result = rc;
+        if (rc != SQLITE_DONE)
+            m_message = QByteArray(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
         std::lock_guard lock(m_mutex);
         if (batch.rows > 0)
             m_queue.push_back(std::move(batch));
         m_finished = true;
-        if (rc != SQLITE_DONE) {
-            m_failed = true;
-            m_message = QByteArray(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
-        }
         m_changed.notify_all();
         return;
     }
@@ -94,14 +93,19 @@ void RowPrefetch::run()
 
 bool RowPrefetch::next(RawBatch& batch)
 {
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [&] { return !m_queue.empty() || m_finished || m_stopRequested; });
-    if (m_queue.empty())
-        return false;
-    batch = std::move(m_queue.front());
-    m_queue.pop_front();
-    m_changed.notify_all();
-    return true;
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return !m_queue.empty() || m_finished; });
+        if (!m_queue.empty()) {
+            batch = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_changed.notify_all();
+            return true;
+        }
+    }
+    if (m_worker.joinable())
+        m_worker.join();
+    return false;
 }
 
 void RowPrefetch::stop()
@@ -113,30 +117,6 @@ void RowPrefetch::stop()
     m_changed.notify_all();
     if (m_worker.joinable())
         m_worker.join();
-}
-
-std::deque<RawBatch> RowPrefetch::takeQueued()
-{
-    std::lock_guard lock(m_mutex);
-    return std::exchange(m_queue, {});
-}
-
-bool RowPrefetch::finished() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_finished;
-}
-
-bool RowPrefetch::failed() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_failed;
-}
-
-QByteArray RowPrefetch::message() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_message;
 }
 
 } // namespace platform

@@ -3,8 +3,8 @@
 // the user-interface thread turns the rows already read into values, so a reload of a
 // large ledger costs about the larger of the two halves instead of their sum. The
 // worker only copies each row's raw column bytes into a batch; every Qt value is made
-// on the reading thread. The worker is the statement's only user while it runs;
-// stop() hands the statement back, positioned after the last row delivered.
+// on the reading thread. The statement's connection belongs to the worker while it
+// runs: nothing else touches that connection until the worker has been joined.
 
 #include <QByteArray>
 #include <condition_variable>
@@ -46,29 +46,26 @@ public:
     RowPrefetch(const RowPrefetch&) = delete;
     RowPrefetch& operator=(const RowPrefetch&) = delete;
 
-    // The next batch, waiting for it when needed; false once the worker has ended
-    // (finished or stopped) and every batch was taken.
+    // The next batch, waiting for it when needed; false once the statement has ended
+    // and every batch was taken. The worker has been joined by then.
     bool next(RawBatch& batch);
-    // Ends the worker after the row it is reading; batches not yet taken stay queued.
-    void stop();
-    std::deque<RawBatch> takeQueued();
-    // Whether the worker reached the statement's end, and whether that end was a
-    // failure (with the database's message).
-    bool finished() const;
-    bool failed() const;
-    QByteArray message() const;
+    // How the statement ended: SQLITE_DONE, or a failure's code and the database's message.
+    int result() const { return m_result; }
+    QByteArray message() const { return m_message; }
 
 private:
     void run();
+    void stop();
 
     sqlite3_stmt* m_stmt;
     int m_columns;
-    mutable std::mutex m_mutex;
+    std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<RawBatch> m_queue;
     bool m_stopRequested = false;
     bool m_finished = false;
-    bool m_failed = false;
+    // Written by the worker before it ends; read only after it was joined.
+    int m_result = 0;
     QByteArray m_message;
     std::thread m_worker;
 };

@@ -1,6 +1,7 @@
 #include "platform/Settings.h"
 
 #include "platform/AppPaths.h"
+#include "platform/StoredFormat.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -8,7 +9,7 @@
 namespace platform::settings {
 
 namespace {
-const QString kGroup = QStringLiteral("Tallyfold");
+const QString& kGroup = stored::kSettingsGroup;
 
 QString keyPath(const QString& key)
 {

@@ -1,15 +1,18 @@
 #pragma once
-// How values are kept in the ledger file. This is a stored format: a file written by
-// one version must open in the next, so change it only by adding.
+// How Tallyfold keeps its data: the ledger file, its tables and values, the settings
+// keys and the names of the files and folders. This is a stored format: a file written
+// by one version must open in the next, so change it only with a new kLedgerVersion and
+// its migration (see migrate()).
 //
 //   Accounts.AccountID, Transactions.TransactionNumber  INTEGER PRIMARY KEY AUTOINCREMENT
 //   dates (Transactions.TransactionDate, tblReport.Date) TEXT "YYYY-MM-DD", with
 //                                                      " HH:MM:SS" only when a time is set
-//   amounts                                            REAL, or NULL
+//   amounts                                            REAL, finite (a CHECK), or NULL
 //   Transactions.Taxable                               INTEGER 1 or 0 (NULL reads as false)
 //   names and descriptions                             TEXT, UTF-8
 //
-// The schema itself lives in data/schema.sql, from which the template is built.
+// The tables themselves are data/schema.sql, from which the template is built and to
+// which older files are brought (kSchemaSql holds the same text).
 
 #include <QDate>
 #include <QDateTime>
@@ -17,8 +20,58 @@
 #include <QVariant>
 #include <optional>
 
+struct sqlite3;
+
 namespace platform::stored {
 
+// ---- Files and folders
+// The working ledger "<data home>/Marlowick/Tallyfold/dbData.mdb", copied from the
+// template "dbBlank.mdb" beside the program; the settings "<config home>/Marlowick/
+// Tallyfold.conf", keys in the group [Tallyfold].
+inline const QString kMakerFolder = QStringLiteral("Marlowick");
+inline const QString kProductFolder = QStringLiteral("Tallyfold");
+inline const QString kWorkingFileName = QStringLiteral("dbData.mdb");
+inline const QString kTemplateFileName = QStringLiteral("dbBlank.mdb");
+inline const QString kSettingsFileName = QStringLiteral("Tallyfold.conf");
+inline const QString kSettingsGroup = QStringLiteral("Tallyfold");
+
+// ---- Settings keys (all values are texts)
+inline const QString kWindowStateKey = QStringLiteral("WindowState");       // 0 normal, 1 minimised, 2 maximised
+inline const QString kColumnWidthKeyPrefix = QStringLiteral("ColumnHeaders"); // + 1..7: width in twips
+inline const QString kCurrencyListKey = QStringLiteral("CurrList");         // symbols joined by ";;;"
+inline const QString kCurrencyKey = QStringLiteral("Currency");             // 0-based chosen symbol
+inline const QString kSymbolBeforeKey = QStringLiteral("Option1");          // "True": symbol before
+inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "True": symbol after
+
+// ---- The ledger file
+// The format's version, kept in the file's user_version:
+//   0  an early file that recorded none
+//   1  amounts any REAL
+//   2  amounts finite: infinities are refused by the file itself
+inline constexpr int kLedgerVersion = 2;
+// The tables the program reads and writes. A file without the first two is no ledger.
+inline constexpr const char* kAccountsTable = "Accounts";
+inline constexpr const char* kTransactionsTable = "Transactions";
+inline constexpr const char* kReportTable = "tblReport";
+
+// What an open ledger file holds, read before anything is written to it.
+struct FileFacts {
+    int version = 0;
+    bool isLedger = false;   // has the Accounts and Transactions tables
+};
+
+// Reads the version and the tables. Returns SQLite's result code: anything but
+// SQLITE_OK leaves facts unset (a damaged file gives SQLITE_CORRUPT or SQLITE_NOTADB).
+int inspect(sqlite3* db, FileFacts& facts);
+
+// Brings a ledger of an older version to kLedgerVersion inside one transaction: each
+// table is rebuilt from the current schema with every row, number and auto-number
+// kept as it was (rows an older version let in are kept even where the current checks
+// would refuse them). Returns SQLite's result code and, on failure, its message;
+// on failure nothing has changed.
+int migrate(sqlite3* db, QString& message);
+
+// ---- Values
 enum class ColumnKind { Plain, Date, YesNo };
 
 // The kind of a table's column, by the names SQLite reports as its origin.

@@ -1,5 +1,6 @@
 #include "shell/ErrorTrap.h"
 
+#include "platform/Database.h"
 #include "platform/Dialogs.h"
 #include "shell/Maker.h"
 
@@ -15,6 +16,11 @@ QString errorReportText(const QString& description, const QString& window, const
 
 void ErrorTrap::report(const std::exception& e)
 {
+    if (const auto* refusal = dynamic_cast<const platform::FileRefusal*>(&e)) {
+        if (!refusal->quiet() && !std::exchange(m_refusalShown, true))
+            platform::Dialogs::current().MsgBox(refusal->description(), platform::vbExclamation, platform::appTitle());
+        return;
+    }
     show(QString::fromUtf8(e.what()));
 }
 

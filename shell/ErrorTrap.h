@@ -9,6 +9,11 @@
 //
 // A conditional whose test fails is entered (test() answers true); a read loop whose end
 // test fails stops (loop() answers false).
+//
+// A statement refused because the ledger file cannot take it (platform::FileRefusal)
+// is no fault of the program: its message is shown as it stands, not as the error
+// report, and only once for all the statements of one run of the procedure (a quiet
+// refusal, of a read the user was already told about, shows nothing).
 
 #include <QString>
 #include <exception>
@@ -73,6 +78,7 @@ private:
     QString m_window;
     QString m_procedure;
     int m_line = 0;
+    bool m_refusalShown = false;
     std::function<QString()> m_suffix;
 };
 

@@ -68,6 +68,26 @@ TEST(DataFolder, LaterStartsLeaveTheWorkingFileAloneEvenWhenTheTemplateChanged)
     EXPECT_EQ(fileHash(env.workingDatabase()), before);
 }
 
+TEST(DataFolder, AnEmptyWorkingFileIsReplacedAsIfMissingUnlessALogBesideItHoldsData)
+{
+    TestEnvironment env;
+    ScriptedDialogs dialogs;
+    QDir().mkpath(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold"));
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    write(env.workingDatabase(), {});
+    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    EXPECT_EQ(fileHash(env.workingDatabase()), fileHash(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
+    // A log with content may hold the ledger itself: nothing is replaced then.
+    write(env.workingDatabase(), {});
+    write(env.workingDatabase() + QStringLiteral("-wal"), QByteArray(4096, 'w'));
+    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    EXPECT_EQ(QFileInfo(env.workingDatabase()).size(), 0);
+}
+
 TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
 {
     {

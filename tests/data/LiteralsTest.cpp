@@ -5,8 +5,14 @@
 #include "platform/Database.h"
 #include "tests/support/TestEnvironment.h"
 
+#include "platform/Conversions.h"
+
 #include <QDate>
+#include <QRandomGenerator>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -77,4 +83,43 @@ TEST_F(Literals, AwkwardDescriptionsAndNamesRoundTripUnchanged)
     }
     // Nothing typed ever ran as a statement of its own.
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), std::to_string(1 + texts.size()));
+}
+
+TEST_F(Literals, EveryNumberIsWrittenAsTheShortestTextThatReadsBackAsThatVeryNumber)
+{
+    // Shortest texts first, then numbers the database would read one unit off from
+    // their shortest text, then random bit patterns of every size.
+    const std::pair<double, const char*> shortest[] = {
+        {12345678901234.56, "12345678901234.56"}, {0.1, "0.1"}, {-2.5, "-2.5"}, {100, "100"},
+        {1e-7, "1e-07"}, {999999999999999.9, "999999999999999.9"}, {1.7976931348623157e308, "1.7976931348623157e+308"},
+        {-0.0, "0"}, {5e-324, "5e-324"}};
+    for (const auto& [value, text] : shortest)
+        EXPECT_EQ(data::sql::numberLiteral(value), QString::fromLatin1(text));
+    std::vector<double> values = {-6.83325587414401e-304, 5.5718693715016827e-308, 2.559007565815377e-297,
+                                  -5.519397484262777e-306};
+    QRandomGenerator random(8);
+    while (values.size() < 3000) {
+        quint64 bits = random.generate64();
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v))
+            values.push_back(v);
+    }
+    // Read back by the database itself, each as a literal in a statement.
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    for (const double value : values) {
+        const QString text = data::sql::numberLiteral(value);
+        EXPECT_TRUE(platform::isPlainNumber(text) || std::fabs(value) < 1e-250) << text.toStdString();
+        sqlite3_stmt* stmt = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db, ("select " + text).toUtf8().constData(), -1, &stmt, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+        const double back = sqlite3_column_double(stmt, 0);
+        EXPECT_EQ(std::memcmp(&back, &value, sizeof back), 0) << text.toStdString();
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    // An infinity is no amount: refused rather than written as one.
+    EXPECT_THROW(data::sql::numberLiteral(HUGE_VAL), platform::AppError);
+    EXPECT_THROW(data::sql::numberLiteral(std::nan("")), platform::AppError);
 }

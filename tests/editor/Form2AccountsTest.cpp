@@ -85,3 +85,16 @@ TEST_F(EditorTest, SavingATransactionWhoseAccountWasJustDeletedSavesNothingAndSa
     EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent, moved to cash"));
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }
+
+TEST_F(EditorTest, AccountsAreListedAsJetOrdersTextIgnoringCaseAndAccents)
+{
+    for (const char* name : {"Zed", "Cash", "apple", "Édith", "bank"})
+        env.addAccount(QString::fromUtf8(name));
+    editor::Form2 f;
+    f.Form_Load();
+    QStringList names;
+    for (int i = 0; i < f.Combo1->count(); ++i)
+        names << f.Combo1->itemText(i);
+    EXPECT_EQ(names.join(QStringLiteral(", ")), QString::fromUtf8("apple, bank, Cash, Édith, Zed"));
+    EXPECT_EQ(f.AccountIDs, (std::vector<qint32>{3, 5, 2, 4, 1}));
+}

@@ -231,3 +231,51 @@ TEST_F(EditorTest, ButtonFaceOnLabelsAndFrameHandOverTheButtonsArrowOverFrameAnd
     EXPECT_EQ(pointerAfterMoving(form.Text1), 99);   // a text box has no reset handler
     EXPECT_TRUE(dialogs.prompts().empty());
 }
+
+TEST_F(EditorTest, AmountsRoundTripExactlyThroughAnEditThatTouchesNothing)
+{
+    const qint64 bank = env.addAccount(QStringLiteral("Bank"));
+    const qint64 id = env.addTransaction(QStringLiteral("'2020-12-31','Fee',%1,12345678901234.56,0.1+0.2,0").arg(bank));
+    Form2 f;
+    f.m_ID = QString::number(id);
+    f.Form_Load();
+    EXPECT_EQ(text(f.Text2), "12345678901234.56");
+    EXPECT_EQ(text(f.Text3), "0.30000000000000004");
+    dialogs.answerMessage(vbOK);
+    f.PushButton2_Click();
+    EXPECT_TRUE(f.isUnloaded());
+    EXPECT_EQ(env.rows(QStringLiteral("select WithdrawalAmount = 12345678901234.56, DepositAmount = 0.1 + 0.2 "
+                                      "from Transactions")), "1|1");
+}
+
+TEST_F(EditorTest, AmountsOfAMillionBillionOrMoreOrNotFiniteAreRefusedOnEntryAndAtSave)
+{
+    env.addAccount(QStringLiteral("Bank"));
+    Form2 f;
+    f.Form_Load();
+    for (const char* typed : {"1e308", "inf", "-1000000000000000", "1e400", "NaN"}) {
+        SCOPED_TRACE(typed);
+        f.Text2->setText(QString::fromLatin1(typed));
+        dialogs.clear();
+        dialogs.answerMessage(vbOK);
+        f.Text2_LostFocus();
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        EXPECT_TRUE(dialogs.messages()[0].contains(QStringLiteral("cannot be saved")));
+        EXPECT_EQ(text(f.Text2), "0");
+    }
+    dialogs.clear();
+    f.Text2->setText(QStringLiteral("999999999999999.9"));
+    f.Text2_LostFocus();
+    EXPECT_EQ(text(f.Text2), "999999999999999.9");
+    EXPECT_TRUE(dialogs.prompts().empty());
+    // A text that never left its box is checked at the save: nothing is written.
+    showActive(f);
+    f.Combo1->setCurrentIndex(0);
+    f.Text3->setText(QStringLiteral("1e308"));
+    dialogs.answerMessage(vbOK);
+    f.PushButton2_Click();
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_FALSE(f.isUnloaded());
+    EXPECT_EQ(QApplication::focusWidget(), f.Text3);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
+}

@@ -124,6 +124,16 @@ TEST_F(Commands, DuplicateCopiesEveryColumnWithNullAmountsAsZero)
     EXPECT_EQ(form.Label22->text(), QStringLiteral("Deposit: 25"));
 }
 
+TEST_F(Commands, DuplicateCopiesAmountsExactlyEvenTheLargestNumber)
+{
+    add("big", "12345678901234.56", "1.7976931348623157e308");
+    start();
+    form.PushButton4_Click();
+    EXPECT_TRUE(dialogs.prompts().empty());
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions where WithdrawalAmount = 12345678901234.56 "
+                                      "and DepositAmount = 1.7976931348623157e308")), "2");
+}
+
 TEST_F(Commands, DuplicateOfAnUnwritableOrVanishedRowWritesNothingAndReloads)
 {
     env.addTransaction(QStringLiteral("'2024-03-05',null,%1,1,0,0").arg(account));

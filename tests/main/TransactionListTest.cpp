@@ -160,6 +160,24 @@ TEST_F(Summary, UnreadableLedgerReportsOnceAndWritesZeroTotals)
     EXPECT_EQ(summary().mid(2), (QStringList{"Balance: $0.00", "Widrawal: 0", "Deposit: 0", "Balance: 0"}));
 }
 
+TEST_F(Summary, TotalsNeverReadInfinityWhateverAnotherProgramStored)
+{
+    add("a", "5", "0");
+    add("b", "0", "1.7976931348623157e308");
+    add("c", "0", "1.7976931348623157e308");
+    env.sqlite(QStringLiteral("pragma ignore_check_constraints = 1; insert into Transactions (TransactionDate,"
+                              "TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,Taxable) "
+                              "values ('2024-03-05','inf',%1,1e999,-1e999,0)").arg(account));
+    start();
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    for (const QString& caption : summary()) {
+        EXPECT_FALSE(caption.contains(QStringLiteral("inf"), Qt::CaseInsensitive)) << caption.toStdString();
+        EXPECT_FALSE(caption.contains(QStringLiteral("nan"), Qt::CaseInsensitive)) << caption.toStdString();
+    }
+    EXPECT_EQ(form.Label11->text(), QStringLiteral("Widrawal: 5"));
+    EXPECT_EQ(form.Label22->text(), QStringLiteral("Deposit: 1.79769313486232E+308"));
+}
+
 TEST_F(Summary, BadStoredCurrencyIsReportedOnceAndAmountsGoWithoutSymbol)
 {
     platform::settings::save(QStringLiteral("Currency"), QStringLiteral("7"));

@@ -4,8 +4,14 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QDate>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <sqlite3.h>
+#include <string>
 
 using platform::Connection;
 using platform::DbError;
@@ -13,6 +19,27 @@ using platform::Recordset;
 using testing_support::TestEnvironment;
 
 namespace {
+
+// The process's resident memory in MB.
+double residentMegabytes()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+void addRows(const TestEnvironment& env, int rows)
+{
+    env.sqlite(QStringLiteral(
+        "insert into Accounts (AccountName) values ('Rent');"
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+        "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,"
+        "DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, case when i % 7 = 0 then null else i end, "
+        "0, i % 2 from n").arg(rows));
+}
 
 // The description of the error a call raises, or "" when it raised none.
 template <class F>
@@ -145,12 +172,7 @@ protected:
     void SetUp() override
     {
         LedgerConnection::SetUp();
-        env.sqlite(QStringLiteral(
-            "insert into Accounts (AccountName) values ('Rent');"
-            "with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-            "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,"
-            "DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, case when i % 7 = 0 then null else i end, "
-            "0, i % 2 from n").arg(kRows));
+        addRows(env, kRows);
     }
 
     // Reads n rows (all when n < 0), checking each against what was inserted.
@@ -218,12 +240,163 @@ TEST_F(ReadAhead, ClosingHalfwayAndClosingTheConnectionEndTheWorker)
 
 TEST_F(LedgerConnection, ATransactionCommitsItsStatementsTogetherOrNoneOfThem)
 {
+    const auto accounts = [&] {
+        Recordset rs;
+        rs.Open(QStringLiteral("select Count(*) AS [n] from Accounts"), db(), 3, 1);
+        return rs.Fields(u"n").Value().toInt();
+    };
     db().BeginTrans();
     db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Kept')"));
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "0");   // not yet visible outside
+    EXPECT_EQ(accounts(), 0);   // nor to a recordset: it reads what was committed
     db().CommitTrans();
+    EXPECT_EQ(accounts(), 1);
     db().BeginTrans();
     db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Dropped')"));
     db().RollbackTrans();
+    db().RollbackTrans();   // nothing pending: nothing to do
     EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")), "Kept");
+}
+
+TEST_F(LedgerConnection, AWriteDuringALargeReadNeitherWaitsNorCopiesAndShowsInTheNextRead)
+{
+    constexpr int kRows = 100000;
+    addRows(env, kRows);
+    const QString list = QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
+    Recordset rs;
+    rs.Open(list, db(), 3, 1);
+    int read = 0;
+    for (; read < 3000; ++read)
+        rs.MoveNext();
+    QThread::msleep(300);   // the read-ahead has filled its bounded queue
+    const double before = residentMegabytes();
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(db().Execute(QStringLiteral("delete from Transactions where TransactionNumber > 99990")), 10);
+    db().Execute(QStringLiteral("insert into Transactions (AccountID, TransactionDescription) values (1, 'new')"));
+    EXPECT_LT(clock.elapsed(), 3000) << "the writes waited for the read";
+    // Copying the 97,000 unread rows, as a shared connection would have to, takes tens of MB.
+    EXPECT_LT(residentMegabytes() - before, 6.0);
+    bool sawNew = false;
+    for (; !rs.eof(); rs.MoveNext(), ++read)
+        sawNew = sawNew || rs.Fields(u"TransactionDescription").Value() == QVariant(QStringLiteral("new"));
+    EXPECT_EQ(read, kRows);   // the rows as they were when the read began
+    EXPECT_FALSE(sawNew);
+    rs.Close();
+    Recordset next;
+    next.Open(QStringLiteral("select Count(*) AS [n] from Transactions"), db(), 3, 1);
+    EXPECT_EQ(next.Fields(u"n").Value().toInt(), 99991);
+}
+
+TEST_F(LedgerConnection, TextIsOrderedAsJetOrdersItWhileTheFileStaysPlainSqlite)
+{
+    for (const char* name : {"Zed", "cash", "Édith", "apple", "Cash", "bank"})
+        db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('%1')").arg(QString::fromUtf8(name)));
+    const auto names = [&](const QString& sql) {
+        QStringList out;
+        Recordset rs;
+        for (rs.Open(sql, db(), 3, 1); !rs.eof(); rs.MoveNext())
+            out << rs.Fields(u"AccountName").Value().toString();
+        return out.join(QStringLiteral(", "));
+    };
+    EXPECT_EQ(names(QStringLiteral("select * from Accounts order by AccountName")),
+              QString::fromUtf8("apple, bank, Cash, cash, Édith, Zed"));
+    EXPECT_EQ(names(QStringLiteral("select * from Accounts order by AccountName desc, AccountID")),
+              QString::fromUtf8("Zed, Édith, cash, Cash, bank, apple"));
+    EXPECT_EQ(names(QStringLiteral("select * from Accounts where AccountID in (select AccountID from Accounts "
+                                   "order by AccountName limit 2) order by AccountID")),
+              QStringLiteral("apple, bank"));
+    // Any SQLite tool still reads and sorts the file: the order lives in the program.
+    EXPECT_EQ(env.rows(QStringLiteral("select group_concat(AccountName, ', ') from "
+                                      "(select AccountName from Accounts order by AccountName)")),
+              "Cash, Zed, apple, bank, cash, Édith");
+}
+
+namespace {
+// A file system without shared memory, as some network shares are: the files SQLite
+// opens offer no shared-memory calls.
+class NoSharedMemory {
+public:
+    NoSharedMemory()
+    {
+        m_base = sqlite3_vfs_find(nullptr);
+        m_vfs = *m_base;
+        m_vfs.zName = "no-shared-memory";
+        m_vfs.szOsFile = m_base->szOsFile;
+        m_vfs.pAppData = this;
+        m_vfs.xOpen = [](sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* out) {
+            auto* self = static_cast<NoSharedMemory*>(vfs->pAppData);
+            const int rc = self->m_base->xOpen(self->m_base, name, file, flags, out);
+            if (rc == SQLITE_OK && file->pMethods) {
+                auto [it, added] = self->m_methods.try_emplace(file->pMethods, *file->pMethods);
+                it->second.iVersion = 1;   // no xShmMap and the rest
+                file->pMethods = &it->second;
+            }
+            return rc;
+        };
+        sqlite3_vfs_register(&m_vfs, 1);
+    }
+    ~NoSharedMemory()
+    {
+        sqlite3_vfs_unregister(&m_vfs);
+        sqlite3_vfs_register(m_base, 1);
+    }
+
+private:
+    sqlite3_vfs* m_base;
+    sqlite3_vfs m_vfs;
+    std::map<const sqlite3_io_methods*, sqlite3_io_methods> m_methods;
+};
+} // namespace
+
+TEST(Journal, WithoutSharedMemoryTheFileKeepsARollbackJournalAndReadersCopy)
+{
+    TestEnvironment env;
+    env.openLedger();
+    data::releaseConnection();
+    addRows(env, 5000);
+    NoSharedMemory noSharedMemory;
+    Connection db;
+    db.Open(data::connectionString());
+    EXPECT_FALSE(db.writeAheadLog());
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions"), db, 3, 1);
+    rs.MoveNext();
+    // The read holds no lock: the write goes through at once, fully synced.
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(db.Execute(QStringLiteral("delete from Transactions where TransactionNumber > 100")), 4900);
+    EXPECT_LT(clock.elapsed(), 3000);
+    int read = 1;   // the row passed before the write
+    for (; !rs.eof(); rs.MoveNext())
+        ++read;
+    EXPECT_EQ(read, 5000);
+    db.Close();
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "100");
+    EXPECT_EQ(env.rows(QStringLiteral("pragma journal_mode")), "delete");
+}
+
+TEST(Journal, ACleanCloseLeavesEverythingInTheLedgerFileAlone)
+{
+    TestEnvironment env;
+    env.openLedger();
+    EXPECT_TRUE(data::connection().writeAheadLog());
+    data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Kept')"));
+    EXPECT_TRUE(QFile::exists(env.workingDatabase() + QStringLiteral("-wal")));
+    data::connection().Close();
+    EXPECT_FALSE(QFile::exists(env.workingDatabase() + QStringLiteral("-wal")));
+    EXPECT_FALSE(QFile::exists(env.workingDatabase() + QStringLiteral("-shm")));
+    // The file alone, copied elsewhere, holds the row.
+    const QString copy = env.root() + QStringLiteral("/copy.mdb");
+    ASSERT_TRUE(QFile::copy(env.workingDatabase(), copy));
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(copy.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "select AccountName from Accounts", -1, &stmt, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "Kept");
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    // The template beside the program stays a plain file.
+    EXPECT_EQ(env.rows(QStringLiteral("pragma journal_mode")), "wal");
 }

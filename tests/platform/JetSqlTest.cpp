@@ -55,6 +55,13 @@ TEST(JetTranslation, StatementsTranslateToTheirSqliteForm)
         {"values (CDate('03/05/2021'),0)", "values ('2021-03-05',0)"},
         {"values (cdate(\"3/5/2021\"),'a')", "values ('2021-03-05','a')"},
         {"select CDate(x) from t", "select CDate(x) from t"},
+        // Every ORDER BY term sorts text as Jet does; a term's own collation stays.
+        {"select * from Accounts order by AccountName", "select * from Accounts order by AccountName COLLATE JETTEXT "},
+        {"select * from a ORDER  BY x desc, f(y, z) , w collate binary",
+         "select * from a ORDER  BY x COLLATE JETTEXT desc, f(y, z) COLLATE JETTEXT , w collate binary"},
+        {"select (select n from b order by n) from a order by 1;",
+         "select (select n from b order by n COLLATE JETTEXT ) from a order by 1 COLLATE JETTEXT ;"},
+        {"select 'order by x' from a group by y", "select 'order by x' from a group by y"},
         // Strings: single quotes stay, double quotes become single, nothing inside is syntax.
         {"values ('O''Brien')", "values ('O''Brien')"},
         {"values ('#1 [x] \"q\" & -- ; /*')", "values ('#1 [x] \"q\" & -- ; /*')"},

@@ -145,4 +145,14 @@ void ScopedVariable::set(const char* value)
         qunsetenv(m_name);
 }
 
+void zeroPage(const QString& path, int page)
+{
+    constexpr qint64 kPageSize = 4096;   // the template's
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_GE(file.size(), page * kPageSize);
+    file.seek((page - 1) * kPageSize);
+    file.write(QByteArray(kPageSize, '\0'));
+}
+
 } // namespace testing_support

@@ -66,4 +66,8 @@ private:
     bool m_wasSet;
 };
 
+// Damages a database file the way a failing disk does: page `page` (1-based) filled
+// with zeros.
+void zeroPage(const QString& path, int page);
+
 } // namespace testing_support
