@@ -87,10 +87,14 @@ bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick)
                 rs.Fields(u"TransactionDate").Value(), deposit, withdrawal,
                 platform::valueText(rs.Fields(u"AccountName").Value()),
                 platform::valueText(rs.Fields(u"TransactionDescription").Value()));
-            // Built: from here a failure is the database's, not this row's.
-            refused = true;
-            db->Execute(insert);
-            refused = false;
+            // Built: a refused row undoes only itself, but a failure that ended the
+            // transaction (a full disk) ends the copy.
+            try {
+                db->Execute(insert);
+            } catch (...) {
+                refused = !db->InTransaction();
+                throw;
+            }
         });
         readFailed = !trap.run(124, [&] { rs.MoveNext(); }) || readFailed;
         if (tick)

@@ -338,6 +338,11 @@ void Connection::RollbackTrans()
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+bool Connection::InTransaction() const
+{
+    return m_db && !sqlite3_get_autocommit(m_db);
+}
+
 void Connection::Close()
 {
     m_check.reset();    // ends the background check and waits for it

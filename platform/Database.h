@@ -114,6 +114,9 @@ public:
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
+    // Whether a transaction is pending: a failed statement inside one may have ended it
+    // (a full disk does), or only undone itself (a refused row).
+    bool InTransaction() const;
 
     FileProblem problem() const { return m_problem; }
     // The message writes are refused with, "" while there is no problem.

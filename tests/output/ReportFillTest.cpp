@@ -80,10 +80,17 @@ TEST_F(ReportFill, ARowThatCannotBeWrittenIsReportedAndTheOthersAreStillCopied)
     add(QStringLiteral("'2021-03-05','first',%1,1,0,0").arg(id));
     add(QStringLiteral("'2021-03-06',null,%1,2,0,0").arg(id));   // a Null description has no text to write
     add(QStringLiteral("'2021-03-07','third',%1,3,0,0").arg(id));
+    add(QStringLiteral("'2021-03-08','refused',%1,4,0,0").arg(id));
+    add(QStringLiteral("'2021-03-09','fifth',%1,5,0,0").arg(id));
+    // The database itself refusing one row undoes that row only.
+    env.sqlite(QStringLiteral("create trigger refuse before insert on tblReport when new.Description = 'refused' "
+                              "begin select raise(abort, 'row refused'); end"));
     ASSERT_TRUE(fill());
-    EXPECT_EQ(dialogs.reportLines(), QStringList{"Form1.PushButton5_Click 122"});
+    EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.PushButton5_Click 122", "Form1.PushButton5_Click 122"}));
     EXPECT_TRUE(dialogs.reports().first().startsWith(QStringLiteral("Invalid use of Null\r\n")));
-    EXPECT_EQ(copied(), "2021-03-05|0.0|1.0|O'Brien & Sons|first; 2021-03-07|0.0|3.0|O'Brien & Sons|third");
+    EXPECT_TRUE(dialogs.reports().last().startsWith(QStringLiteral("row refused\r\n")));
+    EXPECT_EQ(copied(), "2021-03-05|0.0|1.0|O'Brien & Sons|first; 2021-03-07|0.0|3.0|O'Brien & Sons|third; "
+                        "2021-03-09|0.0|5.0|O'Brien & Sons|fifth");
 }
 
 TEST_F(ReportFill, ACopyCutShortIsReportedOnceAndLeavesTheLastWholeCopy)
