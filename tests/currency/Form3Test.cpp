@@ -4,10 +4,12 @@
 #include "currency/Form3.h"
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
-#include "platform/Settings.h"
 #include "shell/MousePointer.h"
+#include "tests/support/LedgerEnvironment.h"
+#include "tests/support/ModalWindow.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/StoredSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,18 +17,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
-#include "tests/currency/QtPrinters.h"
-#include "tests/currency/StoredSettings.h"
-
 #include <gtest/gtest.h>
 
 using currency::CurrencyChoice;
 using currency::Form3;
 using currency::OwnCurrencyFormat;
 using testing_support::ScriptedDialogs;
-using testing_support::TestEnvironment;
-using currency_tests::stored;
+using testing_support::LedgerEnvironment;
+using testing_support::stored;
 
 namespace {
 
@@ -43,7 +41,7 @@ const QStringList kDefaults{QStringLiteral("$"), QStringLiteral("\u00A3"), QStri
 
 class CurrencyOptions : public ::testing::Test {
 protected:
-    TestEnvironment env;
+    LedgerEnvironment env;
     ScriptedDialogs dialogs;
 };
 
@@ -100,7 +98,6 @@ TEST_F(CurrencyOptions, AddedSymbolIsAppendedWithoutChangingTheChoice)
     EXPECT_EQ(stored("Currency"), QStringLiteral("4"));
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF #,##0.00"));
-    EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 
 TEST_F(CurrencyOptions, HintNamesThePlusButton)
@@ -114,9 +111,10 @@ TEST_F(CurrencyOptions, HintNamesThePlusButton)
 
 TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
 {
-    platform::settings::save(QStringLiteral("Currency"), QStringLiteral("7"));
+    testing_support::store("Currency", "7");
+    dialogs.expectReport("Form3.Form_Load 116");
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form3.Form_Load 116")});
+    EXPECT_TRUE(dialogs.awaitedReports().isEmpty());
 
     // The window shows the choice the list already loaded; nothing is read or reported again.
     Form3 form;
@@ -126,7 +124,6 @@ TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
     form.Combo2->setCurrentIndex(1);
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("\u00A3#,##0.00"));
-    EXPECT_EQ(dialogs.reportLines().size(), 1);
 }
 
 TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)
@@ -134,15 +131,14 @@ TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));
     QWidget owner;
     Form3 form(&owner);
-    bool sawModal = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        sawModal = modal == &form;
-        if (modal)
-            modal->close();   // the title bar's close box
+    bool sawForm = false;
+    testing_support::ModalWindow modal;
+    modal.whenShown([&](QWidget* window) {
+        sawForm = window == &form;
+        window->close();   // the title bar's close box
     });
     form.showModal();
-    EXPECT_TRUE(sawModal);
+    EXPECT_TRUE(sawForm);
     EXPECT_EQ(form.Combo2->count(), 4);
     EXPECT_FALSE(CurrencyChoice::instance().isLoaded());
 }

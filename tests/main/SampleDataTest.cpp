@@ -53,7 +53,7 @@ TEST_F(SampleData, AccountsAreToppedUpToTwoAndTheLowestAndHighestAreUsed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.existing);
-        testing_support::TestEnvironment world;
+        testing_support::LedgerEnvironment world;
         world.openLedger();
         data::releaseConnection();
         world.sqlite(QStringLiteral("insert into Accounts (AccountID, AccountName) values ") + c.existing);

@@ -1,5 +1,4 @@
 // The Jet dialect as the windows write it, and what SQLite is handed in its place.
-#include "data/Ledger.h"
 #include "platform/Database.h"
 #include "platform/JetSql.h"
 #include "tests/support/TestEnvironment.h"
@@ -24,10 +23,10 @@ public:
     ~DefaultLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 };
 
-QVariant selectOne(const QString& jetExpression)
+QVariant selectOne(platform::Connection& db, const QString& jetExpression)
 {
     platform::Recordset rs;
-    rs.Open(QStringLiteral("select ") + jetExpression + QStringLiteral(" as v"), data::connection(), 3, 1);
+    rs.Open(QStringLiteral("select ") + jetExpression + QStringLiteral(" as v"), db, 3, 1);
     EXPECT_FALSE(rs.eof());
     const QVariant v = rs.Fields(u"v").Value();
     rs.Close();
@@ -115,12 +114,14 @@ TEST(JetTranslation, DoubleQuotedCDateReadsTheUsersShortDateFirst)
 TEST(JetTranslation, ExpressionsGiveJetsResults)
 {
     testing_support::TestEnvironment env;
-    env.openLedger();
-    EXPECT_EQ(selectOne(QStringLiteral("5--3")).toLongLong(), 8);
-    EXPECT_EQ(selectOne(QStringLiteral("'Tally' & \"fold\"")).toString(), QStringLiteral("Tallyfold"));
-    EXPECT_EQ(selectOne(QStringLiteral("CDate(' 3/5/2021 ')")).toString(), QStringLiteral("2021-03-05"));
+    env.placeLedger();
+    platform::Connection db;
+    db.Open(env.connectionString());
+    EXPECT_EQ(selectOne(db, QStringLiteral("5--3")).toLongLong(), 8);
+    EXPECT_EQ(selectOne(db, QStringLiteral("'Tally' & \"fold\"")).toString(), QStringLiteral("Tallyfold"));
+    EXPECT_EQ(selectOne(db, QStringLiteral("CDate(' 3/5/2021 ')")).toString(), QStringLiteral("2021-03-05"));
     // CDate of a value that is not a literal is done by the database at run time.
-    EXPECT_EQ(selectOne(QStringLiteral("CDate('03/' || '05/2021')")).toString(), QStringLiteral("2021-03-05"));
-    EXPECT_FALSE(selectOne(QStringLiteral("CDate(Null)")).isValid());
-    EXPECT_THROW(selectOne(QStringLiteral("CDate('x' || 'y')")), platform::DbError);
+    EXPECT_EQ(selectOne(db, QStringLiteral("CDate('03/' || '05/2021')")).toString(), QStringLiteral("2021-03-05"));
+    EXPECT_FALSE(selectOne(db, QStringLiteral("CDate(Null)")).isValid());
+    EXPECT_THROW(selectOne(db, QStringLiteral("CDate('x' || 'y')")), platform::DbError);
 }
