@@ -95,14 +95,22 @@ TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
         EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).isDir());
         EXPECT_FALSE(QFileInfo::exists(env.workingDatabase()));
     }
-    {
-        // A file where the maker's folder should be: nothing below it can be made.
+    // A plain file where a folder should be is an entry of that name, so nothing tries
+    // to make that folder; what goes below it cannot be made.
+    const std::pair<const char*, QStringList> blocked[] = {
+        {"/Marlowick", {"Form1.Form_Load 106", "Form1.Form_Load 110"}},
+        {"/Marlowick/Tallyfold", {"Form1.Form_Load 110"}},
+    };
+    for (const auto& [name, reports] : blocked) {
+        SCOPED_TRACE(name);
         LedgerEnvironment env;
-        QFile blocker(env.dataHome() + QStringLiteral("/Marlowick"));
+        QDir().mkpath(env.dataHome() + QStringLiteral("/Marlowick"));
+        QDir().rmdir(env.dataHome() + QString::fromLatin1(name));
+        QFile blocker(env.dataHome() + QString::fromLatin1(name));
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        prepare({"Form1.Form_Load 102", "Form1.Form_Load 106", "Form1.Form_Load 110"});
-        EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick")).isFile());
+        prepare(reports);
+        EXPECT_TRUE(QFileInfo(env.dataHome() + QString::fromLatin1(name)).isFile());
     }
 }
 
