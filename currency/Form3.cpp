@@ -171,16 +171,20 @@ void Form3::PushButton3_Click()
     if (trap.test(102, [&] { return answer.isEmpty(); }))
         return;
     // The answer is taken as typed: the list shows it as one entry even when it holds
-    // the separator, and the current choice stays as it is.
+    // the separator, and the current choice stays as it is. A list adds its first
+    // entry as its current one; the list must go on showing the choice in force.
     trap.run(104, [&] {
         m_filling = true;
         Combo2->addItem(answer);
+        Combo2->setCurrentIndex(CurrencyChoice::instance().index());
         m_filling = false;
         CurrencyChoice::instance().appendEntry(answer);
     });
     QString list;
     trap.run(106, [&] { list = CurrencyChoice::storedList(); });
-    trap.run(108, [&] { list += kListSeparator + answer; });
+    // An empty stored list holds no entries: the answer becomes its only one, not the
+    // second after an empty one, so positions stay those the window shows.
+    trap.run(108, [&] { list = list.isEmpty() ? answer : list + kListSeparator + answer; });
     trap.run(110, [&] { CurrencyChoice::saveList(list); });
 }
 

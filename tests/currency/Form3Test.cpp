@@ -100,6 +100,28 @@ TEST_F(CurrencyOptions, AddedSymbolIsAppendedWithoutChangingTheChoice)
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF #,##0.00"));
 }
 
+TEST_F(CurrencyOptions, AddingToAnEmptyListShowsNothingChosenUntilTheUserChooses)
+{
+    testing_support::store("CurrList", QString());
+    testing_support::store("Currency", "-1");
+    Form3 form;
+    form.Form_Load();
+    dialogs.answerInput(QStringLiteral("CHF"));
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), QStringList{"CHF"});
+    // What the list shows chosen is what amounts use: nothing yet.
+    EXPECT_EQ(form.Combo2->currentIndex(), -1);
+    EXPECT_EQ(form.Combo2->currentText(), QString());
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(stored("Currency"), QStringLiteral("-1"));
+    // The stored list holds the one entry the window shows, at the same position.
+    EXPECT_EQ(stored("CurrList"), QStringLiteral("CHF"));
+
+    form.Combo2->setCurrentIndex(0);
+    form.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
+}
+
 TEST_F(CurrencyOptions, HintNamesThePlusButton)
 {
     Form3 form;
