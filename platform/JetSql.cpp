@@ -74,6 +74,10 @@ std::vector<Token> tokenize(const QString& sql)
                         ++i;
                 }
             }
+            // Letters run on into the number's token ("5true", "1e5yes"): a word is
+            // only a word on its own, and the database refuses the whole as it stands.
+            while (i < n && isWordChar(sql[i]))
+                ++i;
             tokens.push_back({Tok::Number, sql.mid(start, i - start)});
         } else if (c == u'\'') {
             tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
@@ -381,6 +385,9 @@ QString translate(const QString& sql)
             break;
         }
         case Tok::Punct:
+            // The database would read these as parameters and quietly give Null for them.
+            if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
+                throw DbError(QStringLiteral("No value given for one or more required parameters."));
             // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
             // nothing after them is silently dropped (Jet reads 5--3 as 8).
             if (!out.isEmpty()
