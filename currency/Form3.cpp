@@ -6,6 +6,7 @@
 #include "shell/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
+#include "shell/UserText.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -166,7 +167,8 @@ void Form3::PushButton3_Click()
     shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton3_Click"));
     QString answer;
     trap.run(100, [&] {
-        answer = platform::Dialogs::current().InputBox(QStringLiteral("Add Currency"), platform::appTitle(), QString());
+        answer = shell::enteredText(
+            platform::Dialogs::current().InputBox(QStringLiteral("Add Currency"), platform::appTitle(), QString()));
     });
     if (trap.test(102, [&] { return answer.isEmpty(); }))
         return;

@@ -122,6 +122,21 @@ TEST_F(CurrencyOptions, AddingToAnEmptyListShowsNothingChosenUntilTheUserChooses
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
 }
 
+TEST_F(CurrencyOptions, AddedSymbolLosesControlCharactersAndABrokenOneIsRefused)
+{
+    Form3 form;
+    form.Form_Load();
+    dialogs.answerInput(QStringLiteral("kr") + QChar(0) + QStringLiteral("\n"));
+    form.PushButton3_Click();
+    dialogs.answerInput(QStringLiteral("\r\n"));   // nothing left: as if cancelled
+    form.PushButton3_Click();
+    dialogs.answerInput(QString(QChar(0xDC00)));
+    dialogs.expectReport("Form3.PushButton3_Click 100");
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), kDefaults + QStringList{"kr"});
+    EXPECT_EQ(stored("CurrList"), currency::kDefaultCurrList + QStringLiteral(";;;kr"));
+}
+
 TEST_F(CurrencyOptions, HintNamesThePlusButton)
 {
     Form3 form;

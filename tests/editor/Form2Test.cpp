@@ -270,3 +270,44 @@ TEST_F(EditorTest, AmountsOfAMillionBillionOrMoreOrNotFiniteAreRefusedOnEntryAnd
     EXPECT_EQ(QApplication::focusWidget(), f.Text3);
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }
+
+TEST_F(EditorTest, ControlCharactersNeverReachTheFileAndABrokenCharacterIsRefused)
+{
+    const QString typed = QStringLiteral("Rent") + QChar(0) + QStringLiteral("\tMay\r\n\x01\x7f") + QChar(0x85)
+        + QStringLiteral("!");
+    const QString lone = QStringLiteral("Caf") + QChar(0xD83D) + QStringLiteral("e");
+    Form2 f;
+    f.Form_Load();
+    // Typed or pasted, then also set as a whole: the box keeps the tab and drops the rest.
+    f.Text1->insert(typed);
+    EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent\tMay!"));
+    f.Text1->setText(typed);
+    EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent\tMay!"));
+
+    // An account name answered with a NUL and a line break is stored without them.
+    dialogs.answerInput(QStringLiteral("Joe's") + QChar(0) + QStringLiteral(" Diner\r\n"));
+    f.PushButton5_Click();
+    // A lone half of a surrogate pair cannot be stored: refused, and nothing is added.
+    dialogs.answerInput(lone);
+    dialogs.expectReport("Form2.PushButton5_Click 100");
+    f.PushButton5_Click();
+    EXPECT_TRUE(dialogs.reports().value(0).startsWith(
+        QStringLiteral("The text holds a broken character (U+D83D) that cannot be stored")));
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")), "Joe's Diner");
+
+    f.Combo1->setCurrentIndex(0);
+    dialogs.answerMessage(vbOK);
+    f.PushButton2_Click();
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "Rent\tMay!");
+
+    // The same for a description: the save is refused, and the window keeps it all.
+    Form2 g;
+    g.Form_Load();
+    g.Combo1->setCurrentIndex(0);
+    g.Text1->setText(lone);
+    dialogs.expectReport("Form2.PushButton2_Click 116");
+    g.PushButton2_Click();
+    EXPECT_FALSE(g.isUnloaded());
+    EXPECT_EQ(g.Text1->text(), lone);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "1");
+}
