@@ -17,6 +17,21 @@ namespace currency {
 
 namespace {
 
+// The list and placement handlers carry no error report: a choice whose save fails
+// stays in force for this session, and the user is told it will not outlast it.
+template <class Change>
+void keepChoice(Change&& change)
+{
+    try {
+        change();
+    } catch (const std::exception& e) {
+        platform::Dialogs::current().MsgBox(
+            QStringLiteral("Your choice is in use, but it could not be kept for the next start:\r\n")
+                + QString::fromUtf8(e.what()),
+            platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+    }
+}
+
 template <class W>
 W* makeControl(QWidget* parent, const char* name, const QFont& font)
 {
@@ -143,17 +158,17 @@ void Form3::Combo2_Click()
 
 void Form3::Combo2_Change()
 {
-    CurrencyChoice::instance().choose(Combo2->currentIndex());
+    keepChoice([&] { CurrencyChoice::instance().choose(Combo2->currentIndex()); });
 }
 
 void Form3::Option1_Click()
 {
-    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+    keepChoice([&] { CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked()); });
 }
 
 void Form3::Option2_Click()
 {
-    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+    keepChoice([&] { CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked()); });
 }
 
 void Form3::PushButton2_Click()

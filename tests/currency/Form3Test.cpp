@@ -6,7 +6,9 @@
 #include "currency/CurrencyChoice.h"
 #include "shell/MousePointer.h"
 #include "tests/support/LedgerEnvironment.h"
+#include "platform/AppPaths.h"
 #include "tests/support/ModalWindow.h"
+#include "tests/support/PermissionsApply.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/StoredSettings.h"
@@ -18,6 +20,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using currency::CurrencyChoice;
 using currency::Form3;
@@ -135,6 +138,33 @@ TEST_F(CurrencyOptions, AddedSymbolLosesControlCharactersAndABrokenOneIsRefused)
     form.PushButton3_Click();
     EXPECT_EQ(entries(form.Combo2), kDefaults + QStringList{"kr"});
     EXPECT_EQ(stored("CurrList"), currency::kDefaultCurrList + QStringLiteral(";;;kr"));
+}
+
+TEST_F(CurrencyOptions, AChoiceThatCannotBeSavedStaysInForceAndTheUserIsTold)
+{
+    testing_support::store("Currency", "0");
+    const QString folder = env.configHome() + QStringLiteral("/Marlowick");
+    Form3 form;
+    form.Form_Load();
+    chmod(folder.toUtf8().constData(), 0555);
+    {
+        testing_support::PermissionsApply permissions;
+        dialogs.answerMessage(platform::vbOK);
+        form.Option2->click();
+        dialogs.answerMessage(platform::vbOK);
+        form.Combo2->setCurrentIndex(3);
+        dialogs.answerInput(QStringLiteral("CHF"));
+        dialogs.expectReport("Form3.PushButton3_Click 110");
+        form.PushButton3_Click();
+    }
+    chmod(folder.toUtf8().constData(), 0755);
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[0].startsWith("Your choice is in use, but it could not be kept for the next start:"));
+    EXPECT_TRUE(dialogs.messages()[1].contains(platform::settingsFilePath()));
+    EXPECT_TRUE(dialogs.reports().value(0).contains(platform::settingsFilePath()));
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00\u20AC"));   // in force while the window is open
+    form.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));        // not kept
 }
 
 TEST_F(CurrencyOptions, HintNamesThePlusButton)
