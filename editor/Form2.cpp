@@ -38,10 +38,7 @@ const QDate kLastDate(9999, 12, 31);
 // spans centuries, so two-digit years would be ambiguous.
 QString pickerFormat()
 {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
+    return platform::shortDateFormat();
 }
 
 // A date picker that Tab leaves, as the other controls: its day, month and year

@@ -1,5 +1,6 @@
 #include "platform/JetSql.h"
 
+#include "platform/Conversions.h"
 #include "platform/Database.h"
 #include "platform/JetFunctions.h"
 #include "platform/StoredFormat.h"
@@ -158,15 +159,6 @@ std::optional<QVariant> dateWithTime(const QDate& date, const QString& timeText)
     return QVariant(QDateTime(date, *time, Qt::UTC));
 }
 
-// The locale's format with a two-digit year widened, so that "12/7/26" style
-// formats read and write whole years.
-QString widenYear(QString format)
-{
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
-}
-
 } // namespace
 
 std::optional<QVariant> parseLiteralDate(const QString& input)
@@ -199,7 +191,7 @@ namespace {
 QStringList readingPatterns(const QString& format)
 {
     QStringList patterns;
-    for (const QString& pattern : {widenYear(format), format}) {
+    for (const QString& pattern : {wholeYearFormat(format), format}) {
         QString loose = pattern;
         loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
         for (const QString& p : {pattern, loose})
