@@ -3,6 +3,7 @@
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
 #include "data/Ledger.h"
+#include "main/LedgerStatements.h"
 #include "main/MainLayout.h"
 #include "main/Skin.h"
 #include "platform/Conversions.h"
@@ -33,7 +34,6 @@ namespace mainwindow {
 
 namespace {
 
-const QString kListQuery = QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
 const QString kProductName = QStringLiteral("Tallyfold");
 
 // How long after a restore the window manager's own placement is still expected.
@@ -337,7 +337,7 @@ void Form1::ListData()
     TransactionListModel& list = ListView1->items();
     trap.run(100, [&] { list.clear(); });
     platform::Recordset rs;                                   // 102
-    const bool opened = trap.run(104, [&] { rs.Open(kListQuery, data::connection(), 3, 1); });
+    const bool opened = trap.run(104, [&] { rs.Open(statements::listQuery(), data::connection(), 3, 1); });
     double totalWithdrawal = 0;                               // 106
     double totalDeposit = 0;                                  // 108
     // The pattern cannot change during one reload: fetch it once, not once a cell.

@@ -21,6 +21,11 @@ QDate dateOf(const QVariant& value)
 }
 } // namespace
 
+QString listQuery()
+{
+    return QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID");
+}
+
 QString deleteTransaction(const QString& number)
 {
     return QStringLiteral("delete from [Transactions] where TransactionNumber=") + number;
@@ -40,6 +45,22 @@ QString duplicateInsert(const platform::Recordset& rs)
         + data::sql::amount(rs.Fields(u"WithdrawalAmount").Value()) + u','
         + data::sql::amount(rs.Fields(u"DepositAmount").Value()) + u','
         + (taxable.isValid() && taxable.toBool() ? u'1' : u'0') + u')';
+}
+
+QString countAccounts()
+{
+    return QStringLiteral("SELECT Count(Accounts.AccountID) AS [CountID] From Accounts");
+}
+
+QString sampleAccountId(const char* aggregate)
+{
+    return QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(aggregate));
+}
+
+QString insertSampleAccount(const char* name)
+{
+    return QStringLiteral("insert into [Accounts] (AccountName) values ('") + QString::fromLatin1(name)
+        + QStringLiteral("')");
 }
 
 QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
