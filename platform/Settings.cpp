@@ -80,6 +80,10 @@ void save(const QString& key, const QString& value)
     const QString path = settingsFilePath();
     if (value.size() > kMaxValueLength)
         throw cannotSave(path, QStringLiteral("%1 would be longer than %2 characters").arg(key).arg(kMaxValueLength));
+    // A value stored already needs no writing (start-up writes back what it read).
+    const std::vector<ini::Entry> before = readEntries(path);
+    if (const ini::Entry* stored = ini::find(before, kSection, key); stored && stored->value == value)
+        return;
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         throw cannotSave(path, QStringLiteral("its folder cannot be made"));
     // Another copy of the program saving at the same moment must not lose this change.

@@ -15,8 +15,9 @@ inline constexpr qsizetype kMaxValueLength = 4096;
 // The stored text for key, or defaultValue when the key is absent or the file cannot
 // be read. Throws an AppError naming the file when the stored value is too long.
 QString get(const QString& key, const QString& defaultValue);
-// Stores value under key at once. Throws an AppError naming the file when it cannot:
-// a folder or file that cannot be written, or a value that is too long.
+// Stores value under key at once; a value stored already is not written again.
+// Throws an AppError naming the file when it cannot: a folder or file that cannot be
+// written, or a value that is too long.
 void save(const QString& key, const QString& value);
 
 } // namespace platform::settings
