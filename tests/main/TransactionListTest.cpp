@@ -115,6 +115,24 @@ TEST_F(Sorting, HeaderClicksSortByTheShownText)
     EXPECT_EQ(column(Id), (QStringList{"1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
 }
 
+TEST_F(Sorting, NumbersOfAnyLengthAndSignSortAsTheirTextBothWays)
+{
+    const QStringList numbers{"9223372036854775807", "-9223372036854775808", "0", "-5", "-45", "5", "45", "100",
+                              "99", "1000000", "999999", "10", "1"};
+    for (const QString& number : numbers)
+        env.sqlite(QStringLiteral("insert into Transactions (TransactionNumber, TransactionDate, "
+                                  "TransactionDescription, AccountID) values (%1, '2024-03-05', 'r', %2)")
+                       .arg(number).arg(account));
+    QStringList asText = numbers;
+    std::sort(asText.begin(), asText.end());
+    start();
+    form.ListView1_ColumnClick(1);
+    EXPECT_EQ(column(Id), asText);
+    form.ListView1_ColumnClick(1);
+    std::reverse(asText.begin(), asText.end());
+    EXPECT_EQ(column(Id), asText);
+}
+
 TEST_F(Sorting, ReloadsStartFromScratchKeepTheSortAndMakeTheFirstRowAddedCurrent)
 {
     const qint64 banana = add("banana");
