@@ -236,21 +236,25 @@ std::vector<Entry> parse(QByteArrayView text)
 
 QByteArray write(const std::vector<Entry>& entries)
 {
+    // Sections in order of first appearance, each with its entries in order.
     QStringList sections;
+    QHash<QString, std::vector<const Entry*>> bySection;
     for (const Entry& e : entries) {
-        if (!sections.contains(e.section))
+        auto at = bySection.find(e.section);
+        if (at == bySection.end()) {
             sections << e.section;
+            at = bySection.insert(e.section, {});
+        }
+        at->push_back(&e);
     }
     QByteArray out;
     for (const QString& section : sections) {
         if (!out.isEmpty())
             out += '\n';
         out += '[' + (section.isEmpty() ? QByteArray("General") : section.toLatin1()) + "]\n";
-        for (const Entry& e : entries) {
-            if (e.section != section)
-                continue;
-            out += e.key.toLatin1() + '=';
-            appendEscapedValue(out, e.value);
+        for (const Entry* e : bySection.value(section)) {
+            out += e->key.toLatin1() + '=';
+            appendEscapedValue(out, e->value);
             out += '\n';
         }
     }

@@ -36,20 +36,25 @@ std::vector<ini::Entry> readEntries(const QString& path)
 }
 
 // The text a save writes: the program's section first, values too long to read back
-// left out, and within the bound of what is read, dropping entries from the end
-// (never the one just saved) when a damaged file holds more than that.
+// left out, and no more than is read back. Only a damaged file holds more than that
+// once rewritten; then entries are left out from the end, never the one just saved.
 QByteArray fileText(std::vector<ini::Entry> entries, const QString& savedKey)
 {
     std::erase_if(entries, [](const ini::Entry& e) { return e.value.size() > kMaxValueLength; });
     std::stable_partition(entries.begin(), entries.end(), [](const ini::Entry& e) { return e.section == kSection; });
     QByteArray text = ini::write(entries);
     while (text.size() > kMaxFileBytes) {
-        const auto last = std::find_if(entries.rbegin(), entries.rend(), [&](const ini::Entry& e) {
-            return e.section != kSection || e.key != savedKey;
-        });
-        if (last == entries.rend())
+        qsizetype excess = text.size() - kMaxFileBytes;
+        std::vector<ini::Entry> kept;
+        for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+            if (excess > 0 && (e->section != kSection || e->key != savedKey))
+                excess -= ini::write({*e}).size();   // its line, with a section line to spare
+            else
+                kept.push_back(std::move(*e));
+        }
+        if (kept.size() == entries.size())
             break;
-        entries.erase(std::next(last).base());
+        entries.assign(std::make_move_iterator(kept.rbegin()), std::make_move_iterator(kept.rend()));
         text = ini::write(entries);
     }
     return text;

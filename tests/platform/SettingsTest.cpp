@@ -163,6 +163,20 @@ TEST(SettingsFile, AHugeOrOddFileIsReadOnlyAsFarAsTheBoundAndLongValuesAreRefuse
     EXPECT_EQ(stored("Early"), QStringLiteral("3"));
     EXPECT_EQ(stored("Long"), QStringLiteral("<absent>"));
 
+    // A file whose lines grow once rewritten (each unquoted comma gains quotes) is cut
+    // to the bound, keeping the value just saved.
+    QByteArray commas = "[Tallyfold]\n";
+    for (int i = 0; commas.size() < platform::settings::kMaxFileBytes - 16; ++i)
+        commas += "K" + QByteArray::number(i) + "=,\n";
+    writeFile(path, commas);
+    store("Saved", "1");
+    const qint64 cut = QFileInfo(path).size();
+    EXPECT_LE(cut, platform::settings::kMaxFileBytes);
+    EXPECT_EQ(stored("Saved"), QStringLiteral("1"));
+    EXPECT_EQ(stored("K0"), QStringLiteral(","));
+    store("Saved", "2");
+    EXPECT_EQ(QFileInfo(path).size(), cut);
+
     // A pipe in the file's place is never waited on, and a folder never read.
     QFile::remove(path);
     ASSERT_EQ(mkfifo(path.toUtf8().constData(), 0600), 0);
