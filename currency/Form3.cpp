@@ -198,7 +198,9 @@ void Form3::PushButton3_Click()
         CurrencyChoice::instance().appendEntry(answer);
     });
     QString list;
-    trap.run(106, [&] { list = CurrencyChoice::storedList(); });
+    // A stored list that cannot be read (reported) is not written over with less.
+    if (!trap.run(106, [&] { list = CurrencyChoice::storedList(); }))
+        return;
     // An empty stored list holds no entries: the answer becomes its only one, not the
     // second after an empty one, so positions stay those the window shows.
     trap.run(108, [&] { list = list.isEmpty() ? answer : list + kListSeparator + answer; });

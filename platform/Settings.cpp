@@ -35,12 +35,12 @@ std::vector<ini::Entry> readEntries(const QString& path)
     return ini::parse(text);
 }
 
-// The text a save writes: the program's section first, values too long to read back
-// left out, and no more than is read back. Only a damaged file holds more than that
-// once rewritten; then entries are left out from the end, never the one just saved.
+// The text a save writes: the program's section first, and no more than is read back.
+// Only a damaged file holds more than that once rewritten; then entries are left out
+// from the end, never the one just saved. (A value too long to read is kept: it may
+// be mended by hand.)
 QByteArray fileText(std::vector<ini::Entry> entries, const QString& savedKey)
 {
-    std::erase_if(entries, [](const ini::Entry& e) { return e.value.size() > kMaxValueLength; });
     std::stable_partition(entries.begin(), entries.end(), [](const ini::Entry& e) { return e.section == kSection; });
     QByteArray text = ini::write(entries);
     while (text.size() > kMaxFileBytes) {

@@ -4,9 +4,10 @@
 #include "currency/Form3.h"
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
+#include "platform/AppPaths.h"
+#include "platform/Settings.h"
 #include "shell/MousePointer.h"
 #include "tests/support/LedgerEnvironment.h"
-#include "platform/AppPaths.h"
 #include "tests/support/ModalWindow.h"
 #include "tests/support/PermissionsApply.h"
 #include "tests/support/QtPrinters.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -165,6 +167,26 @@ TEST_F(CurrencyOptions, AChoiceThatCannotBeSavedStaysInForceAndTheUserIsTold)
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00\u20AC"));   // in force while the window is open
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));        // not kept
+}
+
+TEST_F(CurrencyOptions, AStoredListTooLongToReadIsNeverWrittenOver)
+{
+    const QString longList = currency::kDefaultCurrList + QString(5000, u'x');
+    testing_support::store("CurrList", longList.left(platform::settings::kMaxValueLength));
+    QFile file(platform::settingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("CurrList=\"" + longList.toUtf8() + "\"\n");   // as a hand edit might leave it
+    file.close();
+
+    Form3 form;
+    dialogs.expectReports({"Form3.Form_Load 108", "Form3.Form_Load 116"});
+    form.Form_Load();
+    const QByteArray before = testing_support::fileHash(platform::settingsFilePath());
+    dialogs.answerInput(QStringLiteral("CHF"));
+    dialogs.expectReport("Form3.PushButton3_Click 106");
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), QStringList{"CHF"});
+    EXPECT_EQ(testing_support::fileHash(platform::settingsFilePath()), before);
 }
 
 TEST_F(CurrencyOptions, HintNamesThePlusButton)

@@ -3,7 +3,6 @@
 // transaction editor's tests; `env` also gives an independent look at what the file holds.
 
 #include "tests/support/ModalWindow.h"
-#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 

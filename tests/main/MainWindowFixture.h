@@ -5,7 +5,6 @@
 
 #include "main/Form1.h"
 #include "tests/support/ModalWindow.h"
-#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 
