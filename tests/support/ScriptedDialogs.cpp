@@ -27,6 +27,9 @@ ScriptedDialogs::~ScriptedDialogs()
     platform::Dialogs::setCurrent(m_previous);
     for (const QString& where : m_expectedReports)
         ADD_FAILURE() << "expected report never came: " << where.toStdString();
+    if (!m_messageAnswers.empty() || !m_inputAnswers.empty())
+        ADD_FAILURE() << "answers scripted for prompts that never came: " << m_messageAnswers.size()
+                      << " message and " << m_inputAnswers.size() << " input";
 }
 
 void ScriptedDialogs::expectReport(const QString& where, int times)

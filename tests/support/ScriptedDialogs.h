@@ -1,6 +1,7 @@
 #pragma once
 // A Dialogs double for tests: answers prompts from a script, logs every prompt, and
-// fails the test when a prompt arrives that no answer was scripted for.
+// fails the test when a prompt arrives that no answer was scripted for, or when a
+// scripted answer is never asked for.
 //
 // The application error report is a prompt like any other: a test states the reports
 // it expects, by location and statement number, before they come:
