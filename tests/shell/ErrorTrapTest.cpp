@@ -47,7 +47,7 @@ TEST(ErrorTrap, AFailureReportsOnceAndTheProcedureGoesOn)
     EXPECT_EQ(rounds, 2);
 }
 
-TEST(ScriptedReports, AReportNobodyExpectedOrOneThatNeverCameFailsTheTest)
+TEST(ScriptedReports, AReportNobodyExpectedOneThatNeverCameOrAnAnswerNobodyTookFailsTheTest)
 {
     EXPECT_NONFATAL_FAILURE(
         {
@@ -71,4 +71,13 @@ TEST(ScriptedReports, AReportNobodyExpectedOrOneThatNeverCameFailsTheTest)
             dialogs.expectReport("Form1.ListData 104");
         },
         "expected report never came: Form1.ListData 104");
+    // An answer meant for a report is one nobody asks for.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDialogs dialogs;
+            dialogs.answerMessage(platform::vbOK);
+            dialogs.expectReport("Form1.ListData 104");
+            ErrorTrap(QStringLiteral("Form1"), QStringLiteral("ListData")).run(104, [] { fail("closed"); });
+        },
+        "answers scripted for prompts that never came: 1 message");
 }
