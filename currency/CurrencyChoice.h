@@ -41,7 +41,8 @@ public:
     bool after() const { return m_option2; }
 
     // Changes, each saved at once: the chosen position, and the state of the two
-    // placement buttons as the window shows them.
+    // placement buttons as the window shows them. A change is in force even when its
+    // save fails (and throws).
     void choose(int index);
     void setOptions(bool option1, bool option2);
     // Adds an entry to the working list only; the stored list is extended separately

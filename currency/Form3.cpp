@@ -6,6 +6,7 @@
 #include "shell/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
+#include "shell/UserText.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -15,6 +16,21 @@
 namespace currency {
 
 namespace {
+
+// The list and placement handlers carry no error report: a choice whose save fails
+// stays in force for this session, and the user is told it will not outlast it.
+template <class Change>
+void keepChoice(Change&& change)
+{
+    try {
+        change();
+    } catch (const std::exception& e) {
+        platform::Dialogs::current().MsgBox(
+            QStringLiteral("Your choice is in use, but it could not be kept for the next start:\r\n")
+                + QString::fromUtf8(e.what()),
+            platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+    }
+}
 
 template <class W>
 W* makeControl(QWidget* parent, const char* name, const QFont& font)
@@ -142,17 +158,17 @@ void Form3::Combo2_Click()
 
 void Form3::Combo2_Change()
 {
-    CurrencyChoice::instance().choose(Combo2->currentIndex());
+    keepChoice([&] { CurrencyChoice::instance().choose(Combo2->currentIndex()); });
 }
 
 void Form3::Option1_Click()
 {
-    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+    keepChoice([&] { CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked()); });
 }
 
 void Form3::Option2_Click()
 {
-    CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked());
+    keepChoice([&] { CurrencyChoice::instance().setOptions(Option1->isChecked(), Option2->isChecked()); });
 }
 
 void Form3::PushButton2_Click()
@@ -166,21 +182,28 @@ void Form3::PushButton3_Click()
     shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("PushButton3_Click"));
     QString answer;
     trap.run(100, [&] {
-        answer = platform::Dialogs::current().InputBox(QStringLiteral("Add Currency"), platform::appTitle(), QString());
+        answer = shell::enteredText(
+            platform::Dialogs::current().InputBox(QStringLiteral("Add Currency"), platform::appTitle(), QString()));
     });
     if (trap.test(102, [&] { return answer.isEmpty(); }))
         return;
     // The answer is taken as typed: the list shows it as one entry even when it holds
-    // the separator, and the current choice stays as it is.
+    // the separator, and the current choice stays as it is. A list adds its first
+    // entry as its current one; the list must go on showing the choice in force.
     trap.run(104, [&] {
         m_filling = true;
         Combo2->addItem(answer);
+        Combo2->setCurrentIndex(CurrencyChoice::instance().index());
         m_filling = false;
         CurrencyChoice::instance().appendEntry(answer);
     });
     QString list;
-    trap.run(106, [&] { list = CurrencyChoice::storedList(); });
-    trap.run(108, [&] { list += kListSeparator + answer; });
+    // A stored list that cannot be read (reported) is not written over with less.
+    if (!trap.run(106, [&] { list = CurrencyChoice::storedList(); }))
+        return;
+    // An empty stored list holds no entries: the answer becomes its only one, not the
+    // second after an empty one, so positions stay those the window shows.
+    trap.run(108, [&] { list = list.isEmpty() ? answer : list + kListSeparator + answer; });
     trap.run(110, [&] { CurrencyChoice::saveList(list); });
 }
 

@@ -25,9 +25,11 @@ QString templatePath();
 QString connectionString();
 
 // Makes the data folder and copies the template into it when there is no working
-// file yet, as statements 100-110 of the start-up, each under the caller's trap. A
-// working file of no bytes holds no data and counts as missing; any other existing
-// working file is never touched.
+// file yet, as statements 100-110 of the start-up, each under the caller's trap.
+// A folder counts as present when any entry of its name is: a plain file in its place
+// is not made again, and what would go below it then fails and is reported. A working
+// file of no bytes holds no data and counts as missing; any other existing working
+// file is never touched.
 void prepareDataFolder(shell::ErrorTrap& trap);
 
 // The shared connection. create() makes it (closed), release() closes and drops it;

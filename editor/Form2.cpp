@@ -9,6 +9,7 @@
 #include "shell/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
+#include "shell/UserText.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -37,10 +38,7 @@ const QDate kLastDate(9999, 12, 31);
 // spans centuries, so two-digit years would be ambiguous.
 QString pickerFormat()
 {
-    QString format = QLocale().dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
+    return platform::shortDateFormat();
 }
 
 // A date picker that Tab leaves, as the other controls: its day, month and year
@@ -127,6 +125,7 @@ Form2::Form2(QWidget* parent)
     Combo1->setEditable(false);
     for (QLineEdit* box : {Text1, Text2, Text3})
         box->setMaxLength(std::numeric_limits<int>::max());
+    shell::filterControlCharacters(Text1);
     Option2->setChecked(true);
 
     layOut();
@@ -309,7 +308,7 @@ void Form2::PushButton2_Click()
         }
     }
     auto values = [&] {
-        return TransactionValues{DateTimePicker1->date(), Text1->text(), selectedAccountId(),
+        return TransactionValues{DateTimePicker1->date(), shell::enteredText(Text1->text()), selectedAccountId(),
                                  Text2->text(), Text3->text(), taxable};
     };
     // A statement that could not be built or run has been reported: nothing was
@@ -340,8 +339,8 @@ void Form2::PushButton5_Click()
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton5_Click"));
     QString name;
     trap.run(100, [&] {
-        name = platform::Dialogs::current().InputBox(QStringLiteral("Enter new From (Payor): "),
-                                                     QStringLiteral("Input From"), QString());
+        name = shell::enteredText(platform::Dialogs::current().InputBox(QStringLiteral("Enter new From (Payor): "),
+                                                                        QStringLiteral("Input From"), QString()));
     });
     if (trap.test(102, [&] { return name.isEmpty(); }))
         return;

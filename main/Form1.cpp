@@ -3,6 +3,7 @@
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
 #include "data/Ledger.h"
+#include "main/LedgerStatements.h"
 #include "main/MainLayout.h"
 #include "main/Skin.h"
 #include "platform/Conversions.h"

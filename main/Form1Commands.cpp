@@ -146,19 +146,14 @@ void Form1::PushButton7_Click()
     auto trap = trapFor("PushButton7_Click");
     platform::Recordset rs;                                              // 100
     int count = 0;                                                       // 102
-    trap.run(104, [&] {
-        rs.Open(QStringLiteral("SELECT Count(Accounts.AccountID) AS [CountID] From Accounts"), data::connection(), 3, 1);
-    });
+    trap.run(104, [&] { rs.Open(statements::countAccounts(), data::connection(), 3, 1); });
     if (trap.test(106, [&] { return !rs.eof(); }))
         trap.run(108, [&] { count = platform::toLong(rs.Fields(u"CountID").Value()); });
     trap.run(110, [&] { rs.Close(); });
     struct NewAccount { int test, insert, add; const char* name; };
     for (const NewAccount& account : {NewAccount{112, 114, 116, "Loans"}, NewAccount{118, 120, 122, "Income"}}) {
         if (trap.test(account.test, [&] { return count < 2; })) {
-            trap.run(account.insert, [&] {
-                data::connection().Execute(QStringLiteral("insert into [Accounts] (AccountName) values ('")
-                                           + QString::fromLatin1(account.name) + QStringLiteral("')"));
-            });
+            trap.run(account.insert, [&] { data::connection().Execute(statements::insertSampleAccount(account.name)); });
             trap.run(account.add, [&] { ++count; });
         }
     }
@@ -166,10 +161,7 @@ void Form1::PushButton7_Click()
     qint32 last = 1;                                                     // 126
     struct Lookup { int open, test, read, close; const char* aggregate; qint32* id; };
     for (const Lookup& lookup : {Lookup{128, 130, 132, 134, "First", &first}, Lookup{136, 138, 140, 142, "Last", &last}}) {
-        trap.run(lookup.open, [&] {
-            rs.Open(QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(lookup.aggregate)),
-                    data::connection(), 3, 1);
-        });
+        trap.run(lookup.open, [&] { rs.Open(statements::sampleAccountId(lookup.aggregate), data::connection(), 3, 1); });
         if (trap.test(lookup.test, [&] { return !rs.eof(); }))
             trap.run(lookup.read, [&] { *lookup.id = platform::toLong(rs.Fields(u"MaxID").Value()); });
         trap.run(lookup.close, [&] { rs.Close(); });

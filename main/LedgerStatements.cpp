@@ -29,6 +29,22 @@ QString duplicateInsert(const platform::Recordset& rs)
         + (taxable.isValid() && taxable.toBool() ? u'1' : u'0') + u')';
 }
 
+QString countAccounts()
+{
+    return QStringLiteral("SELECT Count(Accounts.AccountID) AS [CountID] From Accounts");
+}
+
+QString sampleAccountId(const char* aggregate)
+{
+    return QStringLiteral("SELECT %1(Accounts.AccountID) AS [MaxID] FROM Accounts").arg(QLatin1String(aggregate));
+}
+
+QString insertSampleAccount(const char* name)
+{
+    return QStringLiteral("insert into [Accounts] (AccountName) values ('") + QString::fromLatin1(name)
+        + QStringLiteral("')");
+}
+
 QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
                      int deposit)
 {

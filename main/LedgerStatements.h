@@ -9,6 +9,8 @@
 
 namespace mainwindow::statements {
 
+// The list's own query is data::kLedgerQuery, which the printed report reads too.
+
 QString deleteTransaction(const QString& number);
 QString selectTransaction(const QString& number);
 // The copy of the record rs stands on: same date, description, account, amounts
@@ -16,6 +18,12 @@ QString selectTransaction(const QString& number);
 // description or date), so nothing half-built is sent.
 QString duplicateInsert(const platform::Recordset& rs);
 
+// The example data's look-ups and accounts: the number of accounts (as "CountID"),
+// the first or last AccountID in stored order (aggregate "First" or "Last", as
+// "MaxID"), and an account of a fixed name, written as it stands.
+QString countAccounts();
+QString sampleAccountId(const char* aggregate);
+QString insertSampleAccount(const char* name);
 // One example transaction, dated with dateText handed to the database's cdate.
 QString sampleInsert(const QString& dateText, const QString& description, qint32 account, int withdrawal,
                      int deposit);

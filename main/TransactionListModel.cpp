@@ -5,8 +5,6 @@
 
 #include <QDateTime>
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <numeric>
 
 namespace mainwindow {
@@ -228,6 +226,33 @@ void TransactionListModel::setSorted(bool sorted)
 
 namespace {
 
+// A whole number's decimal text packed four bits a character, none 0, "-" 1 and the
+// digits 2 to 11, first character highest: comparing two keys compares the texts
+// ("10" before "9", "-5" before "0"). 32 characters hold any 64-bit number's 20.
+using IdTextKey = std::pair<quint64, quint64>;
+
+IdTextKey idTextKey(qint64 id)
+{
+    char digits[20];
+    int n = 0;
+    quint64 magnitude = id < 0 ? 0 - quint64(id) : quint64(id);
+    do {
+        digits[n++] = char(2 + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    quint64 packed[2] = {0, 0};
+    int at = 0;
+    auto put = [&](quint64 code) {
+        packed[at / 16] |= code << (60 - 4 * (at % 16));
+        ++at;
+    };
+    if (id < 0)
+        put(1);
+    while (n > 0)
+        put(quint64(digits[--n]));
+    return {packed[0], packed[1]};
+}
+
 char16_t folded(char16_t c)
 {
     if (c < 128)
@@ -310,12 +335,20 @@ void TransactionListModel::applySort()
     }
     case IdColumn: {
         if (m_oddIds.isEmpty()) {
-            sortBy([&](int a, int b) {
-                char x[24], y[24];
-                std::snprintf(x, sizeof x, "%lld", static_cast<long long>(m_rows[a].id));
-                std::snprintf(y, sizeof y, "%lld", static_cast<long long>(m_rows[b].id));
-                return std::strcmp(x, y) < 0;
+            // Each number's text is packed once into a key that orders as the text
+            // does, and the keys are sorted together with their rows.
+            struct Keyed { IdTextKey key; int row; };
+            std::vector<Keyed> keyed(static_cast<size_t>(m_published));
+            for (int i = 0; i < m_published; ++i)
+                keyed[size_t(i)] = {idTextKey(m_rows[size_t(i)].id), i};
+            // Equal numbers keep the order they were added in, either way.
+            std::sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
+                if (a.key != b.key)
+                    return descending ? b.key < a.key : a.key < b.key;
+                return a.row < b.row;
             });
+            for (int i = 0; i < m_published; ++i)
+                m_order[size_t(i)] = keyed[size_t(i)].row;
         } else {
             std::vector<QString> keys(m_published);
             for (int i = 0; i < m_published; ++i)

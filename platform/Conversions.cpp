@@ -41,6 +41,13 @@ double roundHalfEven(double v)
 
 } // namespace
 
+QString wholeYearFormat(QString format)
+{
+    if (!format.contains(QStringLiteral("yyyy")))
+        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+    return format;
+}
+
 QString numberText(double value, const QLocale& locale)
 {
     if (value == 0)
@@ -54,10 +61,7 @@ QString numberText(double value, const QLocale& locale)
 
 QString shortDateFormat(const QLocale& locale)
 {
-    QString format = locale.dateFormat(QLocale::ShortFormat);
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
+    return wholeYearFormat(locale.dateFormat(QLocale::ShortFormat));
 }
 
 QString dateText(const QVariant& value, const QLocale& locale)

@@ -14,6 +14,9 @@ namespace platform {
 // the locale's decimal separator ("0", "1234.5", "-12"; "1E+15" past 15 digits).
 QString numberText(double value, const QLocale& locale = QLocale());
 
+// A date format with a two-digit year widened to four digits ("M/d/yy" gives
+// "M/d/yyyy"): dates are shown and read with whole years, never a guessed century.
+QString wholeYearFormat(QString format);
 // The user's short date format with whole years ("M/d/yyyy"), as dates are shown.
 QString shortDateFormat(const QLocale& locale = QLocale());
 // A date in shortDateFormat(), with the time of day in the long time format appended

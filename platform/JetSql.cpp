@@ -1,5 +1,6 @@
 #include "platform/JetSql.h"
 
+#include "platform/Conversions.h"
 #include "platform/Database.h"
 #include "platform/JetFunctions.h"
 #include "platform/StoredFormat.h"
@@ -90,6 +91,10 @@ std::vector<Token> tokenize(const QString& sql)
                         ++i;
                 }
             }
+            // Letters run on into the number's token ("5true", "1e5yes"): a word is
+            // only a word on its own, and the database refuses the whole as it stands.
+            while (i < n && isWordChar(sql[i]))
+                ++i;
             tokens.push_back({Tok::Number, view.mid(start, i - start)});
         } else if (c == u'\'') {
             tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
@@ -170,15 +175,6 @@ std::optional<QVariant> dateWithTime(const QDate& date, const QString& timeText)
     return QVariant(QDateTime(date, *time, Qt::UTC));
 }
 
-// The locale's format with a two-digit year widened, so that "12/7/26" style
-// formats read and write whole years.
-QString widenYear(QString format)
-{
-    if (!format.contains(QStringLiteral("yyyy")))
-        format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-    return format;
-}
-
 } // namespace
 
 namespace {
@@ -253,7 +249,7 @@ namespace {
 QStringList readingPatterns(const QString& format)
 {
     QStringList patterns;
-    for (const QString& pattern : {widenYear(format), format}) {
+    for (const QString& pattern : {wholeYearFormat(format), format}) {
         QString loose = pattern;
         loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
         for (const QString& p : {pattern, loose})
@@ -445,6 +441,9 @@ QString translate(const QString& sql)
             break;
         }
         case Tok::Punct:
+            // The database would read these as parameters and quietly give Null for them.
+            if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
+                throw DbError(QStringLiteral("No value given for one or more required parameters."));
             // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
             // nothing after them is silently dropped (Jet reads 5--3 as 8).
             if (!out.isEmpty()

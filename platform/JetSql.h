@@ -7,7 +7,7 @@
 //   --, /*                  -> - -, / *            (Jet has no comments)
 //   "text"                  -> 'text'              (Jet strings may use double quotes)
 //   [Name]                  -> "Name"
-//   True/False, Yes/No      -> 1/0
+//   True/False, Yes/No      -> 1/0                 (whole words only, not names after a dot)
 //   a & b                   -> a || b
 //   ORDER BY x, y DESC      -> ORDER BY x COLLATE JETTEXT, y COLLATE JETTEXT DESC
 //                              (text in Jet's order; numbers are not affected)
@@ -20,8 +20,9 @@
 
 namespace platform::jet {
 
-// Throws DbError for an unterminated string, name or date literal, or a date
-// literal that names no date.
+// Throws DbError for an unterminated string, name or date literal, a date literal
+// that names no date, or a parameter ("?", ":name", "@name", "$name"), which no
+// statement here can be given a value for.
 QString translate(const QString& jetSql);
 
 // The date a Jet date literal's inner text names ("03/05/2021", "2021-03-05",

@@ -31,12 +31,12 @@ bool FileExists(const QString& path)
     return info.exists() && info.lastModified().isValid();
 }
 
-QString DirEntry(const QString& path, bool directories)
+QString DirEntry(const QString& path, bool withFolders)
 {
     const QFileInfo info(path);
     if (!info.exists() || info.isHidden())
         return {};
-    if (directories ? !info.isDir() : !info.isFile())
+    if (!withFolders && !info.isFile())
         return {};
     return info.fileName();
 }

@@ -13,9 +13,11 @@ QString GetSpecialFolder(int folder);
 // True when the path's modification date and time can be read. Never throws.
 bool FileExists(const QString& path);
 
-// The name of the directory entry at path ("" when there is none): with
-// directories=true only a folder counts, otherwise only an ordinary file.
-QString DirEntry(const QString& path, bool directories);
+// The name of the directory entry at path ("" when there is none). With
+// withFolders=true any entry counts, a folder or a plain file alike (asking with the
+// directory attribute widens the search, it does not narrow it); otherwise only an
+// ordinary file does. Hidden entries never count.
+QString DirEntry(const QString& path, bool withFolders);
 
 // The name of the first ordinary file in folder, in name order: hidden files, folders
 // and special files (sockets, devices) are passed over. "" when there is none or the

@@ -3,7 +3,7 @@
 #include "currency/AmountFormat.h"
 #include "platform/Conversions.h"
 
-#include "tests/currency/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

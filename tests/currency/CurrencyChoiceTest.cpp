@@ -4,11 +4,10 @@
 #include "currency/CurrencyChoice.h"
 #include "currency/AmountFormat.h"
 #include "platform/AppPaths.h"
-#include "platform/Settings.h"
+#include "tests/support/LedgerEnvironment.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
-#include "tests/currency/QtPrinters.h"
-#include "tests/currency/StoredSettings.h"
+#include "tests/support/StoredSettings.h"
 
 #include <QFile>
 #include <QSettings>
@@ -17,9 +16,9 @@
 using currency::CurrencyChoice;
 using currency::OwnCurrencyFormat;
 using testing_support::ScriptedDialogs;
-using testing_support::TestEnvironment;
-using currency_tests::store;
-using currency_tests::stored;
+using testing_support::LedgerEnvironment;
+using testing_support::store;
+using testing_support::stored;
 
 namespace {
 
@@ -29,17 +28,17 @@ TEST(CurrencyChoice, APositionNamingNoEntryIsReportedOncePerLoadAndLeavesTheBare
 {
     for (const char* bad : {"4", "abc"}) {
         SCOPED_TRACE(bad);
-        TestEnvironment env;
+        LedgerEnvironment env;
         ScriptedDialogs dialogs;
         store("Currency", QString::fromLatin1(bad));
+        dialogs.expectReport(kLoad116);
         EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
         EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
-        EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
         EXPECT_EQ(stored("Currency"), QString::fromLatin1(bad)) << "a bad value is not overwritten";
         // The next load reads the settings again, and reports again.
+        dialogs.expectReport(kLoad116);
         CurrencyChoice::instance().unload();
         OwnCurrencyFormat();
-        EXPECT_EQ(dialogs.reportLines().size(), 2);
     }
 }
 
@@ -64,19 +63,19 @@ TEST(CurrencyChoice, PlacementFollowsTheTwoStoredOptions)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.option1) + "/" + c.option2);
-        TestEnvironment env;
+        LedgerEnvironment env;
         ScriptedDialogs dialogs;
         store("Currency", QStringLiteral("3"));
         store("Option1", QString::fromUtf8(c.option1));
         store("Option2", QString::fromUtf8(c.option2));
+        dialogs.expectReports(c.reports);
         EXPECT_EQ(OwnCurrencyFormat(), QString::fromUtf8(c.pattern));
-        EXPECT_EQ(dialogs.reportLines(), c.reports);
     }
 }
 
 TEST(CurrencyChoice, StoredEntriesAreKeptUntrimmedWithEmptiesAndDuplicates)
 {
-    TestEnvironment env;
+    LedgerEnvironment env;
     ScriptedDialogs dialogs;
     // "-1" chooses nothing, and is no fault to report.
     store("CurrList", QStringLiteral(" $ ;;;;;;$;;;$"));
@@ -90,9 +89,9 @@ TEST(CurrencyChoice, StoredEntriesAreKeptUntrimmedWithEmptiesAndDuplicates)
     store("CurrList", QString());
     store("Currency", QStringLiteral("0"));
     CurrencyChoice::instance().unload();
+    dialogs.expectReport(kLoad116);
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
     EXPECT_TRUE(CurrencyChoice::instance().symbols().isEmpty());
-    EXPECT_EQ(dialogs.reportLines(), QStringList{kLoad116});
 }
 
 TEST(CurrencyChoice, SymbolsSurviveTheSettingsFileUnchanged)
@@ -101,7 +100,7 @@ TEST(CurrencyChoice, SymbolsSurviveTheSettingsFileUnchanged)
                               QStringLiteral("=;#\u00A0")};
     for (const QString& symbol : symbols) {
         SCOPED_TRACE(symbol.toStdString());
-        TestEnvironment env;
+        LedgerEnvironment env;
         ScriptedDialogs dialogs;
         const QString list = currency::kDefaultCurrList + currency::kListSeparator + symbol;
         CurrencyChoice::saveList(list);

@@ -4,29 +4,32 @@
 #include "currency/Form3.h"
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
+#include "platform/AppPaths.h"
 #include "platform/Settings.h"
 #include "shell/MousePointer.h"
+#include "tests/support/LedgerEnvironment.h"
+#include "tests/support/ModalWindow.h"
+#include "tests/support/PermissionsApply.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/StoredSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
-#include "tests/currency/QtPrinters.h"
-#include "tests/currency/StoredSettings.h"
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using currency::CurrencyChoice;
 using currency::Form3;
 using currency::OwnCurrencyFormat;
 using testing_support::ScriptedDialogs;
-using testing_support::TestEnvironment;
-using currency_tests::stored;
+using testing_support::LedgerEnvironment;
+using testing_support::stored;
 
 namespace {
 
@@ -43,7 +46,7 @@ const QStringList kDefaults{QStringLiteral("$"), QStringLiteral("\u00A3"), QStri
 
 class CurrencyOptions : public ::testing::Test {
 protected:
-    TestEnvironment env;
+    LedgerEnvironment env;
     ScriptedDialogs dialogs;
 };
 
@@ -100,7 +103,90 @@ TEST_F(CurrencyOptions, AddedSymbolIsAppendedWithoutChangingTheChoice)
     EXPECT_EQ(stored("Currency"), QStringLiteral("4"));
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF #,##0.00"));
-    EXPECT_TRUE(dialogs.reports().isEmpty());
+}
+
+TEST_F(CurrencyOptions, AddingToAnEmptyListShowsNothingChosenUntilTheUserChooses)
+{
+    testing_support::store("CurrList", QString());
+    testing_support::store("Currency", "-1");
+    Form3 form;
+    form.Form_Load();
+    dialogs.answerInput(QStringLiteral("CHF"));
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), QStringList{"CHF"});
+    // What the list shows chosen is what amounts use: nothing yet.
+    EXPECT_EQ(form.Combo2->currentIndex(), -1);
+    EXPECT_EQ(form.Combo2->currentText(), QString());
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
+    EXPECT_EQ(stored("Currency"), QStringLiteral("-1"));
+    // The stored list holds the one entry the window shows, at the same position.
+    EXPECT_EQ(stored("CurrList"), QStringLiteral("CHF"));
+
+    form.Combo2->setCurrentIndex(0);
+    form.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
+}
+
+TEST_F(CurrencyOptions, AddedSymbolLosesControlCharactersAndABrokenOneIsRefused)
+{
+    Form3 form;
+    form.Form_Load();
+    dialogs.answerInput(QStringLiteral("kr") + QChar(0) + QStringLiteral("\n"));
+    form.PushButton3_Click();
+    dialogs.answerInput(QStringLiteral("\r\n"));   // nothing left: as if cancelled
+    form.PushButton3_Click();
+    dialogs.answerInput(QString(QChar(0xDC00)));
+    dialogs.expectReport("Form3.PushButton3_Click 100");
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), kDefaults + QStringList{"kr"});
+    EXPECT_EQ(stored("CurrList"), currency::kDefaultCurrList + QStringLiteral(";;;kr"));
+}
+
+TEST_F(CurrencyOptions, AChoiceThatCannotBeSavedStaysInForceAndTheUserIsTold)
+{
+    testing_support::store("Currency", "0");
+    const QString folder = env.configHome() + QStringLiteral("/Marlowick");
+    Form3 form;
+    form.Form_Load();
+    chmod(folder.toUtf8().constData(), 0555);
+    {
+        testing_support::PermissionsApply permissions;
+        dialogs.answerMessage(platform::vbOK);
+        form.Option2->click();
+        dialogs.answerMessage(platform::vbOK);
+        form.Combo2->setCurrentIndex(3);
+        dialogs.answerInput(QStringLiteral("CHF"));
+        dialogs.expectReport("Form3.PushButton3_Click 110");
+        form.PushButton3_Click();
+    }
+    chmod(folder.toUtf8().constData(), 0755);
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    EXPECT_TRUE(dialogs.messages()[0].startsWith("Your choice is in use, but it could not be kept for the next start:"));
+    EXPECT_TRUE(dialogs.messages()[1].contains(platform::settingsFilePath()));
+    EXPECT_TRUE(dialogs.reports().value(0).contains(platform::settingsFilePath()));
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00\u20AC"));   // in force while the window is open
+    form.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));        // not kept
+}
+
+TEST_F(CurrencyOptions, AStoredListTooLongToReadIsNeverWrittenOver)
+{
+    const QString longList = currency::kDefaultCurrList + QString(5000, u'x');
+    testing_support::store("CurrList", longList.left(platform::settings::kMaxValueLength));
+    QFile file(platform::settingsFilePath());
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("CurrList=\"" + longList.toUtf8() + "\"\n");   // as a hand edit might leave it
+    file.close();
+
+    Form3 form;
+    dialogs.expectReports({"Form3.Form_Load 108", "Form3.Form_Load 116"});
+    form.Form_Load();
+    const QByteArray before = testing_support::fileHash(platform::settingsFilePath());
+    dialogs.answerInput(QStringLiteral("CHF"));
+    dialogs.expectReport("Form3.PushButton3_Click 106");
+    form.PushButton3_Click();
+    EXPECT_EQ(entries(form.Combo2), QStringList{"CHF"});
+    EXPECT_EQ(testing_support::fileHash(platform::settingsFilePath()), before);
 }
 
 TEST_F(CurrencyOptions, HintNamesThePlusButton)
@@ -114,9 +200,10 @@ TEST_F(CurrencyOptions, HintNamesThePlusButton)
 
 TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
 {
-    platform::settings::save(QStringLiteral("Currency"), QStringLiteral("7"));
+    testing_support::store("Currency", "7");
+    dialogs.expectReport("Form3.Form_Load 116");
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("#,##0.00"));
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form3.Form_Load 116")});
+    EXPECT_TRUE(dialogs.awaitedReports().isEmpty());
 
     // The window shows the choice the list already loaded; nothing is read or reported again.
     Form3 form;
@@ -126,7 +213,6 @@ TEST_F(CurrencyOptions, BadPositionIsReportedOnceThenMendedByChoosing)
     form.Combo2->setCurrentIndex(1);
     form.PushButton2_Click();
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("\u00A3#,##0.00"));
-    EXPECT_EQ(dialogs.reportLines().size(), 1);
 }
 
 TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)
@@ -134,15 +220,14 @@ TEST_F(CurrencyOptions, ClosingTheModalWindowAnyWayDropsTheCachedChoice)
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("$#,##0.00"));
     QWidget owner;
     Form3 form(&owner);
-    bool sawModal = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        sawModal = modal == &form;
-        if (modal)
-            modal->close();   // the title bar's close box
+    bool sawForm = false;
+    testing_support::ModalWindow modal;
+    modal.whenShown([&](QWidget* window) {
+        sawForm = window == &form;
+        window->close();   // the title bar's close box
     });
     form.showModal();
-    EXPECT_TRUE(sawModal);
+    EXPECT_TRUE(sawForm);
     EXPECT_EQ(form.Combo2->count(), 4);
     EXPECT_FALSE(CurrencyChoice::instance().isLoaded());
 }

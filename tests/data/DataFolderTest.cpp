@@ -4,7 +4,7 @@
 #include "shell/ErrorTrap.h"
 #include "shell/FileFunctions.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,17 +12,19 @@
 #include <gtest/gtest.h>
 
 using testing_support::ScriptedDialogs;
-using testing_support::TestEnvironment;
+using testing_support::LedgerEnvironment;
 using testing_support::fileHash;
 
 namespace {
 
-// Start-up's statements 100-110 under the load handler's trap; answers the reports.
-QStringList prepare(ScriptedDialogs& dialogs)
+// Start-up's statements 100-110 under the load handler's trap, showing exactly the
+// reports expected.
+void prepare(const QStringList& expectedReports = {})
 {
+    ScriptedDialogs dialogs;
+    dialogs.expectReports(expectedReports);
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);
-    return dialogs.reportLines();
 }
 
 // Puts HOME and XDG_DATA_HOME back as they were when the test ends.
@@ -39,10 +41,9 @@ struct KeepHome {
 
 TEST(DataFolder, FirstStartMakesBothFoldersAndCopiesTheTemplate)
 {
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
+    LedgerEnvironment env;
     ASSERT_FALSE(QFileInfo::exists(env.dataHome() + QStringLiteral("/Marlowick")));
-    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    prepare();
     EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).isDir());
     EXPECT_EQ(data::workingDatabasePath(), env.workingDatabase());
     EXPECT_EQ(fileHash(env.workingDatabase()), fileHash(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
@@ -53,25 +54,22 @@ TEST(DataFolder, FirstStartMakesBothFoldersAndCopiesTheTemplate)
 
 TEST(DataFolder, LaterStartsLeaveTheWorkingFileAloneEvenWhenTheTemplateChanged)
 {
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
-    env.openLedger();
+    LedgerEnvironment env;
+    env.placeLedger();
     env.addAccount(QStringLiteral("Mine"));
-    data::releaseConnection();
     QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
     QFile changed(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
     ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
     changed.write("a newer template");
     changed.close();
     const QByteArray before = fileHash(env.workingDatabase());
-    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    prepare();
     EXPECT_EQ(fileHash(env.workingDatabase()), before);
 }
 
 TEST(DataFolder, AnEmptyWorkingFileIsReplacedAsIfMissingUnlessALogBesideItHoldsData)
 {
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
+    LedgerEnvironment env;
     QDir().mkpath(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold"));
     const auto write = [](const QString& path, const QByteArray& bytes) {
         QFile file(path);
@@ -79,48 +77,51 @@ TEST(DataFolder, AnEmptyWorkingFileIsReplacedAsIfMissingUnlessALogBesideItHoldsD
         file.write(bytes);
     };
     write(env.workingDatabase(), {});
-    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    prepare();
     EXPECT_EQ(fileHash(env.workingDatabase()), fileHash(env.programFolder() + QStringLiteral("/dbBlank.mdb")));
     // A log with content may hold the ledger itself: nothing is replaced then.
     write(env.workingDatabase(), {});
     write(env.workingDatabase() + QStringLiteral("-wal"), QByteArray(4096, 'w'));
-    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    prepare();
     EXPECT_EQ(QFileInfo(env.workingDatabase()).size(), 0);
 }
 
 TEST(DataFolder, EachFailingStepIsReportedAndTheNextOneStillRuns)
 {
     {
-        TestEnvironment env;
-        ScriptedDialogs dialogs;
+        LedgerEnvironment env;
         QFile::remove(env.programFolder() + QStringLiteral("/dbBlank.mdb"));
-        EXPECT_EQ(prepare(dialogs), QStringList{QStringLiteral("Form1.Form_Load 110")});
+        prepare({"Form1.Form_Load 110"});
         EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).isDir());
         EXPECT_FALSE(QFileInfo::exists(env.workingDatabase()));
     }
-    {
-        // A file where the maker's folder should be: nothing below it can be made.
-        TestEnvironment env;
-        ScriptedDialogs dialogs;
-        QFile blocker(env.dataHome() + QStringLiteral("/Marlowick"));
+    // A plain file where a folder should be is an entry of that name, so nothing tries
+    // to make that folder; what goes below it cannot be made.
+    const std::pair<const char*, QStringList> blocked[] = {
+        {"/Marlowick", {"Form1.Form_Load 106", "Form1.Form_Load 110"}},
+        {"/Marlowick/Tallyfold", {"Form1.Form_Load 110"}},
+    };
+    for (const auto& [name, reports] : blocked) {
+        SCOPED_TRACE(name);
+        LedgerEnvironment env;
+        QDir().mkpath(env.dataHome() + QStringLiteral("/Marlowick"));
+        QDir().rmdir(env.dataHome() + QString::fromLatin1(name));
+        QFile blocker(env.dataHome() + QString::fromLatin1(name));
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        EXPECT_EQ(prepare(dialogs), (QStringList{QStringLiteral("Form1.Form_Load 102"),
-                                                 QStringLiteral("Form1.Form_Load 106"),
-                                                 QStringLiteral("Form1.Form_Load 110")}));
-        EXPECT_TRUE(QFileInfo(env.dataHome() + QStringLiteral("/Marlowick")).isFile());
+        prepare(reports);
+        EXPECT_TRUE(QFileInfo(env.dataHome() + QString::fromLatin1(name)).isFile());
     }
 }
 
 TEST(DataFolder, AFreshAccountsMissingOrOddlyNamedDataHomeStillWorks)
 {
-    TestEnvironment env;
+    LedgerEnvironment env;
     for (const QString& home : {env.root() + QStringLiteral("/fresh/.local/share"),
                                 env.root() + QStringLiteral("/odd; name=x;y")}) {
         SCOPED_TRACE(home.toStdString());
         qputenv("XDG_DATA_HOME", home.toUtf8());
-        ScriptedDialogs dialogs;
-        EXPECT_TRUE(prepare(dialogs).isEmpty());
+        prepare();
         EXPECT_TRUE(QFileInfo(home + QStringLiteral("/Marlowick/Tallyfold/dbData.mdb")).isFile());
         platform::Connection db;
         db.Open(data::connectionString());
@@ -130,11 +131,10 @@ TEST(DataFolder, AFreshAccountsMissingOrOddlyNamedDataHomeStillWorks)
 
 TEST(DataFolder, ACopyOfAReadOnlyTemplateIsStillWritable)
 {
-    TestEnvironment env;
-    ScriptedDialogs dialogs;
+    LedgerEnvironment env;
     const QString blank = env.programFolder() + QStringLiteral("/dbBlank.mdb");
     QFile::setPermissions(blank, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    EXPECT_TRUE(prepare(dialogs).isEmpty());
+    prepare();
     EXPECT_TRUE(QFileInfo(env.workingDatabase()).permissions() & QFile::WriteOwner);
     EXPECT_FALSE(QFileInfo(blank).permissions() & QFile::WriteOwner);
 }

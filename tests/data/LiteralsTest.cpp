@@ -3,7 +3,7 @@
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
 #include "platform/Database.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include "platform/Conversions.h"
 
@@ -46,7 +46,7 @@ protected:
         env.openLedger();
         env.addAccount(QStringLiteral("Bank"));
     }
-    testing_support::TestEnvironment env;
+    testing_support::LedgerEnvironment env;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
 #include "platform/Database.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QDate>
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ protected:
         return v.isValid() ? v.toString() : QStringLiteral("<null>");
     }
 
-    testing_support::TestEnvironment env;
+    testing_support::LedgerEnvironment env;
 };
 
 } // namespace

@@ -11,18 +11,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 
 using editor::Form2;
 using platform::vbOK;
 
 namespace {
-
-// Acts on the editor from inside its modal loop, as a user would.
-void whenModal(std::function<void(Form2&)> act)
-{
-    QTimer::singleShot(0, [act] { act(*qobject_cast<Form2*>(QApplication::activeModalWidget())); });
-}
 
 std::string text(const QLineEdit* box) { return box->text().toStdString(); }
 
@@ -160,7 +153,6 @@ TEST_F(EditorTest, AmountsWrittenTheLocaleWayAreStoredAsTheirValue)
         f.PushButton2_Click();
     }
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    EXPECT_TRUE(dialogs.reports().isEmpty());
     EXPECT_EQ(env.rows(QStringLiteral("select WithdrawalAmount,DepositAmount from Transactions order by 1")),
               "12.5|0.0; 1234.5|12.5");
 }
@@ -174,9 +166,9 @@ TEST_F(EditorTest, AFailingSaveReportsItsStatementAndKeepsEverythingTyped)
     f.Text1->setText(QStringLiteral("Groceries"));
     f.Text2->setText(QStringLiteral("12.50"));
     env.sqlite(QStringLiteral("drop table Transactions"));
+    dialogs.expectReport("Form2.PushButton2_Click 118");
     f.PushButton2_Click();
 
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form2.PushButton2_Click 118")});
     EXPECT_TRUE(dialogs.reports().value(0).endsWith(QStringLiteral(",'Groceries',%1,12.50,0,0)").arg(bank)));
     EXPECT_TRUE(dialogs.messages().isEmpty()); // no claim of success
     EXPECT_FALSE(f.isUnloaded());
@@ -188,17 +180,16 @@ TEST_F(EditorTest, UnreadableAccountsAreReportedOnceAndNeverMisnumbered)
     env.sqlite(QStringLiteral("insert into Accounts (AccountName) values (NULL)"));
     const qint64 bank = env.addAccount(QStringLiteral("Bank"));
     Form2 f;
+    dialogs.expectReport("Form2.LoadAccounts 112");
     f.Form_Load(); // the nameless account stays a blank entry, so entry i is still AccountIDs[i]
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form2.LoadAccounts 112")});
     f.Combo1->setCurrentIndex(f.Combo1->findText(QStringLiteral("Bank")));
     dialogs.answerMessage(vbOK);
     f.PushButton2_Click();
     EXPECT_EQ(env.rows(QStringLiteral("select AccountID from Transactions")), std::to_string(bank));
 
-    dialogs.clear();
     env.sqlite(QStringLiteral("drop table Accounts"));
+    dialogs.expectReport("Form2.LoadAccounts 106");
     f.LoadAccounts();
-    EXPECT_EQ(dialogs.reportLines(), QStringList{QStringLiteral("Form2.LoadAccounts 106")});
     EXPECT_EQ(f.Combo1->count(), 0);
 }
 
@@ -278,4 +269,45 @@ TEST_F(EditorTest, AmountsOfAMillionBillionOrMoreOrNotFiniteAreRefusedOnEntryAnd
     EXPECT_FALSE(f.isUnloaded());
     EXPECT_EQ(QApplication::focusWidget(), f.Text3);
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
+}
+
+TEST_F(EditorTest, ControlCharactersNeverReachTheFileAndABrokenCharacterIsRefused)
+{
+    const QString typed = QStringLiteral("Rent") + QChar(0) + QStringLiteral("\tMay\r\n\x01\x7f") + QChar(0x85)
+        + QStringLiteral("!");
+    const QString lone = QStringLiteral("Caf") + QChar(0xD83D) + QStringLiteral("e");
+    Form2 f;
+    f.Form_Load();
+    // Typed or pasted, then also set as a whole: the box keeps the tab and drops the rest.
+    f.Text1->insert(typed);
+    EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent\tMay!"));
+    f.Text1->setText(typed);
+    EXPECT_EQ(f.Text1->text(), QStringLiteral("Rent\tMay!"));
+
+    // An account name answered with a NUL and a line break is stored without them.
+    dialogs.answerInput(QStringLiteral("Joe's") + QChar(0) + QStringLiteral(" Diner\r\n"));
+    f.PushButton5_Click();
+    // A lone half of a surrogate pair cannot be stored: refused, and nothing is added.
+    dialogs.answerInput(lone);
+    dialogs.expectReport("Form2.PushButton5_Click 100");
+    f.PushButton5_Click();
+    EXPECT_TRUE(dialogs.reports().value(0).startsWith(
+        QStringLiteral("The text holds a broken character (U+D83D) that cannot be stored")));
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")), "Joe's Diner");
+
+    f.Combo1->setCurrentIndex(0);
+    dialogs.answerMessage(vbOK);
+    f.PushButton2_Click();
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "Rent\tMay!");
+
+    // The same for a description: the save is refused, and the window keeps it all.
+    Form2 g;
+    g.Form_Load();
+    g.Combo1->setCurrentIndex(0);
+    g.Text1->setText(lone);
+    dialogs.expectReport("Form2.PushButton2_Click 116");
+    g.PushButton2_Click();
+    EXPECT_FALSE(g.isUnloaded());
+    EXPECT_EQ(g.Text1->text(), lone);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "1");
 }

@@ -117,11 +117,9 @@ TEST_F(HelpAndChrome, SkinIsLaidOverTheButtonFaceAndOneThatCannotBeAppliedIsRepo
         else if (!c.content.isEmpty())
             env.writeProgramFile(QStringLiteral("x/o.cjs"), c.content);
         testing_support::ScriptedDialogs local;
-        for (qsizetype i = 0; i < c.reports.size(); ++i)
-            local.answerMessage(platform::vbOK);
+        local.expectReports(c.reports);
         Form1 window;
         window.Form_Load();
-        EXPECT_EQ(local.reportLines(), c.reports);
         EXPECT_EQ(window.styleSheet(), c.sheet);
         // The main window and the labels inside its summary frame take the button face
         // before the skin is applied; without a skin nothing changes.

@@ -3,7 +3,7 @@
 #include "tests/main/MainWindowFixture.h"
 
 #include "main/MainLayout.h"
-#include "platform/Settings.h"
+#include "tests/support/StoredSettings.h"
 #include "shell/Twips.h"
 
 #include <QCoreApplication>
@@ -122,7 +122,7 @@ TEST_F(Layout, NormalWindowShowsTheDesignKeepsItsSizeAndSitsStillThroughAMinimis
 
 TEST_F(Layout, WindowStartedMaximisedStacksTheRowsUnderTheList)
 {
-    platform::settings::save(QStringLiteral("WindowState"), QStringLiteral("2"));
+    testing_support::store("WindowState", "2");
     start();
     form.show();
     QCoreApplication::processEvents();

@@ -1,20 +1,17 @@
 #include "tests/main/MainWindowFixture.h"
 
-#include "data/Ledger.h"
-
 #include <QApplication>
+#include <QTimer>
 
 void MainWindowTest::TearDown()
 {
-    m_modalTimer.reset();
     if (m_savedLocale)
         QLocale::setDefault(*m_savedLocale);
 }
 
 void MainWindowTest::prepareLedger()
 {
-    env.openLedger();
-    data::releaseConnection();
+    env.placeLedger();
 }
 
 void MainWindowTest::closeWindow(mainwindow::Form1& window)
@@ -36,22 +33,6 @@ QStringList MainWindowTest::summary() const
 {
     return {form.Label1->text(), form.Label2->text(), form.Label3->text(),
             form.Label11->text(), form.Label22->text(), form.Label33->text()};
-}
-
-void MainWindowTest::whenModal(std::function<void(QWidget*)> act)
-{
-    m_modalSeen = false;
-    m_modalTimer = std::make_unique<QTimer>();
-    m_modalTimer->setInterval(5);
-    QObject::connect(m_modalTimer.get(), &QTimer::timeout, [this, act = std::move(act)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        m_modalTimer->stop();
-        m_modalSeen = true;
-        act(modal);
-    });
-    m_modalTimer->start();
 }
 
 void MainWindowTest::useLocale(const QLocale& locale)

@@ -4,16 +4,15 @@
 // at what the ledger file really holds.
 
 #include "main/Form1.h"
+#include "tests/support/ModalWindow.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QLocale>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
 
 // The transaction values of a row dated 2024-03-05 for account id, with these amounts
@@ -45,20 +44,19 @@ protected:
     QStringList summary() const;
 
     // Acts on the next modal window as soon as its exec() is running, the way a person
-    // would answer it; `seen` tells afterwards whether one came.
-    void whenModal(std::function<void(QWidget*)> act);
-    bool modalSeen() const { return m_modalSeen; }
+    // would answer it; modalSeen() tells afterwards whether one came.
+    void whenModal(std::function<void(QWidget*)> act) { m_modal.whenShown(std::move(act)); }
+    bool modalSeen() const { return m_modal.seen(); }
 
     // Runs the rest of the test under another default locale.
     void useLocale(const QLocale& locale);
 
-    testing_support::TestEnvironment env;
+    testing_support::LedgerEnvironment env;
     testing_support::ScriptedDialogs dialogs;
     mainwindow::Form1 form;
 
 private:
-    std::unique_ptr<QTimer> m_modalTimer;
-    bool m_modalSeen = false;
+    testing_support::ModalWindow m_modal;
     std::optional<QLocale> m_savedLocale;
 };
 

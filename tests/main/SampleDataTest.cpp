@@ -2,7 +2,6 @@
 // click, booked to the lowest and highest account, whatever the user's date format.
 #include "tests/main/MainWindowFixture.h"
 
-#include "data/Ledger.h"
 #include "main/LedgerStatements.h"
 
 #include <QDate>
@@ -53,9 +52,8 @@ TEST_F(SampleData, AccountsAreToppedUpToTwoAndTheLowestAndHighestAreUsed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.existing);
-        testing_support::TestEnvironment world;
-        world.openLedger();
-        data::releaseConnection();
+        testing_support::LedgerEnvironment world;
+        world.placeLedger();
         world.sqlite(QStringLiteral("insert into Accounts (AccountID, AccountName) values ") + c.existing);
         Form1 window;
         window.Form_Load();

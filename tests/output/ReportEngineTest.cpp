@@ -7,9 +7,9 @@
 #include "output/ReportOutput.h"
 #include "output/rptMain.h"
 #include "platform/AppError.h"
-#include "tests/currency/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/PdfText.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QDateTime>
 #include <QFontInfo>
@@ -45,7 +45,7 @@ protected:
         return rows;
     }
 
-    testing_support::TestEnvironment env;
+    testing_support::LedgerEnvironment env;
     ReportDefinition definition = rptMainDefinition();
     ReportRows rows;
 };

@@ -5,9 +5,9 @@
 #include "output/ReportFill.h"
 #include "platform/AppError.h"
 #include "shell/ErrorTrap.h"
-#include "tests/currency/QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QDate>
 #include <cmath>
@@ -32,7 +32,7 @@ protected:
     }
     std::string copied() const { return env.rows(QStringLiteral("select * from tblReport")); }
 
-    testing_support::TestEnvironment env;
+    testing_support::LedgerEnvironment env;
     testing_support::ScriptedDialogs dialogs;
     qint64 bank = 0;
 };
@@ -85,6 +85,7 @@ TEST_F(ReportFill, ARowThatCannotBeWrittenIsReportedAndTheOthersAreStillCopied)
     // The database itself refusing one row undoes that row only.
     env.sqlite(QStringLiteral("create trigger refuse before insert on tblReport when new.Description = 'refused' "
                               "begin select raise(abort, 'row refused'); end"));
+    dialogs.expectReport(QStringLiteral("Form1.PushButton5_Click 122"), 2);
     ASSERT_TRUE(fill());
     EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.PushButton5_Click 122", "Form1.PushButton5_Click 122"}));
     EXPECT_TRUE(dialogs.reports().first().startsWith(QStringLiteral("Invalid use of Null\r\n")));
@@ -120,6 +121,7 @@ TEST_F(ReportFill, ACopyCutShortIsReportedOnceAndLeavesTheLastWholeCopy)
         SCOPED_TRACE(c.what);
         dialogs.clear();
         c.sabotage();
+        dialogs.expectReport(QString::fromLatin1(c.line));
         EXPECT_FALSE(fill());
         EXPECT_EQ(dialogs.reportLines(), QStringList{QString::fromLatin1(c.line)});
         EXPECT_EQ(copied(), whole);

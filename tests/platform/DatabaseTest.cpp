@@ -1,5 +1,4 @@
 // The connection and recordset the windows use, on a real ledger file.
-#include "data/Ledger.h"
 #include "platform/Database.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -55,10 +54,15 @@ QString errorOf(F&& call)
 
 class LedgerConnection : public ::testing::Test {
 protected:
-    void SetUp() override { env.openLedger(); }
-    Connection& db() { return data::connection(); }
+    void SetUp() override
+    {
+        env.placeLedger();
+        m_db.Open(env.connectionString());
+    }
+    Connection& db() { return m_db; }
 
     TestEnvironment env;
+    Connection m_db;
 };
 
 } // namespace
@@ -66,8 +70,8 @@ protected:
 TEST_F(LedgerConnection, OpensOnceAndRefusesAMissingFileWithoutCreatingIt)
 {
     Connection second;
-    second.Open(data::connectionString());
-    EXPECT_EQ(errorOf([&] { second.Open(data::connectionString()); }),
+    second.Open(env.connectionString());
+    EXPECT_EQ(errorOf([&] { second.Open(env.connectionString()); }),
               QStringLiteral("Operation is not allowed when the object is open."));
     second.Close();
     EXPECT_EQ(second.State(), Connection::adStateClosed);
@@ -352,12 +356,11 @@ private:
 TEST(Journal, WithoutSharedMemoryTheFileKeepsARollbackJournalAndReadersCopy)
 {
     TestEnvironment env;
-    env.openLedger();
-    data::releaseConnection();
+    env.placeLedger();
     addRows(env, 5000);
     NoSharedMemory noSharedMemory;
     Connection db;
-    db.Open(data::connectionString());
+    db.Open(env.connectionString());
     EXPECT_FALSE(db.writeAheadLog());
     Recordset rs;
     rs.Open(QStringLiteral("select * from Transactions"), db, 3, 1);
@@ -379,11 +382,13 @@ TEST(Journal, WithoutSharedMemoryTheFileKeepsARollbackJournalAndReadersCopy)
 TEST(Journal, ACleanCloseLeavesEverythingInTheLedgerFileAlone)
 {
     TestEnvironment env;
-    env.openLedger();
-    EXPECT_TRUE(data::connection().writeAheadLog());
-    data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Kept')"));
+    env.placeLedger();
+    Connection ledger;
+    ledger.Open(env.connectionString());
+    EXPECT_TRUE(ledger.writeAheadLog());
+    ledger.Execute(QStringLiteral("insert into Accounts (AccountName) values ('Kept')"));
     EXPECT_TRUE(QFile::exists(env.workingDatabase() + QStringLiteral("-wal")));
-    data::connection().Close();
+    ledger.Close();
     EXPECT_FALSE(QFile::exists(env.workingDatabase() + QStringLiteral("-wal")));
     EXPECT_FALSE(QFile::exists(env.workingDatabase() + QStringLiteral("-shm")));
     // The file alone, copied elsewhere, holds the row.

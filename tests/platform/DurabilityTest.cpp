@@ -1,6 +1,5 @@
 // What survives a crash, another program holding the file, and a file or folder that
 // cannot be used: the ledger is never left half-written or changed by a failure.
-#include "data/Ledger.h"
 #include "platform/Database.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -68,9 +67,8 @@ std::string inChild(const std::function<std::string()>& body, bool kill)
 TEST(Durability, AStatementThatReturnedSurvivesTheProgramBeingKilled)
 {
     TestEnvironment env;
-    env.openLedger();
-    data::releaseConnection();
-    const QString connectionString = data::connectionString();
+    env.placeLedger();
+    const QString connectionString = env.connectionString();
 
     EXPECT_EQ(inChild([&] {
         Connection db;
@@ -98,7 +96,9 @@ TEST(Durability, AStatementThatReturnedSurvivesTheProgramBeingKilled)
 TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
 {
     TestEnvironment env;
-    env.openLedger();
+    env.placeLedger();
+    Connection db;
+    db.Open(env.connectionString());
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(env.workingDatabase().toUtf8().constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -108,7 +108,7 @@ TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
     clock.start();
     QString message;
     try {
-        data::connection().Execute(kAddAccount);
+        db.Execute(kAddAccount);
     } catch (const DbError& e) {
         message = e.description();
     }
@@ -121,22 +121,25 @@ TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     // Once the other program lets go, the same connection carries on.
-    data::connection().Execute(kAddAccount);
+    db.Execute(kAddAccount);
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "1");
 }
 
 TEST(Durability, AReadOnlyFileOrFolderRefusesWritesAndKeepsItsBytes)
 {
     TestEnvironment env;
-    env.openLedger();
-    env.addAccount(QStringLiteral("A"));
-    data::releaseConnection();
+    env.placeLedger();
+    {
+        Connection running;   // the program holds the file open while the row goes in
+        running.Open(env.connectionString());
+        env.addAccount(QStringLiteral("A"));
+    }
     // Lets a dropped-root child reach the files under the test's temporary folder.
     for (const QString& dir : {env.root(), env.dataHome(), env.dataHome() + QStringLiteral("/Marlowick")})
         chmod(dir.toUtf8().constData(), 0755);
     const QByteArray file = env.workingDatabase().toUtf8();
     const QByteArray folder = (env.dataHome() + QStringLiteral("/Marlowick/Tallyfold")).toUtf8();
-    const QString connectionString = data::connectionString();
+    const QString connectionString = env.connectionString();
     const auto tryWrite = [&] {
         return inChild([&] {
             Connection db;
@@ -167,15 +170,18 @@ TEST(Durability, AReadOnlyFileOrFolderRefusesWritesAndKeepsItsBytes)
 TEST(Durability, KillingAWritingProgramAtRandomMomentsLosesNoAcknowledgedRowAndLeavesTheFileSound)
 {
     TestEnvironment env;
-    env.openLedger();
-    env.addAccount(QStringLiteral("Rent"));
-    // Enough rows that the long statements below take a while to write.
-    env.sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
-                              "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
-                              "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, 0, 0 "
-                              "from n"));
-    data::releaseConnection();
-    const QString connectionString = data::connectionString();
+    env.placeLedger();
+    {
+        Connection running;   // the program holds the file open while the rows go in
+        running.Open(env.connectionString());
+        env.addAccount(QStringLiteral("Rent"));
+        // Enough rows that the long statements below take a while to write.
+        env.sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                                  "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                                  "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, "
+                                  "0, 0 from n"));
+    }
+    const QString connectionString = env.connectionString();
     QRandomGenerator random(20261207);
     std::set<int> acknowledged;
     int highest = 0;

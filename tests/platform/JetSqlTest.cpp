@@ -1,5 +1,4 @@
 // The Jet dialect as the windows write it, and what SQLite is handed in its place.
-#include "data/Ledger.h"
 #include "platform/Database.h"
 #include "platform/JetSql.h"
 #include "tests/support/TestEnvironment.h"
@@ -24,10 +23,10 @@ public:
     ~DefaultLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 };
 
-QVariant selectOne(const QString& jetExpression)
+QVariant selectOne(platform::Connection& db, const QString& jetExpression)
 {
     platform::Recordset rs;
-    rs.Open(QStringLiteral("select ") + jetExpression + QStringLiteral(" as v"), data::connection(), 3, 1);
+    rs.Open(QStringLiteral("select ") + jetExpression + QStringLiteral(" as v"), db, 3, 1);
     EXPECT_FALSE(rs.eof());
     const QVariant v = rs.Fields(u"v").Value();
     rs.Close();
@@ -66,9 +65,15 @@ TEST(JetTranslation, StatementsTranslateToTheirSqliteForm)
         {"values ('O''Brien')", "values ('O''Brien')"},
         {"values ('#1 [x] \"q\" & -- ; /*')", "values ('#1 [x] \"q\" & -- ; /*')"},
         {"values (\"say 'hi'\")", "values ('say ''hi''')"},
-        // Yes/no words, but not as names after a dot or as calls.
+        // Yes/no words, but not as names after a dot or as calls, and only whole: a
+        // number with letters run on stays one token for the database to refuse.
         {"where Taxable=True or Taxable=no", "where Taxable=1 or Taxable=0"},
         {"select t.No, t.True from t", "select t.No, t.True from t"},
+        {"select 5true, 1e5yes, 2No, .5false", "select 5true, 1e5yes, 2No, .5false"},
+        {"select yes5, no_, _true, false$, 5 true", "select yes5, no_, _true, false$, 5 1"},
+        // "on" is the join's keyword, and neither it nor "off" is a yes/no word.
+        {"select * from a inner join b on b.x = a.x where y=off",
+         "select * from a inner join b on b.x = a.x where y=off"},
         // Jet's concatenation.
         {"select a & b", "select a || b"},
         // Numbers, exponents included, are left alone.
@@ -84,6 +89,29 @@ TEST(JetTranslation, StatementsTranslateToTheirSqliteForm)
         SCOPED_TRACE(c.jet);
         EXPECT_EQ(translate(QString::fromUtf8(c.jet)), QString::fromUtf8(c.sqlite));
     }
+}
+
+TEST(JetTranslation, ParametersAreRefusedNotReadAsNull)
+{
+    const char* cases[] = {
+        "select * from Transactions where TransactionNumber=?",
+        "select * from Transactions where TransactionNumber=?1",
+        "delete from Accounts where AccountID=:id",
+        "delete from Accounts where AccountID=@id",
+        "update Transactions set TransactionDescription=$text",
+    };
+    for (const char* jet : cases) {
+        SCOPED_TRACE(jet);
+        try {
+            translate(QString::fromUtf8(jet));
+            ADD_FAILURE() << "translated";
+        } catch (const platform::DbError& e) {
+            EXPECT_EQ(e.description(), QStringLiteral("No value given for one or more required parameters."));
+        }
+    }
+    // Inside texts, names and dates they are plain characters.
+    EXPECT_EQ(translate(QStringLiteral("values ('?:@$', [a?b], #3/5/2021 2:30 PM#)")),
+              QStringLiteral("values ('?:@$', \"a?b\", '2021-03-05 14:30:00')"));
 }
 
 TEST(JetTranslation, MalformedTextIsRefused)
@@ -115,12 +143,17 @@ TEST(JetTranslation, DoubleQuotedCDateReadsTheUsersShortDateFirst)
 TEST(JetTranslation, ExpressionsGiveJetsResults)
 {
     testing_support::TestEnvironment env;
-    env.openLedger();
-    EXPECT_EQ(selectOne(QStringLiteral("5--3")).toLongLong(), 8);
-    EXPECT_EQ(selectOne(QStringLiteral("'Tally' & \"fold\"")).toString(), QStringLiteral("Tallyfold"));
-    EXPECT_EQ(selectOne(QStringLiteral("CDate(' 3/5/2021 ')")).toString(), QStringLiteral("2021-03-05"));
+    env.placeLedger();
+    platform::Connection db;
+    db.Open(env.connectionString());
+    EXPECT_EQ(selectOne(db, QStringLiteral("5--3")).toLongLong(), 8);
+    EXPECT_EQ(selectOne(db, QStringLiteral("5 + true")).toLongLong(), 6);
+    EXPECT_THROW(selectOne(db, QStringLiteral("5true")), platform::DbError);
+    EXPECT_THROW(selectOne(db, QStringLiteral("1e5yes")), platform::DbError);
+    EXPECT_EQ(selectOne(db, QStringLiteral("'Tally' & \"fold\"")).toString(), QStringLiteral("Tallyfold"));
+    EXPECT_EQ(selectOne(db, QStringLiteral("CDate(' 3/5/2021 ')")).toString(), QStringLiteral("2021-03-05"));
     // CDate of a value that is not a literal is done by the database at run time.
-    EXPECT_EQ(selectOne(QStringLiteral("CDate('03/' || '05/2021')")).toString(), QStringLiteral("2021-03-05"));
-    EXPECT_FALSE(selectOne(QStringLiteral("CDate(Null)")).isValid());
-    EXPECT_THROW(selectOne(QStringLiteral("CDate('x' || 'y')")), platform::DbError);
+    EXPECT_EQ(selectOne(db, QStringLiteral("CDate('03/' || '05/2021')")).toString(), QStringLiteral("2021-03-05"));
+    EXPECT_FALSE(selectOne(db, QStringLiteral("CDate(Null)")).isValid());
+    EXPECT_THROW(selectOne(db, QStringLiteral("CDate('x' || 'y')")), platform::DbError);
 }

@@ -1,6 +1,5 @@
 // The ledger file itself: damaged, foreign, newer and older files. A file the program
 // cannot trust is never written to, and the user hears of it once.
-#include "data/Ledger.h"
 #include "platform/Database.h"
 #include "platform/StoredFormat.h"
 #include "tests/support/TestEnvironment.h"
@@ -70,13 +69,14 @@ int readAll(Recordset& rs)
 // (write-ahead log) form.
 void seedLedger(TestEnvironment& env, int rows)
 {
-    env.openLedger();
+    env.placeLedger();
+    Connection running;   // the program holds the file open while the rows go in
+    running.Open(env.connectionString());
     env.addAccount(QStringLiteral("Rent"));
     env.sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
                               "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
                               "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, 0, 0 "
                               "from n").arg(rows));
-    data::releaseConnection();
 }
 
 } // namespace
@@ -98,7 +98,7 @@ TEST(DamagedLedger, DamageFoundAtTheOpeningLeavesTheFileReadOnlyAndUntouched)
         const QByteArray before = fileHash(file);
 
         WatchedConnection w;
-        w.db.Open(data::connectionString());
+        w.db.Open(env.connectionString());
         EXPECT_EQ(w.db.State(), Connection::adStateOpen);
         EXPECT_EQ(w.db.problem(), FileProblem::Damaged);
         EXPECT_EQ(w.told, QStringList{QStringLiteral("trouble with ") + file});
@@ -135,7 +135,7 @@ TEST(DamagedLedger, DamageFoundByAReadOrTheBackgroundCheckIsToldOnceAndStopsEver
         const QByteArray before = fileHash(file);
 
         WatchedConnection w;
-        w.db.Open(data::connectionString());
+        w.db.Open(env.connectionString());
         EXPECT_EQ(w.db.problem(), FileProblem::None);   // the schema itself is sound
         Recordset rs;
         rs.Open(QStringLiteral("select * from Transactions"), w.db);
@@ -176,12 +176,11 @@ TEST(LedgerFormat, AForeignOrNewerFileIsRefusedAndLeftAsItWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         TestEnvironment env;
-        env.openLedger();
-        data::releaseConnection();
+        env.placeLedger();
         env.sqlite(QString::fromLatin1(c.sql));
         const QByteArray before = fileHash(env.workingDatabase());
         WatchedConnection w;
-        const auto opening = refusalOf([&] { w.db.Open(data::connectionString()); });
+        const auto opening = refusalOf([&] { w.db.Open(env.connectionString()); });
         ASSERT_TRUE(opening);
         EXPECT_FALSE(opening->quiet());
         EXPECT_EQ(w.db.State(), Connection::adStateClosed);
@@ -227,8 +226,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
     for (const int version : {0, 1}) {
         SCOPED_TRACE(version);
         TestEnvironment env;
-        env.openLedger();
-        data::releaseConnection();
+        env.placeLedger();
         const QString file = env.workingDatabase();
         QFile::remove(file);
         env.sqlite(QString::fromLatin1(kFirstSchema) + QStringLiteral("pragma user_version = %1;").arg(version));
@@ -239,7 +237,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         Connection refused;
         refused.setOwner({.describe = {}, .tell = {}, .changed = {},
                           .beforeMigration = [](const QString&, int) { throw DbError(QStringLiteral("no backup")); }});
-        EXPECT_THROW(refused.Open(data::connectionString()), DbError);
+        EXPECT_THROW(refused.Open(env.connectionString()), DbError);
         EXPECT_EQ(fileHash(file), before);
 
         Connection db;
@@ -251,7 +249,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
                          hookVersion = from;
                          EXPECT_EQ(fileHash(f), before);
                      }});
-        db.Open(data::connectionString());
+        db.Open(env.connectionString());
         EXPECT_EQ(hookFile, file);
         EXPECT_EQ(hookVersion, version);
         EXPECT_EQ(db.problem(), FileProblem::None);
@@ -259,7 +257,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         EXPECT_EQ(env.rows(kEveryRow), rowsBefore);   // the stored infinity included: nothing is lost
         // The tables now are the template's, checks and all.
         TestEnvironment blank;
-        blank.openLedger();
+        blank.placeLedger();
         const QString schema = QStringLiteral("select type, name, sql from sqlite_master where name not like 'sqlite%' order by name");
         EXPECT_EQ(env.rows(schema), blank.rows(schema));
         EXPECT_THROW(db.Execute(QStringLiteral("update Transactions set DepositAmount = 1e999")), DbError);

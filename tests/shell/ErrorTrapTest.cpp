@@ -2,6 +2,7 @@
 #include "shell/ErrorTrap.h"
 #include "tests/support/ScriptedDialogs.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 using shell::ErrorTrap;
@@ -14,6 +15,7 @@ void fail(const char* what) { throw platform::AppError(QString::fromUtf8(what));
 TEST(ErrorReport, ShownToTheByteAsAnExclamationTitledApplicationError)
 {
     ScriptedDialogs dialogs;
+    dialogs.expectReport("Form2.PushButton2_Click 118");
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("PushButton2_Click"));
     trap.setSuffix([] { return QStringLiteral("sql: insert into x"); });
     trap.run(118, [] { fail("no such table: x"); });
@@ -28,6 +30,7 @@ TEST(ErrorReport, ShownToTheByteAsAnExclamationTitledApplicationError)
 TEST(ErrorTrap, AFailureReportsOnceAndTheProcedureGoesOn)
 {
     ScriptedDialogs dialogs;
+    dialogs.expectReports({"Form1.ListData 100", "Form1.ListData 104", "Form1.ListData 110"});
     ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     // A failing statement: the next one still runs.
     EXPECT_FALSE(trap.run(100, [] { fail("boom"); }));
@@ -42,5 +45,39 @@ TEST(ErrorTrap, AFailureReportsOnceAndTheProcedureGoesOn)
     while (trap.loop(110, [&]() -> bool { if (rounds == 2) fail("closed"); return true; }))
         ++rounds;
     EXPECT_EQ(rounds, 2);
-    EXPECT_EQ(dialogs.reportLines(), (QStringList{"Form1.ListData 100", "Form1.ListData 104", "Form1.ListData 110"}));
+}
+
+TEST(ScriptedReports, AReportNobodyExpectedOneThatNeverCameOrAnAnswerNobodyTookFailsTheTest)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDialogs dialogs;
+            ErrorTrap(QStringLiteral("Form1"), QStringLiteral("ListData")).run(104, [] { fail("closed"); });
+        },
+        "unexpected report Form1.ListData 104");
+    // Another report before the one expected is no stand-in for it.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDialogs dialogs;
+            dialogs.expectReport("Form1.ListData 104");
+            ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+            trap.run(100, [] { fail("first"); });
+            trap.run(104, [] { fail("second"); });
+        },
+        "unexpected report Form1.ListData 100 (expected Form1.ListData 104)");
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDialogs dialogs;
+            dialogs.expectReport("Form1.ListData 104");
+        },
+        "expected report never came: Form1.ListData 104");
+    // An answer meant for a report is one nobody asks for.
+    EXPECT_NONFATAL_FAILURE(
+        {
+            ScriptedDialogs dialogs;
+            dialogs.answerMessage(platform::vbOK);
+            dialogs.expectReport("Form1.ListData 104");
+            ErrorTrap(QStringLiteral("Form1"), QStringLiteral("ListData")).run(104, [] { fail("closed"); });
+        },
+        "answers scripted for prompts that never came: 1 message");
 }

@@ -1,8 +1,7 @@
 #include "tests/support/TestEnvironment.h"
 
-#include "currency/CurrencyChoice.h"
-#include "data/Ledger.h"
 #include "platform/AppPaths.h"
+#include "platform/Database.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,21 +21,17 @@ TestEnvironment::TestEnvironment()
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
     m_oldHome = qgetenv("HOME");
     QDir().mkpath(dataHome());
-    QDir().mkpath(root() + QStringLiteral("/config"));
+    QDir().mkpath(configHome());
     QDir().mkpath(programFolder());
     qputenv("XDG_DATA_HOME", dataHome().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (root() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", configHome().toUtf8());
     qputenv("HOME", root().toUtf8());
     QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), programFolder() + QStringLiteral("/dbBlank.mdb"));
     platform::setProgramFolder(programFolder());
-    data::releaseConnection();
-    currency::CurrencyChoice::instance().unload();
 }
 
 TestEnvironment::~TestEnvironment()
 {
-    data::releaseConnection();
-    currency::CurrencyChoice::instance().unload();
     platform::setProgramFolder(QString());
     qputenv("XDG_DATA_HOME", m_oldData);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
@@ -63,15 +58,21 @@ void TestEnvironment::writeProgramFile(const QString& relativePath, const QByteA
     file.write(content);
 }
 
-void TestEnvironment::openLedger()
+QString TestEnvironment::connectionString() const
+{
+    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabase()
+        + QStringLiteral(";JET OLEDB:Database Password=");
+}
+
+void TestEnvironment::placeLedger()
 {
     QDir().mkpath(dataHome() + QStringLiteral("/Marlowick/Tallyfold"));
-    if (!QFile::exists(workingDatabase())) {
-        ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), workingDatabase()));
-    }
+    if (QFile::exists(workingDatabase()))
+        return;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), workingDatabase()));
     QFile::setPermissions(workingDatabase(), QFile::ReadOwner | QFile::WriteOwner);
-    data::createConnection();
-    data::connection().Open(data::connectionString());
+    platform::Connection first;
+    first.Open(connectionString());
 }
 
 void TestEnvironment::sqlite(const QString& sql) const

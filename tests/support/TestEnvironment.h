@@ -2,8 +2,10 @@
 // A fresh, throw-away world for one test: a data folder (XDG_DATA_HOME), a settings
 // file (XDG_CONFIG_HOME), a home folder (HOME, so Documents is its own) and a program
 // folder holding the template database, all in one temporary folder removed
-// afterwards. The shared connection and the cached currency choice are reset on both
-// ends.
+// afterwards. It needs the platform layer alone; LedgerEnvironment adds the program's
+// shared connection on top.
+
+#include "tests/support/QtPrinters.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -16,12 +18,17 @@ class TestEnvironment {
 public:
     TestEnvironment();
     ~TestEnvironment();
+    TestEnvironment(const TestEnvironment&) = delete;
+    TestEnvironment& operator=(const TestEnvironment&) = delete;
 
     QString root() const { return m_dir.path(); }
     QString dataHome() const { return m_dir.path() + QStringLiteral("/data"); }
+    QString configHome() const { return m_dir.path() + QStringLiteral("/config"); }
     QString programFolder() const { return m_dir.path() + QStringLiteral("/program"); }
     QString documents() const { return m_dir.path() + QStringLiteral("/Documents"); }
     QString workingDatabase() const;
+    // The connection string that opens the working file.
+    QString connectionString() const;
 
     // Puts the built program's side file `name` (icon256.gif, HAND-M.CUR) into the
     // program folder.
@@ -29,9 +36,9 @@ public:
     // Writes a file of the program folder, making the folders above it.
     void writeProgramFile(const QString& relativePath, const QByteArray& content) const;
 
-    // Copies the template into the data folder, as a first start would, and opens
-    // the shared connection on it.
-    void openLedger();
+    // Unless a working file is there already, copies the template into the data
+    // folder and opens and closes it once, leaving it as a first start would.
+    void placeLedger();
     // Runs SQL straight on the working file through a separate SQLite handle, for
     // setting up rows the program itself would never write.
     void sqlite(const QString& sql) const;

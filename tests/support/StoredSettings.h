@@ -1,11 +1,11 @@
 #pragma once
-// Reading and writing the currency keys of a test's settings file.
+// Reading and writing keys of a test's settings file, through the program's own store.
 
 #include "platform/Settings.h"
 
 #include <QString>
 
-namespace currency_tests {
+namespace testing_support {
 
 // The stored text of key, or "<absent>".
 inline QString stored(const char* key)
@@ -18,4 +18,4 @@ inline void store(const char* key, const QString& value)
     platform::settings::save(QString::fromLatin1(key), value);
 }
 
-} // namespace currency_tests
+} // namespace testing_support

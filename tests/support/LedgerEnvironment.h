@@ -1,0 +1,20 @@
+#pragma once
+// The test world of TestEnvironment for tests of the program's own windows and data:
+// the shared connection and the cached currency choice are reset on both ends, and
+// openLedger() opens the shared connection every window uses.
+
+#include "tests/support/TestEnvironment.h"
+
+namespace testing_support {
+
+class LedgerEnvironment : public TestEnvironment {
+public:
+    LedgerEnvironment();
+    ~LedgerEnvironment();
+
+    // Puts the working file in place, as a first start would, and opens the shared
+    // connection on it.
+    void openLedger();
+};
+
+} // namespace testing_support
