@@ -5,12 +5,14 @@
 #   ./build.sh bench   the same set-up, then the speed and memory benchmark
 #   ./build.sh sanitize  every test again, built with Clang into build-san/ under
 #                      AddressSanitizer and UndefinedBehaviorSanitizer; any report fails
+#   ./build.sh package the same set-up, then the Debian package build/tallyfold_*.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
           libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils)
 [ "${1:-run}" = sanitize ] && packages+=(clang)
+[ "${1:-run}" = package ] && packages+=(dpkg-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -41,5 +43,6 @@ case "${1:-run}" in
   run)   exec build/bin/tallyfold ;;
   test)  cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" ;;
   bench) exec build/bin/tallyfold-bench "${@:2}" ;;
-  *)     echo "usage: $0 run|test|bench|sanitize" >&2; exit 2 ;;
+  package) cd build && cpack ;;
+  *)     echo "usage: $0 run|test|bench|sanitize|package" >&2; exit 2 ;;
 esac
