@@ -13,6 +13,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyfold"));
     QApplication::setOrganizationName(QStringLiteral("Marlowick"));
+    // Ties the windows to the installed desktop entry (its icon, its menu place).
+    QApplication::setDesktopFileName(QStringLiteral("com.marlowick.Tallyfold"));
     if (const auto status = mainwindow::runCommandLine(app))
         return *status;
     mainwindow::Form1 form1;
