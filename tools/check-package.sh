@@ -43,8 +43,8 @@ pass() { passed=$((passed + 1)); echo "ok   $1"; }
 fail() { failed=$((failed + 1)); echo "FAIL $1"; shift; for line in "$@"; do echo "     $line"; done; }
 
 # --- contents --------------------------------------------------------------------
-dpkg-deb -c "$deb" | awk '{ path = $6; sub(/^\./, "", path); if ($7 == "->") path = path " -> " $8; print path }' \
-  > "$work/list"
+# Each entry as its path, a link as "path -> target" (the listing's first five columns cut).
+dpkg-deb -c "$deb" | sed -E 's/^([^ ]+ +){5}\.//' > "$work/list"
 want_program=(tallyfold dbBlank.mdb icon256.gif HAND-M.CUR)
 for optional in ADOFix64.msu ADOFix86.msu; do
   [ -f "$program_dir/$optional" ] && want_program+=("$optional")
