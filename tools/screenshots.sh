@@ -49,12 +49,13 @@ chmod 700 "$work/runtime"
    "$program" > "$work/program.log" 2>&1) &
 pids+=($!)
 
-# windows TITLE: the ids of the visible windows with that exact title, after up to 10 s.
+# windows TITLE [COUNT]: the ids of the visible windows with that exact title, once
+# there are COUNT of them (default 1) or 10 s have passed.
 windows() {
   local found=""
   for _ in $(seq 50); do
     found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true)
-    [ -n "$found" ] && break
+    [ "$(wc -w <<<"$found")" -ge "${2:-1}" ] && break
     sleep 0.2
   done
   echo "$found"
@@ -69,10 +70,9 @@ shoot() {
 click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }
 close_dialog() { xdotool key Escape; sleep 0.5; }
 
-sleep 2
 # The help window opens first and beside the main window; the main window is the wider.
 main="" ghost=""
-for w in $(windows Tallyfold); do
+for w in $(windows Tallyfold 2); do
   width=$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=//p')
   if [ -z "$main" ] || [ "$width" -gt "$main_width" ]; then
     [ -n "$main" ] && ghost=$main
@@ -87,6 +87,7 @@ if [ -z "$main" ] || [ -z "$ghost" ]; then
   exit 1
 fi
 
+sleep 1
 click "${load_example_data[@]}"
 sleep 1
 shoot "$main" main-window
