@@ -6,7 +6,7 @@
 #   control    version, maintainer, section, priority, the dependencies
 #   desktop    the desktop entry and the metainfo validate; both name an icon and a
 #              command the package holds
-#   lintian    no error
+#   lintian    no error (the other tags it reports are printed)
 #   unpacked   unpacked into a temporary root, the program started through bin/tallyfold
 #              from another folder finds its template and creates its ledger
 #   apt        (as root, when tallyfold is not installed yet) a real `apt-get install`,
@@ -146,10 +146,11 @@ else
 fi
 
 # --- lintian -----------------------------------------------------------------------
-lintian_out=$(lintian --fail-on error "$deb" 2>&1) && lintian_rc=0 || lintian_rc=$?
+lintian_out=$(lintian --fail-on error --display-info "$deb" 2>&1) && lintian_rc=0 || lintian_rc=$?
 lintian_out=$(grep -v 'running with root privileges' <<<"$lintian_out" || true)
 if [ "$lintian_rc" = 0 ]; then
-  pass "lintian: no error${lintian_out:+ (other tags: $(tr '\n' ' ' <<<"$lintian_out"))}"
+  pass "lintian: no error"
+  [ -z "$lintian_out" ] || sed 's/^/     /' <<<"$lintian_out"
 else
   mapfile -t lines <<<"$lintian_out"
   fail "lintian" "${lines[@]}"
