@@ -8,7 +8,8 @@
 #              command the package holds
 #   lintian    no error (the other tags it reports are printed)
 #   unpacked   unpacked into a temporary root, the program started through bin/tallyfold
-#              from another folder finds its template and creates its ledger
+#              from another folder finds its template and creates its ledger; the report
+#              written to PDF from the command line
 #   apt        (as root, when tallyfold is not installed yet) a real `apt-get install`,
 #              the desktop entry's command started from the PATH, `apt-get remove`: the
 #              user's ledger and settings stay as they were
@@ -101,7 +102,7 @@ problems=()
 [ "$(field Priority)" = optional ] || problems+=("Priority: $(field Priority)")
 [ "$(field Description | wc -l)" -gt 3 ] || problems+=("Description without a long part")
 depends=$(field Depends)
-for d in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libsqlite3-0 libxlsxwriter libc6; do
+for d in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libsqlite3-0 libxlsxwriter libc6; do
   grep -qE "(^|, )$d[0-9a-z.-]*( |,|$)" <<<"$depends" || problems+=("Depends lacks $d: $depends")
 done
 grep -q xdg-utils <<<"$(field Recommends)" || problems+=("Recommends lacks xdg-utils")
@@ -198,6 +199,17 @@ if run_program "$work/home-unpacked" "$root/usr/bin/tallyfold"; then
 else
   mapfile -t lines < "$work/problems"
   fail "unpacked: the program through its link" "${lines[@]}"
+fi
+
+pdf=$work/home-unpacked/report.pdf
+if (cd "$work/elsewhere" && env HOME="$work/home-unpacked" XDG_DATA_HOME="$work/home-unpacked/data" \
+      XDG_CONFIG_HOME="$work/home-unpacked/config" XDG_RUNTIME_DIR="$work" \
+      timeout 60 "$root/usr/bin/tallyfold" --report-pdf "$pdf" > "$work/report.log" 2>&1) \
+   && [ "$(head -c 5 "$pdf" 2>/dev/null)" = "%PDF-" ]; then
+  pass "unpacked: usr/bin/tallyfold --report-pdf wrote the report without a window"
+else
+  mapfile -t lines < "$work/report.log"
+  fail "unpacked: usr/bin/tallyfold --report-pdf" "${lines[@]}"
 fi
 
 # --- a real install and removal ----------------------------------------------------
