@@ -31,7 +31,7 @@ work=$(mktemp -d /tmp/check-package.XXXXXX)
 installed_by_us=0
 app_pid=""
 cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
   if [ "$installed_by_us" = 1 ]; then
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tallyfold >/dev/null 2>&1 || true
   fi
@@ -103,7 +103,7 @@ problems=()
 [ "$(field Description | wc -l)" -gt 3 ] || problems+=("Description without a long part")
 depends=$(field Depends)
 for d in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libsqlite3-0 libxlsxwriter libc6; do
-  grep -qE "(^|, )$d[0-9a-z.-]*( |,|$)" <<<"$depends" || problems+=("Depends lacks $d: $depends")
+  grep -qE "(^|, )${d}[0-9a-z.-]*( |,|$)" <<<"$depends" || problems+=("Depends lacks $d: $depends")
 done
 grep -q xdg-utils <<<"$(field Recommends)" || problems+=("Recommends lacks xdg-utils")
 if [ ${#problems[@]} -eq 0 ]; then
@@ -171,13 +171,20 @@ tables = (r[0] for r in db.execute("select name from sqlite_master where type = 
 print(" ".join(sorted(t for t in tables if not t.startswith("sqlite_"))))
 EOF
 }
+# in_home HOME COMMAND...: becomes the command, run from another folder with HOME and the
+# XDG folders inside HOME, as a fresh user would run it. Replaces the calling shell, so
+# it is called in a subshell.
+in_home() {
+  local home=$1; shift
+  mkdir -p "$home" "$work/elsewhere"
+  cd "$work/elsewhere"
+  exec env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$work" "$@"
+}
 run_program() {
   local home=$1; shift
   local ledger tables=""
   ledger=$(ledger_of "$home")
-  mkdir -p "$home" "$work/elsewhere"
-  (cd "$work/elsewhere" && exec env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" \
-     XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=offscreen "$@" > "$home.log" 2>&1) &
+  (in_home "$home" env QT_QPA_PLATFORM=offscreen "$@" > "$home.log" 2>&1) &
   app_pid=$!
   for _ in $(seq 100); do
     [ -f "$ledger" ] && tables=$(ledger_tables "$ledger")
@@ -202,9 +209,7 @@ else
 fi
 
 pdf=$work/home-unpacked/report.pdf
-if (cd "$work/elsewhere" && env HOME="$work/home-unpacked" XDG_DATA_HOME="$work/home-unpacked/data" \
-      XDG_CONFIG_HOME="$work/home-unpacked/config" XDG_RUNTIME_DIR="$work" \
-      timeout 60 "$root/usr/bin/tallyfold" --report-pdf "$pdf" > "$work/report.log" 2>&1) \
+if (in_home "$work/home-unpacked" timeout 60 "$root/usr/bin/tallyfold" --report-pdf "$pdf" > "$work/report.log" 2>&1) \
    && [ "$(head -c 5 "$pdf" 2>/dev/null)" = "%PDF-" ]; then
   pass "unpacked: usr/bin/tallyfold --report-pdf wrote the report without a window"
 else
@@ -225,9 +230,9 @@ else
   else
     installed_by_us=1
     desktop_exec=$(sed -n 's/^Exec=//p' "/usr/share/applications/$app_id.desktop")
+    : > "$work/problems"
     # The desktop entry's command word-split as the desktop does; it holds no field codes.
     # shellcheck disable=SC2086
-    : > "$work/problems"
     if run_program "$home" $desktop_exec && [ "$(command -v "${desktop_exec%% *}")" = /usr/bin/tallyfold ] \
        && [ -f "$(settings_of "$home")" ]; then
       pass "apt: installed; the desktop entry's command '$desktop_exec' started from the PATH made the ledger and settings"
