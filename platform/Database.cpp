@@ -23,6 +23,9 @@ constexpr size_t kIdleReaders = 4;
 // Rows stepped on the caller's thread before reading ahead starts: small queries (an
 // editor loading one transaction, the account list) never start a thread.
 constexpr size_t kRowsBeforeReadAhead = 2048;
+// Insert shapes kept prepared: the report's copy, the editor's, the duplicate's, the
+// account's, with room to spare.
+constexpr size_t kPreparedInserts = 8;
 
 QString lastError(sqlite3* db)
 {
@@ -120,7 +123,7 @@ QString describeByDefault(FileProblem, const QString& file, const QString& detai
 
 // ---- Connection ----
 
-Connection::Connection() = default;
+Connection::Connection() : m_insert(std::make_unique<jet::ValuesInsert>()) {}
 
 Connection::~Connection()
 {
@@ -307,19 +310,94 @@ long long Connection::Execute(const QString& jetSql)
         throw FileRefusal(m_problemMessage, false);
     if (!m_db)
         throw closedError();
+    if (sqlite3_stmt* stmt = boundInsert(jetSql))
+        return run(stmt, true);
     sqlite3_stmt* stmt = nullptr;
     if (const int rc = prepare(m_db, jetSql, &stmt); rc != SQLITE_OK)
         fail(rc, lastError(m_db), true);
+    return run(stmt, false);
+}
+
+sqlite3_stmt* Connection::boundInsert(const QString& jetSql)
+{
+    jet::ValuesInsert& insert = *m_insert;
+    if (!insert.read(jetSql))
+        return nullptr;
+    const auto same = [](const QByteArray& kept, QByteArrayView read) {
+        return kept.size() == read.size() && std::memcmp(kept.constData(), read.data(), size_t(read.size())) == 0;
+    };
+    auto found = std::find_if(m_inserts.begin(), m_inserts.end(), [&](const PreparedInsert& kept) {
+        return same(kept.kinds, insert.kinds()) && same(kept.head, insert.head());
+    });
+    if (found == m_inserts.end()) {
+        sqlite3_stmt* stmt = nullptr;
+        try {
+            const QByteArray sql = insert.sqliteShape().toUtf8();
+            if (sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                                   nullptr) != SQLITE_OK) {
+                sqlite3_finalize(stmt);
+                return nullptr;
+            }
+        } catch (const DbError&) {
+            return nullptr;
+        }
+        if (m_inserts.size() == kPreparedInserts) {
+            sqlite3_finalize(m_inserts.back().stmt);
+            m_inserts.pop_back();
+        }
+        m_inserts.insert(m_inserts.begin(), {insert.head().toByteArray(), insert.kinds().toByteArray(), stmt});
+        found = m_inserts.begin();
+    } else if (found != m_inserts.begin()) {
+        std::rotate(m_inserts.begin(), found, found + 1);
+        found = m_inserts.begin();
+    }
+    sqlite3_stmt* stmt = found->stmt;
+    const char* text = insert.text();
+    int parameter = 0;
+    for (const jet::ValuesInsert::Value& value : insert.values()) {
+        ++parameter;
+        // The texts stay in place until the statement has run and let go of them.
+        const int rc = value.kind == jet::ValuesInsert::Kind::Integer
+            ? sqlite3_bind_int64(stmt, parameter, value.integer)
+            : sqlite3_bind_text(stmt, parameter, text + value.offset, int(value.length), SQLITE_STATIC);
+        if (rc != SQLITE_OK) {
+            // Too long a text, say: the statement as written gets SQLite's own word on it.
+            sqlite3_clear_bindings(stmt);
+            return nullptr;
+        }
+    }
+    return stmt;
+}
+
+long long Connection::run(sqlite3_stmt* stmt, bool kept)
+{
     const bool writing = !sqlite3_stmt_readonly(stmt);
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
     const long long changed = writing ? sqlite3_changes64(m_db) : 0;
     const QString message = rc == SQLITE_DONE ? QString() : lastError(m_db);
-    sqlite3_finalize(stmt);
+    if (kept && rc == SQLITE_DONE) {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    } else if (kept) {
+        // A failed statement is prepared afresh next time: nothing of the failure stays.
+        m_inserts.erase(std::find_if(m_inserts.begin(), m_inserts.end(),
+                                     [stmt](const PreparedInsert& p) { return p.stmt == stmt; }));
+        sqlite3_finalize(stmt);
+    } else {
+        sqlite3_finalize(stmt);
+    }
     if (rc != SQLITE_DONE)
         fail(rc, message, writing);
     return changed;
+}
+
+void Connection::forgetInserts()
+{
+    for (const PreparedInsert& kept : m_inserts)
+        sqlite3_finalize(kept.stmt);
+    m_inserts.clear();
 }
 
 void Connection::BeginTrans()
@@ -352,6 +430,7 @@ void Connection::Close()
     for (sqlite3* reader : m_idleReaders)
         sqlite3_close_v2(reader);
     m_idleReaders.clear();
+    forgetInserts();
     if (m_db) {
         // Fold the log into the file, so that the file alone holds everything.
         if (m_wal && m_problem == FileProblem::None)

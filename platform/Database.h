@@ -38,6 +38,9 @@ struct sqlite3_stmt;
 namespace platform {
 
 class IntegrityCheck;
+namespace jet {
+class ValuesInsert;
+}
 
 // A failing statement or query. what() is the database's own message (UTF-8).
 class DbError : public AppError {
@@ -101,6 +104,9 @@ public:
     // read-only (and the owner is told).
     void Open(const QString& connectionString);
     // Runs one statement that returns no rows; gives the number of rows it changed.
+    // An insert of plain values (see jet::ValuesInsert) runs on a statement prepared
+    // once for its shape, with the values bound: the rows and any failure are those
+    // of the statement as written, without SQLite reading each one anew.
     long long Execute(const QString& jetSql);
     int State() const { return m_db ? adStateOpen : adStateClosed; }
     // Closes every recordset still open, then the file, which after a clean close holds
@@ -143,6 +149,12 @@ private:
     [[noreturn]] void fail(int result, const QString& message, bool writing);
     sqlite3* takeReader();
     void giveBack(sqlite3* reader);
+    // The prepared statement for an insert of plain values, its values bound; nullptr
+    // for any other statement, or one SQLite refuses (which then fails the ordinary way).
+    sqlite3_stmt* boundInsert(const QString& jetSql);
+    // Steps a prepared statement to its end; a kept one is reset for its next use.
+    long long run(sqlite3_stmt* stmt, bool kept);
+    void forgetInserts();
     void checked(int result, const QString& problem);
 
     sqlite3* m_db = nullptr;
@@ -150,6 +162,14 @@ private:
     QByteArray m_readerUri;
     bool m_wal = false;
     std::vector<sqlite3*> m_idleReaders;
+    struct PreparedInsert {
+        QByteArray head;
+        QByteArray kinds;
+        sqlite3_stmt* stmt;
+    };
+    // The inserts of plain values prepared so far, the last used first.
+    std::vector<PreparedInsert> m_inserts;
+    std::unique_ptr<jet::ValuesInsert> m_insert;   // the one being read, its buffers kept
     std::vector<Recordset*> m_open;
     FileProblem m_problem = FileProblem::None;
     QString m_problemMessage;

@@ -6,6 +6,9 @@
 #include "platform/StoredFormat.h"
 
 #include <QRegularExpression>
+#include <cstring>
+#include <limits>
+#include <string_view>
 
 namespace platform::jet {
 
@@ -180,32 +183,35 @@ std::optional<QVariant> dateWithTime(const QDate& date, const QString& timeText)
 namespace {
 
 // A run of 1 to maxDigits digits at i, as a number; -1 when there is none.
-int digitsAt(QStringView text, qsizetype& i, int maxDigits)
+template <class Char>
+int digitsAt(std::basic_string_view<Char> text, size_t& i, int maxDigits)
 {
     int value = 0;
     int count = 0;
-    for (; i < text.size() && count < maxDigits && text[i] >= u'0' && text[i] <= u'9'; ++i, ++count)
-        value = value * 10 + (text[i].unicode() - u'0');
+    for (; i < text.size() && count < maxDigits && text[i] >= Char('0') && text[i] <= Char('9'); ++i, ++count)
+        value = value * 10 + (text[i] - Char('0'));
     return count > 0 ? value : -1;
 }
 
 // The two forms this program's own statements carry, month/day/year and
-// year-month-day, read without the pattern engine: a report writes one per row.
-std::optional<QDate> plainDate(QStringView text)
+// year-month-day, read without the pattern engine: a report writes one per row. Read
+// from the statement's own text or from its UTF-8 bytes alike.
+template <class Char>
+std::optional<QDate> plainDate(std::basic_string_view<Char> text)
 {
-    qsizetype i = 0;
+    size_t i = 0;
     const int first = digitsAt(text, i, 4);
-    if (first < 0 || i >= text.size() || (text[i] != u'/' && text[i] != u'-'))
+    if (first < 0 || i >= text.size() || (text[i] != Char('/') && text[i] != Char('-')))
         return std::nullopt;
-    const QChar separator = text[i];
-    const bool iso = separator == u'-';
+    const Char separator = text[i];
+    const bool iso = separator == Char('-');
     if ((iso && i != 4) || (!iso && i > 2))
         return std::nullopt;
     ++i;
     const int second = digitsAt(text, i, 2);
     if (second < 0 || i >= text.size() || text[i] != separator)
         return std::nullopt;
-    const qsizetype yearStart = ++i;
+    const size_t yearStart = ++i;
     const int third = digitsAt(text, i, iso ? 2 : 4);
     if (third < 0 || i != text.size() || (!iso && i - yearStart != 4))
         return std::nullopt;
@@ -213,6 +219,11 @@ std::optional<QDate> plainDate(QStringView text)
     if (!date.isValid())
         return std::nullopt;
     return date;
+}
+
+std::optional<QDate> plainDate(const QString& text)
+{
+    return plainDate(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
 }
 
 } // namespace
@@ -462,6 +473,279 @@ QString translate(const QString& sql)
     }
     order.end(out);
     return out;
+}
+
+namespace {
+
+// The white space SQLite reads, narrower than Jet's.
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiWordStart(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+bool isAsciiWordChar(char c) { return isAsciiWordStart(c) || isDigit(c) || c == '$'; }
+
+// Reads "insert into T (a, b) values (" in plain ASCII names, the part of a
+// ValuesInsert that translate() is given whole, once a shape.
+class HeadReader {
+public:
+    explicit HeadReader(QByteArrayView text) : m_text(text) {}
+
+    bool read()
+    {
+        if (!keyword("insert") || !keyword("into") || !name())
+            return false;
+        if (punct('(')) {
+            do {
+                if (!name())
+                    return false;
+            } while (punct(','));
+            if (!punct(')'))
+                return false;
+        }
+        return keyword("values") && punct('(');
+    }
+    qsizetype end() const { return m_at; }
+
+private:
+    void blanks()
+    {
+        while (m_at < m_text.size() && isBlank(m_text[m_at]))
+            ++m_at;
+    }
+    bool keyword(const char* word)
+    {
+        blanks();
+        const qsizetype length = qsizetype(std::strlen(word));
+        if (m_text.size() - m_at < length || qstrnicmp(m_text.data() + m_at, word, length) != 0)
+            return false;
+        m_at += length;
+        return m_at == m_text.size() || !isAsciiWordChar(m_text[m_at]);
+    }
+    bool name()
+    {
+        blanks();
+        if (m_at < m_text.size() && m_text[m_at] == '[') {
+            for (++m_at; m_at < m_text.size() && m_text[m_at] != ']'; ++m_at) {
+                if (m_text[m_at] < ' ' || m_text[m_at] > '~')
+                    return false;
+            }
+            return m_at++ < m_text.size();
+        }
+        if (m_at == m_text.size() || !isAsciiWordStart(m_text[m_at]))
+            return false;
+        while (m_at < m_text.size() && isAsciiWordChar(m_text[m_at]))
+            ++m_at;
+        return true;
+    }
+    bool punct(char c)
+    {
+        blanks();
+        if (m_at == m_text.size() || m_text[m_at] != c)
+            return false;
+        ++m_at;
+        return true;
+    }
+
+    QByteArrayView m_text;
+    qsizetype m_at = 0;
+};
+
+} // namespace
+
+bool ValuesInsert::read(const QString& jetSql)
+{
+    m_text = jetSql.toUtf8();
+    m_kinds.resize(0);
+    m_values.clear();
+    HeadReader head(m_text);
+    if (!head.read())
+        return false;
+    m_head = head.end();
+    const qsizetype n = m_text.size();
+    qsizetype i = m_head;
+    for (;;) {
+        while (i < n && isBlank(m_text[i]))
+            ++i;
+        if (!readValue(i))
+            return false;
+        while (i < n && isBlank(m_text[i]))
+            ++i;
+        if (i < n && m_text[i] == ',') {
+            ++i;
+            continue;
+        }
+        if (i < n && m_text[i] == ')')
+            break;
+        return false;
+    }
+    for (++i; i < n && isBlank(m_text[i]); ++i) {
+    }
+    return i == n;
+}
+
+bool ValuesInsert::readValue(qsizetype& i)
+{
+    const qsizetype n = m_text.size();
+    if (i == n)
+        return false;
+    const char c = m_text[i];
+    if (c == '\'' || c == '"') {
+        Value value{Kind::Text, 0, 0, 0};
+        if (!readQuoted(i, c, value))
+            return false;
+        m_values.push_back(value);
+        m_kinds += char(Kind::Text);
+        return true;
+    }
+    if (c == '#') {
+        const qsizetype close = m_text.indexOf('#', i + 1);
+        if (close < 0 || !readDate(i, i + 1, close))
+            return false;
+        i = close + 1;
+        return true;
+    }
+    if (c == '-' || c == '.' || isDigit(c))
+        return readNumber(i);
+    // CDate('...') of a date in one of the plain forms; cdate("...") is read in the
+    // user's own date format first, and goes the ordinary way.
+    const qsizetype start = i;
+    if (n - i < 5 || qstrnicmp(m_text.constData() + i, "cdate", 5) != 0)
+        return false;
+    i += 5;
+    while (i < n && isBlank(m_text[i]))
+        ++i;
+    if (i == n || m_text[i] != '(')
+        return false;
+    for (++i; i < n && isBlank(m_text[i]); ++i) {
+    }
+    if (i == n || m_text[i] != '\'')
+        return false;
+    const qsizetype open = i + 1;
+    const qsizetype close = m_text.indexOf('\'', open);
+    if (close < 0)
+        return false;
+    for (i = close + 1; i < n && isBlank(m_text[i]); ++i) {
+    }
+    if (i == n || m_text[i] != ')' || !readDate(start, open, close))
+        return false;
+    ++i;
+    return true;
+}
+
+bool ValuesInsert::readQuoted(qsizetype& i, char quote, Value& value)
+{
+    // Doubled quotes made single in place: the text only ever gets shorter.
+    char* text = m_text.data();
+    const qsizetype n = m_text.size();
+    const qsizetype start = i + 1;
+    qsizetype out = start;
+    for (qsizetype at = start; at < n; ++at) {
+        if (text[at] == '\0')
+            return false;   // SQLite ends its reading of the literal there
+        if (text[at] == quote) {
+            if (at + 1 < n && text[at + 1] == quote) {
+                text[out++] = quote;
+                ++at;
+                continue;
+            }
+            value.offset = start;
+            value.length = out - start;
+            i = at + 1;
+            return true;
+        }
+        text[out++] = text[at];
+    }
+    return false;
+}
+
+bool ValuesInsert::readDate(qsizetype start, qsizetype open, qsizetype close)
+{
+    // The stored text "yyyy-mm-dd" takes the place of the literal, which is longer:
+    // at least "#m/d/yyyy#".
+    const auto date = plainDate(std::string_view(m_text.constData() + open, size_t(close - open)));
+    if (!date || close - open < 8)
+        return false;
+    char* text = m_text.data() + start;
+    int year = date->year();
+    for (int k = 3; k >= 0; --k, year /= 10)
+        text[k] = char('0' + year % 10);
+    text[4] = '-';
+    text[5] = char('0' + date->month() / 10);
+    text[6] = char('0' + date->month() % 10);
+    text[7] = '-';
+    text[8] = char('0' + date->day() / 10);
+    text[9] = char('0' + date->day() % 10);
+    m_values.push_back({Kind::Text, 0, start, 10});
+    m_kinds += char(Kind::Text);
+    return true;
+}
+
+bool ValuesInsert::readNumber(qsizetype& i)
+{
+    // SQLite's own reading of a number: digits, a point and more digits, an exponent.
+    const char* text = m_text.constData();
+    const qsizetype n = m_text.size();
+    const qsizetype start = i;
+    if (text[i] == '-')
+        ++i;
+    const qsizetype digits = i;
+    while (i < n && isDigit(text[i]))
+        ++i;
+    const qsizetype integerEnd = i;
+    bool real = false;
+    if (i < n && text[i] == '.') {
+        real = true;
+        for (++i; i < n && isDigit(text[i]); ++i) {
+        }
+    }
+    if (i - digits < (real ? 2 : 1))
+        return false;   // a minus or a point alone
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        qsizetype at = i + 1;
+        if (at < n && (text[at] == '+' || text[at] == '-'))
+            ++at;
+        if (at == n || !isDigit(text[at]))
+            return false;
+        for (i = at; i < n && isDigit(text[i]); ++i) {
+        }
+        real = true;
+    }
+    const bool negative = text[start] == '-';
+    if (!real) {
+        // An integer when it fits in 64 bits, -2^63 included; otherwise SQLite reads
+        // the digits as a real.
+        qsizetype first = digits;
+        while (first + 1 < integerEnd && text[first] == '0')
+            ++first;
+        if (integerEnd - first <= 19) {
+            quint64 magnitude = 0;
+            for (qsizetype at = first; at < integerEnd; ++at)
+                magnitude = magnitude * 10 + quint64(text[at] - '0');
+            constexpr quint64 kLargest = quint64(std::numeric_limits<qint64>::max());
+            if (magnitude <= kLargest || (negative && magnitude == kLargest + 1)) {
+                const qint64 value = magnitude <= kLargest
+                    ? (negative ? -qint64(magnitude) : qint64(magnitude))
+                    : std::numeric_limits<qint64>::min();
+                m_values.push_back({Kind::Integer, value, 0, 0});
+                m_kinds += char(Kind::Integer);
+                return true;
+            }
+        }
+    }
+    m_values.push_back({Kind::Real, 0, start, i - start});
+    m_kinds += char(Kind::Real);
+    return true;
+}
+
+QString ValuesInsert::sqliteShape() const
+{
+    QString sql = translate(QString::fromLatin1(head()));
+    for (size_t k = 0; k < m_values.size(); ++k) {
+        if (k > 0)
+            sql += u',';
+        sql += m_values[k].kind == Kind::Real ? QStringLiteral("CAST(? AS REAL)") : QStringLiteral("?");
+    }
+    sql += u')';
+    return sql;
 }
 
 } // namespace platform::jet
