@@ -3,7 +3,6 @@
 #include "platform/AppError.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
 
@@ -107,9 +106,32 @@ QString valueText(const QVariant& value)
 
 bool isPlainNumber(const QString& text)
 {
-    static const QRegularExpression plain(
-        QStringLiteral("^[+-]?(\\d+(\\.\\d*)?|\\.\\d+)([eE][+-]?\\d+)?$"));
-    return plain.match(text).hasMatch();
+    // Read by hand: the report checks two amounts a row with it.
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const auto digits = [&] {
+        const qsizetype start = i;
+        while (i < n && text[i] >= u'0' && text[i] <= u'9')
+            ++i;
+        return i - start;
+    };
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    qsizetype mantissa = digits();
+    if (i < n && text[i] == u'.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return false;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+            ++i;
+        if (digits() == 0)
+            return false;
+    }
+    return i == n;
 }
 
 std::optional<double> parseNumber(const QString& input, const QLocale& locale)

@@ -61,6 +61,15 @@ TEST(LiteralRules, ValuesAreWrittenAsTheStatementsExpect)
         EXPECT_EQ(data::sql::amount(value), QString::fromLatin1(text)) << text;
 }
 
+TEST(LiteralRules, PlainNumbersAreSignDigitsPointAndExponentOnly)
+{
+    for (const char* plain : {"0", "12", "-12.5", "+.5", "5.", "1e5", "1E+15", "-2.5e-07", "007"})
+        EXPECT_TRUE(platform::isPlainNumber(QString::fromLatin1(plain))) << plain;
+    for (const char* other : {"", "-", "+", ".", "-.", "e5", ".e5", "1e", "1e+", "1.2.3", "1,5", " 1", "1 ", "1\n",
+                              "--1", "0x10", "1_000", "12abc", "inf", "1e5.5", "\xd9\xa3"})
+        EXPECT_FALSE(platform::isPlainNumber(QString::fromUtf8(other))) << other;
+}
+
 TEST_F(Literals, AwkwardDescriptionsAndNamesRoundTripUnchanged)
 {
     auto& db = data::connection();
