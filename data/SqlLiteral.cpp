@@ -20,7 +20,10 @@ QString quoted(const QString& text)
 
 QString jetDate(const QDate& date)
 {
-    int year = date.year();
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
     if (year < 1 || year > 9999)
         return date.toString(QStringLiteral("MM/dd/yyyy"));
     // Spelled out digit by digit: a report writes one for every transaction it copies.
@@ -29,9 +32,9 @@ QString jetDate(const QDate& date)
         at[0] = QChar(u'0' + value / 10);
         at[1] = QChar(u'0' + value % 10);
     };
-    two(text, date.month());
+    two(text, month);
     text[2] = u'/';
-    two(text + 3, date.day());
+    two(text + 3, day);
     text[5] = u'/';
     for (int i = 9; i >= 6; --i, year /= 10)
         text[i] = QChar(u'0' + year % 10);

@@ -556,10 +556,16 @@ bool ValuesInsert::read(const QString& jetSql)
     m_text = jetSql.toUtf8();
     m_kinds.resize(0);
     m_values.clear();
-    HeadReader head(m_text);
-    if (!head.read())
-        return false;
-    m_head = head.end();
+    // The head is read by its bytes alone, so one the same as the last is the same head.
+    if (!m_lastHead.isEmpty() && m_text.startsWith(m_lastHead)) {
+        m_head = m_lastHead.size();
+    } else {
+        HeadReader head(m_text);
+        if (!head.read())
+            return false;
+        m_head = head.end();
+        m_lastHead = m_text.first(m_head);
+    }
     const qsizetype n = m_text.size();
     qsizetype i = m_head;
     for (;;) {
@@ -665,15 +671,18 @@ bool ValuesInsert::readDate(qsizetype start, qsizetype open, qsizetype close)
     if (!date || close - open < 8)
         return false;
     char* text = m_text.data() + start;
-    int year = date->year();
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date->getDate(&year, &month, &day);
     for (int k = 3; k >= 0; --k, year /= 10)
         text[k] = char('0' + year % 10);
     text[4] = '-';
-    text[5] = char('0' + date->month() / 10);
-    text[6] = char('0' + date->month() % 10);
+    text[5] = char('0' + month / 10);
+    text[6] = char('0' + month % 10);
     text[7] = '-';
-    text[8] = char('0' + date->day() / 10);
-    text[9] = char('0' + date->day() % 10);
+    text[8] = char('0' + day / 10);
+    text[9] = char('0' + day % 10);
     m_values.push_back({Kind::Text, 0, start, 10});
     m_kinds += char(Kind::Text);
     return true;

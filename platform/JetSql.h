@@ -87,6 +87,7 @@ private:
     // quotes, a date) is rewritten in place over its literal, which is never shorter.
     QByteArray m_text;
     qsizetype m_head = 0;
+    QByteArray m_lastHead;   // the head read last: inserts come in runs of one shape
     QByteArray m_kinds;
     std::vector<Value> m_values;
 };
