@@ -2,7 +2,8 @@
 -- start copies that file into the data folder, and older ledgers are rebuilt to it (the
 -- version below is platform/StoredFormat.h's kLedgerVersion). Stored formats: that header.
 -- Amounts are finite: abs() of an infinity is more than the largest double.
-PRAGMA user_version = 2;
+-- UndoSteps and UndoLog hold the undo history (what their columns mean: that header).
+PRAGMA user_version = 3;
 
 CREATE TABLE Accounts (
     AccountID   INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -39,3 +40,23 @@ CREATE TABLE tblReport (
     Account     TEXT,
     Description TEXT
 );
+
+CREATE TABLE UndoSteps (
+    StepID               INTEGER PRIMARY KEY,
+    Label                TEXT NOT NULL,
+    Undone               INTEGER NOT NULL DEFAULT 0,
+    AccountsSequence     INTEGER,
+    TransactionsSequence INTEGER
+);
+
+CREATE TABLE UndoLog (
+    StepID    INTEGER NOT NULL,
+    Seq       INTEGER NOT NULL,
+    TableName TEXT NOT NULL,
+    RowKey    INTEGER NOT NULL,
+    Before    INTEGER NOT NULL,
+    After     INTEGER NOT NULL,
+    B1, B2, B3, B4, B5, B6,
+    A1, A2, A3, A4, A5, A6,
+    PRIMARY KEY (StepID, Seq)
+) WITHOUT ROWID;

@@ -5,6 +5,7 @@
 #include "platform/JetFunctions.h"
 #include "platform/JetSql.h"
 #include "platform/StoredFormat.h"
+#include "platform/UndoHistory.h"
 
 #include <QFileInfo>
 #include <QUrl>
@@ -123,7 +124,10 @@ QString describeByDefault(FileProblem, const QString& file, const QString& detai
 
 // ---- Connection ----
 
-Connection::Connection() : m_insert(std::make_unique<jet::ValuesInsert>()) {}
+Connection::Connection()
+    : m_insert(std::make_unique<jet::ValuesInsert>()), m_history(std::make_unique<UndoHistory>(*this))
+{
+}
 
 Connection::~Connection()
 {
@@ -246,6 +250,7 @@ void Connection::Open(const QString& connectionString)
         Close();
         throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
     }
+    m_history->install(m_db);
 }
 
 void Connection::openReadOnly()
@@ -425,6 +430,7 @@ void Connection::Close()
 {
     m_check.reset();    // ends the background check and waits for it
     m_events.reset();   // with any result it had sent
+    m_history->uninstall();
     for (Recordset* rs : std::vector<Recordset*>(m_open))
         rs->release();
     for (sqlite3* reader : m_idleReaders)

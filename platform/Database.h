@@ -38,6 +38,7 @@ struct sqlite3_stmt;
 namespace platform {
 
 class IntegrityCheck;
+class UndoHistory;
 namespace jet {
 class ValuesInsert;
 }
@@ -130,6 +131,10 @@ public:
     // Whether the file keeps a write-ahead log (false: a rollback journal, see above).
     bool writeAheadLog() const { return m_wal; }
 
+    // The file's undo history: what this connection changes between its begin() and
+    // end() is recorded as one step (see UndoHistory).
+    UndoHistory& history() { return *m_history; }
+
     // Starts SQLite's full check of the file on a connection and thread of its own.
     // Damage it finds is handled like any other, on this thread's event loop.
     void checkInBackground();
@@ -137,6 +142,7 @@ public:
 
 private:
     friend class Recordset;
+    friend class UndoHistory;
     void attach(Recordset* rs);
     void detach(Recordset* rs);
     sqlite3* openHandle(const QByteArray& file, int flags);
@@ -175,6 +181,7 @@ private:
     QString m_problemMessage;
     Owner m_owner;
     std::unique_ptr<IntegrityCheck> m_check;
+    std::unique_ptr<UndoHistory> m_history;
     // Receives the background check's result on this thread; pending results go with it.
     std::unique_ptr<QObject> m_events;
 };

@@ -80,12 +80,12 @@ QString text(const QString& value)
     return u'\'' + QString(value).replace(u'\'', QStringLiteral("''")) + u'\'';
 }
 
-// The ledger tables the file holds, under the names it spells them with.
+// The ledger's tables the file holds, under the names it spells them with.
 QStringList ledgerTables(Steps& steps)
 {
     const QStringList all = steps.column(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     QStringList tables;
-    for (const char* wanted : {kAccountsTable, kTransactionsTable, kReportTable}) {
+    for (const char* wanted : {kAccountsTable, kTransactionsTable, kReportTable, kUndoStepsTable, kUndoLogTable}) {
         for (const QString& table : all) {
             if (table.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0)
                 tables << table;

@@ -13,6 +13,21 @@
 //
 // The tables themselves are data/schema.sql, from which the template is built and to
 // which older files are brought (kSchemaSql holds the same text).
+//
+// The undo history (format 3 on) lies in the same file, so it survives a restart:
+//   UndoSteps  one row a step (one user command): StepID (the order), Label (what the
+//              menus name it), Undone (1: undone, can be redone), AccountsSequence and
+//              TransactionsSequence (the auto-number counters, sqlite_sequence's seq,
+//              before the step; NULL: none yet)
+//   UndoLog    one row a changed ledger row: StepID, Seq (the order within the step),
+//              TableName, RowKey (its AccountID or TransactionNumber), Before and After
+//              (1: the row existed before the change / exists after it), B1-B6 and A1-A6
+//              (its values before and after, in the order of kRecordedTables' columns;
+//              columns without affinity, so every value keeps its type and every bit)
+// The backups: copies of the ledger in the data folder's Backups/, named
+// "dbData-YYYY-MM-DD-HHMMSS.mdb" by their local time of making (a "-2", "-3"... before
+// ".mdb" when that second is taken), with what the newest one was made from in
+// "Backups.ini".
 
 #include <QDate>
 #include <QDateTime>
@@ -34,6 +49,10 @@ inline const QString kWorkingFileName = QStringLiteral("dbData.mdb");
 inline const QString kTemplateFileName = QStringLiteral("dbBlank.mdb");
 inline const QString kSettingsFileName = QStringLiteral("Tallyfold.conf");
 inline const QString kSettingsGroup = QStringLiteral("Tallyfold");
+inline const QString kBackupFolderName = QStringLiteral("Backups");
+inline const QString kBackupFactsFileName = QStringLiteral("Backups.ini");
+// A backup's name: the working file's base name, "-", its time in this form, ".mdb".
+inline const QString kBackupTimeFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
 
 // ---- Settings keys (all values are texts)
 inline const QString kWindowStateKey = QStringLiteral("WindowState");       // 0 normal, 1 minimised, 2 maximised
@@ -48,11 +67,30 @@ inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "
 //   0  an early file that recorded none
 //   1  amounts any REAL
 //   2  amounts finite: infinities are refused by the file itself
-inline constexpr int kLedgerVersion = 2;
+//   3  the undo history (UndoSteps, UndoLog)
+inline constexpr int kLedgerVersion = 3;
 // The tables the program reads and writes. A file without the first two is no ledger.
 inline constexpr const char* kAccountsTable = "Accounts";
 inline constexpr const char* kTransactionsTable = "Transactions";
 inline constexpr const char* kReportTable = "tblReport";
+inline constexpr const char* kUndoStepsTable = "UndoSteps";
+inline constexpr const char* kUndoLogTable = "UndoLog";
+
+// The tables whose changes the undo history records (tblReport, a scratch table, is
+// not), each with its key and the columns an UndoLog row keeps in B1.../A1...
+inline constexpr int kLoggedColumns = 6;
+struct RecordedTable {
+    const char* name;
+    const char* key;
+    const char* sequenceColumn;   // UndoSteps' column for its auto-number counter
+    int columnCount;
+    const char* columns[kLoggedColumns];
+};
+inline constexpr RecordedTable kRecordedTables[] = {
+    {kAccountsTable, "AccountID", "AccountsSequence", 1, {"AccountName"}},
+    {kTransactionsTable, "TransactionNumber", "TransactionsSequence", 6,
+     {"TransactionDate", "TransactionDescription", "AccountID", "WithdrawalAmount", "DepositAmount", "Taxable"}},
+};
 
 // What an open ledger file holds, read before anything is written to it.
 struct FileFacts {

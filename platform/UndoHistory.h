@@ -1,0 +1,104 @@
+#pragma once
+// The ledger's undo history. Every change the program makes to the accounts and the
+// transactions is recorded, one step for each command the user gives, in the ledger
+// file's own tables (UndoSteps, UndoLog: StoredFormat.h), so that a step can still be
+// undone after a restart or a crash.
+//
+// Recording: triggers made at the opening on the program's own writer connection. They
+// are TEMP triggers, gone with that connection: another program writing the file
+// records nothing, and the file holds nothing but plain tables for other tools.
+// Between begin() and end() every row inserted, changed or deleted is logged with its
+// values before and after, in the same commit as the change itself. A step's first
+// change clears what could be redone and drops the steps beyond the newest 1,000.
+// tblReport is not recorded.
+//
+// Undo and redo each run in one transaction: every row the step touched is set back to
+// its values before the step (or forward to those after it), keys included, and the
+// auto-number counters with it, so that an undone delete brings back the same number
+// and a redone insert gets its number again. Both first check that those rows are
+// still as the step, or its undo, left them. When another program has changed one
+// since, nothing is changed: the step is taken out of the history (it can never apply
+// again) and UndoConflict names the row.
+
+#include "platform/Database.h"
+
+#include <QString>
+#include <optional>
+
+struct sqlite3;
+
+namespace platform {
+
+// An undo or redo refused because a row the step touched has been changed since by
+// something the history did not record.
+class UndoConflict : public DbError {
+public:
+    UndoConflict(const QString& label, const QString& table, qint64 key, bool redo)
+        : DbError(QStringLiteral("%1 %2 has changed since \"%3\"").arg(table).arg(key).arg(label))
+        , m_label(label), m_table(table), m_key(key), m_redo(redo)
+    {
+    }
+    QString label() const { return m_label; }
+    QString table() const { return m_table; }   // "Accounts" or "Transactions"
+    qint64 key() const { return m_key; }
+    bool redo() const { return m_redo; }
+
+private:
+    QString m_label, m_table;
+    qint64 m_key;
+    bool m_redo;
+};
+
+class UndoHistory {
+public:
+    // Steps kept; the oldest beyond these are dropped.
+    static constexpr int kStepsKept = 1000;
+
+    struct Step {
+        qint64 id = 0;
+        QString label;
+    };
+
+    explicit UndoHistory(Connection& connection) : m_connection(connection) {}
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
+
+    // Called by the connection: starts recording on its freshly opened writer (a file
+    // that cannot record, read-only or damaged, simply records nothing), and stops.
+    void install(sqlite3* writer);
+    void uninstall();
+
+    // The changes made between begin() and end() form one step called `label`. Nested
+    // steps join the outermost one. Never throws: a step that cannot be recorded is
+    // left out of the history, and its changes are made all the same.
+    void begin(const QString& label);
+    void end();
+
+    // The step undo() or redo() would act on next; nullopt when there is none.
+    std::optional<Step> nextUndo();
+    std::optional<Step> nextRedo();
+
+    // Undoes the newest step not yet undone, or redoes the oldest undone one, and
+    // answers it (nullopt: there was none). Throws FileRefusal on a file the program
+    // must not write, UndoConflict (see above), or DbError; nothing has changed then.
+    std::optional<Step> undo() { return move(true); }
+    std::optional<Step> redo() { return move(false); }
+
+private:
+    std::optional<Step> move(bool back);
+    std::optional<Step> next(bool back);
+    sqlite3* writer();
+    [[noreturn]] void fail(int result, const QString& message, bool writing);
+
+    Connection& m_connection;
+    sqlite3* m_db = nullptr;   // the writer, while recording is installed
+    int m_depth = 0;
+    qint64 m_step = 0;         // the step being recorded, 0 when none
+    QString m_label;
+    qint64 m_seq = 0;
+
+    friend struct UndoFunctions;
+    friend class UndoStatement;
+};
+
+} // namespace platform
