@@ -1,5 +1,6 @@
 #include "data/Ledger.h"
 
+#include "data/Backups.h"
 #include "data/LedgerMessages.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
@@ -78,6 +79,7 @@ void prepareDataFolder(shell::ErrorTrap& trap)
 
 void createConnection()
 {
+    forgetBackupFailure();
     shared() = std::make_unique<platform::Connection>();
     shared()->setOwner({
         .describe = problemMessage,
@@ -109,9 +111,9 @@ platform::Connection& connection()
     return *shared();
 }
 
-void beforeMigration(const QString&, int)
+void beforeMigration(const QString& ledgerFile, int)
 {
-    // The place for a copy of the file as it was (a backup) before it changes.
+    backUpBeforeMigration(ledgerFile);
 }
 
 platform::FileProblem ledgerProblem()

@@ -42,8 +42,9 @@ bool hasConnection();
 platform::Connection& connection();
 
 // Runs before an older ledger file is brought up to the current stored format, while
-// the file is still exactly as it was; throwing stops the opening and leaves the file
-// untouched. Every schema change and migration passes here first.
+// the file is still exactly as it was: backs it up (see Backups.h; a failure is told
+// once and does not stop the opening). Every schema change and migration passes here
+// first.
 void beforeMigration(const QString& ledgerFile, int fromVersion);
 
 // What is wrong with the ledger file (FileProblem::None while nothing is, or before

@@ -52,4 +52,53 @@ QString problemNote(platform::FileProblem problem)
     return {};
 }
 
+QString backupFailureMessage(const QString& folder, const QString& problem)
+{
+    return QStringLiteral("Tallyfold could not make a backup of the ledger in\r\n%1\r\n\r\n%2\r\n\r\n"
+                          "The ledger itself is unchanged, and Tallyfold goes on without a new backup.")
+        .arg(QDir::toNativeSeparators(folder), problem);
+}
+
+QString restoreQuestion(const QString& backup)
+{
+    return QStringLiteral("Restore %1?\r\n\r\nIt takes the place of the ledger as it is now, "
+                          "which is backed up first.").arg(backup);
+}
+
+QString noBackupsMessage(const QString& folder)
+{
+    return QStringLiteral("There is no backup of the ledger yet in\r\n%1").arg(QDir::toNativeSeparators(folder));
+}
+
+QString restoredMessage(const QString& backup, const QString& keptAs, const QString& damagedAs)
+{
+    QString text = QStringLiteral("The ledger has been restored from %1.").arg(backup);
+    if (!keptAs.isEmpty())
+        text += QStringLiteral("\r\n\r\nThe ledger as it was before is kept in the backup of %1.").arg(keptAs);
+    if (!damagedAs.isEmpty())
+        text += QStringLiteral("\r\n\r\nThe damaged ledger has been kept as\r\n%1").arg(QDir::toNativeSeparators(damagedAs));
+    return text;
+}
+
+QString restoreRefusal(const QString& problem)
+{
+    return QStringLiteral("Nothing was restored: %1\r\n\r\nThe ledger is as it was.").arg(problem);
+}
+
+QString damagedBackupMessage(const QString& path, const QString& problem)
+{
+    return QStringLiteral("This backup is damaged and cannot be restored:\r\n%1\r\n\r\nThe ledger is as it was."
+                          "\r\n\r\n(%2)").arg(QDir::toNativeSeparators(path), problem);
+}
+
+QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo)
+{
+    const QString row = table.compare(QLatin1String(platform::stored::kAccountsTable), Qt::CaseInsensitive) == 0
+        ? QStringLiteral("account %1").arg(key)
+        : QStringLiteral("transaction %1").arg(key);
+    return QStringLiteral("\"%1\" cannot be %2: %3 has been changed since by another program.\r\n\r\n"
+                          "Nothing was changed. The step has been taken out of the undo history.")
+        .arg(label, redo ? QStringLiteral("redone") : QStringLiteral("undone"), row);
+}
+
 } // namespace data

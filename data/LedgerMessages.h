@@ -15,4 +15,22 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 // it has none): the list shows what could be read, or nothing.
 QString problemNote(platform::FileProblem problem);
 
+// Why the step `label` could not be undone (or redone): the row `key` of `table`
+// ("Accounts", "Transactions") has been changed since by another program.
+QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo);
+
+// Why no backup of the ledger could be made in `folder` (problem: the details); the
+// program goes on without one.
+QString backupFailureMessage(const QString& folder, const QString& problem);
+
+// The restore of a backup: the question before it, what it did, why it did nothing.
+// `backup` names the backup as describeBackup() does.
+QString restoreQuestion(const QString& backup);
+QString noBackupsMessage(const QString& folder);
+// keptAs: the time of the backup now holding the ledger as it was ("" when none);
+// damagedAs: where a damaged ledger was put aside ("" when it was not damaged).
+QString restoredMessage(const QString& backup, const QString& keptAs, const QString& damagedAs);
+QString restoreRefusal(const QString& problem);
+QString damagedBackupMessage(const QString& path, const QString& problem);
+
 } // namespace data

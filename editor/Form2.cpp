@@ -1,6 +1,8 @@
 #include "editor/Form2.h"
 
 #include "data/Ledger.h"
+#include "data/StepNames.h"
+#include "data/Undo.h"
 #include "editor/TransactionStatements.h"
 #include "platform/Conversions.h"
 #include "platform/Database.h"
@@ -316,7 +318,10 @@ void Form2::PushButton2_Click()
     if (trap.test(110, [&] { return !m_ID.isEmpty(); })) {
         long long changed = -1;
         if (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); })
-            || !trap.run(114, [&] { changed = data::connection().Execute(sql); }))
+            || !trap.run(114, [&] {
+                   const data::UndoStep step(data::steps::editTransaction(m_ID));
+                   changed = data::connection().Execute(sql);
+               }))
             return;
         if (changed == 0) {
             dialogs.MsgBox(QStringLiteral("This transaction no longer exists, so nothing was saved."),
@@ -325,7 +330,10 @@ void Form2::PushButton2_Click()
         }
     } else {
         if (!trap.run(116, [&] { sql = insertTransaction(values()); })
-            || !trap.run(118, [&] { data::connection().Execute(sql); }))
+            || !trap.run(118, [&] {
+                   const data::UndoStep step(data::steps::addTransaction());
+                   data::connection().Execute(sql);
+               }))
             return;
     }
     trap.run(120, [&] {
@@ -344,7 +352,10 @@ void Form2::PushButton5_Click()
     });
     if (trap.test(102, [&] { return name.isEmpty(); }))
         return;
-    trap.run(104, [&] { data::connection().Execute(insertAccount(name)); });
+    trap.run(104, [&] {
+        const data::UndoStep step(data::steps::addAccount(name));
+        data::connection().Execute(insertAccount(name));
+    });
     trap.run(106, [&] { LoadAccounts(); });
 }
 
@@ -361,9 +372,28 @@ void Form2::PushButton6_Click()
                 != platform::vbYes;
         }))
         return;
-    trap.run(104, [&] { data::connection().Execute(deleteAccount(selectedAccountId())); });
-    trap.run(106, [&] { data::connection().Execute(deleteAccountTransactions(selectedAccountId())); });
+    {
+        // The account and its transactions go, and come back, as one step.
+        const data::UndoStep step(accountDeletionStep());
+        trap.run(104, [&] { data::connection().Execute(deleteAccount(selectedAccountId())); });
+        trap.run(106, [&] { data::connection().Execute(deleteAccountTransactions(selectedAccountId())); });
+    }
     trap.run(108, [&] { LoadAccounts(); });
+}
+
+QString Form2::accountDeletionStep() const
+{
+    // The count only names the step: one that cannot be read leaves it unnamed.
+    long long transactions = -1;
+    try {
+        platform::Recordset rs;
+        rs.Open(countAccountTransactions(selectedAccountId()), data::connection(), 3, 1);
+        if (!rs.eof())
+            transactions = platform::toLong(rs.Fields(u"CountID").Value());
+        rs.Close();
+    } catch (const std::exception&) {
+    }
+    return data::steps::deleteAccount(Combo1->currentText(), transactions);
 }
 
 qint32 Form2::selectedAccountId() const

@@ -78,6 +78,8 @@ private:
     void unload();
     // The AccountID of the account chosen in Combo1: AccountIDs at its list index.
     qint32 selectedAccountId() const;
+    // The undo step's name for deleting the chosen account with its transactions.
+    QString accountDeletionStep() const;
     static void selectWholeText(QLineEdit* box);
     static void zeroUnlessNumeric(QLineEdit* box);
 

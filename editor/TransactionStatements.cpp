@@ -101,4 +101,9 @@ QString deleteAccountTransactions(qint32 accountId)
     return QStringLiteral("delete from Transactions where AccountID=") + QString::number(accountId);
 }
 
+QString countAccountTransactions(qint32 accountId)
+{
+    return QStringLiteral("select Count(*) AS [CountID] from Transactions where AccountID=") + QString::number(accountId);
+}
+
 } // namespace editor

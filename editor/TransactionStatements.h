@@ -52,5 +52,7 @@ QString selectAccounts();
 QString insertAccount(const QString& name);
 QString deleteAccount(qint32 accountId);
 QString deleteAccountTransactions(qint32 accountId);
+// How many transactions the account has, as the field "CountID".
+QString countAccountTransactions(qint32 accountId);
 
 } // namespace editor

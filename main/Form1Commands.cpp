@@ -6,6 +6,8 @@
 #include "currency/CurrencyChoice.h"
 #include "currency/Form3.h"
 #include "data/Ledger.h"
+#include "data/StepNames.h"
+#include "data/Undo.h"
 #include "editor/Form2.h"
 #include "main/LedgerStatements.h"
 #include "main/PendingEvents.h"
@@ -55,7 +57,11 @@ void Form1::PushButton3_Click()
     auto trap = trapFor("PushButton3_Click");
     if (trap.test(100, [this] { return ListView1->count() == 0; }))
         return;
-    trap.run(102, [this] { data::connection().Execute(statements::deleteTransaction(ListView1->selectedText())); });
+    trap.run(102, [this] {
+        const QString number = ListView1->selectedText();
+        const data::UndoStep step(data::steps::deleteTransaction(number));
+        data::connection().Execute(statements::deleteTransaction(number));
+    });
     trap.run(104, [this] { ListData(); });
 }
 
@@ -69,7 +75,10 @@ void Form1::PushButton4_Click()
         rs.Open(statements::selectTransaction(ListView1->selectedText()), data::connection(), 3, 1);
     });
     if (trap.test(106, [&] { return !rs.eof(); }))
-        trap.run(108, [&] { data::connection().Execute(statements::duplicateInsert(rs)); });
+        trap.run(108, [&] {
+            const data::UndoStep step(data::steps::duplicateTransaction(ListView1->selectedText()));
+            data::connection().Execute(statements::duplicateInsert(rs));
+        });
     trap.run(110, [&] { rs.Close(); });
     trap.run(112, [this] { ListData(); });
 }
@@ -144,6 +153,7 @@ void Form1::createReport(const std::function<void()>& tick, const std::function<
 void Form1::PushButton7_Click()
 {
     auto trap = trapFor("PushButton7_Click");
+    const data::UndoStep step(data::steps::exampleData());              // the whole example is one step
     platform::Recordset rs;                                              // 100
     int count = 0;                                                       // 102
     trap.run(104, [&] { rs.Open(statements::countAccounts(), data::connection(), 3, 1); });
