@@ -2,6 +2,7 @@
 
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
+#include "data/Backups.h"
 #include "data/Ledger.h"
 #include "main/LedgerStatements.h"
 #include "main/MainLayout.h"
@@ -182,6 +183,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                                   {PushButton1, PushButton2, PushButton3, PushButton4, PushButton5, PushButton6,
                                    PushButton7, PushButton8, PushButton9},
                                   {this, ListView1, Frame1});
+    makeListMenu();
 }
 
 Form1::~Form1() = default;
@@ -233,6 +235,8 @@ bool Form1::Form_Load()
             if (form)
                 form->showLedgerProblem();
         });
+        // Before anything could write to the ledger: a backup when it has changed.
+        data::backUpAtStart();
         data::connection().Open(data::connectionString());
     });
     for (const ColumnSpec& column : kColumns)

@@ -6,8 +6,10 @@
 
 #include "main/TransactionList.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -63,6 +65,15 @@ public:
     void PushButton8_Click();   // Help
     void PushButton9_Click();   // Currency Options
 
+    // The list's context menu (right-click, the Menu key): undo and redo, naming their
+    // steps, the four transaction commands, and restoring a backup.
+    void ListView1_ContextMenu(const QPoint& position);
+    // Names the undo and redo steps in the menu as the history stands now.
+    void updateListMenu();
+    void mnuUndo_Click();      // also Ctrl+Z
+    void mnuRedo_Click();      // also Ctrl+Shift+Z and Ctrl+Y
+    void mnuRestore_Click();   // Restore a Backup…
+
     // Whether the desktop has a spreadsheet program to open the export with; tells the
     // user when it has none.
     bool SaveResultsAsExcelFileIsExcelInstalled();
@@ -93,6 +104,15 @@ public:
     QLabel* Label22;
     QLabel* Label33;
 
+    QMenu* mnuList;
+    QAction* mnuUndo;
+    QAction* mnuRedo;
+    QAction* mnuEdit;
+    QAction* mnuAdd;
+    QAction* mnuDelete;
+    QAction* mnuDuplicate;
+    QAction* mnuRestore;
+
     bool WasMaximized = false;
 
     // The help window, once start-up has shown it.
@@ -107,6 +127,8 @@ protected:
 
 private:
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
+    // The list's menu and the undo and redo keys, none of which moves the layout.
+    void makeListMenu();
     void setCaption(QLabel* label, const QString& text);
     QSize designSize() const;
     void fitBorderToState();

@@ -1,0 +1,131 @@
+// The main window's undo, redo and restore: the keys, the list's context menu and
+// their handlers. None of it moves the window's layout.
+#include "main/Form1.h"
+
+#include "data/Backups.h"
+#include "data/Ledger.h"
+#include "data/LedgerMessages.h"
+#include "data/Restore.h"
+#include "data/Undo.h"
+#include "main/RestoreDialog.h"
+#include "platform/Dialogs.h"
+#include "shell/ErrorTrap.h"
+
+#include <QShortcut>
+
+namespace mainwindow {
+
+namespace {
+
+shell::ErrorTrap trapFor(const char* procedure)
+{
+    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
+}
+
+// A menu entry's text: a step's label as it stands ("&" is no mnemonic), and the key
+// that does the same.
+QString entryText(const QString& command, const QString& label, const QString& key)
+{
+    const QString text = label.isEmpty() ? command : command + u' ' + QString(label).replace(u'&', QStringLiteral("&&"));
+    return text + u'\t' + key;
+}
+
+} // namespace
+
+void Form1::makeListMenu()
+{
+    mnuList = new QMenu(this);
+    mnuList->setObjectName(QStringLiteral("mnuList"));
+    mnuUndo = mnuList->addAction(QString(), this, &Form1::mnuUndo_Click);
+    mnuRedo = mnuList->addAction(QString(), this, &Form1::mnuRedo_Click);
+    mnuList->addSeparator();
+    mnuEdit = mnuList->addAction(QStringLiteral("Edit Selected"), this, &Form1::PushButton1_Click);
+    mnuAdd = mnuList->addAction(QStringLiteral("Add New"), this, &Form1::PushButton2_Click);
+    mnuDelete = mnuList->addAction(QStringLiteral("Delete Selected"), this, &Form1::PushButton3_Click);
+    mnuDuplicate = mnuList->addAction(QStringLiteral("Duplicate Selected"), this, &Form1::PushButton4_Click);
+    mnuList->addSeparator();
+    mnuRestore = mnuList->addAction(QStringLiteral("Restore a Backup") + QChar(0x2026), this, &Form1::mnuRestore_Click);
+    updateListMenu();
+
+    // Right-click and the Menu key both ask for the context menu.
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, &Form1::ListView1_ContextMenu);
+    const auto key = [this](const char* sequence, void (Form1::*handler)()) {
+        connect(new QShortcut(QKeySequence(QString::fromLatin1(sequence)), this), &QShortcut::activated, this, handler);
+    };
+    key("Ctrl+Z", &Form1::mnuUndo_Click);
+    key("Ctrl+Shift+Z", &Form1::mnuRedo_Click);
+    key("Ctrl+Y", &Form1::mnuRedo_Click);
+}
+
+void Form1::updateListMenu()
+{
+    const QString undo = data::undoLabel(), redo = data::redoLabel();
+    mnuUndo->setText(entryText(QStringLiteral("Undo"), undo, QStringLiteral("Ctrl+Z")));
+    mnuUndo->setEnabled(!undo.isEmpty());
+    mnuRedo->setText(entryText(QStringLiteral("Redo"), redo, QStringLiteral("Ctrl+Y")));
+    mnuRedo->setEnabled(!redo.isEmpty());
+}
+
+void Form1::ListView1_ContextMenu(const QPoint& position)
+{
+    updateListMenu();
+    mnuList->popup(ListView1->viewport()->mapToGlobal(position));
+}
+
+void Form1::mnuUndo_Click()
+{
+    auto trap = trapFor("mnuUndo_Click");
+    data::HistoryMove move;
+    trap.run(100, [&] { move = data::undo(); });
+    if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
+        trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
+    if (trap.test(106, [&] { return move.moved; }))
+        trap.run(108, [this] { ListData(); });
+}
+
+void Form1::mnuRedo_Click()
+{
+    auto trap = trapFor("mnuRedo_Click");
+    data::HistoryMove move;
+    trap.run(100, [&] { move = data::redo(); });
+    if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
+        trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
+    if (trap.test(106, [&] { return move.moved; }))
+        trap.run(108, [this] { ListData(); });
+}
+
+void Form1::mnuRestore_Click()
+{
+    auto trap = trapFor("mnuRestore_Click");
+    auto& dialogs = platform::Dialogs::current();
+    std::vector<data::BackupEntry> backups;
+    trap.run(100, [&] { backups = data::listBackups(); });
+    if (trap.test(102, [&] { return backups.empty(); })) {
+        trap.run(104, [&] { dialogs.MsgBox(data::noBackupsMessage(data::backupFolder(data::workingDatabasePath()))); });
+        return;
+    }
+    std::optional<data::BackupEntry> chosen;
+    trap.run(106, [&] {
+        RestoreDialog window(std::move(backups), this);
+        window.exec();
+        chosen = window.chosen();
+    });
+    if (trap.test(108, [&] { return !chosen; }))
+        return;
+    if (trap.test(110, [&] {
+            return dialogs.MsgBox(data::restoreQuestion(data::describeBackup(*chosen)), platform::vbYesNo | platform::vbQuestion)
+                != platform::vbYes;
+        }))
+        return;
+    data::RestoreOutcome outcome;
+    trap.run(112, [&] { outcome = data::restoreBackup(*chosen); });
+    if (trap.test(114, [&] { return outcome.restored; }))
+        trap.run(116, [this] { ListData(); });
+    if (trap.test(118, [&] { return !outcome.message.isEmpty(); }))
+        trap.run(120, [&] {
+            dialogs.MsgBox(outcome.message, outcome.restored ? platform::vbInformation : platform::vbExclamation);
+        });
+}
+
+} // namespace mainwindow
