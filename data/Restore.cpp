@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <cstdio>
 
 namespace data {
@@ -82,9 +83,18 @@ std::vector<BackupEntry> listBackups()
     return entries;
 }
 
+QString backupTimeText(const QDateTime& taken)
+{
+    const QLocale locale;
+    // The long time format, for the seconds, less its time zone ("t").
+    static const QRegularExpression zone(QStringLiteral("\\s*\\bt+\\b"));
+    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+    return locale.toString(taken.date(), platform::shortDateFormat(locale)) + u' ' + locale.toString(taken.time(), timeFormat);
+}
+
 QString describeBackup(const BackupEntry& backup)
 {
-    QString text = QStringLiteral("the backup of ") + platform::dateText(backup.taken);
+    QString text = QStringLiteral("the backup of ") + backupTimeText(backup.taken);
     if (backup.transactions)
         text += QStringLiteral(" (%1 %2)").arg(QLocale().toString(*backup.transactions),
                                              *backup.transactions == 1 ? QStringLiteral("transaction")
@@ -140,7 +150,7 @@ RestoreOutcome restoreBackup(const BackupEntry& entry)
     std::optional<QDateTime> keptTime;
     if (!keptAs.isEmpty())
         keptTime = backupTime(QFileInfo(keptAs).fileName());
-    return {true, restoredMessage(describeBackup(entry), keptTime ? platform::dateText(*keptTime) : QString(), damagedAs)};
+    return {true, restoredMessage(describeBackup(entry), keptTime ? backupTimeText(*keptTime) : QString(), damagedAs)};
 }
 
 } // namespace data

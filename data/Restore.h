@@ -18,6 +18,9 @@ struct BackupEntry {
 // The backups of the working ledger, newest first.
 std::vector<BackupEntry> listBackups();
 
+// When a backup was made, as the user reads it: the short date with the whole year and
+// the time to the second, without a time zone ("3/14/2026 9:26:53 AM").
+QString backupTimeText(const QDateTime& taken);
 // How a backup is named to the user: its time, and how many transactions it holds.
 QString describeBackup(const BackupEntry& backup);
 

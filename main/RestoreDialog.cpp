@@ -1,6 +1,5 @@
 #include "main/RestoreDialog.h"
 
-#include "platform/Conversions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 
@@ -31,7 +30,7 @@ RestoreDialog::RestoreDialog(std::vector<data::BackupEntry> backups, QWidget* pa
     const QLocale locale;
     for (const data::BackupEntry& backup : m_backups) {
         auto* row = new QTreeWidgetItem(List1);
-        row->setText(0, platform::dateText(backup.taken));
+        row->setText(0, data::backupTimeText(backup.taken));
         row->setText(1, backup.transactions ? locale.toString(*backup.transactions) : QStringLiteral("cannot be read"));
         row->setText(2, locale.formattedDataSize(backup.bytes));
         row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);

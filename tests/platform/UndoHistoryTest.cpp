@@ -1,0 +1,269 @@
+// The undo history: every kind of change undone and redone exactly, keys and
+// auto-number counters included, across a restart; what clears the redo and what is
+// kept; and a step whose rows another program changed since is refused and changes
+// nothing.
+#include "data/Ledger.h"
+#include "platform/Database.h"
+#include "platform/UndoHistory.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QStringList>
+#include <functional>
+#include <gtest/gtest.h>
+
+using platform::Connection;
+using platform::UndoConflict;
+using platform::UndoHistory;
+using testing_support::TestEnvironment;
+
+namespace {
+
+// Everything an undo must put back: every row of both tables, each value with its
+// type, and the auto-number counters.
+const QString kLedgerState = QStringLiteral(
+    "select 'A', AccountID, quote(AccountName) from Accounts "
+    "union all select 'T', TransactionNumber, quote(TransactionDate) || quote(TransactionDescription) || "
+    "quote(AccountID) || quote(WithdrawalAmount) || quote(DepositAmount) || quote(Taxable) from Transactions "
+    "union all select 'S', name, seq from sqlite_sequence where name in ('Accounts', 'Transactions') order by 1, 2");
+
+const QString kInsert = QStringLiteral(
+    "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,Taxable) values ");
+
+class UndoHistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        env.openLedger();
+        db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+        db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+        db().Execute(kInsert + QStringLiteral("(#03/05/2024#,'O''Brien',1,12345678901234.56,null,1)"));
+        db().Execute(kInsert + QStringLiteral("(#03/06/2024#,'lunch',2,0.1,2,0)"));
+        db().Execute(kInsert + QStringLiteral("(#03/07/2024#,'bus',2,3,0,0)"));
+    }
+
+    static Connection& db() { return data::connection(); }
+    static UndoHistory& history() { return db().history(); }
+    std::string state() const { return env.rows(kLedgerState); }
+    std::string steps() const { return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID")); }
+
+    // Runs `change` as one step called `label`.
+    static void step(const QString& label, const std::function<void()>& change)
+    {
+        history().begin(label);
+        change();
+        history().end();
+    }
+    static void run(const QString& label, const QString& sql)
+    {
+        step(label, [&] { db().Execute(sql); });
+    }
+
+    TestEnvironment env;
+};
+
+} // namespace
+
+TEST_F(UndoHistoryTest, EveryKindOfChangeIsUndoneAndRedoneExactlyKeysAndCountersIncluded)
+{
+    struct Case {
+        const char* label;
+        std::vector<const char*> statements;
+    };
+    const Case cases[] = {
+        {"add", {"insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,"
+                 "DepositAmount,Taxable) values (#12/31/2024#,'new',1,1e-7,1.7976931348623157e308,1)"}},
+        {"edit", {"update Transactions set TransactionDescription='it''s',WithdrawalAmount=null,Taxable=0 "
+                  "where TransactionNumber=1"}},
+        {"delete", {"delete from [Transactions] where TransactionNumber=2"}},
+        {"add account", {"insert into Accounts (AccountName) values ('Travel')"}},
+        {"delete account with its transactions",
+         {"delete from Accounts where AccountID=2", "delete from Transactions where AccountID=2"}},
+        {"several adds", {"insert into [Accounts] (AccountName) values ('Loans')",
+                          "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                          "WithdrawalAmount,DepositAmount,Taxable) values (#01/01/2025#,'a',3,1,2,0)",
+                          "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                          "WithdrawalAmount,DepositAmount,Taxable) values (#01/02/2025#,'b',3,3,4,0)"}},
+        {"the same row twice", {"update Transactions set DepositAmount=5 where TransactionNumber=1",
+                                "delete from Transactions where TransactionNumber=1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string before = state();
+        step(QString::fromLatin1(c.label), [&] {
+            for (const char* sql : c.statements)
+                db().Execute(QString::fromLatin1(sql));
+        });
+        const std::string after = state();
+        ASSERT_NE(after, before);
+        ASSERT_EQ(history().nextUndo()->label, c.label);
+        EXPECT_EQ(history().undo()->label, c.label);
+        EXPECT_EQ(state(), before);
+        EXPECT_EQ(history().nextRedo()->label, c.label);
+        EXPECT_EQ(history().redo()->label, c.label);
+        EXPECT_EQ(state(), after);
+        // And back again, for the next case to start from the ledger as it was.
+        history().undo();
+        EXPECT_EQ(state(), before);
+    }
+    // Each case's change cleared the redo of the one before.
+    EXPECT_EQ(history().redo()->label, "the same row twice");
+    EXPECT_FALSE(history().nextRedo());
+
+    // A key changed: the row goes back under its old number and forward under the
+    // new one (a counter never goes below a number in use, so the redone insert
+    // leaves it at 40 where the update had left it alone).
+    const std::string rows = env.rows(QStringLiteral("select * from Transactions order by 1"));
+    run(QStringLiteral("a new key"), QStringLiteral("update Transactions set TransactionNumber=40 where TransactionNumber=3"));
+    const std::string moved = env.rows(QStringLiteral("select * from Transactions order by 1"));
+    history().undo();
+    EXPECT_EQ(env.rows(QStringLiteral("select * from Transactions order by 1")), rows);
+    history().redo();
+    EXPECT_EQ(env.rows(QStringLiteral("select * from Transactions order by 1")), moved);
+}
+
+TEST_F(UndoHistoryTest, StepsUndoNewestFirstAndSurviveARestart)
+{
+    const std::string start = state();
+    run(QStringLiteral("Delete transaction 1"), QStringLiteral("delete from Transactions where TransactionNumber=1"));
+    const std::string afterFirst = state();
+    run(QStringLiteral("Add account Travel"), QStringLiteral("insert into Accounts (AccountName) values ('Travel')"));
+    const std::string afterSecond = state();
+
+    data::releaseConnection();
+    data::createConnection();
+    db().Open(data::connectionString());
+    EXPECT_EQ(history().nextUndo()->label, "Add account Travel");
+    history().undo();
+    EXPECT_EQ(state(), afterFirst);
+    EXPECT_EQ(history().undo()->label, "Delete transaction 1");
+    EXPECT_EQ(state(), start);
+    EXPECT_FALSE(history().undo());   // nothing more to undo
+    EXPECT_EQ(state(), start);
+    history().redo();
+    history().redo();
+    EXPECT_EQ(state(), afterSecond);
+    EXPECT_FALSE(history().nextRedo());
+}
+
+TEST_F(UndoHistoryTest, AnUndoneAddGivesItsNumberBackAndItsRedoTakesItAgain)
+{
+    run(QStringLiteral("add"), kInsert + QStringLiteral("(#01/01/2025#,'x',1,1,0,0)"));
+    const std::string added = env.rows(QStringLiteral("select max(TransactionNumber) from Transactions"));
+    history().undo();
+    history().redo();
+    EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), added);
+    history().undo();
+    // A new change after the undo numbers as if the undone add had never been.
+    run(QStringLiteral("another add"), kInsert + QStringLiteral("(#01/01/2025#,'y',1,1,0,0)"));
+    EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), added);
+}
+
+TEST_F(UndoHistoryTest, ANewChangeClearsTheRedoAndAStepThatChangedNothingLeavesNoTrace)
+{
+    run(QStringLiteral("first"), QStringLiteral("delete from Transactions where TransactionNumber=1"));
+    run(QStringLiteral("second"), QStringLiteral("delete from Transactions where TransactionNumber=2"));
+    history().undo();
+    history().undo();
+    run(QStringLiteral("nothing"), QStringLiteral("delete from Transactions where TransactionNumber=99"));
+    EXPECT_EQ(history().nextRedo()->label, "first") << "a step that changed nothing keeps the redo";
+    run(QStringLiteral("third"), QStringLiteral("update Accounts set AccountName='Home' where AccountID=1"));
+    EXPECT_FALSE(history().nextRedo());
+    EXPECT_EQ(steps(), "3|third|0");
+    EXPECT_EQ(env.rows(QStringLiteral("select distinct StepID from UndoLog")), "3");
+}
+
+TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsAreKept)
+{
+    db().BeginTrans();   // one commit for all, to keep the test quick
+    for (int i = 1; i <= UndoHistory::kStepsKept + 1; ++i)
+        run(QStringLiteral("step %1").arg(i), QStringLiteral("update Accounts set AccountName='%1' where AccountID=1").arg(i));
+    db().CommitTrans();
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*), min(Label), max(StepID) from UndoSteps")), "1000|step 10|1001");
+    EXPECT_EQ(env.rows(QStringLiteral("select min(StepID), count(*) from UndoLog")), "2|1000");
+    EXPECT_EQ(history().undo()->label, "step 1001");
+}
+
+TEST_F(UndoHistoryTest, WhatTheHistoryDoesNotSeeIsNotRecordedAndStopsAStepItWouldOverwrite)
+{
+    run(QStringLiteral("Edit transaction 2"), QStringLiteral("update Transactions set DepositAmount=9 where TransactionNumber=2"));
+    run(QStringLiteral("Delete transaction 3"), QStringLiteral("delete from Transactions where TransactionNumber=3"));
+    // Another program: its changes are its own, the report's scratch table is no
+    // change the user makes, and a change outside any step is not recorded either.
+    const std::string log = env.rows(QStringLiteral("select count(*) from UndoLog"));
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription='meal' where TransactionNumber=2"));
+    db().Execute(QStringLiteral("insert into tblReport (Account) values ('x')"));
+    db().Execute(QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from UndoLog")), log);
+
+    // The delete's row is untouched: it comes back.
+    history().undo();
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions where TransactionNumber=3")), "bus");
+    // The edit's row is not as the edit left it: undoing would lose the other change.
+    const std::string before = state();
+    try {
+        history().undo();
+        ADD_FAILURE() << "the undo went ahead";
+    } catch (const UndoConflict& conflict) {
+        EXPECT_EQ(conflict.label(), "Edit transaction 2");
+        EXPECT_EQ(conflict.table(), "Transactions");
+        EXPECT_EQ(conflict.key(), 2);
+        EXPECT_FALSE(conflict.redo());
+    }
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(steps(), "2|Delete transaction 3|1") << "the edit is out of the history";
+
+    // The same for a redo: another program took the number the redone delete... stays free,
+    // but the row it would delete has changed.
+    env.sqlite(QStringLiteral("update Transactions set DepositAmount=1 where TransactionNumber=3"));
+    EXPECT_THROW(history().redo(), UndoConflict);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions where TransactionNumber=3")), "1");
+    EXPECT_EQ(steps(), "");
+}
+
+TEST_F(UndoHistoryTest, CountersAnotherProgramMovedOnAreLeftAlone)
+{
+    run(QStringLiteral("add"), kInsert + QStringLiteral("(#01/01/2025#,'x',1,1,0,0)"));
+    env.addTransaction(QStringLiteral("'2025-01-02','theirs',1,1,0,0"));   // number 5
+    history().undo();
+    EXPECT_EQ(env.rows(QStringLiteral("select seq from sqlite_sequence where name='Transactions'")), "5");
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber from Transactions order by 1")), "1; 2; 3; 5");
+}
+
+TEST_F(UndoHistoryTest, RowsAnOlderVersionLetInComeBackAsTheyWere)
+{
+    // An infinite amount, from before amounts were checked.
+    env.sqlite(QStringLiteral("pragma ignore_check_constraints = on; update Transactions set DepositAmount = 1e999 "
+                              "where TransactionNumber = 3"));
+    const std::string before = state();
+    run(QStringLiteral("delete"), QStringLiteral("delete from Transactions where TransactionNumber=3"));
+    history().undo();
+    EXPECT_EQ(state(), before);
+    EXPECT_THROW(db().Execute(QStringLiteral("update Transactions set WithdrawalAmount=1e999")), platform::DbError)
+        << "the checks are back on";
+}
+
+TEST_F(UndoHistoryTest, ADamagedLedgerRefusesUndoAndRedoWithItsMessage)
+{
+    run(QStringLiteral("delete"), QStringLiteral("delete from Transactions where TransactionNumber=3"));
+    db().Close();
+    // A page of the transactions zeroed: found by the first read of them.
+    testing_support::zeroPage(env.workingDatabase(), std::stoi(env.rows(
+        QStringLiteral("select rootpage from sqlite_master where name = 'Transactions'"))));
+    testing_support::ScriptedDialogs dialogs;
+    dialogs.answerMessage(platform::vbOK);   // the damage, told when the read meets it
+    db().Open(data::connectionString());
+    platform::Recordset rs;
+    try {
+        rs.Open(QStringLiteral("select * from Transactions"), db());
+    } catch (const platform::DbError&) {
+    }
+    ASSERT_EQ(db().problem(), platform::FileProblem::Damaged);
+    try {
+        history().undo();
+        ADD_FAILURE() << "undone on a damaged file";
+    } catch (const platform::FileRefusal& refusal) {
+        EXPECT_EQ(refusal.description(), db().problemMessage());
+    }
+    EXPECT_THROW(history().redo(), platform::FileRefusal);
+}
