@@ -335,3 +335,16 @@ TEST_F(BackupsTest, AReadOnlyDataFolderGivesAClearFailure)
     EXPECT_EQ(result.problem, "The folder could not be made.");
     EXPECT_FALSE(QFileInfo::exists(data::backupFolder(ledger())));
 }
+
+TEST_F(BackupsTest, AnOlderLedgerIsBackedUpAsItWasBeforeItIsBroughtUpToDate)
+{
+    // A ledger of format 2, before the undo history.
+    env.sqlite(QStringLiteral("drop table UndoLog; drop table UndoSteps; pragma user_version = 2"));
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), "3");
+    const std::vector<data::Backup> backups = data::backupsOf(ledger());
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(platform::countRows(backups[0].path, "Transactions"), 1);
+    EXPECT_EQ(platform::countRows(backups[0].path, "UndoSteps"), std::nullopt) << "the file as it was";
+}

@@ -223,7 +223,7 @@ const QString kEveryRow = QStringLiteral(
 
 TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
 {
-    for (const int version : {0, 1}) {
+    for (const int version : {0, 1, 2}) {
         SCOPED_TRACE(version);
         TestEnvironment env;
         env.placeLedger();
