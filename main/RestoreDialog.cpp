@@ -17,6 +17,7 @@ RestoreDialog::RestoreDialog(std::vector<data::BackupEntry> backups, QWidget* pa
     : QDialog(parent), m_backups(std::move(backups))
 {
     setObjectName(QStringLiteral("RestoreDialog"));
+    shell::setDialogFrame(this);
     setWindowTitle(QStringLiteral("Restore a Backup"));
     setWindowIcon(shell::programIcon());
     setFont(shell::windowFont());
@@ -38,9 +39,9 @@ RestoreDialog::RestoreDialog(std::vector<data::BackupEntry> backups, QWidget* pa
     }
     for (int column = 0; column < List1->columnCount(); ++column)
         List1->resizeColumnToContents(column);
-    List1->header()->setStretchLastSection(false);
     List1->setCurrentItem(List1->topLevelItem(0));
-    List1->setMinimumWidth(List1->header()->length() + 4 * List1->frameWidth() + 40);
+    List1->setFocus();
+    List1->setMinimumWidth(List1->header()->length() + 2 * List1->frameWidth() + 40);
 
     auto* buttons = new QDialogButtonBox(this);
     cmdRestore = buttons->addButton(QStringLiteral("Restore"), QDialogButtonBox::AcceptRole);
@@ -55,6 +56,7 @@ RestoreDialog::RestoreDialog(std::vector<data::BackupEntry> backups, QWidget* pa
     cmdRestore->setEnabled(List1->currentItem() != nullptr);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(note);
     layout->addWidget(List1);
     layout->addWidget(buttons);
