@@ -1,16 +1,21 @@
 // tallyfold-bench: start-up, reload, sort, spreadsheet export and printed report times
 // and peak memory of the main window over generated ledgers of 10,000, 100,000 and
-// 1,000,000 transactions, and the time of a write made while the whole list is being
-// read (which must cost no memory).
+// 1,000,000 transactions, the time of a write made while the whole list is being read
+// (which must cost no memory), single adds, edits and deletes with and without their
+// undo step recorded, an undo up to the reloaded list, and a backup of the ledger (its
+// copy and its check apart too).
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only]
 // --report-only: start-up and the printed report's figures alone.
+#include "data/Backups.h"
 #include "data/Ledger.h"
+#include "data/Undo.h"
 #include "main/Form1.h"
 #include "platform/AppPaths.h"
 #include "output/ReportFill.h"
 #include "output/ReportPreview.h"
 #include "platform/Database.h"
+#include "platform/DatabaseCopy.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
@@ -26,6 +31,7 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <sqlite3.h>
 #include <string>
 #include <vector>
@@ -271,6 +277,69 @@ int main(int argc, char** argv)
         if (!reportOnly)
             report("write_during_read", rows, median(write));
 
+        // One add, edit or delete as a command sends it, each timed alone, with and
+        // without its undo step, in turn so that both meet the same machine.
+        {
+            constexpr int kChanges = 40;
+            data::createConnection();
+            data::connection().Open(data::connectionString());
+            struct Change { const char* name; QString (*sql)(int i); };
+            const Change changes[] = {
+                {"add", [](int) {
+                     return QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                                           "WithdrawalAmount,DepositAmount,Taxable) values (#03/05/2024#,'bench',3,12.5,0,1)");
+                 }},
+                {"edit", [](int i) {
+                     return QStringLiteral("update Transactions set TransactionDate=#03/06/2024#,TransactionDescription="
+                                           "'edited',AccountID=4,WithdrawalAmount=1,DepositAmount=2,Taxable=0 where "
+                                           "TransactionNumber=%1").arg(1000 + 7 * i);
+                 }},
+                {"delete", [](int i) { return QStringLiteral("delete from [Transactions] where TransactionNumber=%1").arg(3 + 7 * i); }},
+            };
+            for (const Change& change : changes) {
+                // Wall time (a full sync of the log at each commit, mostly) and the
+                // thread's own CPU time, where the recording's work shows.
+                std::vector<double> wall[2], cpu[2];
+                for (int i = 0; i < 2 * kChanges; ++i) {
+                    const QString sql = change.sql(i);
+                    const bool recorded = i % 2;
+                    const double cpuStart = threadCpuMs();
+                    wall[recorded].push_back(timeMs([&] {
+                        std::optional<data::UndoStep> step;
+                        if (recorded)
+                            step.emplace(QStringLiteral("bench"));
+                        data::connection().Execute(sql);
+                    }));
+                    cpu[recorded].push_back(threadCpuMs() - cpuStart);
+                }
+                for (const bool recorded : {false, true}) {
+                    const std::string name = std::string(change.name) + (recorded ? "_recorded" : "_unrecorded");
+                    std::printf("%s\t%d\t%.3f\t%.1f\n", name.c_str(), rows, median(wall[recorded]), peakMegabytes());
+                    std::printf("%s_cpu\t%d\t%.3f\t%.1f\n", name.c_str(), rows, median(cpu[recorded]), peakMegabytes());
+                }
+            }
+            data::releaseConnection();
+        }
+
+        // The backup a start-up makes of a changed ledger, and its two parts.
+        {
+            std::vector<double> backup, copy, check;
+            const QString folder = data::backupFolder(data::workingDatabasePath());
+            const QString copied = dir.path() + QStringLiteral("/copy.mdb");
+            for (int run = 0; run < runs; ++run) {
+                QDir(folder).removeRecursively();   // nothing to compare with: a backup is made
+                backup.push_back(timeMs([&] { data::backUp(data::workingDatabasePath()); }));
+                QFile::remove(copied);
+                copy.push_back(timeMs([&] { platform::copyDatabase(data::workingDatabasePath(), copied); }));
+                check.push_back(timeMs([&] { platform::quickCheck(copied); }));
+            }
+            QFile::remove(copied);
+            report("backup", rows, median(backup));
+            report("backup_copy", rows, median(copy));
+            report("backup_quick_check", rows, median(check));
+            std::fprintf(stderr, "ledger of %d rows: %.1f MB\n", rows, QFileInfo(data::workingDatabasePath()).size() / 1e6);
+        }
+
         std::vector<double> startup, reload, sort, sortId, exported, exportPeak, fill, firstPage, pdf, reportPeak;
         qint64 workbookBytes = 0;
         FirstPageWatch watch;
@@ -313,11 +382,25 @@ int main(int argc, char** argv)
             form.reset();
             data::releaseConnection();
         }
+        // Undo of a delete, up to the reloaded list, against a reload alone.
+        std::vector<double> undo;
+        {
+            auto form = std::make_unique<mainwindow::Form1>();
+            form->Form_Load();
+            for (int run = 0; run < runs; ++run) {
+                form->ListView1->setCurrentRow(run);
+                form->PushButton3_Click();
+                undo.push_back(timeMs([&] { form->mnuUndo_Click(); }));
+            }
+            form.reset();
+            data::releaseConnection();
+        }
         report("startup_to_filled_list", rows, median(startup));
         if (!reportOnly) {
             report("listdata", rows, median(reload));
             report("sort_description", rows, median(sort));
             report("sort_id", rows, median(sortId));
+            report("undo_to_reloaded_list", rows, median(undo));
             std::printf("export_xlsx\t%d\t%.1f\t%.1f\n", rows, median(exported), median(exportPeak));
             std::fprintf(stderr, "workbook of %d rows: %.1f MB\n", rows, workbookBytes / 1e6);
         }

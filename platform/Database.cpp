@@ -377,6 +377,16 @@ sqlite3_stmt* Connection::boundInsert(const QString& jetSql)
 long long Connection::run(sqlite3_stmt* stmt, bool kept)
 {
     const bool writing = !sqlite3_stmt_readonly(stmt);
+    // While an undo step is recorded, the statement commits together with its log.
+    std::optional<UndoHistory::Write> recorded;
+    if (writing && m_history->recording()) {
+        try {
+            recorded.emplace(*m_history);
+        } catch (...) {
+            sqlite3_finalize(stmt);
+            throw;
+        }
+    }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     }
@@ -395,6 +405,8 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
     }
     if (rc != SQLITE_DONE)
         fail(rc, message, writing);
+    if (recorded)
+        recorded->commit();
     return changed;
 }
 

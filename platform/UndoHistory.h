@@ -4,13 +4,15 @@
 // file's own tables (UndoSteps, UndoLog: StoredFormat.h), so that a step can still be
 // undone after a restart or a crash.
 //
-// Recording: triggers made at the opening on the program's own writer connection. They
-// are TEMP triggers, gone with that connection: another program writing the file
-// records nothing, and the file holds nothing but plain tables for other tools.
-// Between begin() and end() every row inserted, changed or deleted is logged with its
-// values before and after, in the same commit as the change itself. A step's first
-// change clears what could be redone and drops the steps beyond the newest 1,000.
-// tblReport is not recorded.
+// Recording: SQLite's pre-update hook on the program's own writer connection sees every
+// row a statement changes, before the change, with its values before and after. While
+// a step is being recorded, each statement that writes runs in a transaction of its
+// own (unless one is pending) that also takes the log of its changes, so a change is
+// never committed without its log. Another program writing the file records nothing,
+// and the file holds nothing but plain tables for other tools. A step's first change
+// clears what could be redone and drops the steps beyond the newest 1,000. tblReport is
+// not recorded. (Triggers could record the same, but SQLite compiles every trigger into
+// every statement it prepares: a single add would cost four times the work.)
 //
 // Undo and redo each run in one transaction: every row the step touched is set back to
 // its values before the step (or forward to those after it), keys included, and the
@@ -21,9 +23,13 @@
 // again) and UndoConflict names the row.
 
 #include "platform/Database.h"
+#include "platform/StoredFormat.h"
 
 #include <QString>
+#include <iterator>
+#include <memory>
 #include <optional>
+#include <vector>
 
 struct sqlite3;
 
@@ -59,14 +65,41 @@ public:
         QString label;
     };
 
-    explicit UndoHistory(Connection& connection) : m_connection(connection) {}
+    explicit UndoHistory(Connection& connection);
+    ~UndoHistory();
     UndoHistory(const UndoHistory&) = delete;
     UndoHistory& operator=(const UndoHistory&) = delete;
 
     // Called by the connection: starts recording on its freshly opened writer (a file
-    // that cannot record, read-only or damaged, simply records nothing), and stops.
+    // without the history's tables simply records nothing), and stops.
     void install(sqlite3* writer);
     void uninstall();
+
+    // Whether a step is being recorded now: the connection then runs each statement
+    // that writes under a Write.
+    bool recording() const { return m_db && m_step != 0; }
+
+    // One statement of a step: made just before the statement runs, committed once it
+    // has run. It begins a transaction unless one is pending; commit() writes the log of
+    // the rows the statement changed (and the step's own row at its first change) and
+    // commits what it began. Dropped without commit(), it rolls back what it began and
+    // forgets the changes. Throws as UndoHistory's statements do.
+    class Write {
+    public:
+        explicit Write(UndoHistory& history);
+        ~Write();
+        Write(const Write&) = delete;
+        Write& operator=(const Write&) = delete;
+        void commit();
+
+    private:
+        UndoHistory& m_history;
+        bool m_began = false;
+        bool m_done = false;
+        bool m_stepStarted = false;
+        qint64 m_newestDone = 0, m_newest = 0, m_steps = 0;
+        std::optional<qint64> m_counters[std::size(stored::kRecordedTables)];   // before the statement
+    };
 
     // The changes made between begin() and end() form one step called `label`. Nested
     // steps join the outermost one. Never throws: a step that cannot be recorded is
@@ -85,6 +118,10 @@ public:
     std::optional<Step> redo() { return move(false); }
 
 private:
+    struct Change;
+    struct Statements;
+    static void seeChange(void* history, sqlite3* db, int operation, const char* database, const char* table,
+                          qint64 oldKey, qint64 newKey);
     std::optional<Step> move(bool back);
     std::optional<Step> next(bool back);
     sqlite3* writer();
@@ -95,9 +132,13 @@ private:
     int m_depth = 0;
     qint64 m_step = 0;         // the step being recorded, 0 when none
     QString m_label;
-    qint64 m_seq = 0;
+    qint64 m_seq = 0;          // the last change's place in the step
+    // Where each logged column is in its table, by kRecordedTables.
+    int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
+    // What the statement running now has changed so far.
+    std::vector<Change> m_changes;
+    std::unique_ptr<Statements> m_statements;
 
-    friend struct UndoFunctions;
     friend class UndoStatement;
 };
 
