@@ -113,6 +113,10 @@ UndoHistory::~UndoHistory() = default;
 void UndoHistory::install(sqlite3* writer)
 {
     uninstall();
+    // A SQLite built without the pre-update hook cannot record: the ledger then simply
+    // keeps no history, and everything else works as before.
+    if (!sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK"))
+        return;
     // Where each logged column is; a file without the history's tables, or whose
     // tables lack a column, records nothing.
     sqlite3_stmt* stmt = nullptr;

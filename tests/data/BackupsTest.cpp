@@ -6,7 +6,7 @@
 #include "data/Restore.h"
 #include "platform/DatabaseCopy.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 using data::BackupResult;
-using testing_support::TestEnvironment;
+using testing_support::LedgerEnvironment;
 using testing_support::fileHash;
 
 namespace {
@@ -62,7 +62,7 @@ protected:
         data::releaseConnection();
     }
 
-    TestEnvironment env;
+    LedgerEnvironment env;
     QDateTime clock = at("2026-03-14T09:26:53");
 };
 

@@ -6,7 +6,7 @@
 #include "platform/Database.h"
 #include "platform/UndoHistory.h"
 #include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TestEnvironment.h"
+#include "tests/support/LedgerEnvironment.h"
 
 #include <QStringList>
 #include <functional>
@@ -15,7 +15,7 @@
 using platform::Connection;
 using platform::UndoConflict;
 using platform::UndoHistory;
-using testing_support::TestEnvironment;
+using testing_support::LedgerEnvironment;
 
 namespace {
 
@@ -59,7 +59,7 @@ protected:
         step(label, [&] { db().Execute(sql); });
     }
 
-    TestEnvironment env;
+    LedgerEnvironment env;
 };
 
 } // namespace
