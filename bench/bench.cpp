@@ -2,8 +2,9 @@
 // and peak memory of the main window over generated ledgers of 10,000, 100,000 and
 // 1,000,000 transactions, the time of a write made while the whole list is being read
 // (which must cost no memory), single adds, edits and deletes with and without their
-// undo step recorded, an undo up to the reloaded list, and a backup of the ledger (its
-// copy and its check apart too).
+// undo step recorded, an undo up to the reloaded list, a backup of the ledger (its
+// copy and its check apart too), and an account with its transactions deleted as one
+// step and undone.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only]
 // --report-only: start-up and the printed report's figures alone.
@@ -409,6 +410,25 @@ int main(int argc, char** argv)
         if (!pdf.empty())
             std::printf("report_to_pdf\t%d\t%.1f\t%.1f\n", rows, median(pdf), median(reportPeak));
         report("peak_memory", rows, 0);
+
+        // The largest single step a user makes: an account and its transactions (a
+        // twentieth of the ledger) deleted as one step, its peak memory the step's own,
+        // then undone.
+        {
+            data::createConnection();
+            data::connection().Open(data::connectionString());
+            resetPeak();
+            const double deleted = timeMs([] {
+                const data::UndoStep step(QStringLiteral("Delete account Loans"));
+                data::connection().Execute(QStringLiteral("delete from Accounts where AccountID=7"));
+                data::connection().Execute(QStringLiteral("delete from Transactions where AccountID=7"));
+            });
+            std::printf("delete_account_recorded\t%d\t%.1f\t%.1f\n", rows, deleted, peakMegabytes());
+            resetPeak();
+            const double undone = timeMs([] { data::undo(); });
+            std::printf("undo_delete_account\t%d\t%.1f\t%.1f\n", rows, undone, peakMegabytes());
+            data::releaseConnection();
+        }
         QFile::remove(data::workingDatabasePath());
     }
     return 0;

@@ -7,7 +7,6 @@
 #include "platform/UndoStatement.h"
 
 #include <QStringList>
-#include <array>
 #include <cstring>
 #include <strings.h>
 
@@ -18,11 +17,6 @@ using stored::kLoggedColumns;
 using stored::kRecordedTables;
 
 namespace {
-
-struct FreeValue {
-    void operator()(sqlite3_value* value) const { sqlite3_value_free(value); }
-};
-using Value = std::unique_ptr<sqlite3_value, FreeValue>;
 
 QString joined(const QStringList& parts)
 {
@@ -40,13 +34,75 @@ QString parameters(int from, int count)
 
 } // namespace
 
-// One changed row, as UndoLog keeps it.
+// One changed row, as UndoLog keeps it. A statement may change a great many rows (an
+// account's transactions all go in one), so their values are kept packed in the
+// history's m_images, not as SQLite values of their own.
 struct UndoHistory::Change {
     const RecordedTable* table;
     qint64 key;
-    bool before, after;   // whether the row existed before and after the change
-    std::array<Value, kLoggedColumns> old, now;
+    bool before, after;     // whether the row existed before and after the change
+    size_t old = 0, now = 0;   // where its images before and after start in m_images
 };
+
+namespace {
+
+// An image of a row packed: for each column its SQLite type in one byte, then an
+// integer's or a real's 8 bytes, or a text's or a blob's length in 4 and its bytes.
+void pack(std::string& images, sqlite3* db, int (*read)(sqlite3*, int, sqlite3_value**), const int* columns, int count)
+{
+    for (int c = 0; c < count; ++c) {
+        sqlite3_value* value = nullptr;
+        const int type = read(db, columns[c], &value) == SQLITE_OK && value ? sqlite3_value_type(value) : SQLITE_NULL;
+        images.push_back(char(type));
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            char bytes[8];
+            if (type == SQLITE_INTEGER) {
+                const sqlite3_int64 number = sqlite3_value_int64(value);
+                std::memcpy(bytes, &number, 8);
+            } else {
+                const double number = sqlite3_value_double(value);
+                std::memcpy(bytes, &number, 8);
+            }
+            images.append(bytes, 8);
+        } else if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            const void* data = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(value))
+                                                   : sqlite3_value_blob(value);
+            const quint32 size = quint32(sqlite3_value_bytes(value));
+            images.append(reinterpret_cast<const char*>(&size), 4);
+            if (size)
+                images.append(static_cast<const char*>(data), size);
+        }
+    }
+}
+
+// Binds an image packed at `at` to the parameters from `first` on.
+void bindImage(UndoStatement& statement, int first, int count, const std::string& images, size_t at)
+{
+    for (int c = 0; c < count; ++c) {
+        const int type = images[at++];
+        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+            if (type == SQLITE_INTEGER) {
+                qint64 number;
+                std::memcpy(&number, images.data() + at, 8);
+                statement.bind(first + c, number);
+            } else {
+                double number;
+                std::memcpy(&number, images.data() + at, 8);
+                statement.bindReal(first + c, number);
+            }
+            at += 8;
+        } else if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+            quint32 size;
+            std::memcpy(&size, images.data() + at, 4);
+            at += 4;
+            statement.bindBytes(first + c, images.data() + at, int(size), type == SQLITE_TEXT);
+            at += size;
+        }
+        // SQLITE_NULL: left unbound, which is Null
+    }
+}
+
+} // namespace
 
 // The statements every recorded statement runs, prepared once.
 struct UndoHistory::Statements {
@@ -157,7 +213,7 @@ void UndoHistory::uninstall()
     if (m_db)
         sqlite3_preupdate_hook(m_db, nullptr, nullptr);
     m_statements.reset();
-    m_changes.clear();
+    forgetChanges();
     m_db = nullptr;
     m_depth = 0;
     m_step = 0;
@@ -177,30 +233,28 @@ void UndoHistory::seeChange(void* self, sqlite3* db, int operation, const char* 
         return;
     const RecordedTable& table = kRecordedTables[t];
     // The values are SQLite's only while it calls: copies, every type and bit kept.
+    std::string& images = history.m_images;
     auto image = [&](int (*read)(sqlite3*, int, sqlite3_value**)) {
-        std::array<Value, kLoggedColumns> values;
-        for (int c = 0; c < table.columnCount; ++c) {
-            sqlite3_value* value = nullptr;
-            if (read(db, history.m_columns[t][c], &value) == SQLITE_OK && value)
-                values[size_t(c)].reset(sqlite3_value_dup(value));
-        }
-        return values;
+        const size_t at = images.size();
+        pack(images, db, read, history.m_columns[t], table.columnCount);
+        return at;
     };
     std::vector<Change>& changes = history.m_changes;
     switch (operation) {
     case SQLITE_INSERT:
-        changes.push_back({&table, newKey, false, true, {}, image(sqlite3_preupdate_new)});
+        changes.push_back({&table, newKey, false, true, 0, image(sqlite3_preupdate_new)});
         break;
     case SQLITE_DELETE:
-        changes.push_back({&table, oldKey, true, false, image(sqlite3_preupdate_old), {}});
+        changes.push_back({&table, oldKey, true, false, image(sqlite3_preupdate_old), 0});
         break;
     case SQLITE_UPDATE:
         if (oldKey == newKey) {
-            changes.push_back({&table, oldKey, true, true, image(sqlite3_preupdate_old), image(sqlite3_preupdate_new)});
+            const size_t old = image(sqlite3_preupdate_old);
+            changes.push_back({&table, oldKey, true, true, old, image(sqlite3_preupdate_new)});
         } else {
             // A new key: the row under the old one went, one under the new key came.
-            changes.push_back({&table, oldKey, true, false, image(sqlite3_preupdate_old), {}});
-            changes.push_back({&table, newKey, false, true, {}, image(sqlite3_preupdate_new)});
+            changes.push_back({&table, oldKey, true, false, image(sqlite3_preupdate_old), 0});
+            changes.push_back({&table, newKey, false, true, 0, image(sqlite3_preupdate_new)});
         }
         break;
     }
@@ -241,7 +295,7 @@ UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
     m_began = sqlite3_get_autocommit(history.m_db);
     if (m_began)
         s.begin.run();
-    history.m_changes.clear();
+    history.forgetChanges();
     try {
         // The counters as they are before the statement, for the step's row should
         // this be its first change.
@@ -267,7 +321,7 @@ UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
 
 UndoHistory::Write::~Write()
 {
-    m_history.m_changes.clear();
+    m_history.forgetChanges();
     if (!m_done && m_began && m_history.m_db && !sqlite3_get_autocommit(m_history.m_db))
         sqlite3_exec(m_history.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
@@ -296,18 +350,27 @@ void UndoHistory::Write::commit()
     for (const Change& change : h.m_changes) {
         s.log.bind(1, h.m_step).bind(2, ++h.m_seq).bind(3, change.table->name).bind(4, change.key);
         s.log.bind(5, qint64(change.before)).bind(6, qint64(change.after));
-        for (int c = 0; c < change.table->columnCount; ++c) {
-            if (change.before)
-                s.log.bind(7 + c, change.old[size_t(c)].get());
-            if (change.after)
-                s.log.bind(7 + kLoggedColumns + c, change.now[size_t(c)].get());
-        }
+        if (change.before)
+            bindImage(s.log, 7, change.table->columnCount, h.m_images, change.old);
+        if (change.after)
+            bindImage(s.log, 7 + kLoggedColumns, change.table->columnCount, h.m_images, change.now);
         s.log.run();
     }
-    h.m_changes.clear();
+    h.forgetChanges();
     if (m_began)
         s.commit.run();
     m_done = true;
+}
+
+void UndoHistory::forgetChanges()
+{
+    m_changes.clear();
+    m_images.clear();
+    // What one very large statement took goes back.
+    if (m_images.capacity() > kKeptImageBytes) {
+        m_changes.shrink_to_fit();
+        m_images.shrink_to_fit();
+    }
 }
 
 std::optional<UndoHistory::Step> UndoHistory::nextUndo()

@@ -29,6 +29,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -135,8 +136,12 @@ private:
     qint64 m_seq = 0;          // the last change's place in the step
     // Where each logged column is in its table, by kRecordedTables.
     int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
-    // What the statement running now has changed so far.
+    // What the statement running now has changed so far, the rows' values packed in
+    // m_images; forgetChanges() clears both.
+    void forgetChanges();
+    static constexpr size_t kKeptImageBytes = 1 << 20;
     std::vector<Change> m_changes;
+    std::string m_images;
     std::unique_ptr<Statements> m_statements;
 
     friend class UndoStatement;

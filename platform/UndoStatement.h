@@ -48,6 +48,18 @@ public:
         check(sqlite3_bind_value(m_stmt, index, value));
         return *this;
     }
+    UndoStatement& bindReal(int index, double value)
+    {
+        check(sqlite3_bind_double(m_stmt, index, value));
+        return *this;
+    }
+    // A text's UTF-8 bytes or a blob's, copied.
+    UndoStatement& bindBytes(int index, const char* bytes, int size, bool text)
+    {
+        check(text ? sqlite3_bind_text(m_stmt, index, bytes, size, SQLITE_TRANSIENT)
+                   : sqlite3_bind_blob(m_stmt, index, bytes, size, SQLITE_TRANSIENT));
+        return *this;
+    }
     // True while there is a row; at the end the statement is ready to run again.
     bool step()
     {
