@@ -109,7 +109,6 @@ struct UndoHistory::Statements {
     explicit Statements(UndoHistory& h)
         : begin(h, QStringLiteral("BEGIN IMMEDIATE"))
         , commit(h, QStringLiteral("COMMIT"))
-        , nextStep(h, QStringLiteral("SELECT coalesce(max(StepID), 0) + 1 FROM UndoSteps"), false)
         , counters(h, countersQuery(), false)
         , clearRedoLog(h, QStringLiteral("DELETE FROM UndoLog WHERE StepID > ?1"))
         , clearRedoSteps(h, QStringLiteral("DELETE FROM UndoSteps WHERE StepID > ?1"))
@@ -159,7 +158,7 @@ struct UndoHistory::Statements {
         return joined(out);
     }
 
-    UndoStatement begin, commit, nextStep, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
+    UndoStatement begin, commit, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
 };
 
 UndoHistory::UndoHistory(Connection& connection) : m_connection(connection) {}
@@ -216,6 +215,7 @@ void UndoHistory::uninstall()
     forgetChanges();
     m_db = nullptr;
     m_depth = 0;
+    m_active = false;
     m_step = 0;
     m_label.clear();
 }
@@ -224,7 +224,7 @@ void UndoHistory::seeChange(void* self, sqlite3* db, int operation, const char* 
                             qint64 oldKey, qint64 newKey)
 {
     UndoHistory& history = *static_cast<UndoHistory*>(self);
-    if (!history.m_step || std::strcmp(database, "main") != 0)
+    if (!history.m_active || std::strcmp(database, "main") != 0)
         return;
     size_t t = 0;
     while (t < std::size(kRecordedTables) && strcasecmp(kRecordedTables[t].name, name) != 0)
@@ -264,26 +264,21 @@ void UndoHistory::begin(const QString& label)
 {
     if (m_depth++ > 0 || !m_db || m_connection.problem() != FileProblem::None)
         return;
-    // Above every step there is, undone ones included: those go at the first change.
-    try {
-        UndoStatement& next = m_statements->nextStep;
-        m_step = next.step() ? next.integer(0) : 0;
-        next.reset();
-    } catch (const DbError&) {
-        m_step = 0;   // not recorded; the changes are made all the same
-    }
+    // The step gets its number with its first statement, in that statement's transaction.
+    m_active = true;
+    m_step = 0;
     m_label = label;
     m_seq = 0;
     // Watching every change costs a little even when nothing is recorded: only during a step.
-    if (m_step)
-        sqlite3_preupdate_hook(m_db, &UndoHistory::seeChange, this);
+    sqlite3_preupdate_hook(m_db, &UndoHistory::seeChange, this);
 }
 
 void UndoHistory::end()
 {
     if (m_depth > 0 && --m_depth == 0) {
-        if (m_step)
+        if (m_active)
             sqlite3_preupdate_hook(m_db, nullptr, nullptr);
+        m_active = false;
         m_step = 0;
         m_label.clear();
     }
@@ -299,7 +294,9 @@ UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
     try {
         // The counters as they are before the statement, for the step's row should
         // this be its first change.
-        s.counters.bind(1, history.m_step);
+        // (A step that has logged nothing yet has no number of its own: another copy
+        // of the program may have taken the one it had.)
+        s.counters.bind(1, history.m_seq ? history.m_step : 0);
         if (s.counters.step()) {
             const int tables = int(std::size(kRecordedTables));
             for (int t = 0; t < tables; ++t) {
@@ -310,6 +307,10 @@ UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
             m_newestDone = s.counters.integer(tables + 1);
             m_newest = s.counters.integer(tables + 2);
             m_steps = s.counters.integer(tables + 3);
+            // Until the step's row is in the file, it goes above every step there is,
+            // undone ones included (those go at its first change).
+            if (!m_stepStarted)
+                history.m_step = m_newest + 1;
         }
         s.counters.reset();
     } catch (...) {

@@ -78,7 +78,7 @@ public:
 
     // Whether a step is being recorded now: the connection then runs each statement
     // that writes under a Write.
-    bool recording() const { return m_db && m_step != 0; }
+    bool recording() const { return m_db && m_active; }
 
     // One statement of a step: made just before the statement runs, committed once it
     // has run. It begins a transaction unless one is pending; commit() writes the log of
@@ -131,7 +131,8 @@ private:
     Connection& m_connection;
     sqlite3* m_db = nullptr;   // the writer, while recording is installed
     int m_depth = 0;
-    qint64 m_step = 0;         // the step being recorded, 0 when none
+    bool m_active = false;     // a step is being recorded
+    qint64 m_step = 0;         // its StepID, once its first statement has run
     QString m_label;
     qint64 m_seq = 0;          // the last change's place in the step
     // Where each logged column is in its table, by kRecordedTables.

@@ -149,7 +149,7 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
 {
     if (!writer())
         return std::nullopt;   // the file keeps no history
-    Q_ASSERT(m_step == 0);     // nothing is recorded while a step moves
+    Q_ASSERT(!m_active);     // nothing is recorded while a step moves
     // Undo walks the step newest change first and sets each row to its image before the
     // change; redo walks it oldest first, to the image after. The first entry met for a
     // row holds the image the row must have now.

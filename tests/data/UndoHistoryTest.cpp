@@ -173,6 +173,28 @@ TEST_F(UndoHistoryTest, ANewChangeClearsTheRedoAndAStepThatChangedNothingLeavesN
     EXPECT_EQ(env.rows(QStringLiteral("select distinct StepID from UndoLog")), "3");
 }
 
+TEST_F(UndoHistoryTest, TwoCopiesOfTheProgramRecordingAtOnceEachGetStepsOfTheirOwn)
+{
+    Connection other;
+    other.Open(data::connectionString());
+    // Both begin before either has changed anything (ours has run a statement that
+    // changed nothing): a step's number is taken with its first change.
+    history().begin(QStringLiteral("ours"));
+    other.history().begin(QStringLiteral("theirs"));
+    db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=99"));
+    other.Execute(QStringLiteral("delete from Transactions where TransactionNumber=2"));
+    db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=1"));
+    other.Execute(QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
+    db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=3"));
+    other.history().end();
+    history().end();
+    EXPECT_EQ(steps(), "1|theirs|0; 2|ours|0");
+    EXPECT_EQ(env.rows(QStringLiteral("select StepID, TableName, RowKey from UndoLog order by StepID, Seq")),
+              "1|Transactions|2; 1|Accounts|1; 2|Transactions|1; 2|Transactions|3");
+    EXPECT_EQ(history().undo()->label, "ours");
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber from Transactions order by 1")), "1; 3");
+}
+
 TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsAreKept)
 {
     db().BeginTrans();   // one commit for all, to keep the test quick
