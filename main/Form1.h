@@ -16,6 +16,7 @@
 #include <memory>
 
 namespace shell { class Ghost; }
+namespace data { struct HistoryMove; }
 
 namespace output {
 class DataReport;
@@ -129,6 +130,9 @@ private:
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
     // The list's menu and the undo and redo keys, none of which moves the layout.
     void makeListMenu();
+    // Undoes or redoes a step (`step`: data::undo or data::redo) under `procedure`'s
+    // error report, tells a refusal, reloads the list when the ledger changed.
+    void moveThroughHistory(const char* procedure, data::HistoryMove (*step)());
     void setCaption(QLabel* label, const QString& text);
     QSize designSize() const;
     void fitBorderToState();

@@ -75,20 +75,19 @@ void Form1::ListView1_ContextMenu(const QPoint& position)
 
 void Form1::mnuUndo_Click()
 {
-    auto trap = trapFor("mnuUndo_Click");
-    data::HistoryMove move;
-    trap.run(100, [&] { move = data::undo(); });
-    if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
-        trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
-    if (trap.test(106, [&] { return move.moved; }))
-        trap.run(108, [this] { ListData(); });
+    moveThroughHistory("mnuUndo_Click", &data::undo);
 }
 
 void Form1::mnuRedo_Click()
 {
-    auto trap = trapFor("mnuRedo_Click");
+    moveThroughHistory("mnuRedo_Click", &data::redo);
+}
+
+void Form1::moveThroughHistory(const char* procedure, data::HistoryMove (*step)())
+{
+    auto trap = trapFor(procedure);
     data::HistoryMove move;
-    trap.run(100, [&] { move = data::redo(); });
+    trap.run(100, [&] { move = step(); });
     if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
         trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
     if (trap.test(106, [&] { return move.moved; }))
