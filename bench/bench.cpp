@@ -2,7 +2,7 @@
 // and peak memory of the main window over generated ledgers of 10,000, 100,000 and
 // 1,000,000 transactions, the time of a write made while the whole list is being read
 // (which must cost no memory), single adds, edits and deletes with and without their
-// undo step recorded, an undo up to the reloaded list, a backup of the ledger (its
+// undo step recorded, an undo up to the reloaded list and alone, a backup of the ledger (its
 // copy and its check apart too), and an account with its transactions deleted as one
 // step and undone.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
