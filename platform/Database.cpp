@@ -376,6 +376,20 @@ sqlite3_stmt* Connection::boundInsert(const QString& jetSql)
 
 long long Connection::run(sqlite3_stmt* stmt, bool kept)
 {
+    // Lets go of the statement: a kept one stays ready for the next time, unless it failed.
+    const auto release = [&](bool failed) {
+        if (kept && !failed) {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            return;
+        }
+        if (kept) {
+            // A failed statement is prepared afresh next time: nothing of the failure stays.
+            m_inserts.erase(std::find_if(m_inserts.begin(), m_inserts.end(),
+                                         [stmt](const PreparedInsert& p) { return p.stmt == stmt; }));
+        }
+        sqlite3_finalize(stmt);
+    };
     const bool writing = !sqlite3_stmt_readonly(stmt);
     // While an undo step is recorded, the statement commits together with its log.
     std::optional<UndoHistory::Write> recorded;
@@ -383,7 +397,7 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
         try {
             recorded.emplace(*m_history);
         } catch (...) {
-            sqlite3_finalize(stmt);
+            release(false);
             throw;
         }
     }
@@ -392,17 +406,7 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
     }
     const long long changed = writing ? sqlite3_changes64(m_db) : 0;
     const QString message = rc == SQLITE_DONE ? QString() : lastError(m_db);
-    if (kept && rc == SQLITE_DONE) {
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
-    } else if (kept) {
-        // A failed statement is prepared afresh next time: nothing of the failure stays.
-        m_inserts.erase(std::find_if(m_inserts.begin(), m_inserts.end(),
-                                     [stmt](const PreparedInsert& p) { return p.stmt == stmt; }));
-        sqlite3_finalize(stmt);
-    } else {
-        sqlite3_finalize(stmt);
-    }
+    release(rc != SQLITE_DONE);
     if (rc != SQLITE_DONE)
         fail(rc, message, writing);
     if (recorded)

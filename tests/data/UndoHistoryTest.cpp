@@ -195,6 +195,20 @@ TEST_F(UndoHistoryTest, TwoCopiesOfTheProgramRecordingAtOnceEachGetStepsOfTheirO
     EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber from Transactions order by 1")), "1; 3");
 }
 
+TEST_F(UndoHistoryTest, AStepThatCannotBeRecordedFailsItsStatementAndTheNextOneStillRuns)
+{
+    // The history's tables gone under it: the add in a step fails as a whole...
+    env.sqlite(QStringLiteral("drop table UndoSteps"));
+    const QString add = kInsert + QStringLiteral("(#01/02/2025#,'kept',1,1,0,0)");
+    history().begin(QStringLiteral("add"));
+    EXPECT_THROW(db().Execute(add), platform::DbError);
+    history().end();
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "3");
+    // ...and the same add outside a step runs on a statement still sound.
+    db().Execute(add);
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions where TransactionNumber=4")), "kept");
+}
+
 TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsAreKept)
 {
     db().BeginTrans();   // one commit for all, to keep the test quick
