@@ -280,7 +280,7 @@ int main(int argc, char** argv)
 
         // One add, edit or delete as a command sends it, each timed alone, with and
         // without its undo step, in turn so that both meet the same machine.
-        {
+        if (!reportOnly) {
             constexpr int kChanges = 40;
             data::createConnection();
             data::connection().Open(data::connectionString());
@@ -323,7 +323,7 @@ int main(int argc, char** argv)
         }
 
         // The backup a start-up makes of a changed ledger, and its two parts.
-        {
+        if (!reportOnly) {
             std::vector<double> backup, copy, check;
             const QString folder = data::backupFolder(data::workingDatabasePath());
             const QString copied = dir.path() + QStringLiteral("/copy.mdb");
@@ -386,7 +386,7 @@ int main(int argc, char** argv)
         // Undo of a delete, up to the reloaded list, against a reload alone; and the
         // undo alone, without the reload.
         std::vector<double> undo, undoAlone;
-        {
+        if (!reportOnly) {
             auto form = std::make_unique<mainwindow::Form1>();
             form->Form_Load();
             for (int run = 0; run < runs; ++run) {
@@ -420,7 +420,7 @@ int main(int argc, char** argv)
         // The largest single step a user makes: an account and its transactions (a
         // twentieth of the ledger) deleted as one step, its peak memory the step's own,
         // then undone.
-        {
+        if (!reportOnly) {
             data::createConnection();
             data::connection().Open(data::connectionString());
             resetPeak();
