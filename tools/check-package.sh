@@ -182,21 +182,22 @@ in_home() {
 }
 run_program() {
   local home=$1; shift
-  local ledger tables=""
+  local ledger tables="" expected
   ledger=$(ledger_of "$home")
+  expected=$(ledger_tables "$root/usr/lib/tallyfold/dbBlank.mdb")
   (in_home "$home" env QT_QPA_PLATFORM=offscreen "$@" > "$home.log" 2>&1) &
   app_pid=$!
   for _ in $(seq 100); do
     [ -f "$ledger" ] && tables=$(ledger_tables "$ledger")
-    [ "$tables" = "Accounts Transactions tblReport" ] && break
+    [ -n "$tables" ] && [ "$tables" = "$expected" ] && break
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.2
   done
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
-  [ "$tables" = "Accounts Transactions tblReport" ] && return 0
-  { echo "no ledger with the template's tables at $ledger (tables: ${tables:-none}); program output:"
+  [ -n "$tables" ] && [ "$tables" = "$expected" ] && return 0
+  { echo "no ledger with the template's tables ($expected) at $ledger (tables: ${tables:-none}); program output:"
     tail -n 5 "$home.log" 2>/dev/null || true; } > "$work/problems"
   return 1
 }
