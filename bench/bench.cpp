@@ -6,8 +6,9 @@
 // copy and its check apart too), and an account with its transactions deleted as one
 // step and undone.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
-//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only]
+//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only]
 // --report-only: start-up and the printed report's figures alone.
+// --changes-only: the single adds, edits and deletes alone, with and without their step.
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Undo.h"
@@ -222,6 +223,7 @@ int main(int argc, char** argv)
     int runs = 5;
     const QStringList args = app.arguments();
     const bool reportOnly = args.contains(QStringLiteral("--report-only"));
+    const bool changesOnly = args.contains(QStringLiteral("--changes-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QStringLiteral("--sizes")) {
             sizes.clear();
@@ -260,7 +262,7 @@ int main(int argc, char** argv)
 
         // A change sent while the list's query still has its last row to give.
         std::vector<double> write;
-        for (int run = 0; run < runs && !reportOnly; ++run) {
+        for (int run = 0; run < runs && !reportOnly && !changesOnly; ++run) {
             data::createConnection();
             data::connection().Open(data::connectionString());
             platform::Recordset rs;
@@ -275,7 +277,7 @@ int main(int argc, char** argv)
             rs.Close();
             data::releaseConnection();
         }
-        if (!reportOnly)
+        if (!reportOnly && !changesOnly)
             report("write_during_read", rows, median(write));
 
         // One add, edit or delete as a command sends it, each timed alone, with and
@@ -321,6 +323,8 @@ int main(int argc, char** argv)
             }
             data::releaseConnection();
         }
+        if (changesOnly)
+            continue;
 
         // The backup a start-up makes of a changed ledger, and its two parts.
         if (!reportOnly) {
