@@ -46,7 +46,13 @@ CREATE TABLE UndoSteps (
     Label                TEXT NOT NULL,
     Undone               INTEGER NOT NULL DEFAULT 0,
     AccountsSequence     INTEGER,
-    TransactionsSequence INTEGER
+    TransactionsSequence INTEGER,
+    TableName            TEXT NOT NULL,
+    RowKey               INTEGER NOT NULL,
+    Before               INTEGER NOT NULL,
+    After                INTEGER NOT NULL,
+    B1, B2, B3, B4, B5, B6,
+    A1, A2, A3, A4, A5, A6
 );
 
 CREATE TABLE UndoLog (

@@ -18,12 +18,15 @@
 //   UndoSteps  one row a step (one user command): StepID (the order), Label (what the
 //              menus name it), Undone (1: undone, can be redone), AccountsSequence and
 //              TransactionsSequence (the auto-number counters, sqlite_sequence's seq,
-//              before the step; NULL: none yet)
-//   UndoLog    one row a changed ledger row: StepID, Seq (the order within the step),
-//              TableName, RowKey (its AccountID or TransactionNumber), Before and After
-//              (1: the row existed before the change / exists after it), B1-B6 and A1-A6
-//              (its values before and after, in the order of kRecordedTables' columns;
-//              columns without affinity, so every value keeps its type and every bit)
+//              before the step; NULL: none yet), then the step's first change, as
+//              UndoLog keeps a change, which is Seq 1 (most steps change one row: it
+//              is recorded without a page of UndoLog's written too)
+//   UndoLog    one row for each further changed ledger row: StepID, Seq (the order
+//              within the step, from 2), TableName, RowKey (its AccountID or
+//              TransactionNumber), Before and After (1: the row existed before the
+//              change / exists after it), B1-B6 and A1-A6 (its values before and after,
+//              in the order of kRecordedTables' columns; columns without affinity, so
+//              every value keeps its type and every bit)
 // The backups: copies of the ledger in the data folder's Backups/, named
 // "dbData-YYYY-MM-DD-HHMMSS.mdb" by their local time of making (a "-2", "-3"... before
 // ".mdb" when that second is taken), with what the newest one was made from in

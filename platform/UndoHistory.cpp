@@ -115,8 +115,8 @@ struct UndoHistory::Statements {
         , addStep(h, addStepStatement())
         , dropOldLog(h, QStringLiteral("DELETE FROM UndoLog %1").arg(oldest()))
         , dropOldSteps(h, QStringLiteral("DELETE FROM UndoSteps %1").arg(oldest()))
-        , log(h, QStringLiteral("INSERT INTO UndoLog (StepID, Seq, TableName, RowKey, Before, After, %1, %2) VALUES (%3)")
-                     .arg(images(u'B'), images(u'A'), parameters(1, 6 + 2 * kLoggedColumns)))
+        , log(h, QStringLiteral("INSERT INTO UndoLog (StepID, Seq, %1) VALUES (?1, ?2, %2)")
+                     .arg(changeColumns(), parameters(3, kChangeColumns)))
     {
     }
 
@@ -135,13 +135,32 @@ struct UndoHistory::Statements {
               << QStringLiteral("(SELECT count(*) FROM UndoSteps)");
         return QStringLiteral("SELECT ") + joined(parts);
     }
+    // The step's row, with its first change.
     static QString addStepStatement()
     {
         QStringList columns;
         for (const RecordedTable& table : kRecordedTables)
             columns << QLatin1String(table.sequenceColumn);
-        return QStringLiteral("INSERT INTO UndoSteps (StepID, Label, Undone, %1) VALUES (?1, ?2, 0, %2)")
-            .arg(joined(columns), parameters(3, int(columns.size())));
+        return QStringLiteral("INSERT INTO UndoSteps (StepID, Label, Undone, %1, %2) VALUES (?1, ?2, 0, %3, %4)")
+            .arg(joined(columns), changeColumns(), parameters(3, int(columns.size())),
+                 parameters(kStepChange, kChangeColumns));
+    }
+    // A change's columns, in UndoLog and in its step's row alike.
+    static constexpr int kChangeColumns = 4 + 2 * kLoggedColumns;
+    static constexpr int kStepChange = 3 + int(std::size(kRecordedTables));   // its first parameter in addStep
+    static QString changeColumns()
+    {
+        return QStringLiteral("TableName, RowKey, Before, After, %1, %2").arg(images(u'B'), images(u'A'));
+    }
+    // Binds a change to those columns' parameters, from `first` on.
+    static void bindChange(UndoStatement& statement, int first, const Change& change, const std::string& images)
+    {
+        statement.bind(first, change.table->name).bind(first + 1, change.key);
+        statement.bind(first + 2, qint64(change.before)).bind(first + 3, qint64(change.after));
+        if (change.before)
+            bindImage(statement, first + 4, change.table->columnCount, images, change.old);
+        if (change.after)
+            bindImage(statement, first + 4 + kLoggedColumns, change.table->columnCount, images, change.now);
     }
     // The oldest steps beyond the newest kStepsKept.
     static QString oldest()
@@ -342,19 +361,17 @@ void UndoHistory::Write::commit()
         s.addStep.bind(1, h.m_step).bind(2, h.m_label);
         for (size_t t = 0; t < std::size(kRecordedTables); ++t)
             s.addStep.bind(3 + int(t), m_counters[t]);
+        Statements::bindChange(s.addStep, Statements::kStepChange, h.m_changes.front(), h.m_images);
+        ++h.m_seq;
         s.addStep.run();
         if (m_steps < 0 || m_steps >= kStepsKept) {
             s.dropOldLog.run();
             s.dropOldSteps.run();
         }
     }
-    for (const Change& change : h.m_changes) {
-        s.log.bind(1, h.m_step).bind(2, ++h.m_seq).bind(3, change.table->name).bind(4, change.key);
-        s.log.bind(5, qint64(change.before)).bind(6, qint64(change.after));
-        if (change.before)
-            bindImage(s.log, 7, change.table->columnCount, h.m_images, change.old);
-        if (change.after)
-            bindImage(s.log, 7 + kLoggedColumns, change.table->columnCount, h.m_images, change.now);
+    for (size_t c = m_stepStarted ? 0 : 1; c < h.m_changes.size(); ++c) {
+        s.log.bind(1, h.m_step).bind(2, ++h.m_seq);
+        Statements::bindChange(s.log, 3, h.m_changes[c], h.m_images);
         s.log.run();
     }
     h.forgetChanges();

@@ -65,6 +65,14 @@ bool sameValue(sqlite3_value* a, sqlite3_value* b)
 enum LogColumn { kTable, kKey, kBefore, kAfter, kBeforeValues };
 constexpr int kAfterValues = kBeforeValues + stored::kLoggedColumns;
 
+// Step ?1's changes, with `columns`: the first in the step's own row, the others in
+// UndoLog.
+QString changesOfStep(const QString& columns)
+{
+    return QStringLiteral("SELECT 1 AS Seq, %1 FROM UndoSteps WHERE StepID = ?1 UNION ALL "
+                          "SELECT Seq, %1 FROM UndoLog WHERE StepID = ?1").arg(columns);
+}
+
 QString logQuery(bool back)
 {
     QStringList images;
@@ -72,8 +80,9 @@ QString logQuery(bool back)
         for (int c = 1; c <= stored::kLoggedColumns; ++c)
             images << image + QString::number(c);
     }
-    return QStringLiteral("SELECT TableName, RowKey, Before, After, %1 FROM UndoLog WHERE StepID = ?1 ORDER BY Seq %2")
-        .arg(images.join(QStringLiteral(", ")), back ? QStringLiteral("DESC") : QStringLiteral("ASC"));
+    const QString columns = QStringLiteral("TableName, RowKey, Before, After, ") + images.join(QStringLiteral(", "));
+    return QStringLiteral("SELECT %1 FROM (%2) ORDER BY Seq %3")
+        .arg(columns, changesOfStep(columns), back ? QStringLiteral("DESC") : QStringLiteral("ASC"));
 }
 
 // The statements that read and set the rows of one recorded table.
@@ -214,8 +223,9 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
         for (const RecordedTable& table : kRecordedTables) {
             UndoStatement highest(*this, QStringLiteral("SELECT max(RowKey), (SELECT seq FROM sqlite_sequence WHERE "
                                                         "name = ?2 COLLATE NOCASE), (SELECT %1 FROM UndoSteps WHERE "
-                                                        "StepID = ?1) FROM UndoLog WHERE StepID = ?1 AND TableName = "
-                                                        "?2 AND Before = 0").arg(QLatin1String(table.sequenceColumn)));
+                                                        "StepID = ?1) FROM (%2) WHERE TableName = ?2 AND Before = 0")
+                                          .arg(QLatin1String(table.sequenceColumn),
+                                               changesOfStep(QStringLiteral("TableName, RowKey, Before"))));
             highest.bind(1, step->id).bind(2, table.name);
             if (!highest.step() || highest.isNull(0) || highest.isNull(1) || highest.integer(0) != highest.integer(1)) {
                 highest.reset();

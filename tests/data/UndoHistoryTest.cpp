@@ -46,6 +46,9 @@ protected:
     static UndoHistory& history() { return db().history(); }
     std::string state() const { return env.rows(kLedgerState); }
     std::string steps() const { return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID")); }
+    // Every change logged: a step's first in its own row, the others in UndoLog.
+    static inline const QString kChanges = QStringLiteral(
+        "(select StepID, 1 as Seq, TableName, RowKey from UndoSteps union all select StepID, Seq, TableName, RowKey from UndoLog)");
 
     // Runs `change` as one step called `label`.
     static void step(const QString& label, const std::function<void()>& change)
@@ -170,7 +173,7 @@ TEST_F(UndoHistoryTest, ANewChangeClearsTheRedoAndAStepThatChangedNothingLeavesN
     run(QStringLiteral("third"), QStringLiteral("update Accounts set AccountName='Home' where AccountID=1"));
     EXPECT_FALSE(history().nextRedo());
     EXPECT_EQ(steps(), "3|third|0");
-    EXPECT_EQ(env.rows(QStringLiteral("select distinct StepID from UndoLog")), "3");
+    EXPECT_EQ(env.rows(QStringLiteral("select distinct StepID from ") + kChanges), "3");
 }
 
 TEST_F(UndoHistoryTest, TwoCopiesOfTheProgramRecordingAtOnceEachGetStepsOfTheirOwn)
@@ -189,7 +192,7 @@ TEST_F(UndoHistoryTest, TwoCopiesOfTheProgramRecordingAtOnceEachGetStepsOfTheirO
     other.history().end();
     history().end();
     EXPECT_EQ(steps(), "1|theirs|0; 2|ours|0");
-    EXPECT_EQ(env.rows(QStringLiteral("select StepID, TableName, RowKey from UndoLog order by StepID, Seq")),
+    EXPECT_EQ(env.rows(QStringLiteral("select StepID, TableName, RowKey from %1 order by StepID, Seq").arg(kChanges)),
               "1|Transactions|2; 1|Accounts|1; 2|Transactions|1; 2|Transactions|3");
     EXPECT_EQ(history().undo()->label, "ours");
     EXPECT_EQ(env.rows(QStringLiteral("select TransactionNumber from Transactions order by 1")), "1; 3");
@@ -216,7 +219,7 @@ TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsAreKept)
         run(QStringLiteral("step %1").arg(i), QStringLiteral("update Accounts set AccountName='%1' where AccountID=1").arg(i));
     db().CommitTrans();
     EXPECT_EQ(env.rows(QStringLiteral("select count(*), min(Label), max(StepID) from UndoSteps")), "1000|step 10|1001");
-    EXPECT_EQ(env.rows(QStringLiteral("select min(StepID), count(*) from UndoLog")), "2|1000");
+    EXPECT_EQ(env.rows(QStringLiteral("select min(StepID), count(*) from ") + kChanges), "2|1000");
     EXPECT_EQ(history().undo()->label, "step 1001");
 }
 
@@ -226,11 +229,11 @@ TEST_F(UndoHistoryTest, WhatTheHistoryDoesNotSeeIsNotRecordedAndStopsAStepItWoul
     run(QStringLiteral("Delete transaction 3"), QStringLiteral("delete from Transactions where TransactionNumber=3"));
     // Another program: its changes are its own, the report's scratch table is no
     // change the user makes, and a change outside any step is not recorded either.
-    const std::string log = env.rows(QStringLiteral("select count(*) from UndoLog"));
+    const std::string log = env.rows(QStringLiteral("select count(*) from ") + kChanges);
     env.sqlite(QStringLiteral("update Transactions set TransactionDescription='meal' where TransactionNumber=2"));
     db().Execute(QStringLiteral("insert into tblReport (Account) values ('x')"));
     db().Execute(QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
-    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from UndoLog")), log);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from ") + kChanges), log);
 
     // The delete's row is untouched: it comes back.
     history().undo();
