@@ -4,7 +4,7 @@
 // (which must cost no memory), single adds, edits and deletes with and without their
 // undo step recorded, a delete and an undo up to the reloaded list, the undo alone, a
 // backup of the ledger (its copy and its check apart too), and an account with its
-// transactions deleted as one step and undone.
+// transactions deleted as one step and undone; the add again once the history is full.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only]
 // --report-only: start-up and the printed report's figures alone.
@@ -19,6 +19,7 @@
 #include "platform/Database.h"
 #include "platform/DatabaseCopy.h"
 #include "platform/Desktop.h"
+#include "platform/UndoHistory.h"
 #include "platform/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
@@ -299,9 +300,9 @@ int main(int argc, char** argv)
                  }},
                 {"delete", [](int i) { return QStringLiteral("delete from [Transactions] where TransactionNumber=%1").arg(3 + 7 * i); }},
             };
-            for (const Change& change : changes) {
-                // Wall time (a full sync of the log at each commit, mostly) and the
-                // thread's own CPU time, where the recording's work shows.
+            // Wall time (a full sync of the log at each commit, mostly) and the thread's
+            // own CPU time, where the recording's work shows.
+            const auto timeChanges = [&](const std::string& measure, const Change& change) {
                 std::vector<double> wall[2], cpu[2];
                 for (int i = 0; i < 2 * kChanges; ++i) {
                     const QString sql = change.sql(i);
@@ -316,11 +317,20 @@ int main(int argc, char** argv)
                     cpu[recorded].push_back(threadCpuMs() - cpuStart);
                 }
                 for (const bool recorded : {false, true}) {
-                    const std::string name = std::string(change.name) + (recorded ? "_recorded" : "_unrecorded");
+                    const std::string name = measure + (recorded ? "_recorded" : "_unrecorded");
                     std::printf("%s\t%d\t%.3f\t%.1f\n", name.c_str(), rows, median(wall[recorded]), peakMegabytes());
                     std::printf("%s_cpu\t%d\t%.3f\t%.1f\n", name.c_str(), rows, median(cpu[recorded]), peakMegabytes());
                 }
+            };
+            for (const Change& change : changes)
+                timeChanges(change.name, change);
+            // A user's history soon holds all the steps it keeps, and then each new step
+            // also drops the oldest.
+            for (int i = 0; i < platform::UndoHistory::kStepsKept; ++i) {
+                data::UndoStep step(QStringLiteral("bench"));
+                data::connection().Execute(changes[0].sql(i));
             }
+            timeChanges("add_full_history", changes[0]);
             data::releaseConnection();
         }
         if (changesOnly)
