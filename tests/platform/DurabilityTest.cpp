@@ -128,12 +128,7 @@ TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
 TEST(Durability, AReadOnlyFileOrFolderRefusesWritesAndKeepsItsBytes)
 {
     TestEnvironment env;
-    env.placeLedger();
-    {
-        Connection running;   // the program holds the file open while the row goes in
-        running.Open(env.connectionString());
-        env.addAccount(QStringLiteral("A"));
-    }
+    env.seedLedger(QStringLiteral("A"), 0);
     // Lets a dropped-root child reach the files under the test's temporary folder.
     for (const QString& dir : {env.root(), env.dataHome(), env.dataHome() + QStringLiteral("/Marlowick")})
         chmod(dir.toUtf8().constData(), 0755);
@@ -170,17 +165,8 @@ TEST(Durability, AReadOnlyFileOrFolderRefusesWritesAndKeepsItsBytes)
 TEST(Durability, KillingAWritingProgramAtRandomMomentsLosesNoAcknowledgedRowAndLeavesTheFileSound)
 {
     TestEnvironment env;
-    env.placeLedger();
-    {
-        Connection running;   // the program holds the file open while the rows go in
-        running.Open(env.connectionString());
-        env.addAccount(QStringLiteral("Rent"));
-        // Enough rows that the long statements below take a while to write.
-        env.sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
-                                  "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
-                                  "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, "
-                                  "0, 0 from n"));
-    }
+    // Enough rows that the long statements below take a while to write.
+    env.seedLedger(QStringLiteral("Rent"), 3000);
     const QString connectionString = env.connectionString();
     QRandomGenerator random(20261207);
     std::set<int> acknowledged;

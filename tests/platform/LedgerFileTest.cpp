@@ -65,20 +65,6 @@ int readAll(Recordset& rs)
     return rows;
 }
 
-// A closed ledger holding `rows` transactions, left by the program in its usual
-// (write-ahead log) form.
-void seedLedger(TestEnvironment& env, int rows)
-{
-    env.placeLedger();
-    Connection running;   // the program holds the file open while the rows go in
-    running.Open(env.connectionString());
-    env.addAccount(QStringLiteral("Rent"));
-    env.sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
-                              "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
-                              "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, 0, 0 "
-                              "from n").arg(rows));
-}
-
 } // namespace
 
 TEST(DamagedLedger, DamageFoundAtTheOpeningLeavesTheFileReadOnlyAndUntouched)
@@ -86,7 +72,7 @@ TEST(DamagedLedger, DamageFoundAtTheOpeningLeavesTheFileReadOnlyAndUntouched)
     for (const bool letter : {true, false}) {
         SCOPED_TRACE(letter ? "a letter instead of a ledger" : "a zeroed first page");
         TestEnvironment env;
-        seedLedger(env, 10);
+        env.seedLedger(QStringLiteral("Rent"), 10);
         const QString file = env.workingDatabase();
         if (letter) {
             QFile junk(file);
@@ -124,7 +110,7 @@ TEST(DamagedLedger, DamageFoundByAReadOrTheBackgroundCheckIsToldOnceAndStopsEver
     for (const bool inTheList : {true, false}) {
         SCOPED_TRACE(inTheList ? "a page of transactions" : "a page of the report table");
         TestEnvironment env;
-        seedLedger(env, kRows);
+        env.seedLedger(QStringLiteral("Rent"), kRows);
         const QString file = env.workingDatabase();
         // A page the list reads, or one only the full check visits.
         const std::string page = inTheList

@@ -75,6 +75,19 @@ void TestEnvironment::placeLedger()
     first.Open(connectionString());
 }
 
+void TestEnvironment::seedLedger(const QString& account, int transactions)
+{
+    placeLedger();
+    platform::Connection running;
+    running.Open(connectionString());
+    addAccount(account);
+    if (transactions > 0)
+        sqlite(QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                              "insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                              "WithdrawalAmount,DepositAmount,Taxable) select '2024-01-01', 'row ' || i, 1, i, 0, 0 "
+                              "from n").arg(transactions));
+}
+
 void TestEnvironment::sqlite(const QString& sql) const
 {
     sqlite3* db = nullptr;

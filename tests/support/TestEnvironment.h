@@ -39,6 +39,10 @@ public:
     // Unless a working file is there already, copies the template into the data
     // folder and opens and closes it once, leaving it as a first start would.
     void placeLedger();
+    // Places the ledger and, while a program holds it open (so that it stays in its
+    // write-ahead-log form), adds the account `account` and `transactions` rows to it:
+    // "row 1", "row 2"... with withdrawals 1, 2...
+    void seedLedger(const QString& account, int transactions);
     // Runs SQL straight on the working file through a separate SQLite handle, for
     // setting up rows the program itself would never write.
     void sqlite(const QString& sql) const;
