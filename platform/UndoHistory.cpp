@@ -109,7 +109,8 @@ struct UndoHistory::Statements {
     explicit Statements(UndoHistory& h)
         : begin(h, QStringLiteral("BEGIN IMMEDIATE"))
         , commit(h, QStringLiteral("COMMIT"))
-        , counters(h, countersQuery(), false)
+        , counters(h, countersQuery(true), false)
+        , sequences(h, countersQuery(false), false)
         , clearRedoLog(h, QStringLiteral("DELETE FROM UndoLog WHERE StepID > ?1"))
         , clearRedoSteps(h, QStringLiteral("DELETE FROM UndoSteps WHERE StepID > ?1"))
         , addStep(h, addStepStatement())
@@ -120,19 +121,20 @@ struct UndoHistory::Statements {
     {
     }
 
-    // The auto-number counters; whether step ?1 is in the file yet; the newest step
-    // not undone (those above it are undone: undo takes the newest done, redo the
-    // oldest undone); the newest step; how many there are.
-    static QString countersQuery()
+    // The auto-number counters, then with `steps` whether step ?1 is in the file yet
+    // and where the history stands (Steps).
+    static QString countersQuery(bool steps)
     {
         QStringList parts;
         for (const RecordedTable& table : kRecordedTables)
             parts << QStringLiteral("(SELECT seq FROM sqlite_sequence WHERE name = '%1' COLLATE NOCASE)")
                          .arg(QLatin1String(table.name));
-        parts << QStringLiteral("EXISTS (SELECT 1 FROM UndoSteps WHERE StepID = ?1)")
-              << QStringLiteral("coalesce((SELECT StepID FROM UndoSteps WHERE NOT Undone ORDER BY StepID DESC LIMIT 1), 0)")
-              << QStringLiteral("coalesce((SELECT max(StepID) FROM UndoSteps), 0)")
-              << QStringLiteral("(SELECT count(*) FROM UndoSteps)");
+        if (steps) {
+            parts << QStringLiteral("EXISTS (SELECT 1 FROM UndoSteps WHERE StepID = ?1)")
+                  << QStringLiteral("coalesce((SELECT StepID FROM UndoSteps WHERE NOT Undone ORDER BY StepID DESC LIMIT 1), 0)")
+                  << QStringLiteral("coalesce((SELECT max(StepID) FROM UndoSteps), 0)")
+                  << QStringLiteral("(SELECT count(*) FROM UndoSteps)");
+        }
         return QStringLiteral("SELECT ") + joined(parts);
     }
     // The step's row, with its first change.
@@ -177,7 +179,7 @@ struct UndoHistory::Statements {
         return joined(out);
     }
 
-    UndoStatement begin, commit, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
+    UndoStatement begin, commit, counters, sequences, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
 };
 
 UndoHistory::UndoHistory(Connection& connection) : m_connection(connection) {}
@@ -237,6 +239,7 @@ void UndoHistory::uninstall()
     m_active = false;
     m_step = 0;
     m_label.clear();
+    m_known.reset();
 }
 
 void UndoHistory::seeChange(void* self, sqlite3* db, int operation, const char* database, const char* name,
@@ -312,26 +315,35 @@ UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
     history.forgetChanges();
     try {
         // The counters as they are before the statement, for the step's row should
-        // this be its first change.
+        // this be its first change. Where the history stands is known when this
+        // connection wrote last, in a transaction of its own: a step has its row then
+        // once it has logged a change.
+        const std::optional<Steps> known = m_began ? history.knownSteps() : std::nullopt;
+        history.m_known.reset();   // until this statement commits
+        UndoStatement& query = known ? s.sequences : s.counters;
         // (A step that has logged nothing yet has no number of its own: another copy
         // of the program may have taken the one it had.)
-        s.counters.bind(1, history.m_seq ? history.m_step : 0);
-        if (s.counters.step()) {
+        if (!known)
+            query.bind(1, history.m_seq ? history.m_step : 0);
+        if (query.step()) {
             const int tables = int(std::size(kRecordedTables));
             for (int t = 0; t < tables; ++t) {
-                if (!s.counters.isNull(t))
-                    m_counters[t] = s.counters.integer(t);
+                if (!query.isNull(t))
+                    m_counters[t] = query.integer(t);
             }
-            m_stepStarted = s.counters.integer(tables);
-            m_newestDone = s.counters.integer(tables + 1);
-            m_newest = s.counters.integer(tables + 2);
-            m_steps = s.counters.integer(tables + 3);
+            if (known) {
+                m_stepStarted = history.m_seq != 0;
+                m_steps = *known;
+            } else {
+                m_stepStarted = query.integer(tables);
+                m_steps = {query.integer(tables + 1), query.integer(tables + 2), query.integer(tables + 3)};
+            }
             // Until the step's row is in the file, it goes above every step there is,
             // undone ones included (those go at its first change).
             if (!m_stepStarted)
-                history.m_step = m_newest + 1;
+                history.m_step = m_steps.newest + 1;
         }
-        s.counters.reset();
+        query.reset();
     } catch (...) {
         if (m_began && !sqlite3_get_autocommit(history.m_db))
             sqlite3_exec(history.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -350,13 +362,18 @@ void UndoHistory::Write::commit()
 {
     UndoHistory& h = m_history;
     Statements& s = *h.m_statements;
+    Steps after = m_steps;
     if (!h.m_changes.empty() && !m_stepStarted) {
         // The step's first change: what could be redone goes, the step's row comes,
-        // and the oldest steps beyond those kept go.
-        if (m_newest > m_newestDone) {
-            s.clearRedoLog.bind(1, m_newestDone).run();
-            s.clearRedoSteps.bind(1, m_newestDone).run();
-            m_steps = -1;   // counted afresh below
+        // and the oldest steps beyond those kept go once there are enough of them.
+        if (after.newest > after.newestDone) {
+            // (Those beyond the newest kStepsKept first: fewer steps must not bring them
+            // back within reach.)
+            if (after.count > kStepsKept)
+                after.count -= h.dropStepsBeyondKept();
+            s.clearRedoLog.bind(1, after.newestDone).run();
+            s.clearRedoSteps.bind(1, after.newestDone).run();
+            after.count -= sqlite3_changes64(h.m_db);
         }
         s.addStep.bind(1, h.m_step).bind(2, h.m_label);
         for (size_t t = 0; t < std::size(kRecordedTables); ++t)
@@ -364,10 +381,9 @@ void UndoHistory::Write::commit()
         Statements::bindChange(s.addStep, Statements::kStepChange, h.m_changes.front(), h.m_images);
         ++h.m_seq;
         s.addStep.run();
-        if (m_steps < 0 || m_steps >= kStepsKept) {
-            s.dropOldLog.run();
-            s.dropOldSteps.run();
-        }
+        after = {h.m_step, h.m_step, after.count + 1};
+        if (after.count >= kStepsKept + kStepsDroppedTogether)
+            after.count -= h.dropStepsBeyondKept();
     }
     for (size_t c = m_stepStarted ? 0 : 1; c < h.m_changes.size(); ++c) {
         s.log.bind(1, h.m_step).bind(2, ++h.m_seq);
@@ -375,9 +391,33 @@ void UndoHistory::Write::commit()
         s.log.run();
     }
     h.forgetChanges();
-    if (m_began)
+    if (m_began) {
         s.commit.run();
+        h.remember(after);
+    }
     m_done = true;
+}
+
+qint64 UndoHistory::dropStepsBeyondKept()
+{
+    m_statements->dropOldLog.run();
+    m_statements->dropOldSteps.run();
+    return sqlite3_changes64(m_db);
+}
+
+std::optional<UndoHistory::Steps> UndoHistory::knownSteps()
+{
+    unsigned version = 0;
+    if (!m_known || sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK
+        || version != m_knownVersion)
+        return std::nullopt;
+    return m_known;
+}
+
+void UndoHistory::remember(const Steps& steps)
+{
+    if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &m_knownVersion) == SQLITE_OK)
+        m_known = steps;
 }
 
 void UndoHistory::forgetChanges()
@@ -403,8 +443,12 @@ std::optional<UndoHistory::Step> UndoHistory::nextRedo()
 
 std::optional<UndoHistory::Step> UndoHistory::next(bool back)
 {
-    UndoStatement query(*this, back ? QStringLiteral("SELECT StepID, Label FROM UndoSteps WHERE NOT Undone "
-                                                     "ORDER BY StepID DESC LIMIT 1")
+    // Undo reaches no further than the newest kStepsKept steps; those beyond wait to be
+    // dropped. (Undone steps are always among the newest.)
+    UndoStatement query(*this, back ? QStringLiteral("SELECT StepID, Label FROM UndoSteps WHERE NOT Undone AND StepID >= "
+                                                     "coalesce((SELECT StepID FROM UndoSteps ORDER BY StepID DESC LIMIT 1 "
+                                                     "OFFSET %1), 0) ORDER BY StepID DESC LIMIT 1")
+                                          .arg(kStepsKept - 1)
                                     : QStringLiteral("SELECT StepID, Label FROM UndoSteps WHERE Undone "
                                                      "ORDER BY StepID LIMIT 1"),
                         false);

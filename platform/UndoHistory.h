@@ -10,8 +10,10 @@
 // own (unless one is pending) that also takes the log of its changes, so a change is
 // never committed without its log. Another program writing the file records nothing,
 // and the file holds nothing but plain tables for other tools. A step's first change
-// clears what could be redone and drops the steps beyond the newest 1,000. tblReport is
-// not recorded. (Triggers could record the same, but SQLite compiles every trigger into
+// clears what could be redone. Only the newest 1,000 steps can be undone; the older
+// ones leave the file together, once there are kStepsDroppedTogether of them (a drop
+// at every step would write one more page into every change). tblReport is not
+// recorded. (Triggers could record the same, but SQLite compiles every trigger into
 // every statement it prepares: a single add would cost four times the work.)
 //
 // Undo and redo each run in one transaction: every row the step touched is set back to
@@ -58,12 +60,20 @@ private:
 
 class UndoHistory {
 public:
-    // Steps kept; the oldest beyond these are dropped.
+    // Steps that can be undone; the oldest beyond these are dropped, that many at a time.
     static constexpr int kStepsKept = 1000;
+    static constexpr int kStepsDroppedTogether = 50;
 
     struct Step {
         qint64 id = 0;
         QString label;
+    };
+
+    // Where the history stands: the newest step not undone (those above it are undone:
+    // undo takes the newest done, redo the oldest undone), the newest step, how many
+    // there are.
+    struct Steps {
+        qint64 newestDone = 0, newest = 0, count = 0;
     };
 
     explicit UndoHistory(Connection& connection);
@@ -98,7 +108,7 @@ public:
         bool m_began = false;
         bool m_done = false;
         bool m_stepStarted = false;
-        qint64 m_newestDone = 0, m_newest = 0, m_steps = 0;
+        Steps m_steps;   // as they are before the statement
         std::optional<qint64> m_counters[std::size(stored::kRecordedTables)];   // before the statement
     };
 
@@ -125,6 +135,9 @@ private:
                           qint64 oldKey, qint64 newKey);
     std::optional<Step> move(bool back);
     std::optional<Step> next(bool back);
+    std::optional<Steps> knownSteps();
+    qint64 dropStepsBeyondKept();   // those beyond the newest kStepsKept; answers how many went
+    void remember(const Steps& steps);
     sqlite3* writer();
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
@@ -135,6 +148,11 @@ private:
     qint64 m_step = 0;         // its StepID, once its first statement has run
     QString m_label;
     qint64 m_seq = 0;          // the last change's place in the step
+    // Where the history stood after the last statement this connection committed under
+    // a Write, and SQLite's data version of the file then: while the version is the
+    // same, nothing has written the file since, and those figures still hold.
+    std::optional<Steps> m_known;
+    unsigned m_knownVersion = 0;
     // Where each logged column is in its table, by kRecordedTables.
     int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
     // What the statement running now has changed so far, the rows' values packed in

@@ -201,8 +201,11 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
         if (!seen.insert({&rows, key}).second || rows.isAsLogged(key, log.integer(nowFlag), log, nowValues))
             continue;
         // Changed since by something the history did not see: the step cannot apply.
+        // (Those beyond the newest kStepsKept go first: one step fewer must not bring
+        // one of them back within reach.)
         const QString table = QLatin1String(rows.table.name);
         log.reset();
+        dropStepsBeyondKept();
         UndoStatement(*this, QStringLiteral("DELETE FROM UndoLog WHERE StepID = ?1")).bind(1, step->id).run();
         UndoStatement(*this, QStringLiteral("DELETE FROM UndoSteps WHERE StepID = ?1")).bind(1, step->id).run();
         UndoStatement(*this, QStringLiteral("COMMIT")).run();

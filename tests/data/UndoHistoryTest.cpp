@@ -212,15 +212,80 @@ TEST_F(UndoHistoryTest, AStepThatCannotBeRecordedFailsItsStatementAndTheNextOneS
     EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions where TransactionNumber=4")), "kept");
 }
 
-TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsAreKept)
+TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsCanBeUndoneAndTheOlderOnesLeaveTheFileTogether)
 {
-    db().BeginTrans();   // one commit for all, to keep the test quick
-    for (int i = 1; i <= UndoHistory::kStepsKept + 1; ++i)
-        run(QStringLiteral("step %1").arg(i), QStringLiteral("update Accounts set AccountName='%1' where AccountID=1").arg(i));
-    db().CommitTrans();
-    EXPECT_EQ(env.rows(QStringLiteral("select count(*), min(Label), max(StepID) from UndoSteps")), "1000|step 10|1001");
-    EXPECT_EQ(env.rows(QStringLiteral("select min(StepID), count(*) from ") + kChanges), "2|1000");
-    EXPECT_EQ(history().undo()->label, "step 1001");
+    constexpr int kept = UndoHistory::kStepsKept, together = UndoHistory::kStepsDroppedTogether;
+    // Each step commits on its own, as a user's do, and changes two rows: one logged in
+    // the step's own row, one in UndoLog.
+    const auto rename = [&](int i) {
+        run(QStringLiteral("step %1").arg(i), QStringLiteral("update Accounts set AccountName='%1'").arg(i));
+    };
+    // The steps in the file, the oldest, and changes logged for steps no longer there.
+    const QString held = QStringLiteral("select count(*), (select Label from UndoSteps order by StepID limit 1), "
+                                        "(select count(*) from UndoLog where StepID not in (select StepID from UndoSteps)) "
+                                        "from UndoSteps");
+    for (int i = 1; i < kept + together; ++i)
+        rename(i);
+    EXPECT_EQ(env.rows(held), QStringLiteral("%1|step 1").arg(kept + together - 1).toStdString() + "|0");
+    rename(kept + together);
+    EXPECT_EQ(env.rows(held), QStringLiteral("%1|step %2").arg(kept).arg(together + 1).toStdString() + "|0");
+
+    // A step refused as changed since is taken out of the history, and the step beyond
+    // the thousand with it, rather than let back within reach.
+    run(QStringLiteral("their row"), QStringLiteral("update Transactions set DepositAmount=7 where TransactionNumber=1"));
+    env.sqlite(QStringLiteral("update Transactions set DepositAmount=8 where TransactionNumber=1"));
+    EXPECT_THROW(history().undo(), UndoConflict);
+    EXPECT_EQ(env.rows(held), QStringLiteral("%1|step %2").arg(kept - 1).arg(together + 2).toStdString() + "|0");
+
+    // One beyond the thousand again: the newest thousand can be undone, and nothing older.
+    rename(kept + together + 1);
+    rename(kept + together + 2);
+    for (int i = kept + together + 2; i > together + 2; --i)
+        ASSERT_EQ(history().undo()->label, QStringLiteral("step %1").arg(i));
+    EXPECT_FALSE(history().undo());
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")),
+              QStringLiteral("%1; %1").arg(together + 2).toStdString());
+    // A new change clears what could be redone, and the step beyond with it.
+    rename(0);
+    EXPECT_EQ(env.rows(held), "1|step 0|0");
+}
+
+TEST_F(UndoHistoryTest, WhatAnotherCopyRecordsOrUndoesBetweenOurStepsIsTakenIntoAccount)
+{
+    Connection other;
+    other.Open(data::connectionString());
+    const auto theirs = [&](const QString& label, const QString& sql) {
+        other.history().begin(label);
+        other.Execute(sql);
+        other.history().end();
+    };
+    run(QStringLiteral("ours 1"), QStringLiteral("delete from Transactions where TransactionNumber=1"));
+    theirs(QStringLiteral("theirs"), QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
+    run(QStringLiteral("ours 2"), QStringLiteral("delete from Transactions where TransactionNumber=2"));
+    EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 3|ours 2|0");
+
+    // They undo our newest step and add a transaction: our next change clears the
+    // redo, and its own undo gives their number back to nobody.
+    EXPECT_EQ(other.history().undo()->label, "ours 2");
+    other.Execute(kInsert + QStringLiteral("(#01/01/2025#,'theirs',1,1,0,0)"));   // number 4
+    const std::string before = state();
+    run(QStringLiteral("ours 3"), kInsert + QStringLiteral("(#01/02/2025#,'ours',1,1,0,0)"));
+    EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0");
+    EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), "5");
+    EXPECT_EQ(history().undo()->label, "ours 3");
+    EXPECT_EQ(state(), before);
+    history().redo();
+
+    // A statement refused half way leaves the history as it found it.
+    EXPECT_THROW(run(QStringLiteral("refused"), QStringLiteral("update Transactions set WithdrawalAmount='abc' where "
+                                                               "TransactionNumber=3")),
+                 platform::DbError);
+    history().end();
+    theirs(QStringLiteral("theirs again"), QStringLiteral("delete from Transactions where TransactionNumber=3"));
+    run(QStringLiteral("ours 4"), QStringLiteral("delete from Transactions where TransactionNumber=4"));
+    EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0; 5|theirs again|0; 6|ours 4|0");
+    EXPECT_EQ(history().undo()->label, "ours 4");
+    EXPECT_EQ(history().undo()->label, "theirs again");
 }
 
 TEST_F(UndoHistoryTest, WhatTheHistoryDoesNotSeeIsNotRecordedAndStopsAStepItWouldOverwrite)
