@@ -395,7 +395,7 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
     std::optional<UndoHistory::Write> recorded;
     if (writing && m_history->recording()) {
         try {
-            recorded.emplace(*m_history);
+            recorded.emplace(*m_history, sqlite3_sql(stmt));
         } catch (...) {
             release(false);
             throw;

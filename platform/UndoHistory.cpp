@@ -23,6 +23,37 @@ QString joined(const QStringList& parts)
     return parts.join(QStringLiteral(", "));
 }
 
+// Whether statement `sql` may move an auto-number counter on for a row it never
+// makes: an insert told to skip a row it may refuse, or to update one instead. (An
+// update or a delete numbers nothing.) The words anywhere will do: a text that holds
+// one only costs the next statement a look at the file.
+bool mayNumberUnseen(const char* sql)
+{
+    if (!sql)
+        return true;
+    while (*sql == ' ' || *sql == '\t' || *sql == '\n' || *sql == '\r')
+        ++sql;
+    if (strncasecmp(sql, "UPDATE", 6) == 0 || strncasecmp(sql, "DELETE", 6) == 0)
+        return false;
+    for (; *sql; ++sql) {
+        switch (*sql | 0x20) {
+        case 'i':
+            if (strncasecmp(sql, "IGNORE", 6) == 0)
+                return true;
+            break;
+        case 'r':
+            if (strncasecmp(sql, "REPLACE", 7) == 0)
+                return true;
+            break;
+        case 'c':
+            if (strncasecmp(sql, "CONFLICT", 8) == 0)
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
 // "?from, ?from+1, ..." for count parameters.
 QString parameters(int from, int count)
 {
@@ -109,8 +140,7 @@ struct UndoHistory::Statements {
     explicit Statements(UndoHistory& h)
         : begin(h, QStringLiteral("BEGIN IMMEDIATE"))
         , commit(h, QStringLiteral("COMMIT"))
-        , counters(h, countersQuery(true), false)
-        , sequences(h, countersQuery(false), false)
+        , counters(h, countersQuery(), false)
         , clearRedoLog(h, QStringLiteral("DELETE FROM UndoLog WHERE StepID > ?1"))
         , clearRedoSteps(h, QStringLiteral("DELETE FROM UndoSteps WHERE StepID > ?1"))
         , addStep(h, addStepStatement())
@@ -121,20 +151,21 @@ struct UndoHistory::Statements {
     {
     }
 
-    // The auto-number counters, then with `steps` whether step ?1 is in the file yet
-    // and where the history stands (Steps).
-    static QString countersQuery(bool steps)
+    // The auto-number counters; whether step ?1 is in the file yet; where the history
+    // stands (Counters); whether inserts move the counters only as far as the rows
+    // they make: not where a trigger or a table's own conflict clause may skip a row
+    // once numbered.
+    static QString countersQuery()
     {
         QStringList parts;
         for (const RecordedTable& table : kRecordedTables)
             parts << QStringLiteral("(SELECT seq FROM sqlite_sequence WHERE name = '%1' COLLATE NOCASE)")
                          .arg(QLatin1String(table.name));
-        if (steps) {
-            parts << QStringLiteral("EXISTS (SELECT 1 FROM UndoSteps WHERE StepID = ?1)")
-                  << QStringLiteral("coalesce((SELECT StepID FROM UndoSteps WHERE NOT Undone ORDER BY StepID DESC LIMIT 1), 0)")
-                  << QStringLiteral("coalesce((SELECT max(StepID) FROM UndoSteps), 0)")
-                  << QStringLiteral("(SELECT count(*) FROM UndoSteps)");
-        }
+        parts << QStringLiteral("EXISTS (SELECT 1 FROM UndoSteps WHERE StepID = ?1)")
+              << QStringLiteral("coalesce((SELECT StepID FROM UndoSteps WHERE NOT Undone ORDER BY StepID DESC LIMIT 1), 0)")
+              << QStringLiteral("coalesce((SELECT max(StepID) FROM UndoSteps), 0)")
+              << QStringLiteral("(SELECT count(*) FROM UndoSteps)")
+              << QStringLiteral("NOT EXISTS (SELECT 1 FROM main.sqlite_master WHERE type = 'trigger' OR sql LIKE '%CONFLICT%')");
         return QStringLiteral("SELECT ") + joined(parts);
     }
     // The step's row, with its first change.
@@ -179,7 +210,7 @@ struct UndoHistory::Statements {
         return joined(out);
     }
 
-    UndoStatement begin, commit, counters, sequences, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
+    UndoStatement begin, commit, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
 };
 
 UndoHistory::UndoHistory(Connection& connection) : m_connection(connection) {}
@@ -248,6 +279,10 @@ void UndoHistory::seeChange(void* self, sqlite3* db, int operation, const char* 
     UndoHistory& history = *static_cast<UndoHistory*>(self);
     if (!history.m_active || std::strcmp(database, "main") != 0)
         return;
+    if (strcasecmp(name, "sqlite_sequence") == 0) {
+        history.m_unforeseen = true;
+        return;
+    }
     size_t t = 0;
     while (t < std::size(kRecordedTables) && strcasecmp(kRecordedTables[t].name, name) != 0)
         ++t;
@@ -275,6 +310,8 @@ void UndoHistory::seeChange(void* self, sqlite3* db, int operation, const char* 
             changes.push_back({&table, oldKey, true, true, old, image(sqlite3_preupdate_new)});
         } else {
             // A new key: the row under the old one went, one under the new key came.
+            // (Its counter stays where it was, even below the new key.)
+            history.m_unforeseen = true;
             changes.push_back({&table, oldKey, true, false, image(sqlite3_preupdate_old), 0});
             changes.push_back({&table, newKey, false, true, 0, image(sqlite3_preupdate_new)});
         }
@@ -289,7 +326,7 @@ void UndoHistory::begin(const QString& label)
     // The step gets its number with its first statement, in that statement's transaction.
     m_active = true;
     m_step = 0;
-    m_label = label;
+    m_label = label.toUtf8();
     m_seq = 0;
     // Watching every change costs a little even when nothing is recorded: only during a step.
     sqlite3_preupdate_hook(m_db, &UndoHistory::seeChange, this);
@@ -306,49 +343,50 @@ void UndoHistory::end()
     }
 }
 
-UndoHistory::Write::Write(UndoHistory& history) : m_history(history)
+UndoHistory::Write::Write(UndoHistory& history, const char* sql) : m_history(history)
 {
     Statements& s = *history.m_statements;
     m_began = sqlite3_get_autocommit(history.m_db);
     if (m_began)
         s.begin.run();
     history.forgetChanges();
-    try {
-        // The counters as they are before the statement, for the step's row should
-        // this be its first change. Where the history stands is known when this
-        // connection wrote last, in a transaction of its own: a step has its row then
-        // once it has logged a change.
-        const std::optional<Steps> known = m_began ? history.knownSteps() : std::nullopt;
-        history.m_known.reset();   // until this statement commits
-        UndoStatement& query = known ? s.sequences : s.counters;
-        // (A step that has logged nothing yet has no number of its own: another copy
-        // of the program may have taken the one it had.)
-        if (!known)
-            query.bind(1, history.m_seq ? history.m_step : 0);
-        if (query.step()) {
-            const int tables = int(std::size(kRecordedTables));
-            for (int t = 0; t < tables; ++t) {
-                if (!query.isNull(t))
-                    m_counters[t] = query.integer(t);
+    m_followed = m_began && !mayNumberUnseen(sql);
+    // The counters as they are before the statement, for the step's row should this be
+    // its first change: as this connection's last statement left them while nothing
+    // has written the file since (a step has its row once it has logged a change),
+    // else from the file.
+    if (const Counters* known = m_began ? history.knownCounters() : nullptr) {
+        m_before = *known;
+        m_stepStarted = history.m_seq != 0;
+    } else {
+        try {
+            // (A step that has logged nothing yet has no number of its own: another
+            // copy of the program may have taken the one it had.)
+            s.counters.bind(1, history.m_seq ? history.m_step : 0);
+            if (s.counters.step()) {
+                const int tables = int(std::size(kRecordedTables));
+                for (int t = 0; t < tables; ++t) {
+                    if (!s.counters.isNull(t))
+                        m_before.sequence[t] = s.counters.integer(t);
+                }
+                m_stepStarted = s.counters.integer(tables);
+                m_before.newestDone = s.counters.integer(tables + 1);
+                m_before.newest = s.counters.integer(tables + 2);
+                m_before.steps = s.counters.integer(tables + 3);
+                m_followed = m_followed && s.counters.integer(tables + 4);
             }
-            if (known) {
-                m_stepStarted = history.m_seq != 0;
-                m_steps = *known;
-            } else {
-                m_stepStarted = query.integer(tables);
-                m_steps = {query.integer(tables + 1), query.integer(tables + 2), query.integer(tables + 3)};
-            }
-            // Until the step's row is in the file, it goes above every step there is,
-            // undone ones included (those go at its first change).
-            if (!m_stepStarted)
-                history.m_step = m_steps.newest + 1;
+            s.counters.reset();
+        } catch (...) {
+            if (m_began && !sqlite3_get_autocommit(history.m_db))
+                sqlite3_exec(history.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
         }
-        query.reset();
-    } catch (...) {
-        if (m_began && !sqlite3_get_autocommit(history.m_db))
-            sqlite3_exec(history.m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
     }
+    history.m_known.reset();   // until this statement commits
+    // Until the step's row is in the file, it goes above every step there is, undone
+    // ones included (those go at its first change).
+    if (!m_stepStarted)
+        history.m_step = m_before.newest + 1;
 }
 
 UndoHistory::Write::~Write()
@@ -362,28 +400,38 @@ void UndoHistory::Write::commit()
 {
     UndoHistory& h = m_history;
     Statements& s = *h.m_statements;
-    Steps after = m_steps;
+    Counters after = m_before;
+    // Inserts move a counter on to their highest number, if it is higher; nothing else
+    // the history can follow moves one. (A statement that changed nothing may still
+    // have set a counter.)
+    m_followed = m_followed && !h.m_unforeseen && !h.m_changes.empty();
+    for (const Change& change : h.m_changes) {
+        if (!change.before && change.after) {
+            std::optional<qint64>& sequence = after.sequence[change.table - kRecordedTables];
+            sequence = std::max(sequence.value_or(0), change.key);
+        }
+    }
     if (!h.m_changes.empty() && !m_stepStarted) {
         // The step's first change: what could be redone goes, the step's row comes,
         // and the oldest steps beyond those kept go once there are enough of them.
         if (after.newest > after.newestDone) {
             // (Those beyond the newest kStepsKept first: fewer steps must not bring them
             // back within reach.)
-            if (after.count > kStepsKept)
-                after.count -= h.dropStepsBeyondKept();
+            if (after.steps > kStepsKept)
+                after.steps -= h.dropStepsBeyondKept();
             s.clearRedoLog.bind(1, after.newestDone).run();
             s.clearRedoSteps.bind(1, after.newestDone).run();
-            after.count -= sqlite3_changes64(h.m_db);
+            after.steps -= sqlite3_changes64(h.m_db);
         }
-        s.addStep.bind(1, h.m_step).bind(2, h.m_label);
+        s.addStep.bind(1, h.m_step).bindBytes(2, h.m_label.constData(), int(h.m_label.size()), true);
         for (size_t t = 0; t < std::size(kRecordedTables); ++t)
-            s.addStep.bind(3 + int(t), m_counters[t]);
+            s.addStep.bind(3 + int(t), m_before.sequence[t]);
         Statements::bindChange(s.addStep, Statements::kStepChange, h.m_changes.front(), h.m_images);
         ++h.m_seq;
         s.addStep.run();
-        after = {h.m_step, h.m_step, after.count + 1};
-        if (after.count >= kStepsKept + kStepsDroppedTogether)
-            after.count -= h.dropStepsBeyondKept();
+        after.newestDone = after.newest = h.m_step;
+        if (++after.steps >= kStepsKept + kStepsDroppedTogether)
+            after.steps -= h.dropStepsBeyondKept();
     }
     for (size_t c = m_stepStarted ? 0 : 1; c < h.m_changes.size(); ++c) {
         s.log.bind(1, h.m_step).bind(2, ++h.m_seq);
@@ -393,7 +441,8 @@ void UndoHistory::Write::commit()
     h.forgetChanges();
     if (m_began) {
         s.commit.run();
-        h.remember(after);
+        if (m_followed)
+            h.remember(after);
     }
     m_done = true;
 }
@@ -405,23 +454,24 @@ qint64 UndoHistory::dropStepsBeyondKept()
     return sqlite3_changes64(m_db);
 }
 
-std::optional<UndoHistory::Steps> UndoHistory::knownSteps()
+const UndoHistory::Counters* UndoHistory::knownCounters()
 {
     unsigned version = 0;
     if (!m_known || sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &version) != SQLITE_OK
         || version != m_knownVersion)
-        return std::nullopt;
-    return m_known;
+        return nullptr;
+    return &*m_known;
 }
 
-void UndoHistory::remember(const Steps& steps)
+void UndoHistory::remember(const Counters& counters)
 {
     if (sqlite3_file_control(m_db, "main", SQLITE_FCNTL_DATA_VERSION, &m_knownVersion) == SQLITE_OK)
-        m_known = steps;
+        m_known = counters;
 }
 
 void UndoHistory::forgetChanges()
 {
+    m_unforeseen = false;
     m_changes.clear();
     m_images.clear();
     // What one very large statement took goes back.

@@ -69,11 +69,12 @@ public:
         QString label;
     };
 
-    // Where the history stands: the newest step not undone (those above it are undone:
-    // undo takes the newest done, redo the oldest undone), the newest step, how many
-    // there are.
-    struct Steps {
-        qint64 newestDone = 0, newest = 0, count = 0;
+    // What a step's first change needs to know: the auto-number counters, and where the
+    // history stands: the newest step not undone (those above it are undone: undo takes
+    // the newest done, redo the oldest undone), the newest step, how many there are.
+    struct Counters {
+        std::optional<qint64> sequence[std::size(stored::kRecordedTables)];
+        qint64 newestDone = 0, newest = 0, steps = 0;
     };
 
     explicit UndoHistory(Connection& connection);
@@ -97,7 +98,8 @@ public:
     // forgets the changes. Throws as UndoHistory's statements do.
     class Write {
     public:
-        explicit Write(UndoHistory& history);
+        // `sql`: the statement's text, when known.
+        Write(UndoHistory& history, const char* sql);
         ~Write();
         Write(const Write&) = delete;
         Write& operator=(const Write&) = delete;
@@ -108,8 +110,8 @@ public:
         bool m_began = false;
         bool m_done = false;
         bool m_stepStarted = false;
-        Steps m_steps;   // as they are before the statement
-        std::optional<qint64> m_counters[std::size(stored::kRecordedTables)];   // before the statement
+        bool m_followed = false;   // the counters after it can be told from its changes
+        Counters m_before;
     };
 
     // The changes made between begin() and end() form one step called `label`. Nested
@@ -135,9 +137,9 @@ private:
                           qint64 oldKey, qint64 newKey);
     std::optional<Step> move(bool back);
     std::optional<Step> next(bool back);
-    std::optional<Steps> knownSteps();
+    const Counters* knownCounters();
+    void remember(const Counters& counters);
     qint64 dropStepsBeyondKept();   // those beyond the newest kStepsKept; answers how many went
-    void remember(const Steps& steps);
     sqlite3* writer();
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
@@ -146,13 +148,16 @@ private:
     int m_depth = 0;
     bool m_active = false;     // a step is being recorded
     qint64 m_step = 0;         // its StepID, once its first statement has run
-    QString m_label;
+    QByteArray m_label;        // its label, in UTF-8
     qint64 m_seq = 0;          // the last change's place in the step
-    // Where the history stood after the last statement this connection committed under
-    // a Write, and SQLite's data version of the file then: while the version is the
-    // same, nothing has written the file since, and those figures still hold.
-    std::optional<Steps> m_known;
+    // The counters after the last statement this connection committed under a Write,
+    // and SQLite's data version of the file then: while the version is the same,
+    // nothing has written the file since, and they still hold.
+    std::optional<Counters> m_known;
     unsigned m_knownVersion = 0;
+    // The statement running now moved a key or set a counter itself: the counters after
+    // it are for the file to tell.
+    bool m_unforeseen = false;
     // Where each logged column is in its table, by kRecordedTables.
     int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
     // What the statement running now has changed so far, the rows' values packed in

@@ -53,11 +53,12 @@ public:
         check(sqlite3_bind_double(m_stmt, index, value));
         return *this;
     }
-    // A text's UTF-8 bytes or a blob's, copied.
+    // A text's UTF-8 bytes or a blob's, which must stay in place until the statement
+    // has run (or failed).
     UndoStatement& bindBytes(int index, const char* bytes, int size, bool text)
     {
-        check(text ? sqlite3_bind_text(m_stmt, index, bytes, size, SQLITE_TRANSIENT)
-                   : sqlite3_bind_blob(m_stmt, index, bytes, size, SQLITE_TRANSIENT));
+        check(text ? sqlite3_bind_text(m_stmt, index, bytes, size, SQLITE_STATIC)
+                   : sqlite3_bind_blob(m_stmt, index, bytes, size, SQLITE_STATIC));
         return *this;
     }
     // True while there is a row; at the end the statement is ready to run again.
@@ -100,6 +101,7 @@ private:
     {
         const QString message = QString::fromUtf8(sqlite3_errmsg(m_history.m_db));
         sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);   // nothing of this use is left for the next
         m_history.fail(rc, message, m_writing);
     }
 

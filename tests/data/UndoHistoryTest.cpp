@@ -162,6 +162,60 @@ TEST_F(UndoHistoryTest, AnUndoneAddGivesItsNumberBackAndItsRedoTakesItAgain)
     EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), added);
 }
 
+TEST_F(UndoHistoryTest, AStepRightAfterAnotherUndoesToTheCountersItFoundHoweverTheOtherNumberedRows)
+{
+    // Each add follows, with nothing in between, a step that numbered rows its own way;
+    // its undo must bring back the counter exactly as that step left it.
+    const QString numbered = QStringLiteral("insert into Transactions (TransactionNumber,TransactionDate,"
+                                            "TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,Taxable) values ");
+    const struct {
+        const char* label;
+        const char* sql;
+    } cases[] = {
+        {"add", ""},
+        {"numbered above the counter", "(90,#01/01/2025#,'x',1,1,0,0)"},
+        {"numbered below it", "(3,#01/01/2025#,'x',1,1,0,0)"},   // 3 is deleted first
+        {"a new key above it", "update Transactions set TransactionNumber=200 where TransactionNumber=2"},
+        {"an insert that updates the row under its number instead",
+         "insert into Transactions (TransactionNumber,TransactionDescription) values (200,'u') "
+         "on conflict do update set TransactionDescription='upserted'"},
+        {"an insert that skips rows it numbered", "insert or ignore into Transactions (TransactionDate,WithdrawalAmount) "
+                                                  "values ('2025-01-01','x'), ('2025-01-02',1), ('2025-01-03','x')"},
+        {"the counter set by hand", "update sqlite_sequence set seq=300 where name='Transactions'"},
+        {"several rows at once", "insert into Transactions (TransactionDate,AccountID) select TransactionDate, "
+                                 "AccountID from Transactions where TransactionNumber < 100"},
+        {"an account", "insert into Accounts (AccountName) values ('Travel')"},
+    };
+    const QString add = kInsert + QStringLiteral("(#01/01/2025#,'x',1,1,0,0)");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QString sql = QString::fromLatin1(c.sql);
+        if (sql.startsWith(u'('))
+            sql.prepend(numbered);
+        if (sql.isEmpty())
+            sql = add;
+        if (sql.contains(QLatin1String("(3,")))
+            db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=3"));
+        const std::string before = state();
+        run(QString::fromLatin1(c.label), sql);
+        const std::string after = state();
+        ASSERT_NE(after, before);
+        run(QStringLiteral("add"), add);
+        ASSERT_EQ(history().undo()->label, "add");
+        EXPECT_EQ(state(), after);
+    }
+
+    // A table whose own conflict clause skips a row it has numbered.
+    env.sqlite(QStringLiteral("create table Kept (AccountID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                              "AccountName TEXT NOT NULL ON CONFLICT IGNORE); insert into Kept select * from Accounts; "
+                              "drop table Accounts; alter table Kept rename to Accounts"));
+    run(QStringLiteral("accounts"), QStringLiteral("insert into Accounts (AccountName) values ('Loans'), (null)"));
+    const std::string after = state();
+    run(QStringLiteral("add account"), QStringLiteral("insert into Accounts (AccountName) values ('Travel')"));
+    history().undo();
+    EXPECT_EQ(state(), after);
+}
+
 TEST_F(UndoHistoryTest, ANewChangeClearsTheRedoAndAStepThatChangedNothingLeavesNoTrace)
 {
     run(QStringLiteral("first"), QStringLiteral("delete from Transactions where TransactionNumber=1"));
