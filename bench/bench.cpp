@@ -4,11 +4,13 @@
 // (which must cost no memory), single adds, edits and deletes with and without their
 // undo step recorded, a delete and an undo up to the reloaded list, the undo alone, a
 // backup of the ledger (its copy and its check apart too), and an account with its
-// transactions deleted as one step and undone; the add again once the history is full.
+// transactions deleted as one step and undone; the add again once the history is full,
+// and a delete by SQLite alone, bare and with one row of an undo step beside it.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only]
 // --report-only: start-up and the printed report's figures alone.
-// --changes-only: the single adds, edits and deletes alone, with and without their step.
+// --changes-only: the single adds, edits and deletes alone, with and without their step,
+// and the delete by SQLite alone.
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Undo.h"
@@ -170,6 +172,55 @@ double timeMs(F&& f)
     return timer.nsecsElapsed() / 1e6;
 }
 
+// The least that any undo history kept in the ledger file costs a change: a delete by
+// SQLite alone, bare and then with one row of an undo step's shape written beside it in
+// its transaction, with no program code in between; runs of eight of each in turn.
+void timeHistoryFloor(const QString& path, int rows, int count)
+{
+    sqlite3* db = nullptr;
+    sqlite3_stmt *begin = nullptr, *step = nullptr, *remove = nullptr, *commit = nullptr;
+    const auto prepare = [&](const char* sql, sqlite3_stmt** stmt) {
+        return sqlite3_prepare_v2(db, sql, -1, stmt, nullptr) == SQLITE_OK;
+    };
+    if (sqlite3_open(path.toUtf8().constData(), &db) == SQLITE_OK
+        && exec(db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; "
+                    "CREATE TABLE BenchSteps AS SELECT * FROM UndoSteps WHERE 0")
+        && prepare("BEGIN IMMEDIATE", &begin) && prepare("COMMIT", &commit)
+        && prepare("INSERT INTO BenchSteps (StepID, Label, Undone, TableName, RowKey, Before, After, B1, B2, B3, "
+                   "B4, B5, B6) SELECT ?1, 'Delete transaction', 0, 'Transactions', TransactionNumber, 1, 0, "
+                   "TransactionDate, TransactionDescription, AccountID, WithdrawalAmount, DepositAmount, Taxable "
+                   "FROM Transactions WHERE TransactionNumber = ?2", &step)
+        && prepare("DELETE FROM Transactions WHERE TransactionNumber = ?1", &remove)) {
+        const auto run = [](sqlite3_stmt* stmt) {
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+            }
+            sqlite3_reset(stmt);
+        };
+        std::vector<double> times[2];
+        for (int i = 0; i < 2 * count; ++i) {
+            const bool withRow = i / 8 % 2;
+            const qint64 key = 5 + 7 * i;   // rows the program's own changes leave alone
+            times[withRow].push_back(timeMs([&] {
+                if (withRow) {
+                    run(begin);
+                    sqlite3_bind_int64(step, 1, i + 1);
+                    sqlite3_bind_int64(step, 2, key);
+                    run(step);
+                }
+                sqlite3_bind_int64(remove, 1, key);
+                run(remove);
+                if (withRow)
+                    run(commit);
+            }));
+        }
+        std::printf("delete_sqlite_alone\t%d\t%.3f\t%.1f\n", rows, median(times[0]), peakMegabytes());
+        std::printf("delete_sqlite_with_step_row\t%d\t%.3f\t%.1f\n", rows, median(times[1]), peakMegabytes());
+    }
+    for (sqlite3_stmt* stmt : {begin, step, remove, commit})
+        sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
 // The time from now until the report's preview has drawn its first page; the preview
 // is closed as soon as it has.
 class FirstPageWatch : public QObject {
@@ -325,13 +376,15 @@ int main(int argc, char** argv)
             };
             for (const Change& change : changes)
                 timeChanges(change.name, change);
-            // A user's history soon holds all the steps it keeps, and then each new step
-            // also drops the oldest.
+            // A user's history soon holds all the steps it can undo; beyond them the
+            // oldest steps leave the file fifty at a time.
             for (int i = 0; i < platform::UndoHistory::kStepsKept; ++i) {
                 data::UndoStep step(QStringLiteral("bench"));
                 data::connection().Execute(changes[0].sql(i));
             }
             timeChanges("add_full_history", changes[0]);
+            // (With the ledger still open, its log as the changes above left it.)
+            timeHistoryFloor(data::workingDatabasePath(), rows, kChanges);
             data::releaseConnection();
         }
         if (changesOnly)

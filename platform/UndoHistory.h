@@ -16,6 +16,14 @@
 // recorded. (Triggers could record the same, but SQLite compiles every trigger into
 // every statement it prepares: a single add would cost four times the work.)
 //
+// A step's row also keeps the auto-number counters as they were before its first
+// change. What it needs of the file (the counters, the newest steps, how many) is read
+// before a statement, unless this connection's own last statement left it and nothing
+// has written the file since (SQLite's data version tells): then it follows from that
+// statement's changes, and a single change reads nothing first. A statement whose
+// effect on the counters its changes do not show (a key moved, a counter set, an
+// insert that may number a row it skips) has the next one read them.
+//
 // Undo and redo each run in one transaction: every row the step touched is set back to
 // its values before the step (or forward to those after it), keys included, and the
 // auto-number counters with it, so that an undone delete brings back the same number
