@@ -239,7 +239,12 @@ BackupResult backUp(const QString& ledger)
 
 void backUpAtStart()
 {
-    tellOnce(backUp(workingDatabasePath()), workingDatabasePath());
+    // A ledger without an account, a transaction or a step to undo (the template as
+    // the first start copies it) holds nothing a backup could give back.
+    const QString ledger = workingDatabasePath();
+    if (platform::anyRows(ledger, {"Accounts", "Transactions", "UndoSteps"}) == false)
+        return;
+    tellOnce(backUp(ledger), ledger);
 }
 
 void backUpBeforeMigration(const QString& ledger)

@@ -63,7 +63,8 @@ BackupResult backUp(const QString& ledger);
 // The backup at start-up, before the ledger is opened, and the one before its format
 // is brought up to date. A failure is told to the user once for each opening of the
 // shared connection (the two may meet it in turn) and never stops anything; a damaged
-// ledger is left to the opening, which tells the user of it.
+// ledger is left to the opening, which tells the user of it. At start-up a ledger with
+// nothing in it, nor a step to undo, is not backed up.
 void backUpAtStart();
 void backUpBeforeMigration(const QString& ledger);
 // Forgets that a failure has been told: the shared connection is about to open anew.

@@ -104,4 +104,23 @@ std::optional<long long> countRows(const QString& path, const char* table)
     return count;
 }
 
+std::optional<bool> anyRows(const QString& path, std::initializer_list<const char*> tables)
+{
+    Handle handle;
+    if (openForReading(path, handle) != SQLITE_OK)
+        return std::nullopt;
+    for (const char* table : tables) {
+        sqlite3_stmt* stmt = nullptr;
+        const QByteArray sql = QByteArray("SELECT EXISTS (SELECT 1 FROM \"") + table + "\")";
+        std::optional<bool> found;
+        if (sqlite3_prepare_v2(handle.db, sql.constData(), -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            found = sqlite3_column_int(stmt, 0) != 0;
+        sqlite3_finalize(stmt);
+        if (!found || *found)
+            return found;
+    }
+    return false;
+}
+
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/Database.h"
 
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
 namespace platform {
@@ -32,5 +33,9 @@ QString quickCheck(const QString& path);
 
 // How many rows `table` of the database file holds; nullopt when it cannot be read.
 std::optional<long long> countRows(const QString& path, const char* table);
+
+// Whether any of `tables` of the database file holds a row; nullopt when one of them
+// cannot be read.
+std::optional<bool> anyRows(const QString& path, std::initializer_list<const char*> tables);
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Restore.h"
+#include "data/Undo.h"
 #include "platform/DatabaseCopy.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
@@ -166,6 +167,26 @@ TEST_F(BackupsTest, ABackupIsMadeOnlyWhenTheLedgerChangedAndIsAWholeCheckedCopy)
     EXPECT_EQ(data::backUp(ledger()).kind, BackupResult::Unchanged);
     sqlite3_close(other);
     EXPECT_EQ(backupNames(ledger()).size(), 3);
+}
+
+TEST(StartBackup, ALedgerWithNothingInItIsNotBackedUpButOneWithAStepToUndoIs)
+{
+    LedgerEnvironment env;
+    env.openLedger();   // the template, as the first start copies it
+    data::releaseConnection();
+    data::backUpAtStart();
+    EXPECT_TRUE(backupNames(env.workingDatabase()).isEmpty());
+
+    // An account added and deleted again: nothing in the ledger but what can be undone.
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    for (const char* sql : {"insert into Accounts (AccountName) values ('Rent')", "delete from Accounts"}) {
+        const data::UndoStep step(QString::fromLatin1(sql));
+        data::connection().Execute(QString::fromLatin1(sql));
+    }
+    data::releaseConnection();
+    data::backUpAtStart();
+    EXPECT_EQ(backupNames(env.workingDatabase()).size(), 1);
 }
 
 TEST_F(BackupsTest, BackupsAreDeletedByTheRuleAsTheCalendarGoesOn)
