@@ -7,6 +7,7 @@
 #include "platform/UndoHistory.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
+#include "tests/support/NoSharedMemory.h"
 
 #include <QStringList>
 #include <functional>
@@ -335,6 +336,35 @@ TEST_F(UndoHistoryTest, WhatAnotherCopyRecordsOrUndoesBetweenOurStepsIsTakenInto
     EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0; 5|theirs again|0; 6|ours 4|0");
     EXPECT_EQ(history().undo()->label, "ours 4");
     EXPECT_EQ(history().undo()->label, "theirs again");
+}
+
+TEST(UndoWithoutSharedMemory, TwoCopiesRecordingInTurnOnALedgerWithARollbackJournalSeeEachOthersSteps)
+{
+    testing_support::NoSharedMemory noSharedMemory;
+    LedgerEnvironment env;
+    env.openLedger();
+    ASSERT_FALSE(data::connection().writeAheadLog());
+    Connection other;
+    other.Open(data::connectionString());
+    const auto step = [](Connection& db, const QString& label, const QString& sql) {
+        db.history().begin(label);
+        db.Execute(sql);
+        db.history().end();
+    };
+    const auto steps = [&] {
+        return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID"));
+    };
+    step(data::connection(), QStringLiteral("ours 1"), QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    step(other, QStringLiteral("theirs"), QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+    step(data::connection(), QStringLiteral("ours 2"), QStringLiteral("insert into Accounts (AccountName) values ('Fuel')"));
+    EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 3|ours 2|0");
+    EXPECT_EQ(other.history().undo()->label, "ours 2");
+    step(data::connection(), QStringLiteral("ours 3"), QStringLiteral("insert into Accounts (AccountName) values ('Gift')"));
+    EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0");
+    // Their undo gave number 3 back; ours took it again, and its undo gives it back.
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountID, AccountName from Accounts order by 1")), "1|Rent; 2|Food; 3|Gift");
+    EXPECT_EQ(data::connection().history().undo()->label, "ours 3");
+    EXPECT_EQ(env.rows(QStringLiteral("select seq from sqlite_sequence where name='Accounts'")), "2");
 }
 
 TEST_F(UndoHistoryTest, WhatTheHistoryDoesNotSeeIsNotRecordedAndStopsAStepItWouldOverwrite)

@@ -1,5 +1,6 @@
 // The connection and recordset the windows use, on a real ledger file.
 #include "platform/Database.h"
+#include "tests/support/NoSharedMemory.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDate>
@@ -15,6 +16,7 @@
 using platform::Connection;
 using platform::DbError;
 using platform::Recordset;
+using testing_support::NoSharedMemory;
 using testing_support::TestEnvironment;
 
 namespace {
@@ -315,43 +317,6 @@ TEST_F(LedgerConnection, TextIsOrderedAsJetOrdersItWhileTheFileStaysPlainSqlite)
                                       "(select AccountName from Accounts order by AccountName)")),
               "Cash, Zed, apple, bank, cash, Édith");
 }
-
-namespace {
-// A file system without shared memory, as some network shares are: the files SQLite
-// opens offer no shared-memory calls.
-class NoSharedMemory {
-public:
-    NoSharedMemory()
-    {
-        m_base = sqlite3_vfs_find(nullptr);
-        m_vfs = *m_base;
-        m_vfs.zName = "no-shared-memory";
-        m_vfs.szOsFile = m_base->szOsFile;
-        m_vfs.pAppData = this;
-        m_vfs.xOpen = [](sqlite3_vfs* vfs, sqlite3_filename name, sqlite3_file* file, int flags, int* out) {
-            auto* self = static_cast<NoSharedMemory*>(vfs->pAppData);
-            const int rc = self->m_base->xOpen(self->m_base, name, file, flags, out);
-            if (rc == SQLITE_OK && file->pMethods) {
-                auto [it, added] = self->m_methods.try_emplace(file->pMethods, *file->pMethods);
-                it->second.iVersion = 1;   // no xShmMap and the rest
-                file->pMethods = &it->second;
-            }
-            return rc;
-        };
-        sqlite3_vfs_register(&m_vfs, 1);
-    }
-    ~NoSharedMemory()
-    {
-        sqlite3_vfs_unregister(&m_vfs);
-        sqlite3_vfs_register(m_base, 1);
-    }
-
-private:
-    sqlite3_vfs* m_base;
-    sqlite3_vfs m_vfs;
-    std::map<const sqlite3_io_methods*, sqlite3_io_methods> m_methods;
-};
-} // namespace
 
 TEST(Journal, WithoutSharedMemoryTheFileKeepsARollbackJournalAndReadersCopy)
 {
