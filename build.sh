@@ -26,9 +26,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc)
+# ccache, where the machine has it, makes a fresh clone's build reuse earlier work.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ "${1:-run}" = sanitize ]; then
   flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -Werror"
-  cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
         -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
   cmake --build build-san -j"$jobs"
   cd build-san
@@ -36,7 +39,7 @@ if [ "${1:-run}" = sanitize ]; then
   export LSAN_OPTIONS=suppressions=$PWD/../tests/lsan.supp:print_suppressions=0
   exec env QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs"
 fi
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j"$jobs"
 
 case "${1:-run}" in
