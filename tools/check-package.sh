@@ -92,6 +92,17 @@ else
   fail "contents: maintainer scripts present" "$scripts"
 fi
 
+# The licence: GPL-3.0-or-later, said alike in the copyright file and the metainfo.
+copyright_text=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/tallyfold/copyright)
+metainfo_text=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/metainfo/$app_id.metainfo.xml")
+if grep -qx "License: GPL-3.0+" <<<"$copyright_text" &&
+   grep -q "/usr/share/common-licenses/GPL-3" <<<"$copyright_text" &&
+   grep -q "<project_license>GPL-3.0-or-later</project_license>" <<<"$metainfo_text"; then
+  pass "licence: GPL-3.0-or-later in the copyright file and the metainfo"
+else
+  fail "licence: the copyright file or the metainfo does not say GPL-3.0-or-later"
+fi
+
 # --- control ---------------------------------------------------------------------
 field() { dpkg-deb -f "$deb" "$1"; }
 problems=()
