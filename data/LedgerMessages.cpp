@@ -31,9 +31,9 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
                               "it unchanged and will not write to it.\r\n\r\n(%2)")
             .arg(where, detail);
     case FileProblem::ReadOnly:
-        return QStringLiteral("The ledger can only be read where it is:\r\n%1\r\n\r\nIts folder cannot be written, "
-                              "or the disk has no room left. The list shows every transaction, but every change "
-                              "is refused and no backup is made until the folder can be written again.\r\n\r\n(%2)")
+        return QStringLiteral("The ledger can only be read where it is:\r\n%1\r\n\r\nThe file or its folder cannot be "
+                              "written, or the disk has no room left. The list shows every transaction, but every change "
+                              "is refused and no backup is made until it can be written again.\r\n\r\n(%2)")
             .arg(where, detail);
     case FileProblem::Replaced:
         return QStringLiteral("The ledger file has been replaced or removed by another program while Tallyfold had "

@@ -13,9 +13,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <sqlite3.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
