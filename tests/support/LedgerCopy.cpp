@@ -6,8 +6,6 @@
 //   open           the shared connection opens the ledger      opened
 //   add TEXT       a transaction described TEXT is added to    added | refused: ... | error: ...
 //                  the first account
-//   read           a read of every transaction is begun and    reading
-//                  left open, as a list being filled
 //   close          the connection closes                       closed | error: ...
 //   quit           the copy ends
 #include "data/Ledger.h"
@@ -17,7 +15,6 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -50,7 +47,6 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Told told;
     platform::Dialogs::setCurrent(&told);
-    std::unique_ptr<platform::Recordset> reading;
     QTextStream input(stdin);
     QString line;
     while (input.readLineInto(&line)) {
@@ -66,12 +62,7 @@ int main(int argc, char** argv)
                                                           "DepositAmount, Taxable) values ('2024-03-05', '%1', 1, 1, 0, 0)")
                                                .arg(line.section(u' ', 1)));
                 answer(QStringLiteral("added"));
-            } else if (command == QLatin1String("read")) {
-                reading = std::make_unique<platform::Recordset>();
-                reading->Open(QStringLiteral("select * from Transactions"), data::connection());
-                answer(QStringLiteral("reading"));
             } else if (command == QLatin1String("close")) {
-                reading.reset();
                 data::connection().Close();
                 data::releaseConnection();
                 answer(QStringLiteral("closed"));
@@ -86,7 +77,6 @@ int main(int argc, char** argv)
             answer(QStringLiteral("error: ") + oneLine(QString::fromUtf8(e.what())));
         }
     }
-    reading.reset();
     data::releaseConnection();
     platform::Dialogs::setCurrent(nullptr);
     return 0;
