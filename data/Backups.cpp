@@ -2,15 +2,19 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
+#include "platform/AppError.h"
 #include "platform/DatabaseCopy.h"
 #include "platform/Dialogs.h"
+#include "platform/IniText.h"
+#include "platform/Settings.h"
 #include "platform/StoredFormat.h"
+#include "platform/UseLock.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <set>
 
@@ -20,6 +24,15 @@ namespace {
 
 constexpr int kKeepNewest = 10;
 constexpr int kKeepMonths = 12;
+// How long a backup waits for a restore under way in another copy.
+constexpr int kRestoreWaitMs = 5000;
+// The facts file's section for the files found to be sound backups, or not: each file
+// name with its size, its modification time and the verdict ("1" sound), so that a file
+// is checked once, not at every listing.
+const QString kCheckedSection = QStringLiteral("Checked");
+const QString kUncheckedSuffix = QStringLiteral(".unchecked");
+// What SQLite's shared memory for a write-ahead log takes at least.
+constexpr int kSharedMemoryBytes = 32 * 1024;
 
 std::function<QDateTime()>& clock()
 {
@@ -68,47 +81,103 @@ QString factsFile(const QString& ledger)
     return backupFolder(ledger) + u'/' + platform::stored::kBackupFactsFileName;
 }
 
+qint64 storedNumber(const std::vector<platform::ini::Entry>& entries, const QString& key)
+{
+    const platform::ini::Entry* entry = platform::ini::find(entries, QString(), key);
+    bool ok = false;
+    const qint64 number = entry ? entry->value.toLongLong(&ok) : 0;
+    return ok ? number : -2;
+}
+
 // The newest backup, when the ledger is still as it was made from.
 std::optional<QString> unchangedSince(const QString& ledger, const LedgerFacts& facts)
 {
-    const QSettings stored(factsFile(ledger), QSettings::IniFormat);
-    const QString backup = backupFolder(ledger) + u'/' + stored.value(QStringLiteral("Backup")).toString();
-    const LedgerFacts then{stored.value(QStringLiteral("Size"), -2).toLongLong(),
-                           stored.value(QStringLiteral("Modified"), -2).toLongLong(),
-                           stored.value(QStringLiteral("Counter"), -2).toLongLong(),
-                           stored.value(QStringLiteral("Log"), -2).toLongLong()};
-    if (then == facts && QFileInfo(backup).isFile())
+    const std::vector<platform::ini::Entry> stored = platform::settings::readFile(factsFile(ledger));
+    const platform::ini::Entry* name = platform::ini::find(stored, QString(), QStringLiteral("Backup"));
+    if (!name)
+        return std::nullopt;
+    const QString backup = backupFolder(ledger) + u'/' + name->value;
+    const LedgerFacts then{storedNumber(stored, QStringLiteral("Size")), storedNumber(stored, QStringLiteral("Modified")),
+                           storedNumber(stored, QStringLiteral("Counter")), storedNumber(stored, QStringLiteral("Log"))};
+    if (then == facts && backupTime(name->value) && QFileInfo(backup).isFile())
         return backup;
     return std::nullopt;
 }
 
-void recordFacts(const QString& ledger, const QString& backup, const LedgerFacts& facts)
+// A file's size and modification time, as the facts file keeps them for its verdict.
+QString stampOf(const QFileInfo& file)
 {
-    QSettings stored(factsFile(ledger), QSettings::IniFormat);
-    stored.setValue(QStringLiteral("Backup"), QFileInfo(backup).fileName());
-    stored.setValue(QStringLiteral("Size"), facts.size);
-    stored.setValue(QStringLiteral("Modified"), facts.modified);
-    stored.setValue(QStringLiteral("Counter"), facts.counter);
-    stored.setValue(QStringLiteral("Log"), facts.logSize);
+    return QStringLiteral("%1 %2").arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
 }
 
-void deleteExpired(const QString& ledger)
+// Notes what the new backup was made from, and that it was checked. Answers why that
+// could not be noted, "" when it was.
+QString recordFacts(const QString& ledger, const QString& backup, const LedgerFacts& facts)
+{
+    using platform::ini::set;
+    std::vector<platform::ini::Entry> stored = platform::settings::readFile(factsFile(ledger));
+    set(stored, QString(), QStringLiteral("Backup"), QFileInfo(backup).fileName());
+    set(stored, QString(), QStringLiteral("Size"), QString::number(facts.size));
+    set(stored, QString(), QStringLiteral("Modified"), QString::number(facts.modified));
+    set(stored, QString(), QStringLiteral("Counter"), QString::number(facts.counter));
+    set(stored, QString(), QStringLiteral("Log"), QString::number(facts.logSize));
+    const QFileInfo made(backup);
+    set(stored, kCheckedSection, made.fileName(), stampOf(made) + QStringLiteral(" 1"));
+    try {
+        platform::settings::writeFile(factsFile(ledger), std::move(stored));
+    } catch (const platform::AppError& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+void deleteExpired(const QString& ledger, const QString& spare)
 {
     const std::vector<Backup> backups = backupsOf(ledger);
     std::vector<QDateTime> taken;
     for (const Backup& backup : backups)
         taken.push_back(backup.taken);
-    for (const size_t expired : expiredBackups(taken, now()))
-        QFile::remove(backups[expired].path);
+    for (const size_t expired : expiredBackups(taken, now())) {
+        if (QFileInfo(backups[expired].path) != QFileInfo(spare))
+            QFile::remove(backups[expired].path);
+    }
 }
 
 void tellOnce(const BackupResult& result, const QString& ledger)
 {
-    if (result.kind != BackupResult::Failed || std::exchange(failureTold(), true))
+    const bool unnoted = result.kind == BackupResult::Made && !result.problem.isEmpty();
+    if ((result.kind != BackupResult::Failed && !unnoted) || std::exchange(failureTold(), true))
         return;
-    platform::Dialogs::current().MsgBox(backupFailureMessage(backupFolder(ledger), result.problem),
+    platform::Dialogs::current().MsgBox(unnoted ? backupUnnotedMessage(backupFolder(ledger), result.problem)
+                                                : backupFailureMessage(backupFolder(ledger), result.problem),
                                         platform::vbExclamation, platform::appTitle());
 }
+
+// What a start-up or restore killed halfway left: a copy never checked, never named a
+// backup. Removed only while no other copy has the ledger in use, whose copy it may be.
+void removeLeftovers(const QString& ledger)
+{
+    platform::UseLock alone(ledger);
+    if (!alone.takeAlone())
+        return;
+    const QDir folder(backupFolder(ledger));
+    for (const QString& name : folder.entryList({QStringLiteral("*") + kUncheckedSuffix}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(name));
+    QFile::remove(ledger + QStringLiteral(".restoring"));
+}
+
+// Whether this program could write to the ledger file, and beside it the shared memory
+// its log needs (a disk that is full has no room for it).
+bool canWriteBeside(const QString& ledger)
+{
+    QFile file(ledger);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        return false;
+    QTemporaryFile probe(QFileInfo(ledger).absolutePath() + QStringLiteral("/XXXXXX.probe"));
+    return probe.open() && probe.write(QByteArray(kSharedMemoryBytes, '\0')) == kSharedMemoryBytes && probe.flush();
+}
+
+BackupResult makeBackup(const QString& ledger, const QString& spare);
 
 } // namespace
 
@@ -141,9 +210,36 @@ std::vector<Backup> backupsOf(const QString& ledger)
 {
     std::vector<Backup> backups;
     const QDir folder(backupFolder(ledger));
+    const QString facts = factsFile(ledger);
+    const std::vector<platform::ini::Entry> stored = platform::settings::readFile(facts);
+    std::vector<platform::ini::Entry> noted;
+    for (const platform::ini::Entry& entry : stored) {
+        if (entry.section != kCheckedSection)
+            noted.push_back(entry);
+    }
     for (const QFileInfo& file : folder.entryInfoList(QDir::Files)) {
-        if (const auto taken = backupTime(file.fileName()))
+        const auto taken = backupTime(file.fileName());
+        if (!taken)
+            continue;
+        // Only a sound ledger is a backup: checked as the ledger is at its opening.
+        const QString stamp = stampOf(file);
+        const platform::ini::Entry* verdict = platform::ini::find(stored, kCheckedSection, file.fileName());
+        bool sound;
+        if (verdict && verdict->value.startsWith(stamp + u' '))
+            sound = verdict->value.endsWith(QStringLiteral(" 1"));
+        else
+            sound = platform::checkLedger(file.absoluteFilePath()).problem == platform::FileProblem::None;
+        noted.push_back({kCheckedSection, file.fileName(), stamp + (sound ? QStringLiteral(" 1") : QStringLiteral(" 0"))});
+        if (sound)
             backups.push_back({file.absoluteFilePath(), *taken});
+    }
+    if (noted != stored && QFileInfo(folder.path()).isDir()) {
+        try {
+            platform::settings::writeFile(facts, std::move(noted));
+        } catch (const platform::AppError&) {
+            // The verdicts are only kept to save checking again: without them the next
+            // listing checks the files again and comes to the same answer.
+        }
     }
     // Newest first; within one second the higher number first ("-10", "-9", ..., none).
     std::sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
@@ -159,14 +255,21 @@ std::vector<size_t> expiredBackups(const std::vector<QDateTime>& taken, const QD
     std::vector<size_t> newestFirst(taken.size());
     for (size_t i = 0; i < taken.size(); ++i)
         newestFirst[i] = i;
-    std::stable_sort(newestFirst.begin(), newestFirst.end(), [&](size_t a, size_t b) { return taken[a] > taken[b]; });
+    // A backup dated after now was named by a clock that was wrong: it was made before
+    // any made since the clock was put right, so it ranks below every one up to now.
+    std::stable_sort(newestFirst.begin(), newestFirst.end(), [&](size_t a, size_t b) {
+        const bool aLater = taken[a] > now, bLater = taken[b] > now;
+        if (aLater != bLater)
+            return bLater;
+        return taken[a] > taken[b];
+    });
     std::set<size_t> kept(newestFirst.begin(), newestFirst.begin() + std::min<size_t>(kKeepNewest, taken.size()));
     const QDate thisMonth(now.date().year(), now.date().month(), 1);
     for (int back = 0; back < kKeepMonths; ++back) {
         const QDate month = thisMonth.addMonths(-back);
         const auto newest = std::find_if(newestFirst.begin(), newestFirst.end(), [&](size_t i) {
             const QDate date = taken[i].date();
-            return date.year() == month.year() && date.month() == month.month();
+            return taken[i] <= now && date.year() == month.year() && date.month() == month.month();
         });
         if (newest != newestFirst.end())
             kept.insert(*newest);
@@ -185,6 +288,23 @@ void setBackupClock(std::function<QDateTime()> clockNow)
 }
 
 BackupResult backUp(const QString& ledger)
+{
+    // In use while it is copied: a restore in another copy waits, and the copy's own
+    // unchecked file is never taken for a leftover.
+    platform::UseLock use(ledger);
+    if (!use.share(kRestoreWaitMs))
+        return {BackupResult::Failed, {}, QStringLiteral("Another copy of Tallyfold is restoring a backup.")};
+    return makeBackup(ledger, {});
+}
+
+BackupResult backUpBeforeRestore(const QString& ledger, const QString& chosen)
+{
+    return makeBackup(ledger, chosen);
+}
+
+namespace {
+
+BackupResult makeBackup(const QString& ledger, const QString& spare)
 {
     BackupResult result;
     if (!QFileInfo(ledger).isFile())
@@ -206,7 +326,7 @@ BackupResult backUp(const QString& ledger)
     for (int number = 1; backup.isEmpty() || QFileInfo::exists(backup); ++number)
         backup = folder + u'/' + backupName(ledger, taken, number);
     // Under a name of its own until checked: a half-made copy is never taken for a backup.
-    const QString unchecked = backup + QStringLiteral(".unchecked");
+    const QString unchecked = backup + kUncheckedSuffix;
     QFile::remove(unchecked);
     try {
         platform::copyDatabase(ledger, unchecked);
@@ -216,12 +336,19 @@ BackupResult backUp(const QString& ledger)
         result.problem = QString::fromUtf8(e.what());
         return result;
     }
-    if (const QString problem = platform::quickCheck(unchecked); !problem.isEmpty()) {
+    if (const platform::LedgerCheck check = platform::checkLedger(unchecked); check.problem != platform::FileProblem::None) {
         QFile::remove(unchecked);
+        if (check.problem != platform::FileProblem::Damaged) {
+            // No ledger this version reads: the opening refuses it and says why; as a
+            // backup it would only push real ones out.
+            result.kind = BackupResult::NotALedger;
+            result.problem = check.detail;
+            return result;
+        }
         // Damage the ledger has is copied with it; any other is the copy's own.
         const bool ledgerDamaged = !platform::quickCheck(ledger).isEmpty();
         result.kind = ledgerDamaged ? BackupResult::Damaged : BackupResult::Failed;
-        result.problem = QStringLiteral("The copy is damaged: %1").arg(problem);
+        result.problem = QStringLiteral("The copy is damaged: %1").arg(check.detail);
         return result;
     }
     if (!QFile::rename(unchecked, backup)) {
@@ -229,22 +356,33 @@ BackupResult backUp(const QString& ledger)
         result.problem = QStringLiteral("The copy could not be named %1.").arg(QFileInfo(backup).fileName());
         return result;
     }
-    recordFacts(ledger, backup, facts);
-    deleteExpired(ledger);
+    result.problem = recordFacts(ledger, backup, facts);
+    deleteExpired(ledger, spare);
     result.kind = BackupResult::Made;
     result.backup = backup;
-    result.problem.clear();
     return result;
 }
 
+} // namespace
+
 void backUpAtStart()
 {
+    const QString ledger = workingDatabasePath();
+    removeLeftovers(ledger);
     // A ledger without an account, a transaction or a step to undo (the template as
     // the first start copies it) holds nothing a backup could give back.
-    const QString ledger = workingDatabasePath();
     if (platform::anyRows(ledger, {"Accounts", "Transactions", "UndoSteps"}) == false)
         return;
-    tellOnce(backUp(ledger), ledger);
+    const BackupResult result = backUp(ledger);
+    // A ledger that cannot be written opens read-only, and the opening tells of it once.
+    if (result.kind == BackupResult::Failed && !canWriteBeside(ledger))
+        return;
+    tellOnce(result, ledger);
+}
+
+bool backupFailureTold()
+{
+    return failureTold();
 }
 
 void backUpBeforeMigration(const QString& ledger)

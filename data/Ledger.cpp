@@ -84,6 +84,10 @@ void createConnection()
     shared()->setOwner({
         .describe = problemMessage,
         .tell = [](const QString& message) {
+            // A ledger opened read-only after its backup failed (a full disk) was told
+            // of once already: the list shows every row, and a change refused says why.
+            if (ledgerProblem() == platform::FileProblem::ReadOnly && backupFailureTold())
+                return;
             platform::Dialogs::current().MsgBox(message, platform::vbExclamation, platform::appTitle());
         },
         .changed = [] {

@@ -30,6 +30,17 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
         return QStringLiteral("The ledger file could not be brought up to date:\r\n%1\r\n\r\nTallyfold has left "
                               "it unchanged and will not write to it.\r\n\r\n(%2)")
             .arg(where, detail);
+    case FileProblem::ReadOnly:
+        return QStringLiteral("The ledger can only be read where it is:\r\n%1\r\n\r\nThe file or its folder cannot be "
+                              "written, or the disk has no room left. The list shows every transaction, but every change "
+                              "is refused and no backup is made until it can be written again.\r\n\r\n(%2)")
+            .arg(where, detail);
+    case FileProblem::Replaced:
+        return QStringLiteral("The ledger file has been replaced or removed by another program while Tallyfold had "
+                              "it open:\r\n%1\r\n\r\nThis change was not made, and no other will be, so that "
+                              "nothing is written to a file that is no longer the ledger. Close Tallyfold and start "
+                              "it again to work on the ledger as it is now.")
+            .arg(where);
     case FileProblem::None:
         break;
     }
@@ -46,6 +57,10 @@ QString problemNote(platform::FileProblem problem)
     case FileProblem::NewerVersion:
     case FileProblem::CannotUpgrade:
         return QStringLiteral(" - ledger file not opened: the list is empty");
+    case FileProblem::ReadOnly:
+        return QStringLiteral(" - ledger file read-only: changes are refused");
+    case FileProblem::Replaced:
+        return QStringLiteral(" - ledger file replaced: changes are refused, start Tallyfold again");
     case FileProblem::None:
         break;
     }
@@ -56,6 +71,13 @@ QString backupFailureMessage(const QString& folder, const QString& problem)
 {
     return QStringLiteral("Tallyfold could not make a backup of the ledger in\r\n%1\r\n\r\n%2\r\n\r\n"
                           "The ledger itself is unchanged, and Tallyfold goes on without a new backup.")
+        .arg(QDir::toNativeSeparators(folder), problem);
+}
+
+QString backupUnnotedMessage(const QString& folder, const QString& problem)
+{
+    return QStringLiteral("Tallyfold made a backup of the ledger in\r\n%1\r\n\r\nbut could not note what it was "
+                          "made from, so the next start makes another one.\r\n\r\n%2")
         .arg(QDir::toNativeSeparators(folder), problem);
 }
 
@@ -78,6 +100,18 @@ QString restoredMessage(const QString& backup, const QString& keptAs, const QStr
     if (!damagedAs.isEmpty())
         text += QStringLiteral("\r\n\r\nThe damaged ledger has been kept as\r\n%1").arg(QDir::toNativeSeparators(damagedAs));
     return text;
+}
+
+QString ledgerInUseRefusal()
+{
+    return restoreRefusal(QStringLiteral("Another copy of Tallyfold, or another program, has the ledger open. "
+                                         "Close it, then restore again."));
+}
+
+QString notABackupMessage(const QString& path, const QString& problem)
+{
+    return QStringLiteral("This file is no backup Tallyfold can restore:\r\n%1\r\n\r\nThe ledger is as it was."
+                          "\r\n\r\n(%2)").arg(QDir::toNativeSeparators(path), problem);
 }
 
 QString restoreRefusal(const QString& problem)

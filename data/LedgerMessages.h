@@ -22,6 +22,9 @@ QString undoConflictMessage(const QString& label, const QString& table, qint64 k
 // Why no backup of the ledger could be made in `folder` (problem: the details); the
 // program goes on without one.
 QString backupFailureMessage(const QString& folder, const QString& problem);
+// A backup was made in `folder`, but what it was made from could not be noted
+// (problem: why), so the next start makes another.
+QString backupUnnotedMessage(const QString& folder, const QString& problem);
 
 // The restore of a backup: the question before it, what it did, why it did nothing.
 // `backup` names the backup as describeBackup() does.
@@ -31,6 +34,12 @@ QString noBackupsMessage(const QString& folder);
 // damagedAs: where a damaged ledger was put aside ("" when it was not damaged).
 QString restoredMessage(const QString& backup, const QString& keptAs, const QString& damagedAs);
 QString restoreRefusal(const QString& problem);
+// Why a restore replaced nothing while another copy of the program, or another
+// program, had the ledger open.
+QString ledgerInUseRefusal();
+// Why a file among the backups is not restored: it is no sound ledger this version
+// reads (problem: what is wrong with it).
+QString notABackupMessage(const QString& path, const QString& problem);
 QString damagedBackupMessage(const QString& path, const QString& problem);
 
 } // namespace data

@@ -6,6 +6,7 @@
 #include "platform/Conversions.h"
 #include "platform/DatabaseCopy.h"
 #include "platform/StoredFormat.h"
+#include "platform/UseLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,7 +55,8 @@ void replaceWith(const QString& backup, const QString& ledger)
     QString problem;
     try {
         platform::copyDatabase(backup, incoming);
-        problem = platform::quickCheck(incoming);
+        if (const platform::LedgerCheck check = platform::checkLedger(incoming); check.problem != platform::FileProblem::None)
+            problem = check.detail.isEmpty() ? QStringLiteral("The copy is no ledger.") : check.detail;
     } catch (const platform::CopyError& e) {
         problem = QString::fromUtf8(e.what());
     }
@@ -68,6 +70,26 @@ void replaceWith(const QString& backup, const QString& ledger)
     if (std::rename(QFile::encodeName(incoming).constData(), QFile::encodeName(ledger).constData()) != 0) {
         QFile::remove(incoming);
         throw Refused{restoreRefusal(QStringLiteral("The ledger could not be replaced."))};
+    }
+}
+
+// Why a backup that fails the ledger's check cannot be restored; "" when it passes.
+QString refusalOf(const QString& backup)
+{
+    using platform::FileProblem;
+    const platform::LedgerCheck check = platform::checkLedger(backup);
+    switch (check.problem) {
+    case FileProblem::None:
+        return {};
+    case FileProblem::Damaged:
+        return damagedBackupMessage(backup, check.detail);
+    case FileProblem::NewerVersion:
+        return notABackupMessage(backup, QStringLiteral("It was saved by a newer version of Tallyfold, in stored "
+                                                        "format %1; this version reads formats up to %2.")
+                                             .arg(check.detail, QString::number(platform::stored::kLedgerVersion)));
+    default:
+        return notABackupMessage(backup, QStringLiteral("It is no Tallyfold ledger: it holds no accounts and "
+                                                        "transactions."));
     }
 }
 
@@ -105,24 +127,36 @@ QString describeBackup(const BackupEntry& backup)
 RestoreOutcome restoreBackup(const BackupEntry& entry)
 {
     const QString ledger = workingDatabasePath();
-    if (const QString problem = platform::quickCheck(entry.path); !problem.isEmpty())
-        return {false, damagedBackupMessage(entry.path, problem)};
+    // Checked as the ledger is at its opening, before anything is replaced.
+    if (const QString refusal = refusalOf(entry.path); !refusal.isEmpty())
+        return {false, refusal};
 
     platform::Connection& shared = connection();
     const bool damaged = ledgerProblem() == platform::FileProblem::Damaged;
-    // Let go of the ledger: a sound one is whole in its file once closed.
-    shared.Close();
-    QString keptAs, damagedAs;
+    // Alone with the ledger, or nothing is replaced: another copy of the program still
+    // holding it would go on writing to a file that is no longer the ledger.
+    platform::UseLock alone(ledger);
+    QString keptAs, damagedAs, unnoted;
     try {
-        if (!damaged && hasLog(ledger))
-            throw Refused{restoreRefusal(QStringLiteral("Another program is using the ledger."))};
-        const BackupResult before = damaged ? BackupResult{BackupResult::Damaged, {}, {}} : backUp(ledger);
+        try {
+            // Let go of the ledger: a sound one is whole in its file once the last
+            // connection to it has closed.
+            shared.Close();
+        } catch (const platform::DbError& e) {
+            throw Refused{restoreRefusal(QStringLiteral("The ledger could not be closed: %1").arg(e.description()))};
+        }
+        if (!alone.takeAlone() || (!damaged && hasLog(ledger)))
+            throw Refused{ledgerInUseRefusal()};
+        const BackupResult before = damaged ? BackupResult{BackupResult::Damaged, {}, {}}
+                                            : backUpBeforeRestore(ledger, entry.path);
         switch (before.kind) {
         case BackupResult::Made:
         case BackupResult::Unchanged:
             keptAs = before.backup;
+            unnoted = before.problem;
             break;
         case BackupResult::Damaged:
+        case BackupResult::NotALedger:
             damagedAs = setAside(ledger);
             break;
         case BackupResult::Failed:
@@ -134,23 +168,28 @@ RestoreOutcome restoreBackup(const BackupEntry& entry)
         replaceWith(entry.path, ledger);
     } catch (const Refused& refused) {
         // Nothing restored: the program goes on with the ledger it had.
+        alone.release();
         if (!damagedAs.isEmpty() && !QFileInfo::exists(ledger)) {
             QFile::rename(damagedAs, ledger);
             QFile::rename(damagedAs + QStringLiteral("-wal"), ledger + QStringLiteral("-wal"));
         }
-        if (QFileInfo::exists(ledger)) {
-            try {
-                shared.Open(connectionString());
-            } catch (const std::exception&) {
-            }
+        QString message = refused.message;
+        try {
+            shared.Open(connectionString());
+        } catch (const platform::DbError& e) {
+            message += QStringLiteral("\r\n\r\nThe ledger could not be opened again: %1").arg(e.description());
         }
-        return {false, refused.message};
+        return {false, message};
     }
+    alone.release();
     shared.Open(connectionString());
     std::optional<QDateTime> keptTime;
     if (!keptAs.isEmpty())
         keptTime = backupTime(QFileInfo(keptAs).fileName());
-    return {true, restoredMessage(describeBackup(entry), keptTime ? backupTimeText(*keptTime) : QString(), damagedAs)};
+    QString message = restoredMessage(describeBackup(entry), keptTime ? backupTimeText(*keptTime) : QString(), damagedAs);
+    if (!unnoted.isEmpty())
+        message += QStringLiteral("\r\n\r\n") + backupUnnotedMessage(backupFolder(ledger), unnoted);
+    return {true, message};
 }
 
 } // namespace data

@@ -6,13 +6,19 @@
 #include "platform/JetSql.h"
 #include "platform/StoredFormat.h"
 #include "platform/UndoHistory.h"
+#include "platform/UseLock.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -115,9 +121,37 @@ bool hasLog(const QString& path)
     return log.exists() && log.size() > 0;
 }
 
-QString describeByDefault(FileProblem, const QString& file, const QString& detail)
+QString describeByDefault(FileProblem problem, const QString& file, const QString& detail)
 {
+    // A write to a file opened read-only gets SQLite's own words, as on any such file.
+    if (problem == FileProblem::ReadOnly)
+        return QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY));
     return QStringLiteral("%1: '%2'").arg(detail, file);
+}
+
+// Whether an opening failed for want of writing beside the file: a folder that cannot
+// be written, a read-only file system, or a disk with no room for the shared memory.
+bool cannotWriteBeside(int result)
+{
+    const int primary = result & 0xff;
+    return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_IOERR
+        || primary == SQLITE_FULL;
+}
+
+// Why nothing can be written beside the file, in the system's own words ("Read-only
+// file system"), or else SQLite's.
+QString writingRefusal(const QString& path, sqlite3* db)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    struct statvfs disk = {};
+    int error = 0;
+    if (::statvfs(folder.constData(), &disk) == 0 && (disk.f_flag & ST_RDONLY))
+        error = EROFS;
+    else if (::statvfs(folder.constData(), &disk) == 0 && disk.f_bavail == 0)
+        error = ENOSPC;
+    else if (::access(folder.constData(), W_OK) != 0)
+        error = errno;
+    return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : lastError(db);
 }
 
 } // namespace
@@ -131,7 +165,11 @@ Connection::Connection()
 
 Connection::~Connection()
 {
-    Close();
+    try {
+        Close();
+    } catch (const DbError&) {
+        // Nothing can be told from here; an orderly end closes first and hears of it.
+    }
 }
 
 sqlite3* Connection::openHandle(const QByteArray& uri, int flags)
@@ -177,9 +215,26 @@ void Connection::Open(const QString& connectionString)
     m_wal = false;
     m_readerUri = fileUri(path, "?mode=ro");
     m_events = std::make_unique<QObject>();
+    // In use from here on, for a restore in another copy to see; one under way there
+    // is waited for, as for any other lock.
+    m_use = std::make_unique<UseLock>(path);
+    if (!m_use->share(kBusyTimeoutMs)) {
+        m_use.reset();
+        throw DbError(QStringLiteral("database is locked: '%1'").arg(path));
+    }
 
     // What the file is, before anything could write to it.
-    m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+    try {
+        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+    } catch (const DbError&) {
+        m_use.reset();
+        throw;
+    }
+    struct stat opened = {};
+    if (::stat(QFile::encodeName(path).constData(), &opened) == 0) {
+        m_device = quint64(opened.st_dev);
+        m_inode = quint64(opened.st_ino);
+    }
     stored::FileFacts facts;
     int rc = stored::inspect(m_db, facts);
     bool alone = false;
@@ -193,10 +248,11 @@ void Connection::Open(const QString& connectionString)
         rc = stored::inspect(m_db, facts);
         alone = rc == SQLITE_OK;
     }
-    const int primary = rc & 0xff;
-    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && !hasLog(path)) {
-        // A file in a folder that cannot be written, which a write-ahead log needs even
-        // for reading: read it as it stands (writes fail as on any read-only file).
+    QString readOnly;
+    if (cannotWriteBeside(rc) && !hasLog(path)) {
+        // A file in a folder that cannot be written, or on a disk without room for the
+        // shared memory a write-ahead log needs even for reading: read it as it stands.
+        readOnly = writingRefusal(path, m_db);
         sqlite3_close_v2(m_db);
         m_readerUri = fileUri(path, "?mode=ro&immutable=1");
         m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
@@ -251,6 +307,33 @@ void Connection::Open(const QString& connectionString)
         throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
     }
     m_history->install(m_db);
+    sqlite3_commit_hook(m_db, &Connection::beforeCommit, this);
+    if (readOnly.isEmpty() && sqlite3_db_readonly(m_db, "main") == 1)
+        readOnly = QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY));
+    if (!readOnly.isEmpty()) {
+        // Every row can be read; the user hears once why no change will be taken.
+        setProblem(FileProblem::ReadOnly, readOnly);
+        if (m_owner.tell)
+            m_owner.tell(m_problemMessage);
+    }
+}
+
+int Connection::beforeCommit(void* connection)
+{
+    auto* self = static_cast<Connection*>(connection);
+    if (self->sameFile())
+        return 0;
+    self->m_replaced = true;
+    return 1;   // SQLite rolls the transaction back instead
+}
+
+bool Connection::sameFile() const
+{
+    if (m_inode == 0)
+        return true;   // not known: nothing to compare with
+    struct stat now = {};
+    return ::stat(QFile::encodeName(m_path).constData(), &now) == 0 && quint64(now.st_dev) == m_device
+        && quint64(now.st_ino) == m_inode;
 }
 
 void Connection::openReadOnly()
@@ -279,12 +362,12 @@ void Connection::refuse(FileProblem problem, const QString& detail)
     throw FileRefusal(m_problemMessage, false);
 }
 
-void Connection::damaged(const QString& detail, bool tell)
+void Connection::stopWriting()
 {
-    if (m_problem != FileProblem::None)
-        return;
     if (m_db) {
-        // Nothing pending may commit into a damaged file, and nothing more be written.
+        // Nothing pending may commit, and nothing more be written; not even closing may
+        // fold the log in (nor, for a replaced file, remove the log of the file at its
+        // path now).
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_exec(m_db, "PRAGMA query_only = 1", nullptr, nullptr, nullptr);
@@ -295,6 +378,14 @@ void Connection::damaged(const QString& detail, bool tell)
         sqlite3_close_v2(reader);
     }
     m_idleReaders.clear();
+}
+
+void Connection::damaged(const QString& detail, bool tell)
+{
+    // Damage outweighs a read-only file; anything else has stopped the writing already.
+    if (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly)
+        return;
+    stopWriting();
     setProblem(FileProblem::Damaged, detail);
     if (tell && m_owner.tell)
         m_owner.tell(m_problemMessage);
@@ -302,6 +393,11 @@ void Connection::damaged(const QString& detail, bool tell)
 
 void Connection::fail(int result, const QString& message, bool writing)
 {
+    if (std::exchange(m_replaced, false) && m_problem == FileProblem::None) {
+        stopWriting();
+        setProblem(FileProblem::Replaced, {});
+        throw FileRefusal(m_problemMessage, false);
+    }
     if (isDamage(result)) {
         damaged(message, !writing);
         throw FileRefusal(m_problemMessage, !writing);
@@ -453,16 +549,27 @@ void Connection::Close()
         sqlite3_close_v2(reader);
     m_idleReaders.clear();
     forgetInserts();
+    QString folding;
     if (m_db) {
-        // Fold the log into the file, so that the file alone holds everything.
-        if (m_wal && m_problem == FileProblem::None)
-            sqlite3_exec(m_db, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        // Fold in what the log holds without waiting: another copy's open read or its
+        // next change must never wait on this one closing. Whatever a reader still
+        // needs stays in the log, for the last connection to fold in as it closes.
+        if (m_wal && m_problem == FileProblem::None) {
+            const int rc = sqlite3_wal_checkpoint_v2(m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED)
+                folding = lastError(m_db);
+        }
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    m_use.reset();
     m_problem = FileProblem::None;
     m_problemMessage.clear();
     m_wal = false;
+    m_replaced = false;
+    m_device = m_inode = 0;
+    if (!folding.isEmpty())
+        throw DbError(QStringLiteral("%1: '%2'").arg(folding, m_path));
 }
 
 void Connection::attach(Recordset* rs)
@@ -497,7 +604,7 @@ void Connection::giveBack(sqlite3* reader)
 
 void Connection::checkInBackground()
 {
-    if (!m_db || m_problem != FileProblem::None || m_check)
+    if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly) || m_check)
         return;
     QObject* events = m_events.get();
     m_check = std::make_unique<IntegrityCheck>(m_readerUri, [this, events](int result, const QString& problem) {

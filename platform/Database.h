@@ -39,6 +39,7 @@ namespace platform {
 
 class IntegrityCheck;
 class UndoHistory;
+class UseLock;
 namespace jet {
 class ValuesInsert;
 }
@@ -56,6 +57,10 @@ enum class FileProblem {
     NotALedger,     // refused: a database without the ledger tables
     NewerVersion,   // refused: written by a newer version
     CannotUpgrade,  // refused: an older version that could not be brought up to date
+    ReadOnly,       // open read-only: the file or its folder cannot be written, or the
+                    // disk has no room for the files reading it takes
+    Replaced,       // another file took its place while it was open: nothing more is
+                    // written to the one open, which no longer is the ledger
 };
 
 // A statement or query refused because of a FileProblem. what() is the message the user
@@ -74,7 +79,10 @@ class Recordset;
 
 // The one connection to the ledger file. A statement that returns has been committed
 // with a full sync; another program holding the file makes a statement wait a few
-// seconds before it fails with "database is locked".
+// seconds before it fails with "database is locked". While open, the connection holds
+// the file's UseLock shared, so a restore in another copy of the program sees it; and
+// every commit first makes sure the file it writes still is the one at the file's
+// path (FileProblem::Replaced when another took its place).
 class Connection {
 public:
     Connection();
@@ -110,8 +118,10 @@ public:
     // of the statement as written, without SQLite reading each one anew.
     long long Execute(const QString& jetSql);
     int State() const { return m_db ? adStateOpen : adStateClosed; }
-    // Closes every recordset still open, then the file, which after a clean close holds
-    // everything by itself (the write-ahead log is folded in).
+    // Closes every recordset still open, then the file. The write-ahead log is folded in
+    // as far as that takes no waiting for another connection's read or write; the last
+    // connection to close folds the rest, so the file then holds everything by itself.
+    // Everything is closed even when folding fails, which then throws DbError.
     void Close();
 
     // Groups the statements that follow into one transaction: they commit together
@@ -149,7 +159,11 @@ private:
     void openReadOnly();
     [[noreturn]] void refuse(FileProblem problem, const QString& detail);
     void setProblem(FileProblem problem, const QString& detail);
+    void stopWriting();
     void damaged(const QString& detail, bool tell);
+    // Runs before every commit: refuses it when the file was replaced meanwhile.
+    static int beforeCommit(void* connection);
+    bool sameFile() const;
     // Throws the error for a failed SQLite call; damage turns the connection read-only
     // first. `writing`: the call was a write, whose refusal the user must see.
     [[noreturn]] void fail(int result, const QString& message, bool writing);
@@ -165,6 +179,11 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    // The file opened, as its path named it then (device and inode).
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
+    bool m_replaced = false;   // a commit was refused for it
+    std::unique_ptr<UseLock> m_use;
     QByteArray m_readerUri;
     bool m_wal = false;
     std::vector<sqlite3*> m_idleReaders;

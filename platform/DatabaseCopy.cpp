@@ -1,5 +1,7 @@
 #include "platform/DatabaseCopy.h"
 
+#include "platform/StoredFormat.h"
+
 #include <QThread>
 #include <QUrl>
 #include <sqlite3.h>
@@ -88,6 +90,24 @@ QString quickCheck(const QString& path)
         problem = handle.error();
     sqlite3_finalize(stmt);
     return problem;
+}
+
+LedgerCheck checkLedger(const QString& path)
+{
+    {
+        Handle handle;
+        stored::FileFacts facts;
+        const int rc = openForReading(path, handle) == SQLITE_OK ? stored::inspect(handle.db, facts) : SQLITE_CANTOPEN;
+        if (rc != SQLITE_OK)
+            return {FileProblem::Damaged, handle.error()};
+        if (!facts.isLedger)
+            return {FileProblem::NotALedger, {}};
+        if (facts.version > stored::kLedgerVersion)
+            return {FileProblem::NewerVersion, QString::number(facts.version)};
+    }
+    if (const QString problem = quickCheck(path); !problem.isEmpty())
+        return {FileProblem::Damaged, problem};
+    return {};
 }
 
 std::optional<long long> countRows(const QString& path, const char* table)

@@ -31,6 +31,16 @@ void copyDatabase(const QString& from, const QString& to);
 // first problem it reports (or why the file could not be read).
 QString quickCheck(const QString& path);
 
+// What keeps a database file from being taken for the ledger: checked as the ledger is
+// when the connection opens it (the ledger's tables, a format this version reads), and
+// with SQLite's quick check (FileProblem::Damaged). None: a sound ledger. detail: the
+// database's own words, or the newer format's number.
+struct LedgerCheck {
+    FileProblem problem = FileProblem::None;
+    QString detail;
+};
+LedgerCheck checkLedger(const QString& path);
+
 // How many rows `table` of the database file holds; nullopt when it cannot be read.
 std::optional<long long> countRows(const QString& path, const char* table);
 

@@ -41,13 +41,14 @@ std::vector<ini::Entry> readEntries(const QString& path)
 // be mended by hand.)
 QByteArray fileText(std::vector<ini::Entry> entries, const QString& savedKey)
 {
-    std::stable_partition(entries.begin(), entries.end(), [](const ini::Entry& e) { return e.section == kSection; });
+    if (!savedKey.isEmpty())
+        std::stable_partition(entries.begin(), entries.end(), [](const ini::Entry& e) { return e.section == kSection; });
     QByteArray text = ini::write(entries);
     while (text.size() > kMaxFileBytes) {
         qsizetype excess = text.size() - kMaxFileBytes;
         std::vector<ini::Entry> kept;
         for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
-            if (excess > 0 && (e->section != kSection || e->key != savedKey))
+            if (excess > 0 && (savedKey.isEmpty() || e->section != kSection || e->key != savedKey))
                 excess -= ini::write({*e}).size();   // its line, with a section line to spare
             else
                 kept.push_back(std::move(*e));
@@ -64,7 +65,29 @@ AppError cannotSave(const QString& path, const QString& reason)
 {
     return AppError(QStringLiteral("Path/File access error: cannot save the settings to '%1' (%2)").arg(path, reason));
 }
+
+// Writes the text whole to a new file that then takes the old one's place: a failure
+// halfway leaves the old file as it was. Answers why it failed, "" when it did not.
+QString replaceText(const QString& path, const QByteArray& text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit())
+        return file.errorString();
+    return {};
+}
+
 } // namespace
+
+std::vector<ini::Entry> readFile(const QString& path)
+{
+    return readEntries(path);
+}
+
+void writeFile(const QString& path, std::vector<ini::Entry> entries)
+{
+    if (const QString failure = replaceText(path, fileText(std::move(entries), QString())); !failure.isEmpty())
+        throw AppError(QStringLiteral("Path/File access error: cannot save '%1' (%2)").arg(path, failure));
+}
 
 QString get(const QString& key, const QString& defaultValue)
 {
@@ -99,11 +122,8 @@ void save(const QString& key, const QString& value)
     }
     std::vector<ini::Entry> entries = readEntries(path);
     ini::set(entries, kSection, key, value);
-    // Written whole to a new file that then takes the old one's place: a failure
-    // halfway leaves the old settings as they were.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(fileText(std::move(entries), key)) < 0 || !file.commit())
-        throw cannotSave(path, file.errorString());
+    if (const QString failure = replaceText(path, fileText(std::move(entries), key)); !failure.isEmpty())
+        throw cannotSave(path, failure);
 }
 
 } // namespace platform::settings

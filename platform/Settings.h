@@ -5,7 +5,10 @@
 // much to read: at most kMaxFileBytes of it are read, and a value longer than
 // kMaxValueLength is neither read nor saved.
 
+#include "platform/IniText.h"
+
 #include <QString>
+#include <vector>
 
 namespace platform::settings {
 
@@ -19,5 +22,13 @@ QString get(const QString& key, const QString& defaultValue);
 // Throws an AppError naming the file when it cannot: a folder or file that cannot be
 // written, or a value that is too long.
 void save(const QString& key, const QString& value);
+
+// Another small INI file of the program's own (the backups' facts), read and written
+// by the same rules and limits: no more than kMaxFileBytes is read, none when it is
+// missing or no plain file; written whole in the old one's place, at most
+// kMaxFileBytes of it (entries are left out from the end). writeFile throws an
+// AppError naming the file when it cannot write it.
+std::vector<ini::Entry> readFile(const QString& path);
+void writeFile(const QString& path, std::vector<ini::Entry> entries);
 
 } // namespace platform::settings

@@ -30,7 +30,10 @@
 // The backups: copies of the ledger in the data folder's Backups/, named
 // "dbData-YYYY-MM-DD-HHMMSS.mdb" by their local time of making (a "-2", "-3"... before
 // ".mdb" when that second is taken), with what the newest one was made from in
-// "Backups.ini".
+// "Backups.ini" (INI text as the settings', capped alike: Backup, Size, Modified,
+// Counter, Log, and under [Checked] each backup's name = "size mtime-ms 1|0", the
+// verdict of its check). Beside the ledger, "dbData.mdb-lock" (no content) carries the
+// lock every copy of the program holds while it has the ledger open (see UseLock).
 
 #include <QDate>
 #include <QDateTime>

@@ -6,8 +6,10 @@
 #include "data/Restore.h"
 #include "data/Undo.h"
 #include "platform/DatabaseCopy.h"
-#include "tests/support/ScriptedDialogs.h"
+#include "platform/Settings.h"
 #include "tests/support/LedgerEnvironment.h"
+#include "tests/support/OtherCopy.h"
+#include "tests/support/ScriptedDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -368,4 +370,277 @@ TEST_F(BackupsTest, AnOlderLedgerIsBackedUpAsItWasBeforeItIsBroughtUpToDate)
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(platform::countRows(backups[0].path, "Transactions"), 1);
     EXPECT_EQ(platform::countRows(backups[0].path, "UndoSteps"), std::nullopt) << "the file as it was";
+}
+
+namespace {
+
+// A backup put among the backups under a name of its own.
+QString placeBackup(const QString& ledger, const QString& from, const char* name)
+{
+    const QString path = data::backupFolder(ledger) + u'/' + QLatin1String(name);
+    QDir().mkpath(data::backupFolder(ledger));
+    QFile::remove(path);
+    EXPECT_TRUE(QFile::copy(from, path)) << name;
+    return path;
+}
+
+data::BackupEntry entryFor(const QString& path)
+{
+    return {path, *data::backupTime(QFileInfo(path).fileName()), QFileInfo(path).size(), std::nullopt};
+}
+
+} // namespace
+
+TEST(BackupRetention, BackupsDatedInTheFutureNeverPushOutTheOnesUpToNow)
+{
+    struct Case {
+        const char* what;
+        std::vector<const char*> taken;
+        std::vector<size_t> expired;
+    };
+    const char* now = "2026-03-14T12:00:00";
+    const Case cases[] = {
+        {"ten real ones and a future one: the future one counts as the oldest, and goes",
+         {"2031-01-01T00:00:00", "2026-03-14T01:00:00", "2026-03-14T02:00:00", "2026-03-14T03:00:00",
+          "2026-03-14T04:00:00", "2026-03-14T05:00:00", "2026-03-14T06:00:00", "2026-03-14T07:00:00",
+          "2026-03-14T08:00:00", "2026-03-14T09:00:00", "2026-03-14T10:00:00"},
+         {0}},
+        {"fewer than ten up to now: the future ones fill up the ten, newest first",
+         {"2031-01-01T00:00:00", "2030-01-01T00:00:00", "2026-03-14T01:00:00", "2026-02-01T00:00:00"}, {}},
+        {"a future month is no month of the last twelve",
+         {"2026-03-14T01:00:00", "2026-03-14T02:00:00", "2026-03-14T03:00:00", "2026-03-14T04:00:00",
+          "2026-03-14T05:00:00", "2026-03-14T06:00:00", "2026-03-14T07:00:00", "2026-03-14T08:00:00",
+          "2026-03-14T09:00:00", "2026-03-14T10:00:00", "2026-04-02T00:00:00", "2026-02-10T00:00:00"},
+         {10}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<QDateTime> taken;
+        for (const char* t : c.taken)
+            taken.push_back(at(t));
+        std::vector<size_t> expired = data::expiredBackups(taken, at(now));
+        std::sort(expired.begin(), expired.end());
+        EXPECT_EQ(expired, c.expired);
+    }
+}
+
+TEST_F(BackupsTest, OnlyASoundLedgerThisVersionReadsCountsAsABackup)
+{
+    // Ten real backups, one a second.
+    for (int i = 0; i < 10; ++i) {
+        change(QStringLiteral("c%1").arg(i));
+        ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+        clock = clock.addSecs(1);
+    }
+    const QStringList real = backupNames(ledger());
+    // Newer by their names than every real one: another program's database, an empty
+    // database, a ledger of a newer format, a damaged ledger, and a file of junk.
+    const QString other = env.root() + QStringLiteral("/other.db");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(other.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, "create table Things (Name text); insert into Things values ('x')", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    const QString empty = env.root() + QStringLiteral("/empty.db");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(empty.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, "pragma user_version = 1", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    const QString newer = placeBackup(ledger(), ledger(), "dbData-2026-03-20-000000.mdb");
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(newer.toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_exec(db, "pragma user_version = 99", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    const QString damaged = placeBackup(ledger(), ledger(), "dbData-2026-03-20-000001.mdb");
+    testing_support::zeroPage(damaged, std::stoi(env.rows(
+        QStringLiteral("select rootpage from sqlite_master where name = 'Transactions'"))));
+    const QString junk = data::backupFolder(ledger()) + QStringLiteral("/dbData-2026-03-20-000002.mdb");
+    {
+        QFile file(junk);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'j'));
+    }
+    const QStringList bad = {placeBackup(ledger(), other, "dbData-2026-03-20-000003.mdb"),
+                             placeBackup(ledger(), empty, "dbData-2026-03-20-000004.mdb"), newer, damaged, junk};
+
+    // None is listed, none is restored, and none counts among the newest ten.
+    EXPECT_EQ(backupNames(ledger()), real);
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    EXPECT_EQ(data::listBackups().size(), 10u);
+    const QByteArray before = fileHash(ledger());
+    for (const QString& path : bad) {
+        SCOPED_TRACE(path.toStdString());
+        const data::RestoreOutcome outcome = data::restoreBackup(entryFor(path));
+        EXPECT_FALSE(outcome.restored);
+        EXPECT_TRUE(outcome.message.contains(QDir::toNativeSeparators(path))) << outcome.message.toStdString();
+        EXPECT_TRUE(outcome.message.contains(QStringLiteral("The ledger is as it was.")));
+        EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+    }
+    data::releaseConnection();
+    EXPECT_EQ(fileHash(ledger()), before);
+    change(QStringLiteral("one more"));
+    clock = clock.addSecs(1);
+    ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+    const QStringList after = backupNames(ledger());
+    EXPECT_EQ(after.mid(1), real.mid(0, 9)) << "the eleventh real one goes, nothing else";
+    for (const QString& path : bad)
+        EXPECT_TRUE(QFile::exists(path)) << "no file of another's is deleted";
+
+    // A working file that is no ledger is not backed up either: the opening refuses it.
+    QFile::remove(ledger());
+    ASSERT_TRUE(QFile::copy(other, ledger()));
+    EXPECT_EQ(data::backUp(ledger()).kind, BackupResult::NotALedger);
+    EXPECT_EQ(backupNames(ledger()), after);
+}
+
+TEST_F(BackupsTest, TheBackupChosenIsNeverDeletedByItsOwnRestore)
+{
+    // Ten backups this month; the oldest is chosen. The restore's own backup of the
+    // ledger makes eleven, and the rule would delete the chosen one.
+    for (int i = 0; i < 10; ++i) {
+        change(QStringLiteral("c%1").arg(i));
+        ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+        clock = clock.addSecs(60);
+    }
+    change(QStringLiteral("the ledger now"));
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    const std::vector<data::BackupEntry> backups = data::listBackups();
+    ASSERT_EQ(backups.size(), 10u);
+    const data::BackupEntry oldest = backups.back();
+    const data::RestoreOutcome outcome = data::restoreBackup(oldest);
+    ASSERT_TRUE(outcome.restored) << outcome.message.toStdString();
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "2");
+    EXPECT_TRUE(QFile::exists(oldest.path));
+}
+
+TEST_F(BackupsTest, ARestoreIsRefusedWhileAnotherCopyHasTheLedgerOpenAndThatCopyLosesNothing)
+{
+    ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+    const data::BackupEntry backup = data::listBackups().at(0);
+    clock = clock.addSecs(60);
+    change(QStringLiteral("after the backup"));
+    testing_support::OtherCopy copy;
+    ASSERT_EQ(copy.send(QStringLiteral("open")), "opened");
+    ASSERT_EQ(copy.send(QStringLiteral("add from the other copy")), "added");
+
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    const QByteArray before = fileHash(ledger());
+    const data::RestoreOutcome refused = data::restoreBackup(backup);
+    EXPECT_FALSE(refused.restored);
+    EXPECT_EQ(refused.message, "Nothing was restored: Another copy of Tallyfold, or another program, has the ledger "
+                               "open. Close it, then restore again.\r\n\r\nThe ledger is as it was.");
+    EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+    EXPECT_EQ(data::connection().problem(), platform::FileProblem::None);
+    EXPECT_EQ(backupNames(ledger()).size(), 1) << "not even the backup before it was made";
+    // Both copies go on writing to the ledger itself.
+    EXPECT_EQ(copy.send(QStringLiteral("add later")), "added");
+    data::connection().Execute(QStringLiteral("insert into Transactions (TransactionDescription,AccountID) values ('mine',1)"));
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions order by 1")),
+              "after the backup; first; from the other copy; later; mine");
+    EXPECT_NE(fileHash(ledger()), before);
+
+    // Once the other copy has closed, the restore goes ahead.
+    EXPECT_EQ(copy.send(QStringLiteral("close")), "closed");
+    EXPECT_TRUE(copy.told().isEmpty()) << copy.told().join(u'\n').toStdString();
+    const data::RestoreOutcome restored = data::restoreBackup(backup);
+    ASSERT_TRUE(restored.restored) << restored.message.toStdString();
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "first");
+}
+
+TEST_F(BackupsTest, ACopyWhoseLedgerWasReplacedUnderItRefusesItsChangesWithOneMessage)
+{
+    testing_support::OtherCopy copy;
+    ASSERT_EQ(copy.send(QStringLiteral("open")), "opened");
+    // Put in its place as a program that knows nothing of the lock would, its log and
+    // shared memory removed first.
+    const QString incoming = ledger() + QStringLiteral(".incoming");
+    ASSERT_TRUE(QFile::copy(ledger(), incoming));
+    QFile::remove(ledger() + QStringLiteral("-wal"));
+    QFile::remove(ledger() + QStringLiteral("-shm"));
+    ASSERT_EQ(std::rename(QFile::encodeName(incoming).constData(), QFile::encodeName(ledger()).constData()), 0);
+    const QByteArray replacement = fileHash(ledger());
+
+    const QString refused = copy.send(QStringLiteral("add lost"));
+    EXPECT_TRUE(refused.startsWith(QStringLiteral("refused: The ledger file has been replaced or removed by another "
+                                                  "program while Tallyfold had it open")))
+        << refused.toStdString();
+    EXPECT_EQ(copy.send(QStringLiteral("add lost too")), refused);
+    EXPECT_EQ(copy.send(QStringLiteral("close")), "closed");
+    EXPECT_TRUE(copy.told().isEmpty()) << "the refusal is the one message";
+    EXPECT_EQ(fileHash(ledger()), replacement);
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "first");
+}
+
+TEST_F(BackupsTest, WhatAKilledBackupLeftIsRemovedAtTheNextStartUnlessAnotherCopyIsAtWork)
+{
+    change(QStringLiteral("changed"));
+    const QString leftover = placeBackup(ledger(), ledger(), "dbData-2026-03-13-101010.mdb.unchecked");
+    const QString restoring = ledger() + QStringLiteral(".restoring");
+    ASSERT_TRUE(QFile::copy(ledger(), restoring));
+    {
+        testing_support::OtherCopy copy;
+        ASSERT_EQ(copy.send(QStringLiteral("open")), "opened");
+        data::backUpAtStart();
+        EXPECT_TRUE(QFile::exists(leftover)) << "it may be the other copy's, still being made";
+        EXPECT_EQ(copy.send(QStringLiteral("close")), "closed");
+    }
+    clock = clock.addSecs(1);
+    change(QStringLiteral("changed again"));
+    data::backUpAtStart();
+    EXPECT_FALSE(QFile::exists(leftover));
+    EXPECT_FALSE(QFile::exists(restoring));
+    EXPECT_EQ(backupNames(ledger()).size(), 2);
+}
+
+TEST_F(BackupsTest, TheFactsFileIsReadNoFurtherThanTheSettingsAndAFailureToWriteItIsTold)
+{
+    ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+    const QString facts = data::backupFolder(ledger()) + QStringLiteral("/Backups.ini");
+    // Junk appended past any sensible size: read no further than the settings are, and
+    // rewritten without it.
+    {
+        QFile file(facts);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        const QByteArray junk = QByteArray(1023, 'j') + '\n';
+        for (int i = 0; i < 4096; ++i)
+            file.write(junk);
+    }
+    EXPECT_EQ(data::backUp(ledger()).kind, BackupResult::Unchanged) << "the facts ahead of the junk are read";
+    change(QStringLiteral("changed"));
+    clock = clock.addSecs(1);
+    ASSERT_EQ(data::backUp(ledger()).kind, BackupResult::Made);
+    EXPECT_LE(QFileInfo(facts).size(), platform::settings::kMaxFileBytes);
+    EXPECT_EQ(data::backUp(ledger()).kind, BackupResult::Unchanged);
+    {
+        QFile file(facts);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(file.readAll().contains("jjjj"));
+    }
+
+    // A facts file that cannot be written: the backup is made, and the user hears why
+    // the next start will make another.
+    QFile::remove(facts);
+    ASSERT_TRUE(QDir().mkpath(facts));   // a folder in its place
+    change(QStringLiteral("changed again"));
+    clock = clock.addSecs(1);
+    const BackupResult made = data::backUp(ledger());
+    ASSERT_EQ(made.kind, BackupResult::Made);
+    EXPECT_FALSE(made.problem.isEmpty());
+    testing_support::ScriptedDialogs dialogs;
+    dialogs.answerMessage(platform::vbOK);
+    change(QStringLiteral("and again"));
+    clock = clock.addSecs(1);
+    data::createConnection();
+    data::backUpAtStart();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("Tallyfold made a backup of the ledger in")));
+    EXPECT_TRUE(dialogs.messages()[0].contains(facts)) << dialogs.messages()[0].toStdString();
 }

@@ -8,6 +8,8 @@
 #include "main/RestoreDialog.h"
 #include "platform/Database.h"
 #include "platform/Dialogs.h"
+#include "tests/support/MountedFolder.h"
+#include "tests/support/OtherCopy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -84,8 +86,9 @@ TEST_F(Backups, AReadOnlyDataFolderIsToldOnceAndTheProgramWorksOn)
     const int was = setfsuid(65534);
     dialogs.answerMessage(vbOK);
     start();
+    // One message, for the ledger that can only be read, which says no backup is made.
     ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("Tallyfold could not make a backup of the ledger in")));
+    EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("The ledger can only be read where it is")));
     EXPECT_TRUE(dialogs.reports().isEmpty()) << dialogs.reports().join(u'\n').toStdString();
     EXPECT_EQ(column(3), QStringList{"rent"});
     form.ListView1_ColumnClick(4);
@@ -156,4 +159,68 @@ TEST_F(Backups, WithoutABackupRestoreSaysSo)
     form.mnuRestore_Click();
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("There is no backup of the ledger yet")));
+}
+
+TEST_F(Backups, ADataFolderOnAReadOnlyFileSystemOrAFullDiskShowsEveryRowWithOneMessage)
+{
+    for (const auto kind : {testing_support::MountedFolder::ReadOnly, testing_support::MountedFolder::Full}) {
+        SCOPED_TRACE(kind == testing_support::MountedFolder::ReadOnly ? "read-only file system" : "full disk");
+        dialogs.clear();
+        add("rent", "500");
+        add("power", "60");
+        {
+            platform::Connection tidy;   // the ledger alone, as the program leaves it
+            tidy.Open(env.connectionString());
+        }
+        const QByteArray before = testing_support::fileHash(env.workingDatabase());
+        {   // the folder mounted for the program's run alone
+            const testing_support::MountedFolder mounted(QFileInfo(env.workingDatabase()).absolutePath(), kind);
+            if (!mounted.available())
+                GTEST_SKIP() << mounted.problem().toStdString();
+            mainwindow::Form1 window;
+            dialogs.answerMessage(vbOK);
+            window.Form_Load();
+            ASSERT_EQ(dialogs.messages().size(), 1) << dialogs.messages().join(u'\n').toStdString();
+            EXPECT_TRUE(dialogs.reports().isEmpty()) << dialogs.reports().join(u'\n').toStdString();
+            EXPECT_EQ(window.ListView1->count(), 2);
+            // A change is refused with the message that says why.
+            dialogs.answerMessage(vbOK);
+            window.PushButton4_Click();
+            ASSERT_EQ(dialogs.messages().size(), 2);
+            EXPECT_EQ(window.ListView1->count(), 2);
+            EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("The ledger can only be read where it is")))
+                << dialogs.messages()[0].toStdString();
+            EXPECT_EQ(dialogs.messages()[1], dialogs.messages()[0]);
+            EXPECT_TRUE(dialogs.reports().isEmpty());
+            closeWindow(window);
+        }
+        EXPECT_EQ(testing_support::fileHash(env.workingDatabase()), before);
+        env.sqlite(QStringLiteral("delete from Transactions"));
+    }
+}
+
+TEST_F(Backups, RestoreWhileAnotherCopyHasTheLedgerOpenIsRefusedAndSaysWhy)
+{
+    add("rent", "500");
+    start();   // backs the one row up
+    form.PushButton4_Click();
+    clock = clock.addSecs(3600);
+    testing_support::OtherCopy copy;
+    ASSERT_EQ(copy.send(QStringLiteral("open")), "opened");
+
+    whenModal([](QWidget* w) { qobject_cast<mainwindow::RestoreDialog*>(w)->cmdRestore->click(); });
+    dialogs.answerMessage(vbYes);
+    dialogs.answerMessage(vbOK);
+    form.mnuRestore_Click();
+    ASSERT_EQ(dialogs.prompts().size(), 2u);
+    EXPECT_EQ(dialogs.prompts()[1].text, "Nothing was restored: Another copy of Tallyfold, or another program, has "
+                                         "the ledger open. Close it, then restore again.\r\n\r\nThe ledger is as it was.");
+    EXPECT_EQ(dialogs.prompts()[1].style, platform::vbExclamation);
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    // Both copies carry on with the ledger they have.
+    EXPECT_EQ(copy.send(QStringLiteral("add from the other copy")), "added");
+    form.PushButton4_Click();
+    form.ListData();
+    EXPECT_EQ(form.ListView1->count(), 4);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "4");
 }

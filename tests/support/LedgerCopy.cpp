@@ -1,0 +1,83 @@
+// Another copy of Tallyfold, for tests of what one copy does to the other: the ledger
+// of the environment it inherits (XDG_DATA_HOME), over the program's own shared
+// connection, driven one command a line on standard input, each answered with one line
+// on standard output. What the copy would tell its user comes first, as "told: ...".
+//
+//   open           the shared connection opens the ledger      opened
+//   add TEXT       a transaction described TEXT is added to    added | refused: ... | error: ...
+//                  the first account
+//   close          the connection closes                       closed | error: ...
+//   quit           the copy ends
+#include "data/Ledger.h"
+#include "platform/Database.h"
+#include "platform/Dialogs.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+QString oneLine(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
+}
+
+void answer(const QString& line)
+{
+    std::fputs((line + u'\n').toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// Every message the copy would show its user, on standard output.
+class Told : public platform::Dialogs {
+public:
+    int MsgBox(const QString& prompt, int, const QString&) override
+    {
+        answer(QStringLiteral("told: ") + oneLine(prompt));
+        return platform::vbOK;
+    }
+    QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Told told;
+    platform::Dialogs::setCurrent(&told);
+    QTextStream input(stdin);
+    QString line;
+    while (input.readLineInto(&line)) {
+        const QString command = line.section(u' ', 0, 0);
+        try {
+            if (command == QLatin1String("open")) {
+                data::createConnection();
+                data::connection().Open(data::connectionString());
+                answer(QStringLiteral("opened"));
+            } else if (command == QLatin1String("add")) {
+                data::connection().Execute(QStringLiteral("insert into Transactions (TransactionDate, "
+                                                          "TransactionDescription, AccountID, WithdrawalAmount, "
+                                                          "DepositAmount, Taxable) values ('2024-03-05', '%1', 1, 1, 0, 0)")
+                                               .arg(line.section(u' ', 1)));
+                answer(QStringLiteral("added"));
+            } else if (command == QLatin1String("close")) {
+                data::connection().Close();
+                data::releaseConnection();
+                answer(QStringLiteral("closed"));
+            } else if (command == QLatin1String("quit")) {
+                break;
+            } else {
+                answer(QStringLiteral("error: unknown command ") + command);
+            }
+        } catch (const platform::FileRefusal& e) {
+            answer(QStringLiteral("refused: ") + oneLine(e.description()));
+        } catch (const std::exception& e) {
+            answer(QStringLiteral("error: ") + oneLine(QString::fromUtf8(e.what())));
+        }
+    }
+    data::releaseConnection();
+    platform::Dialogs::setCurrent(nullptr);
+    return 0;
+}
