@@ -160,7 +160,9 @@ int writeReportPdf(const QString& file)
         return 1;
     };
     if (!isWritableTarget(path)) {
-        std::fprintf(stderr, "tallyfold: %s is not a regular file; the report goes only to a new file or over one\n",
+        std::fprintf(stderr,
+                     "tallyfold: %s is not a regular file: a report is written only to a new file or over a "
+                     "regular one\n",
                      qPrintable(path));
         return notWritten();
     }

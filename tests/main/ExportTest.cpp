@@ -309,7 +309,7 @@ TEST_F(Export, TextsAWorkbookCannotHoldAreKeptVisiblyAndLongOnesCutWithOneMessag
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral(
                                       "2 texts were longer than the 32,767 characters a spreadsheet cell holds; the "
                                       "workbook has them cut to end in \u201C\u2026\u201D.")});
-    const QString replacement(QChar(QChar::ReplacementCharacter));
+    const QString replacement{QChar(QChar::ReplacementCharacter)};
     EXPECT_EQ(sheet.shown(2, Description + 1), QStringLiteral("a") + replacement + QStringLiteral("b"));
     EXPECT_EQ(sheet.shown(3, Description + 1), QStringLiteral("x") + replacement + replacement);
     EXPECT_EQ(sheet.shown(4, Description + 1), QString(32766, u'y') + QChar(0x2026));
