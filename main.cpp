@@ -8,11 +8,15 @@
 
 int main(int argc, char** argv)
 {
-    if (mainwindow::runsWithoutWindows(argc, argv) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");   // no screen needed, none used
+    if (const auto status = mainwindow::answerHelpOrVersion(argc, argv))
+        return *status;
+    if (mainwindow::runsWithoutWindows(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");   // no screen needed, none used
+        mainwindow::keepQtQuiet();
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tallyfold"));
-    QApplication::setOrganizationName(QStringLiteral("Marlowick"));
+    mainwindow::describeApplication();
     // Ties the windows to the installed desktop entry (its icon, its menu place).
     QApplication::setDesktopFileName(QStringLiteral("com.marlowick.Tallyfold"));
     if (const auto status = mainwindow::runCommandLine(app))

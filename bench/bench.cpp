@@ -64,6 +64,7 @@ public:
         return true;
     }
     bool canOpen(const QString&, const QStringList&) override { return true; }
+    QString openWith(const QStringList&, const QString&) override { return {}; }
     QString opened;
 };
 

@@ -15,7 +15,16 @@ QString quoted(const QString& text)
 {
     QString out = text;
     out.replace(u'\'', QStringLiteral("''"));
+    if (out.contains(QChar(0)))
+        out.replace(QChar(0), QStringLiteral("'&Chr(0)&'"));
     return out;
+}
+
+QString textLiteral(const QVariant& stored)
+{
+    if (!stored.isValid())
+        return QStringLiteral("Null");
+    return u'\'' + quoted(platform::valueText(stored)) + u'\'';
 }
 
 QString jetDate(const QDate& date)
@@ -48,6 +57,13 @@ QString jetDate(const QVariant& stored)
     if (stored.typeId() == QMetaType::QDateTime)
         return jetDate(stored.toDateTime().date());
     throw platform::AppError(stored.isValid() ? QStringLiteral("Type mismatch") : QStringLiteral("Invalid use of Null"));
+}
+
+QString dateLiteral(const QVariant& stored, bool cdate)
+{
+    if (stored.typeId() == QMetaType::QDate || stored.typeId() == QMetaType::QDateTime)
+        return cdate ? QStringLiteral("CDate('") + jetDate(stored) + QStringLiteral("')") : u'#' + jetDate(stored) + u'#';
+    return textLiteral(stored);
 }
 
 namespace {

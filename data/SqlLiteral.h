@@ -12,13 +12,21 @@ inline const QString kInsertTransaction = QStringLiteral(
     "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,DepositAmount,"
     "Taxable) values (");
 
-// Text for a quoted literal: every single quote doubled, nothing else touched.
+// Text for a quoted literal: every single quote doubled. A NUL, which would end the
+// database's reading of the literal, closes the quotes for a Chr(0) joined on with &
+// ("a'&Chr(0)&'b"), so the text is still one value between the caller's quotes.
 QString quoted(const QString& text);
+// A stored text as a value in a statement: Null as Null, anything else quoted.
+QString textLiteral(const QVariant& stored);
 // "mm/dd/yyyy" for Jet's #...# date literal and CDate('...').
 QString jetDate(const QDate& date);
 // The same for a stored date, its time of day dropped; throws "Invalid use of Null" for
 // Null and "Type mismatch" for anything that is not a date.
 QString jetDate(const QVariant& stored);
+// A stored date as a value in a statement, written by Jet's rules: a date as
+// #mm/dd/yyyy# (or, with cdate, as CDate('mm/dd/yyyy')), Null as Null, and anything
+// else another program put there as the quoted text it reads as, so a copy keeps it.
+QString dateLiteral(const QVariant& stored, bool cdate = false);
 // A number as SQL text that the database reads back as exactly this double: the
 // shortest such text, "." for the decimal point, no grouping ("12345678901234.56",
 // "0.1", "1e-07", "1.7976931348623157e+308"). A few numbers far below any amount

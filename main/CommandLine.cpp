@@ -7,9 +7,14 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
 
 namespace mainwindow {
 
@@ -48,9 +53,85 @@ class ClosedDesktop : public platform::Desktop {
 public:
     bool open(const QUrl&) override { return false; }
     bool canOpen(const QString&, const QStringList&) override { return false; }
+    QString openWith(const QStringList&, const QString&) override { return {}; }
 };
 
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Tallyfold, a ledger for a household or a small business."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption({QString::fromLatin1(kReportPdf),
+                      QStringLiteral("Writes the report of the ledger to <file> as PDF and exits, showing no window."),
+                      QStringLiteral("file")});
+}
+
+bool isArgument(const char* argument, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        if (std::strcmp(argument, name) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The report's file as the run was asked for it: a path that names nothing yet, or a
+// regular file (through any links). Anything else would be replaced by a regular file
+// or written into without end.
+bool isWritableTarget(const QString& path)
+{
+    std::error_code error;
+    const auto status = std::filesystem::status(QFile::encodeName(path).constData(), error);
+    return status.type() == std::filesystem::file_type::not_found || status.type() == std::filesystem::file_type::regular;
+}
+
+// The permissions the report would have had written in place: those of the file it
+// replaces, or the ones a new file gets, rather than the draft's private ones.
+void keepPermissions(const QString& draft, const QString& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::perms perms = fs::status(QFile::encodeName(path).constData(), error).permissions();
+    if (error || perms == fs::perms::unknown) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        perms = fs::perms(0666 & ~mask);
+    }
+    fs::permissions(QFile::encodeName(draft).constData(), perms, error);
+}
+
 } // namespace
+
+void describeApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Tallyfold"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Marlowick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALLYFOLD_VERSION));
+}
+
+std::optional<int> answerHelpOrVersion(int argc, char** argv)
+{
+    bool asked = false;
+    for (int i = 1; i < argc && !asked; ++i)
+        asked = isArgument(argv[i], {"--help", "-h", "-?", "--help-all", "--version", "-v"});
+    if (!asked)
+        return std::nullopt;
+    QCoreApplication app(argc, argv);
+    describeApplication();
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.process(app);   // prints the help or the version and ends the program
+    return 0;
+}
+
+void keepQtQuiet()
+{
+    static QtMessageHandler qtOwn = nullptr;
+    qtOwn = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if ((type == QtCriticalMsg || type == QtFatalMsg) && qtOwn)
+            qtOwn(type, context, message);
+    });
+}
 
 bool runsWithoutWindows(int argc, char** argv)
 {
@@ -64,11 +145,7 @@ bool runsWithoutWindows(int argc, char** argv)
 std::optional<int> runCommandLine(const QCoreApplication& app)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Tallyfold, a ledger for a household or a small business."));
-    parser.addHelpOption();
-    parser.addOption({QString::fromLatin1(kReportPdf),
-                      QStringLiteral("Writes the report of the ledger to <file> as PDF and exits, showing no window."),
-                      QStringLiteral("file")});
+    addOptions(parser);
     parser.process(app);
     if (parser.isSet(QString::fromLatin1(kReportPdf)))
         return writeReportPdf(parser.value(QString::fromLatin1(kReportPdf)));
@@ -77,22 +154,50 @@ std::optional<int> runCommandLine(const QCoreApplication& app)
 
 int writeReportPdf(const QString& file)
 {
+    const QString path = QFileInfo(file).absoluteFilePath();
+    auto notWritten = [&] {
+        std::fprintf(stderr, "tallyfold: the report was not written to %s\n", qPrintable(path));
+        return 1;
+    };
+    if (!isWritableTarget(path)) {
+        std::fprintf(stderr,
+                     "tallyfold: %s is not a regular file: a report is written only to a new file or over a "
+                     "regular one\n",
+                     qPrintable(path));
+        return notWritten();
+    }
+    // A name of our own beside the file, on the same file system, so the finished
+    // report takes the file's place in one rename. Failing that (no such folder), the
+    // report's own run says why with the file's name.
+    QTemporaryFile draft(QFileInfo(path).absolutePath() + QStringLiteral("/.tallyfold-report-XXXXXX.pdf"));
+    const QString target = draft.open() ? draft.fileName() : path;
+    draft.close();
+    if (target != path)
+        keepPermissions(target, path);
+
     ConsoleDialogs console;
     ClosedDesktop desktop;
     platform::Dialogs::setCurrent(&console);
     platform::Desktop::setCurrent(&desktop);
-    const QString path = QFileInfo(file).absoluteFilePath();
     {
         Form1 form1;
+        form1.setWindowless();
         if (form1.Form_Load())
-            form1.ReportToPdf(path);
+            form1.ReportToPdf(target);
     }
     data::releaseConnection();
     platform::Desktop::setCurrent(nullptr);
     platform::Dialogs::setCurrent(nullptr);
-    if (console.shown() > 0 || !QFileInfo(path).isFile()) {
-        std::fprintf(stderr, "tallyfold: the report was not written to %s\n", qPrintable(path));
-        return 1;
+    if (console.shown() > 0 || !QFileInfo(target).isFile() || QFileInfo(target).size() == 0)
+        return notWritten();
+    if (target != path) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData(), error);
+        if (error) {
+            std::fprintf(stderr, "tallyfold: %s: %s\n", qPrintable(path), error.message().c_str());
+            return notWritten();
+        }
+        draft.setAutoRemove(false);
     }
     return 0;
 }

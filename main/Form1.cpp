@@ -217,7 +217,8 @@ bool Form1::Form_Load()
             m_ghost = std::make_unique<shell::Ghost>();
             m_ghost->Form_Load();
         }
-        m_ghost->show();
+        if (!m_windowless)
+            m_ghost->show();
     });
     trap.run(140, [this] {
         setWindowTitle(kProductName);

@@ -82,6 +82,8 @@ public:
     // The report of "Create/Print Report", written to a PDF file instead of previewed,
     // for the command line.
     void ReportToPdf(const QString& file);
+    // For work without windows: the load shows no window (the help window stays hidden).
+    void setWindowless() { m_windowless = true; }
 
     // The window state as stored: 0 normal, 1 minimised, 2 maximised.
     int windowStateNumber() const;
@@ -144,6 +146,7 @@ private:
     std::unique_ptr<shell::Ghost> m_ghost;
     bool m_closing = false;
     bool m_programEnded = false;
+    bool m_windowless = false;
     bool m_centring = false;   // just restored: the window manager may still move it
     bool m_checkStarted = false;
 };

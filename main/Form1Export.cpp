@@ -37,6 +37,16 @@ output::CellKind kindOf(int column)
     }
 }
 
+QString cutMessage(int cut)
+{
+    const QString limit = QLocale().toString(output::kMaxCellLength);
+    if (cut == 1)
+        return QStringLiteral("One text was longer than the %1 characters a spreadsheet cell holds; the workbook "
+                              "has it cut to end in \u201C\u2026\u201D.").arg(limit);
+    return QStringLiteral("%1 texts were longer than the %2 characters a spreadsheet cell holds; the workbook has "
+                          "them cut to end in \u201C\u2026\u201D.").arg(QLocale().toString(cut), limit);
+}
+
 } // namespace
 
 bool Form1::SaveResultsAsExcelFileIsExcelInstalled()
@@ -123,9 +133,16 @@ void Form1::PushButton6_Click()
     pending.reset();
     trap.run(180, [&] {
         book->close();
-        if (!platform::Desktop::current().open(QUrl::fromLocalFile(path)))
-            throw platform::AppError(QStringLiteral("The workbook was saved as %1, but no program could open it.")
-                                         .arg(QDir::toNativeSeparators(path)));
+        // The desktop's opener first; where it is missing (no xdg-open outside a
+        // desktop), the spreadsheet program the presence check found. A saved workbook
+        // is no failure: that nothing opened it is said plainly, with where it is.
+        platform::Desktop& desktop = platform::Desktop::current();
+        if (!desktop.open(QUrl::fromLocalFile(path)) && desktop.openWith(kSpreadsheetPrograms, path).isEmpty())
+            platform::Dialogs::current().MsgBox(QStringLiteral("The workbook was saved as %1, but no program could open it.")
+                                                    .arg(QDir::toNativeSeparators(path)),
+                                                platform::vbInformation);
+        if (const int cut = book->cutTexts(); cut > 0)   // told once, however many
+            platform::Dialogs::current().MsgBox(cutMessage(cut), platform::vbInformation);
     });
     trap.run(182, [this] { shell::setMousePointer(this, shell::vbDefault); });
 }

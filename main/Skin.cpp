@@ -54,7 +54,13 @@ void applySkin(QWidget* window, const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw platform::AppError(QStringLiteral("Path/File access error: cannot read '%1'").arg(path));
-    const QString sheet = sheetText(file.readAll());
+    // Read no further than the bound, whatever size the file says it has.
+    const QByteArray bytes = file.read(kMaxSkinBytes + 1);
+    if (bytes.size() > kMaxSkinBytes)
+        throw platform::AppError(QStringLiteral("Invalid skin: '%1' is larger than %2 KB; the window keeps its own style")
+                                     .arg(path)
+                                     .arg(kMaxSkinBytes / 1024));
+    const QString sheet = sheetText(bytes);
     // Parsed now, not when the window is first shown, so a failure is known here.
     window->ensurePolished();
     g_parseFailed = false;

@@ -29,28 +29,27 @@ void rollBack(platform::Connection& db)
 
 } // namespace
 
-QString reportInsert(const QVariant& date, double deposit, double withdrawal, const QString& account,
-                     const QString& description)
+QString reportInsert(const QVariant& date, double deposit, double withdrawal, const QVariant& account,
+                     const QVariant& description)
 {
     static const QString start =
-        QStringLiteral("insert into tblReport ([Date],ValueIn,ValueOut,Account,Description) values (CDate('");
-    const QString day = data::sql::jetDate(date);
+        QStringLiteral("insert into tblReport ([Date],ValueIn,ValueOut,Account,Description) values (");
     if (!std::isfinite(deposit) || !std::isfinite(withdrawal))
         throw platform::AppError(QStringLiteral("Overflow"));
     // Appended into one buffer: this runs once a row.
     QString sql;
-    sql.reserve(start.size() + 64 + 2 * (account.size() + description.size()));
+    sql.reserve(start.size() + 64);
     sql += start;
-    sql += day;
-    sql += QLatin1String("'),");
+    sql += data::sql::dateLiteral(date, true);
+    sql += u',';
     sql += data::sql::amount(deposit);
     sql += u',';
     sql += data::sql::amount(withdrawal);
-    sql += QLatin1String(",'");
-    sql += data::sql::quoted(account);
-    sql += QLatin1String("','");
-    sql += data::sql::quoted(description);
-    sql += QLatin1String("')");
+    sql += u',';
+    sql += data::sql::textLiteral(account);
+    sql += u',';
+    sql += data::sql::textLiteral(description);
+    sql += u')';
     return sql;
 }
 
@@ -84,9 +83,8 @@ bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick)
         trap.run(120, [&] { deposit = amountOf(rs.Fields(u"DepositAmount").Value()); });
         trap.run(122, [&] {
             const QString insert = reportInsert(
-                rs.Fields(u"TransactionDate").Value(), deposit, withdrawal,
-                platform::valueText(rs.Fields(u"AccountName").Value()),
-                platform::valueText(rs.Fields(u"TransactionDescription").Value()));
+                rs.Fields(u"TransactionDate").Value(), deposit, withdrawal, rs.Fields(u"AccountName").Value(),
+                rs.Fields(u"TransactionDescription").Value());
             // Built: a refused row undoes only itself, but a failure that ended the
             // transaction (a full disk) ends the copy.
             try {

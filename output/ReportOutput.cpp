@@ -2,6 +2,7 @@
 
 #include "platform/AppError.h"
 
+#include <QFileInfo>
 #include <QPageRanges>
 #include <QPainter>
 #include <QPdfWriter>
@@ -40,6 +41,10 @@ std::vector<int> allPages(const ReportDocument& document)
 
 bool writePdf(const ReportDocument& document, const QString& path, const QString& title, const PageProgress& progress)
 {
+    // A pipe or a device would be replaced by a regular file: only a new path or a
+    // regular file takes a report.
+    if (const QFileInfo existing(path); existing.exists() && !existing.isFile())
+        throw platform::AppError(QStringLiteral("%1 is not a regular file").arg(path));
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw platform::AppError(file.errorString());

@@ -1,7 +1,7 @@
 #pragma once
 // A laid-out report written out: every page (or the pages asked for) to a PDF file or
 // to a printer. A file is written whole or not at all: it replaces an existing one only
-// once every page is in it.
+// once every page is in it, and only a regular file (never a pipe or a device).
 
 #include "output/ReportDocument.h"
 

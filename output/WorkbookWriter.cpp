@@ -4,8 +4,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <locale.h>
 #include <xlsxwriter.h>
@@ -16,6 +19,16 @@ namespace {
 
 // A spreadsheet column is at most 255 characters wide.
 constexpr double kMaxColumnWidth = 255;
+
+// Column widths count the digits of the workbook's font (Calibri 11 pt: 7 of 96 dpi
+// pixels a digit) that fit. A spreadsheet without Calibri draws in another font, most
+// often Liberation Sans (Arial's widths) or DejaVu Sans, up to 15% wider still: texts
+// are measured in Liberation Sans at 11 pt, given that 15% and a digit and a half of
+// margin, so no program shows "######" for a date.
+constexpr double kFontPixels = 11.0 * 96 / 72;
+constexpr double kDigitPixels = 7;
+constexpr double kWiderFont = 1.15;
+constexpr double kMargin = 1.5;
 
 // The library writes numbers with the C library's printf, which follows the numeric
 // locale the program runs under: "1234,5" under a German one, which no spreadsheet
@@ -61,6 +74,65 @@ QByteArray fileText(const QString& text)
     return escaped.toUtf8();
 }
 
+// Code points in UTF-8, as the library counts a text against a cell's bound.
+qsizetype codePoints(const QByteArray& utf8)
+{
+    qsizetype count = 0;
+    for (const char byte : utf8)
+        count += (byte & 0xC0) != 0x80;
+    return count;
+}
+
+// The first `count` code points of text.
+QString firstCodePoints(const QString& text, qsizetype count)
+{
+    qsizetype end = 0;
+    for (; end < text.size() && count > 0; --count)
+        end += text[end].isHighSurrogate() && end + 1 < text.size() && text[end + 1].isLowSurrogate() ? 2 : 1;
+    return text.left(end);
+}
+
+} // namespace
+
+QString cellText(const QString& text, bool* cut)
+{
+    QString out = text;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < out.size() && out[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c == 0 || c == 0xFFFE || c == 0xFFFF || QChar::isSurrogate(c))
+            out[i] = QChar(QChar::ReplacementCharacter);
+    }
+    if (cut)
+        *cut = false;
+    // The file's own escapes of "_xHHHH_" count against the bound too.
+    if ((out.size() <= kMaxCellLength && !out.contains(QStringLiteral("_x")))
+        || codePoints(fileText(out)) <= kMaxCellLength)
+        return out;
+    if (cut)
+        *cut = true;
+    for (qsizetype keep = kMaxCellLength - 1;;) {
+        QString shortened = firstCodePoints(out, keep) + QChar(0x2026);
+        const qsizetype written = codePoints(fileText(shortened));
+        if (written <= kMaxCellLength)
+            return shortened;
+        keep -= written - kMaxCellLength;
+    }
+}
+
+namespace {
+
+// East Asian wide characters, two digits wide in any font that has them.
+bool isWide(char32_t c)
+{
+    return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+        || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
 } // namespace
 
 int textWidth(const QString& text)
@@ -68,18 +140,11 @@ int textWidth(const QString& text)
     int width = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
-        if (c < 0x1100) {
-            ++width;
-            continue;
-        }
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
         }
-        const bool wide = c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-            || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-            || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
-        width += wide ? 2 : 1;
+        width += isWide(c) ? 2 : 1;
     }
     return width;
 }
@@ -145,7 +210,7 @@ void WorkbookWriter::writeText(int row, int column, const QString& text)
     put(row, column, text, CellKind::Text);
 }
 
-void WorkbookWriter::put(int row, int column, const QString& text, CellKind kind)
+void WorkbookWriter::put(int row, int column, const QString& given, CellKind kind)
 {
     if (!m_book)
         throw platform::AppError(QStringLiteral("The workbook is closed"));
@@ -159,8 +224,11 @@ void WorkbookWriter::put(int row, int column, const QString& text, CellKind kind
         throw platform::AppError(QStringLiteral("A worksheet holds %1 rows and %2 columns; cells past them are left out")
                                      .arg(LXW_ROW_MAX).arg(LXW_COL_MAX));
     }
-    if (text.isEmpty())
+    if (given.isEmpty())
         return;
+    bool cut = false;
+    const QString text = cellText(given, &cut);
+    m_cutTexts += cut ? 1 : 0;
     const lxw_row_t r = lxw_row_t(row - 1);
     const lxw_col_t c = lxw_col_t(column - 1);
     CNumbers numbers;
@@ -172,7 +240,41 @@ void WorkbookWriter::put(int row, int column, const QString& text, CellKind kind
         check(worksheet_write_string(m_sheet, r, c, fileText(text).constData(), nullptr));
     if (size_t(column) > m_widths.size())
         m_widths.resize(size_t(column), 0);
-    m_widths[c] = std::max(m_widths[c], textWidth(text));
+    m_widths[c] = std::max(m_widths[c], drawnWidth(text));
+}
+
+double WorkbookWriter::drawnWidth(const QString& text)
+{
+    if (m_advances.empty()) {
+        // Without the windows' font machinery (no application object), by counting.
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return textWidth(text);
+        m_font = std::make_unique<QFontMetricsF>([] {
+            QFont font(QStringLiteral("Liberation Sans"));
+            font.setPixelSize(100);   // large enough that hinting does not round the widths
+            font.setHintingPreference(QFont::PreferNoHinting);
+            return font;
+        }());
+        m_advances.assign(0x10000, -1);
+    }
+    const double perPixel = kFontPixels / 100 / kDigitPixels;
+    double width = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        // Measured as a text, so a character the font lacks is measured in the font that
+        // draws it; a wide character is two digits even where no font here has it.
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            const double drawn = m_font->horizontalAdvance(QStringView(text).sliced(i, 2).toString()) * perPixel;
+            width += std::max(drawn, isWide(QChar::surrogateToUcs4(c.unicode(), text[i + 1].unicode())) ? 2.0 : 0.0);
+            ++i;
+            continue;
+        }
+        float& advance = m_advances[c.unicode()];
+        if (advance < 0)
+            advance = float(std::max(m_font->horizontalAdvance(QString(c)) * perPixel, isWide(c.unicode()) ? 2.0 : 0.0));
+        width += advance;
+    }
+    return width;
 }
 
 void WorkbookWriter::fitColumns()
@@ -182,8 +284,7 @@ void WorkbookWriter::fitColumns()
     CNumbers numbers;
     for (size_t c = 0; c < m_widths.size(); ++c) {
         if (m_widths[c] > 0) {
-            // A little room beside the text, as a spreadsheet leaves when it fits a column.
-            const double width = std::min(kMaxColumnWidth, m_widths[c] + 1.0);
+            const double width = std::min(kMaxColumnWidth, std::ceil((m_widths[c] * kWiderFont + kMargin) * 4) / 4);
             check(worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c), width, nullptr));
         }
     }

@@ -11,8 +11,10 @@
 #include <QLocale>
 #include <QString>
 #include <array>
+#include <memory>
 #include <vector>
 
+class QFontMetricsF;
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
@@ -32,13 +34,19 @@ public:
     // Rows and columns count from 1. Rows are written in ascending order; within a row
     // any order. An empty text writes nothing.
     void setColumnKind(int column, CellKind kind);
-    // A cell of its column's kind: typed where the text reads back, else text.
+    // A cell of its column's kind: typed where the text reads back, else text. A text
+    // holds what a workbook can: a character it cannot carry (NUL, U+FFFE, U+FFFF, half
+    // a surrogate pair) is written as U+FFFD, and a text longer than a cell holds
+    // (kMaxCellLength) is cut to end in "…" and counted in cutTexts().
     void write(int row, int column, const QString& text);
     // A text cell, whatever the column.
     void writeText(int row, int column, const QString& text);
 
-    // Widens every column to its longest text.
+    // Widens every column to its widest text as a spreadsheet draws it, with room to spare
+    // for the fonts a spreadsheet program may draw in instead of the workbook's own.
     void fitColumns();
+    // How many texts were cut to fit a cell.
+    int cutTexts() const { return m_cutTexts; }
     // Writes the file and lets go of it; on failure the partial file is removed.
     void close();
 
@@ -46,6 +54,8 @@ public:
 
 private:
     void put(int row, int column, const QString& text, CellKind kind);
+    // How wide text draws, in widths of the workbook font's digit.
+    double drawnWidth(const QString& text);
     void check(int error) const;
 
     QString m_path;
@@ -55,11 +65,22 @@ private:
     CellTypes m_types;
     std::array<lxw_format*, 4> m_formats{};   // by CellKind; null for text
     std::vector<CellKind> m_kinds;
-    std::vector<int> m_widths;                  // longest text of each column, in character widths
+    std::vector<double> m_widths;               // widest text of each column, in widths of a digit
+    std::vector<float> m_advances;              // by UTF-16 code: width in digits, < 0 unknown
+    std::unique_ptr<QFontMetricsF> m_font;
     bool m_beyondSheetTold = false;
+    int m_cutTexts = 0;
 };
+
+// The most characters a spreadsheet cell holds.
+inline constexpr qsizetype kMaxCellLength = 32767;
 
 // How wide a text shows, in widths of a digit: East Asian wide characters count twice.
 int textWidth(const QString& text);
+
+// A text as a cell can hold it: characters no workbook can carry as U+FFFD, and cut at
+// kMaxCellLength characters (counted as the spreadsheet counts them, by code point) to
+// end in "…"; *cut tells whether it was cut.
+QString cellText(const QString& text, bool* cut = nullptr);
 
 } // namespace output

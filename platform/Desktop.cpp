@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QHash>
 #include <QMimeDatabase>
+#include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -107,6 +108,16 @@ void Desktop::setCurrent(Desktop* desktop)
 bool QtDesktop::open(const QUrl& target)
 {
     return QDesktopServices::openUrl(target);
+}
+
+QString QtDesktop::openWith(const QStringList& programs, const QString& file)
+{
+    for (const QString& program : programs) {
+        const QString found = QStandardPaths::findExecutable(program);
+        if (!found.isEmpty())
+            return QProcess::startDetached(found, {file}) ? program : QString();
+    }
+    return {};
 }
 
 bool QtDesktop::canOpen(const QString& mimeType, const QStringList& programs)

@@ -19,6 +19,10 @@ public:
     // Whether the desktop has a program registered for files of mimeType, or one of
     // the named programs is on the PATH.
     virtual bool canOpen(const QString& mimeType, const QStringList& programs) = 0;
+    // Starts the first of the named programs found on the PATH with file, not waiting
+    // for it: for a desktop whose opener is missing (no xdg-open). The program started,
+    // or "" when none of them is there or it could not be started.
+    virtual QString openWith(const QStringList& programs, const QString& file) = 0;
 
     static Desktop& current();
     // Replaces the desktop in use (nullptr restores the real one).
@@ -32,6 +36,7 @@ class QtDesktop : public Desktop {
 public:
     bool open(const QUrl& target) override;
     bool canOpen(const QString& mimeType, const QStringList& programs) override;
+    QString openWith(const QStringList& programs, const QString& file) override;
 };
 
 } // namespace platform

@@ -60,7 +60,9 @@ QString unescapedValue(QByteArrayView raw)
         {'a', u'\a'}, {'b', u'\b'}, {'f', u'\f'}, {'n', u'\n'}, {'r', u'\r'}, {'t', u'\t'},
         {'v', u'\v'}, {'"', u'"'}, {'?', u'?'}, {'\'', u'\''}, {'\\', u'\\'},
     };
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    // A byte order mark at the start of a value is a character of the value; the one
+    // at the start of the file is dropped before the lines are read.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
     QString out;
     qsizetype i = 0;
     const qsizetype n = raw.size();

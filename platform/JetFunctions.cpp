@@ -65,6 +65,24 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_text(ctx, stored.constData(), int(stored.size()), SQLITE_TRANSIENT);
 }
 
+// Jet's Chr: the character of a code point. The one way a statement's text can carry a
+// NUL, which would end SQLite's reading of a quoted literal.
+void chrFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_error(ctx, "Invalid use of Null", -1);
+        return;
+    }
+    const sqlite3_int64 code = sqlite3_value_int64(argv[0]);
+    if (code < 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        sqlite3_result_error(ctx, "Invalid procedure call or argument", -1);
+        return;
+    }
+    const char32_t c = char32_t(code);
+    const QByteArray utf8 = QString::fromUcs4(&c, 1).toUtf8();
+    sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
 int compareText(void* collator, int lengthA, const void* a, int lengthB, const void* b)
 {
     const QString left = QString::fromUtf8(static_cast<const char*>(a), lengthA);
@@ -89,6 +107,8 @@ void registerFunctions(sqlite3* db)
     sqlite3_create_function_v2(db, "Last", 1, SQLITE_UTF8, nullptr, nullptr, lastStep, keptFinal, nullptr);
     sqlite3_create_function_v2(db, "CDate", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, cdateFunction,
                                nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "Chr", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, chrFunction, nullptr,
+                               nullptr, nullptr);
     auto* collator = new QCollator(QLocale());
     collator->setCaseSensitivity(Qt::CaseInsensitive);
     sqlite3_create_collation_v2(db, kJetCollation, SQLITE_UTF8, collator, compareText, deleteCollator);

@@ -1,7 +1,7 @@
 #pragma once
 // What Jet SQL needs of SQLite beyond its own functions, registered on every connection
 // to the ledger: the First and Last aggregates, CDate for values that are not literals,
-// and the text order Jet sorts by (see kJetCollation).
+// Chr (how a text holding a NUL is written into a statement), and the text order Jet sorts by (see kJetCollation).
 
 struct sqlite3;
 

@@ -31,6 +31,10 @@ QStringList awkwardTexts()
         QStringLiteral("Zoë, Ærø, Łódź, Привет, 東京, مرحبا"),
         QString::fromUtf8("emoji \xF0\x9F\x92\xB0\xF0\x9F\x8E\x89 and a family \xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7"),
         QString(),
+        // A NUL, which would end the database's reading of a literal, wherever it stands.
+        QStringLiteral("nul") + QChar(0) + QStringLiteral("inside"),
+        QString(QChar(0)),
+        QString(2, QChar(0)) + QStringLiteral("'quoted'") + QChar(0),
     };
     QString longText;
     for (int i = 0; longText.size() < 100000; ++i)
@@ -54,6 +58,11 @@ protected:
 TEST(LiteralRules, ValuesAreWrittenAsTheStatementsExpect)
 {
     EXPECT_EQ(data::sql::quoted(QStringLiteral("O'Brien's a\\b\"c")), QStringLiteral("O''Brien''s a\\b\"c"));
+    EXPECT_EQ(data::sql::quoted(QStringLiteral("it's") + QChar(0) + QStringLiteral("x")), QStringLiteral("it''s'&Chr(0)&'x"));
+    EXPECT_EQ(data::sql::textLiteral(QVariant()), QStringLiteral("Null"));
+    EXPECT_EQ(data::sql::dateLiteral(QDate(2021, 3, 5)), QStringLiteral("#03/05/2021#"));
+    EXPECT_EQ(data::sql::dateLiteral(QDate(2021, 3, 5), true), QStringLiteral("CDate('03/05/2021')"));
+    EXPECT_EQ(data::sql::dateLiteral(QStringLiteral("2021-02-30")), QStringLiteral("'2021-02-30'"));
     EXPECT_EQ(data::sql::jetDate(QDate(987, 12, 31)), QStringLiteral("12/31/0987"));
     const std::pair<QVariant, const char*> amounts[] = {
         {QVariant(), "0"}, {12.5, "12.5"}, {-0.1, "-0.1"}, {1234567.25, "1234567.25"}, {qlonglong(40), "40"}};

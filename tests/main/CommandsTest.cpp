@@ -134,6 +134,19 @@ TEST_F(Commands, DuplicateCopiesAmountsExactlyEvenTheLargestNumber)
                                       "and DepositAmount = 1.7976931348623157e308")), "2");
 }
 
+TEST_F(Commands, DuplicateCopiesATextHoldingANulExactly)
+{
+    add("row");
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = 'it''s' || char(0) || '' || char(0) "
+                              "|| 'after'"));
+    start();
+    form.PushButton4_Click();
+    EXPECT_TRUE(dialogs.prompts().empty());
+    EXPECT_EQ(env.rows(QStringLiteral("select hex(TransactionDescription) from Transactions")),
+              "6974277300006166746572; 6974277300006166746572");
+    EXPECT_EQ(form.ListView1->count(), 2);
+}
+
 TEST_F(Commands, DuplicateOfAnUnwritableOrVanishedRowWritesNothingAndReloads)
 {
     env.addTransaction(QStringLiteral("'2024-03-05',null,%1,1,0,0").arg(account));

@@ -248,20 +248,73 @@ TEST_F(Export, AWorkbookWithNoPlaceToGoIsReportedOnceAndTheWindowLeftAsItWas)
     EXPECT_TRUE(desktop.opened().empty());
 }
 
-TEST_F(Export, AWorkbookNoProgramOpensIsKeptAndTheReportSaysWhere)
+TEST_F(Export, AWorkbookNoProgramOpensIsKeptAndAMessageNoErrorReportSaysWhere)
 {
     add("row");
     start();
     tick({0});
     desktop.answerCanOpen(true);
     desktop.answerOpen(false);
-    dialogs.expectReport("Form1.PushButton6_Click 180");
+    desktop.answerOpenWith(QString());
+    dialogs.answerMessage(platform::vbOK);
     form.PushButton6_Click();
     ASSERT_EQ(exports().size(), 1);
     const QString file = env.documents() + u'/' + exports().value(0);
-    EXPECT_TRUE(dialogs.reports().value(0).contains(file));
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("The workbook was saved as %1, but no program could open it.").arg(file)});
+    EXPECT_EQ(dialogs.prompts().back().style, platform::vbInformation);
     EXPECT_EQ(testing_support::readSheet(file).shown(2, 4), "row");
     EXPECT_EQ(shell::mousePointer(&form), shell::vbDefault);
+}
+
+TEST_F(Export, WithoutTheDesktopsOpenerTheSpreadsheetProgramFoundOpensTheWorkbook)
+{
+    add("row");
+    start();
+    tick({0});
+    desktop.answerCanOpen(true);   // gnumeric on the PATH...
+    desktop.answerOpen(false);     // ...but no xdg-open
+    desktop.answerOpenWith(QStringLiteral("gnumeric"));
+    form.PushButton6_Click();
+    ASSERT_EQ(exports().size(), 1);
+    const QString file = env.documents() + u'/' + exports().value(0);
+    EXPECT_EQ(desktop.openedWith(), std::vector<QString>{file});
+    EXPECT_TRUE(dialogs.prompts().empty());
+    EXPECT_EQ(testing_support::readSheet(file).shown(2, 4), "row");
+}
+
+TEST_F(Export, TextsAWorkbookCannotHoldAreKeptVisiblyAndLongOnesCutWithOneMessage)
+{
+    add("nul");
+    add("forbidden");
+    add("long");
+    add("longer");
+    add("fits");
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = 'a' || char(0) || 'b' "
+                              "where TransactionDescription = 'nul'"));
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = 'x' || char(65534) || char(65535) "
+                              "where TransactionDescription = 'forbidden'"));
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = printf('%.32768c', 'y') "
+                              "where TransactionDescription = 'long'"));
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = printf('%.40000c', 'z') "
+                              "where TransactionDescription = 'longer'"));
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = printf('%.32767c', 'w') "
+                              "where TransactionDescription = 'fits'"));
+    start();
+    tick({0, 1, 2, 3, 4});
+    dialogs.answerMessage(platform::vbOK);
+    const Sheet sheet = exportAndRead();
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral(
+                                      "2 texts were longer than the 32,767 characters a spreadsheet cell holds; the "
+                                      "workbook has them cut to end in \u201C\u2026\u201D.")});
+    const QString replacement{QChar(QChar::ReplacementCharacter)};
+    EXPECT_EQ(sheet.shown(2, Description + 1), QStringLiteral("a") + replacement + QStringLiteral("b"));
+    EXPECT_EQ(sheet.shown(3, Description + 1), QStringLiteral("x") + replacement + replacement);
+    EXPECT_EQ(sheet.shown(4, Description + 1), QString(32766, u'y') + QChar(0x2026));
+    EXPECT_EQ(sheet.shown(5, Description + 1), QString(32766, u'z') + QChar(0x2026));
+    EXPECT_EQ(sheet.shown(6, Description + 1), QString(32767, u'w'));
 }
 
 TEST_F(Export, PastAMomentAWindowModalProgressKeepsClicksOffTheList)

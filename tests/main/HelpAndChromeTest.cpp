@@ -6,6 +6,7 @@
 #include "currency/Form3.h"
 #include "data/Ledger.h"
 #include "editor/Form2.h"
+#include "main/Skin.h"
 #include "shell/Ghost.h"
 #include "shell/MousePointer.h"
 #include "tests/support/ScriptedDesktop.h"
@@ -108,6 +109,8 @@ TEST_F(HelpAndChrome, SkinIsLaidOverTheButtonFaceAndOneThatCannotBeAppliedIsRepo
          QStringLiteral("QPushButton { color: rgb(1, 2, 3); }"), {}},
         {"not UTF-8", "QPushButton { color: red; } \xff\xfe", false, true, {}, {"Form1.Form_Load 112"}},
         {"not a style sheet", "QPushButton { color: red", false, true, {}, {"Form1.Form_Load 112"}},
+        {"a sound sheet past the bound", QByteArray("QPushButton { color: red; }\n").repeated(kMaxSkinBytes / 28 + 1),
+         false, true, {}, {"Form1.Form_Load 112"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,6 +124,11 @@ TEST_F(HelpAndChrome, SkinIsLaidOverTheButtonFaceAndOneThatCannotBeAppliedIsRepo
         Form1 window;
         window.Form_Load();
         EXPECT_EQ(window.styleSheet(), c.sheet);
+        if (c.content.size() > kMaxSkinBytes) {
+            EXPECT_TRUE(local.reports().value(0).startsWith(QStringLiteral("Invalid skin: '%1' is larger than 256 KB")
+                                                                .arg(env.programFolder() + QStringLiteral("/x/o.cjs"))))
+                << local.reports().value(0).toStdString();
+        }
         // The main window and the labels inside its summary frame take the button face
         // before the skin is applied; without a skin nothing changes.
         for (const QWidget* w : {static_cast<QWidget*>(&window), static_cast<QWidget*>(window.Frame1),

@@ -191,12 +191,11 @@ TEST_F(Report, ABalanceCaptionThatIsNoNumberIsReportedAndPrintsAsZero)
 TEST_F(Report, AFailingInsertIsReportedAndTheOtherTransactionsStillPrint)
 {
     add("first", "1", "0", "0", "'2021-03-05'");
-    add("null", "2", "0", "0", "'2021-03-06'");
+    add("refused", "2", "0", "0", "'2021-03-06'");
     add("third", "3", "0", "0", "'2021-03-07'");
-    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = null where TransactionDescription = 'null'"));
-    dialogs.expectReport("Form1.ListData 118");   // the list's own report of the Null cell
+    env.sqlite(QStringLiteral("create trigger refuse before insert on tblReport when new.Description = 'refused' "
+                              "begin select raise(abort, 'row refused'); end"));
     start();
-    dialogs.clear();
     dialogs.expectReport("Form1.PushButton5_Click 122");
     const QStringList pages = print();
     EXPECT_EQ(dialogs.reportLines(), QStringList{"Form1.PushButton5_Click 122"});
@@ -204,6 +203,26 @@ TEST_F(Report, AFailingInsertIsReportedAndTheOtherTransactionsStillPrint)
     EXPECT_EQ(lines(pages[0]), (kHeading + QStringList{"05 Mar 2021 $0.00 $1.00 Household first",
                                                       "07 Mar 2021 $0.00 $3.00 Household third",
                                                       "Total IN Total OUT Balance", "$0.00 $4.00 -$6.00"}));
+}
+
+TEST_F(Report, RowsWithANullDateOrTextPrintAndTheTotalsAgreeWithTheBalance)
+{
+    add("Pay", "0", "12.75", "0", "'2021-03-05'");
+    add("Fee", "3.75", "0", "0", "'2021-03-06'");
+    add("Undated", "700", "0", "0", "null");
+    add("no text", "0", "0", "0", "'2021-03-07'");
+    env.sqlite(QStringLiteral("update Transactions set TransactionDescription = null where TransactionDescription = 'no text'"));
+    dialogs.expectReports({"Form1.ListData 114", "Form1.ListData 118"});   // the list's own reports of the Null cells
+    start();
+    dialogs.clear();
+    const QStringList pages = print();
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    ASSERT_EQ(pages.size(), 1);
+    EXPECT_EQ(lines(pages[0]), (kHeading + QStringList{"05 Mar 2021 $12.75 $0.00 Household Pay",
+                                                      "06 Mar 2021 $0.00 $3.75 Household Fee",
+                                                      "$0.00 $700.00 Household Undated",
+                                                      "07 Mar 2021 $0.00 $0.00 Household",
+                                                      "Total IN Total OUT Balance", "$12.75 $703.75 -$691.00"}));
 }
 
 TEST_F(Report, ACopyTheDiskCannotHoldIsReportedOnceAndShowsNoStaleReport)

@@ -12,6 +12,8 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <clocale>
@@ -234,6 +236,75 @@ TEST_F(Workbook, ColumnsFitTheirLongestTextAndEmptyColumnsAreLeftAlone)
     EXPECT_LT(sheet.widths.at(3), sheet.widths.at(6));
     EXPECT_EQ(sheet.widths.count(2), 0u);
     EXPECT_EQ(sheet.widths.count(5), 0u);
+}
+
+TEST_F(Workbook, ColumnsHoldTheirTextsInTheWiderFontsASpreadsheetMayDrawWith)
+{
+    const QStringList texts = {QStringLiteral("12/25/2021"), QStringLiteral("$1,234,567.89"), QStringLiteral("WWWWWWWW"),
+                               QStringLiteral("Balance: -$998,735.62"), QStringLiteral("iiii")};
+    {
+        WorkbookWriter book(path(), QStringLiteral("$#,##0.00"), kUS);
+        setKinds(book);
+        for (int i = 0; i < texts.size(); ++i)
+            book.write(2, i + 2, texts[i]);   // a date, an amount, texts
+        book.fitColumns();
+        book.close();
+    }
+    const auto sheet = readSheet(path(), kUS);
+    EXPECT_EQ(sheet.at(2, 2)->type, "date");
+    // Drawn in DejaVu Sans at 11 pt, the widest font a spreadsheet without the
+    // workbook's own falls back to, with a few pixels of padding either side; a column
+    // of w digit widths is 7w + 5 pixels wide.
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(100);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    const QFontMetricsF metrics(font);
+    for (int i = 0; i < texts.size(); ++i) {
+        SCOPED_TRACE(texts[i].toStdString());
+        const double drawn = metrics.horizontalAdvance(texts[i]) * (11.0 * 96 / 72) / 100;
+        EXPECT_GE(sheet.widths.at(i + 2) * 7 + 5, drawn + 6);
+        EXPECT_LE(sheet.widths.at(i + 2) * 7 + 5, drawn * 1.6 + 30);   // fitted, not merely wide
+    }
+}
+
+TEST_F(Workbook, CharactersNoWorkbookCarriesShowReplacedAndTextsPastACellAreCut)
+{
+    const QChar replacement(QChar::ReplacementCharacter);
+    const QChar ellipsis(0x2026);
+    // Escape lookalikes near the end: the file writes each longer, and still the cell fits.
+    const QString lookalikes = QString(32755, u'e') + QStringLiteral("_x0041__x0042_");
+    const struct {
+        QString text;
+        QString shown;
+        bool cut;
+    } cases[] = {
+        {QStringLiteral("a") + QChar(0) + QStringLiteral("b"), QStringLiteral("a") + replacement + QStringLiteral("b"), false},
+        {QStringLiteral("x\uFFFE\uFFFFy"), QStringLiteral("x") + replacement + replacement + QStringLiteral("y"), false},
+        {QString(QChar(0xDC00)) + QStringLiteral("z") + QChar(0xD800), replacement + QStringLiteral("z") + replacement, false},
+        {QString(32767, u'w'), QString(32767, u'w'), false},
+        {QString(32768, u'l'), QString(32766, u'l') + ellipsis, true},
+        {QString(32765, QChar(0x00E9)) + QStringLiteral("\U0001F642\U0001F642"),   // by code points, not UTF-16
+         QString(32765, QChar(0x00E9)) + QStringLiteral("\U0001F642\U0001F642"), false},
+        {QString(32766, u'p') + QStringLiteral("\U0001F642\U0001F642"), QString(32766, u'p') + ellipsis, true},
+        {lookalikes, lookalikes.left(32760) + ellipsis, true},
+    };
+    int cut = 0;
+    {
+        WorkbookWriter book(path(), QStringLiteral("$#,##0.00"), kUS);
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            book.write(int(i) + 1, 1, cases[i].text);
+            cut += cases[i].cut;
+        }
+        EXPECT_EQ(book.cutTexts(), cut);
+        book.close();
+    }
+    const auto sheet = readSheet(path(), kUS);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const QString shown = sheet.shown(int(i) + 1, 1);
+        EXPECT_EQ(shown.size(), cases[i].shown.size());
+        EXPECT_TRUE(shown == cases[i].shown) << shown.right(20).toStdString();
+    }
 }
 
 TEST_F(Workbook, CellsPastTheSheetAreToldOnceAndTheRestIsStillWritten)

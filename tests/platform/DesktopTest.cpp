@@ -1,13 +1,16 @@
 // The desktop's answer to whether it can open a type of file: a known program on the
 // PATH, or an application the desktop has registered for the type and the user has not
-// taken away from it.
+// taken away from it; and the program a file is handed to when the desktop has no opener.
 #include "platform/Desktop.h"
 
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -79,3 +82,32 @@ TEST(DesktopQuestion, AProgramOnThePathOrARegisteredApplicationCanOpenTheType)
 }
 
 } // namespace
+
+TEST(DesktopOpenWith, TheFirstNamedProgramOnThePathIsStartedWithTheFile)
+{
+    FakeDesktop fake;
+    platform::QtDesktop desktop;
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("Tallyfold export.xlsx"));
+    EXPECT_EQ(desktop.openWith({QStringLiteral("localc"), QStringLiteral("gnumeric")}, file), QString());
+
+    // The program notes the argument it was given, whole, then is gone.
+    const QString note = out.filePath(QStringLiteral("argument"));
+    fake.write(QStringLiteral("PATH/gnumeric"),
+               "#!/bin/sh\nprintf '%s' \"$1\" > '" + QFile::encodeName(note) + ".part' && /bin/mv '"
+                   + QFile::encodeName(note) + ".part' '" + QFile::encodeName(note) + "'\n",
+               true);
+    QFileSystemWatcher watcher({out.path()});
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &loop, [&] {
+        if (QFile::exists(note))
+            loop.quit();
+    });
+    QTimer::singleShot(std::chrono::seconds(20), &loop, &QEventLoop::quit);   // a bound, should it never start
+    EXPECT_EQ(desktop.openWith({QStringLiteral("localc"), QStringLiteral("gnumeric")}, file), "gnumeric");
+    if (!QFile::exists(note))
+        loop.exec();
+    QFile written(note);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(written.readAll()), file);
+}

@@ -143,6 +143,20 @@ TEST(SettingsText, ValuesRoundTripHereAndThroughQSettings)
     }
 }
 
+TEST(SettingsText, AByteOrderMarkStartingAValueIsPartOfIt)
+{
+    const QString bom(QChar(0xFEFF));
+    for (const QString& value : {bom, bom + QStringLiteral("$"), bom + QStringLiteral(" x;y "), QStringLiteral("a") + bom}) {
+        SCOPED_TRACE(value.toStdString());
+        EXPECT_EQ(readValue(platform::ini::write({{QStringLiteral("Tallyfold"), QStringLiteral("Key"), value}})), value);
+    }
+    // The mark that starts the file is the file's, not the first value's.
+    EXPECT_EQ(readValue("\xEF\xBB\xBF[Tallyfold]\nKey=\xEF\xBB\xBF\xE2\x82\xAC\n"), bom + QStringLiteral("\u20AC"));
+    TestEnvironment env;
+    platform::settings::save(QStringLiteral("CurrList"), bom + QStringLiteral("kr"));
+    EXPECT_EQ(platform::settings::get(QStringLiteral("CurrList"), QString()), bom + QStringLiteral("kr"));
+}
+
 TEST(SettingsFile, AHugeOrOddFileIsReadOnlyAsFarAsTheBoundAndLongValuesAreRefused)
 {
     TestEnvironment env;

@@ -18,6 +18,19 @@ bool ScriptedDesktop::open(const QUrl& target)
     return answer;
 }
 
+QString ScriptedDesktop::openWith(const QStringList& programs, const QString& file)
+{
+    m_openedWith.push_back(file);
+    if (m_openWithAnswers.empty()) {
+        ADD_FAILURE() << "unexpected start of one of " << programs.join(u' ').toStdString() << " for "
+                      << file.toStdString();
+        return {};
+    }
+    const QString answer = m_openWithAnswers.front();
+    m_openWithAnswers.pop_front();
+    return answer;
+}
+
 bool ScriptedDesktop::canOpen(const QString& mimeType, const QStringList&)
 {
     if (m_canOpenAnswers.empty()) {
