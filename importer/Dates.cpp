@@ -110,8 +110,9 @@ DateParts splitDate(const QString& input)
     parts.first = values[0];
     parts.second = values[1];
     parts.third = values[2];
-    parts.firstDigits = int(fields.at(0).size());
-    parts.thirdDigits = int(fields.at(2).size());
+    // A month name stands where two digits would.
+    parts.firstDigits = parts.monthField == 1 ? 2 : int(fields.at(0).size());
+    parts.thirdDigits = parts.monthField == 3 ? 2 : int(fields.at(2).size());
     parts.valid = true;
     return parts;
 }
