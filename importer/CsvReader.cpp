@@ -204,6 +204,10 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
         return s;
     }
     const QList<CsvRecord>& records = split.records;
+    if (records.isEmpty()) {
+        s.refusal = QStringLiteral("The file is empty.");
+        return s;
+    }
     qsizetype headerIndex = -1;
     if (given.headerLine > 0) {
         for (qsizetype i = 0; i < records.size() && headerIndex < 0; ++i)
@@ -280,6 +284,11 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
         s.refusal = QStringLiteral("Line %1: the columns change there (the column names on line %2 have %3 "
                                    "fields, most lines after them do not), so the file cannot be read as "
                                    "one table.").arg(firstOdd).arg(header.line).arg(width);
+        return s;
+    }
+
+    if (body.isEmpty()) {
+        s.refusal = QStringLiteral("Line %1 holds the column names, and no transactions follow them.").arg(header.line);
         return s;
     }
 

@@ -237,6 +237,8 @@ TEST(StatementFiles, whatIsNotAStatementIsRefusedWithAReason)
     const Case cases[] = {
         {"empty", QByteArray(), "empty"},
         {"only blank lines", "\n\r\n  \n", "empty"},
+        {"one empty quoted field", "\"\"\n", "empty"},
+        {"column names and nothing else", "Date;Amount;Payee\n", "no transactions"},
         {"binary", QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0", 10), "not a statement"},
         {"a PDF", "%PDF-1.7\n1 0 obj\n", "not a statement"},
         {"a zip (a spreadsheet)", "PK\x03\x04\x14\x00", "not a statement"},
