@@ -121,6 +121,50 @@ bool validColumn(int column, qsizetype width)
     return column < width;
 }
 
+// The row's signed amount under the profile's amount model.
+AmountResult amountOf(const CsvRecord& r, const CsvProfile& p)
+{
+    switch (p.amountModel()) {
+    case AmountModel::Signed:
+        return parseAmount(field(r, p.amountColumn), p.decimal);
+    case AmountModel::Indicator: {
+        AmountResult a = parseAmount(field(r, p.amountColumn), p.decimal);
+        if (!a.cents)
+            return a;
+        const QString indicator = field(r, p.indicatorColumn);
+        const int sign = indicatorSign(indicator);
+        if (sign == 0)
+            return {std::nullopt, QStringLiteral("\"%1\" says neither debit nor credit").arg(indicator.trimmed())};
+        return {sign < 0 ? -qAbs(*a.cents) : qAbs(*a.cents), {}};
+    }
+    case AmountModel::WithdrawalDeposit: {
+        // Banks write the withdrawal as a positive number or a negative one; it is money out either way.
+        const QString out = field(r, p.withdrawalColumn).trimmed(), in = field(r, p.depositColumn).trimmed();
+        if (out.isEmpty() && in.isEmpty())
+            return {std::nullopt, QStringLiteral("no amount")};
+        const AmountResult w = out.isEmpty() ? AmountResult{0, {}} : parseAmount(out, p.decimal);
+        if (!w.cents)
+            return w;
+        const AmountResult d = in.isEmpty() ? AmountResult{0, {}} : parseAmount(in, p.decimal);
+        if (!d.cents)
+            return d;
+        return {qAbs(*d.cents) - qAbs(*w.cents), {}};
+    }
+    case AmountModel::None:
+        break;
+    }
+    return {std::nullopt, QStringLiteral("no amount column")};
+}
+
+// A row fits the header when it has as many fields, or more that are all empty (a
+// trailing delimiter the header line lacks).
+bool fitsWidth(const CsvRecord& r, qsizetype width)
+{
+    return r.fields.size() == width
+           || (r.fields.size() > width
+               && std::all_of(r.fields.cbegin() + width, r.fields.cend(), [](const QString& f) { return f.trimmed().isEmpty(); }));
+}
+
 } // namespace
 
 CsvSplit splitCsv(const QString& text, QChar delimiter, qsizetype maxRecords)
@@ -270,9 +314,7 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
     int firstOdd = 0;
     qsizetype odd = 0;
     for (const CsvRecord& r : body) {
-        const bool extraEmpty = r.fields.size() > width
-            && std::all_of(r.fields.cbegin() + width, r.fields.cend(), [](const QString& f) { return f.trimmed().isEmpty(); });
-        if (r.fields.size() == width || extraEmpty) {
+        if (fitsWidth(r, width)) {
             good.append(&r);
         } else {
             ++odd;
@@ -303,11 +345,13 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
                 amounts.append(field(*r, c));
     }
     const DateOrderChoice choice = chooseDateOrder(dates);
-    s.dateOrderCandidates = choice.fitting;
-    s.dateOrder = options.dateOrder.value_or(p.dateOrder.value_or(choice.chosen));
-    if (options.dateOrder || p.dateOrder)
-        s.dateOrderCandidates = {s.dateOrder};
-    p.dateOrder = s.dateOrder;
+    // The user's answer wins; a stored profile's order settles a file that reads both ways,
+    // but not one whose dates say otherwise. The profile handed back keeps an order only
+    // once it is settled, so an unanswered question is never stored as an answer.
+    const bool storedFits = p.dateOrder && choice.fitting.contains(*p.dateOrder);
+    s.dateOrder = options.dateOrder ? *options.dateOrder : storedFits ? *p.dateOrder : choice.chosen;
+    s.dateOrderCandidates = options.dateOrder || storedFits ? QList<DateOrder>{s.dateOrder} : choice.fitting;
+    p.dateOrder = s.dateOrderAmbiguous() ? std::nullopt : std::optional<DateOrder>(s.dateOrder);
     if (p.decimal.isNull())
         p.decimal = decimalSeparatorOf(amounts, delimiter == u';' ? u',' : u'.');
     s.csvProfile = p;
@@ -317,9 +361,7 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
     for (const CsvRecord& r : body) {
         Row row;
         row.line = r.line;
-        const bool fits = r.fields.size() == width
-            || (r.fields.size() > width && std::all_of(r.fields.cbegin() + width, r.fields.cend(), [](const QString& f) { return f.trimmed().isEmpty(); }));
-        if (!fits) {
+        if (!fitsWidth(r, width)) {
             row.problem = QStringLiteral("Line %1: %2 fields where the column names have %3.")
                               .arg(r.line).arg(r.fields.size()).arg(width);
             s.rows.append(row);
@@ -334,49 +376,13 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
         QString problem;
         if (!row.date.isValid())
             problem = dateProblem(dateText, s.dateOrder);
-        std::optional<qint64> cents;
-        switch (p.amountModel()) {
-        case AmountModel::Signed:
-        case AmountModel::Indicator: {
-            const AmountResult a = parseAmount(field(r, p.amountColumn), p.decimal);
-            if (!a.cents) {
-                problem = problem.isEmpty() ? a.problem : problem;
-                break;
-            }
-            cents = a.cents;
-            if (p.amountModel() == AmountModel::Indicator) {
-                const QString ind = field(r, p.indicatorColumn);
-                const int sign = indicatorSign(ind);
-                if (sign == 0 && problem.isEmpty())
-                    problem = QStringLiteral("\"%1\" says neither debit nor credit").arg(ind.trimmed());
-                cents = sign < 0 ? -qAbs(*cents) : qAbs(*cents);
-            }
-            break;
-        }
-        case AmountModel::WithdrawalDeposit: {
-            const QString out = field(r, p.withdrawalColumn).trimmed(), in = field(r, p.depositColumn).trimmed();
-            if (out.isEmpty() && in.isEmpty()) {
-                problem = problem.isEmpty() ? QStringLiteral("no amount") : problem;
-                break;
-            }
-            const AmountResult w = out.isEmpty() ? AmountResult{0, {}} : parseAmount(out, p.decimal);
-            const AmountResult d = in.isEmpty() ? AmountResult{0, {}} : parseAmount(in, p.decimal);
-            if (!w.cents || !d.cents) {
-                problem = problem.isEmpty() ? (w.cents ? d.problem : w.problem) : problem;
-                break;
-            }
-            cents = qAbs(*d.cents) - qAbs(*w.cents);
-            break;
-        }
-        case AmountModel::None:
-            break;
-        }
-        if (cents)
-            row.cents = p.invertSigns ? -*cents : *cents;
-        if (!problem.isEmpty()) {
+        const AmountResult amount = amountOf(r, p);
+        if (problem.isEmpty())
+            problem = amount.problem;
+        if (!problem.isEmpty())
             row.problem = QStringLiteral("Line %1: %2.").arg(r.line).arg(problem);
-            row.cents = 0;
-        }
+        else
+            row.cents = p.invertSigns ? -*amount.cents : *amount.cents;
         if (p.currencyColumn >= 0) {
             const QString c = field(r, p.currencyColumn).trimmed();
             if (!c.isEmpty() && !currencies.contains(c))

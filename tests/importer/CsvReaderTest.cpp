@@ -133,6 +133,20 @@ TEST(CsvReader, theDateOrderComesFromAllRowsAndAmbiguityIsReported)
     EXPECT_FALSE(s.dateOrderAmbiguous());
     EXPECT_EQ(s.rows.at(0).date, QDate(2024, 1, 2));
 
+    EXPECT_EQ(s.csvProfile.dateOrder, DateOrder::MonthDayYear);   // the answer goes into the profile
+
+    // A stored profile answers the next ambiguous file, and gives way to a file that is not.
+    ReadOptions stored;
+    stored.csvProfile = s.csvProfile;
+    s = readCsv("Date,Amount\n05/06/2024,1.00\n", stored);
+    EXPECT_FALSE(s.dateOrderAmbiguous());
+    EXPECT_EQ(s.rows.at(0).date, QDate(2024, 5, 6));
+    s = readCsv("Date,Amount\n25/06/2024,1.00\n", stored);
+    EXPECT_EQ(s.dateOrder, DateOrder::DayMonthYear);
+    EXPECT_TRUE(s.rows.at(0).readable());
+    // An unanswered question is not stored as an answer.
+    EXPECT_FALSE(readCsv(ambiguous).csvProfile.dateOrder.has_value());
+
     // The one day past the 12th in the last row decides for the first rows too.
     s = readCsv("Date,Amount\n01/02/2024,1.00\n03/04/2024,2.00\n12/25/2024,3.00\n");
     EXPECT_FALSE(s.dateOrderAmbiguous());
