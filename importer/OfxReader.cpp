@@ -37,7 +37,7 @@ QString ofxText(const QByteArray& raw, bool utf8)
 
 struct Transaction {
     int line = 0;
-    QByteArray amount, date, fitid, name, payee, memo;
+    QByteArray amount, date, fitid, name, memo;
 };
 
 } // namespace
@@ -84,8 +84,8 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
             continue;
         if (tag.startsWith('/')) {
             const QByteArray name = tag.mid(1);
-            if (name == "STMTTRN" && inTransaction) {
-                transactions.append(t);
+            if ((name == "STMTTRN" || name == "BANKTRANLIST") && inTransaction) {
+                transactions.append(t);   // SGML may leave out the last </STMTTRN>
                 inTransaction = false;
             } else if (name == "LEDGERBAL") {
                 inLedgerBalance = false;
@@ -117,7 +117,6 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
             else if (tag == "FITID") t.fitid = value;
             else if (tag == "NAME") t.name = value;
             else if (tag == "MEMO") t.memo = value;
-            else if (tag == "PAYEEID" || tag == "PAYEE") t.payee = t.payee.isEmpty() ? value : t.payee;
         } else if (inLedgerBalance) {
             if (tag == "BALAMT") balanceAmount = value;
             else if (tag == "DTASOF") balanceDate = value;
@@ -170,7 +169,7 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
         Row row;
         row.line = tr.line;
         row.reference = ofxText(tr.fitid, utf8);
-        const QString name = ofxText(tr.name.isEmpty() ? tr.payee : tr.name, utf8);
+        const QString name = ofxText(tr.name, utf8);
         const QString memo = ofxText(tr.memo, utf8);
         row.description = memo.isEmpty() || name.contains(memo, Qt::CaseInsensitive) ? name
                           : name.isEmpty() || memo.contains(name, Qt::CaseInsensitive) ? memo

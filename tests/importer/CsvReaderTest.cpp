@@ -273,3 +273,20 @@ TEST(CsvReader, headerNamesInThreeLanguagesMapToTheirColumns)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CsvReader, anAmountRowThatCannotBeSignedIsNotReadable)
+{
+    const Statement indicator = readCsv("Buchungstag;Betrag;S/H\n01.03.2024;3,50;S\n02.03.2024;1,00;X\n");
+    ASSERT_EQ(indicator.rows.size(), 2);
+    EXPECT_TRUE(indicator.rows.at(1).problem.contains(u"\"X\" says neither debit nor credit"))
+        << indicator.rows.at(1).problem.toStdString();
+    const Statement columns = readCsv("Date,Withdrawal,Deposit\n2024-03-01,,\n2024-03-02,1.00,x\n2024-03-03,2.00,1.00\n");
+    ASSERT_EQ(columns.rows.size(), 3);
+    EXPECT_TRUE(columns.rows.at(0).problem.contains(u"no amount"));
+    EXPECT_TRUE(columns.rows.at(1).problem.contains(u"\"x\""));
+    EXPECT_EQ(columns.rows.at(2).cents, -100);   // both written: the difference
+}
+
+} // namespace

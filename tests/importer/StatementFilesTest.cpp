@@ -85,6 +85,16 @@ TEST(OfxStatements, anXmlCardStatementKeepsRepeatedFitidsAsSeparateRows)
     }
 }
 
+TEST(OfxStatements, sgmlWithoutTheEndTagsOfItsTransactionsKeepsEveryOne)
+{
+    QByteArray file = kOfxSgml;
+    file.replace("</STMTTRN>\r\n", "");
+    const Statement s = readStatement(file);
+    ASSERT_TRUE(s.refusal.isEmpty()) << s.refusal.toStdString();
+    EXPECT_EQ(amounts(s), (QList<qint64>{-350, -350, 250000}));
+    EXPECT_EQ(s.rows.at(2).reference, u"A3");
+}
+
 TEST(OfxStatements, filesThatAreNotAWholeBankStatementAreRefused)
 {
     struct Case {
