@@ -111,9 +111,10 @@ QString joinDescription(const QStringList& parts)
     return kept.join(QStringLiteral(" - "));
 }
 
-QString field(const CsvRecord& r, int column)
+const QString& field(const CsvRecord& r, int column)
 {
-    return column >= 0 && column < r.fields.size() ? r.fields.at(column) : QString();
+    static const QString kNone;
+    return column >= 0 && column < r.fields.size() ? r.fields.at(column) : kNone;
 }
 
 bool validColumn(int column, qsizetype width)
@@ -209,8 +210,10 @@ CsvSplit splitCsv(const QString& text, QChar delimiter, qsizetype maxRecords)
             const QChar* start = p;
             while (p < end && *p != delimiter && *p != u'\n' && *p != u'\r')
                 ++p;
-            current.append(QStringView(start, p));
-            record.fields.append(current);
+            if (current.isEmpty())
+                record.fields.append(QString(start, p - start));   // the common case: one copy
+            else
+                record.fields.append(current.append(QStringView(start, p)));
             if (p < end && *p == delimiter) {
                 ++p;
                 continue;
