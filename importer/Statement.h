@@ -8,6 +8,8 @@
 // to the cent and sums never drift. centsText() gives the plain decimal text the ledger's
 // statements take ("-12.5" style literals are never produced: always "-12.50").
 // A positive amount is money in (a deposit), a negative one money out (a withdrawal).
+// An amount with a non-zero fraction of a cent is not readable (currencies of three
+// decimals are not imported).
 
 #include "importer/CsvProfile.h"
 #include "importer/DateOrder.h"
@@ -58,7 +60,7 @@ struct Statement {
     QStringList notes;
     // The date order used for the rows, and every order that fits all of the file's dates.
     // More than one candidate means the file does not tell: the caller asks the user (or a
-    // script refuses) and reads again with Options::dateOrder set. Empty for formats whose
+    // script refuses) and reads again with ReadOptions::dateOrder set. Empty for formats whose
     // dates have one fixed form (OFX, CAMT).
     DateOrder dateOrder = DateOrder::DayMonthYear;
     QList<DateOrder> dateOrderCandidates;
@@ -66,12 +68,14 @@ struct Statement {
 
     // CSV only: the header as the file writes it, its fingerprint (the key a saved profile
     // is stored under) and the profile the rows were read with, every setting filled in,
-    // ready to be shown, changed, stored and passed back in ReadOptions.
+    // ready to be shown, changed, stored and passed back in ReadOptions (its date order stays
+    // unset while the order is ambiguous, so an unanswered question is never stored).
     QStringList csvHeader;
     QString csvFingerprint;
     CsvProfile csvProfile;
     // CSV only: true when no column mapping could be found for the date or the amount; the
-    // caller shows the header and asks for the mapping (a script refuses). Rows are empty.
+    // caller shows the header and asks for the mapping (a script refuses). Rows are empty
+    // and refusal says which columns are missing.
     bool csvNeedsMapping = false;
 
     int readableCount() const;
@@ -81,6 +85,7 @@ struct Statement {
 struct ReadOptions {
     std::optional<DateOrder> dateOrder;   // the user's answer to an ambiguous file
     bool invertSigns = false;             // a card statement that writes charges as positive
+                                          // (for CSV, a profile's own choice applies as well)
     std::optional<CsvProfile> csvProfile; // a stored or changed CSV mapping (its settings win)
 };
 
