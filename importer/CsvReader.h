@@ -14,27 +14,9 @@
 #include "importer/Statement.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QString>
-#include <QStringList>
 
 namespace importer {
 
 Statement readCsv(const QByteArray& bytes, const ReadOptions& options = {});
-
-// One record of a CSV text and the line it begins on.
-struct CsvRecord {
-    int line = 0;
-    QStringList fields;
-};
-
-struct CsvSplit {
-    QList<CsvRecord> records;
-    int unclosedQuoteLine = 0;   // a quoted field opened here runs to the end of the text
-};
-
-// The records of `text`; at most `maxRecords` when that is not negative. Empty lines are
-// left out.
-CsvSplit splitCsv(const QString& text, QChar delimiter, qsizetype maxRecords = -1);
 
 } // namespace importer
