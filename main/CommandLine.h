@@ -24,4 +24,9 @@ std::optional<int> runCommandLine(const QCoreApplication& app);
 // the file was written with no message on the way, 1 otherwise.
 int writeReportPdf(const QString& file);
 
+// tallyfold --chart balance|months|accounts --chart-file FILE.png|.svg: the chart of the
+// whole ledger drawn into the file, without a window. 0 when written, 1 with the reason
+// on standard error otherwise.
+int writeChart(const QString& kind, const QString& file);
+
 } // namespace mainwindow

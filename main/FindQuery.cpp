@@ -243,7 +243,9 @@ std::optional<FindQuery::Term> valueTerm(const QString& text, const QLocale& loc
         return term;
     }
     if (const auto value = amount(text, locale)) {
-        term.kinds |= Term::Amount;
+        // A number alone may also be part of a description ("invoice 1042").
+        term.kinds |= Term::Amount | Term::Word;
+        term.folded = FindQuery::fold(text);
         term.low = term.high = *value;
     }
     if (const auto days = period(text, locale)) {

@@ -96,8 +96,9 @@ TEST(FindQuery, AmountsMatchEitherColumnAndNeverAnEmptyCell)
         {u"2500.00..", "salary"},
         {u"2500..", ""},                     // a year in a range is a date: none that late
         {u"-<50", "salary transfer big"},
-        {u"0", ""},                          // zero is an empty cell, not an amount
+        {u"0", "undated"},                   // zero is an empty cell, not an amount: only the word
         {u"2,500", "salary"},                // group separators as the locale writes them
+        {u"receipt 2025", "undated"},        // a number alone is a word too
     };
     for (const Case& c : cases)
         EXPECT_EQ(shown(QString::fromUtf16(c.typed), kUnitedStates), c.rows) << QString::fromUtf16(c.typed).toStdString();
@@ -112,7 +113,7 @@ TEST(FindQuery, DatesYearsMonthsAndRangesMatchTheDateAndNeverAMissingOne)
         {u"2025-03", "plumber salary"},
         {u"Mar 2025", "plumber salary"},
         {u"march 2025", "plumber salary"},
-        {u"2025", "plumber cafe salary refund big"},   // a year, and the amount 2025
+        {u"2025", "plumber cafe salary refund undated big"},   // a year, an amount, a word
         {u"2024", "transfer"},
         {u"2025-01..2025-03", "plumber cafe salary"},
         {u"2024..2025", "plumber cafe salary transfer refund"},   // years, not amounts
@@ -120,7 +121,7 @@ TEST(FindQuery, DatesYearsMonthsAndRangesMatchTheDateAndNeverAMissingOne)
         {u"<2025", "transfer big"},            // a year in a comparison is a date
         {u"<2025.00", "plumber cafe transfer refund undated"},
         {u"2025-13", ""},                    // no such month: a word nobody wrote
-        {u"-2025", "transfer undated"},
+        {u"-2025", "transfer"},
         {u"Mar", "salary"},                  // a month without a year is a word
     };
     for (const Case& c : cases)
