@@ -23,7 +23,7 @@ namespace {
 
 QString monthLabel(const QDate& month)
 {
-    return QLocale().toString(month, QStringLiteral("MMM yyyy"));
+    return QLocale().toString(month, QStringLiteral("MMM yy"));
 }
 
 // A value axis that always shows zero and the amounts in whole numbers of the
@@ -48,8 +48,10 @@ QChart* balanceChart(const ChartNumbers& numbers)
     line->setName(QStringLiteral("Balance at the end of the month"));
     line->setPointsVisible(numbers.months.size() <= 60);
     double low = 0, high = 0;
+    // Each point stands at its month's last day, where its balance is reached.
+    const auto monthEnd = [](const Month& m) { return m.first.addMonths(1).addDays(-1).startOfDay(); };
     for (const Month& m : numbers.months) {
-        const QDateTime end = m.first.startOfDay();
+        const QDateTime end = monthEnd(m);
         line->append(double(end.toMSecsSinceEpoch()), m.balance);
         low = std::min(low, m.balance);
         high = std::max(high, m.balance);
@@ -59,7 +61,7 @@ QChart* balanceChart(const ChartNumbers& numbers)
     time->setFormat(QStringLiteral("MMM yyyy"));
     time->setTickCount(std::clamp(int(numbers.months.size()), 2, 7));
     if (!numbers.months.empty())
-        time->setRange(numbers.months.front().first.startOfDay(), numbers.months.back().first.startOfDay());
+        time->setRange(monthEnd(numbers.months.front()), monthEnd(numbers.months.back()));
     else
         time->setRange(QDate::currentDate().startOfDay(), QDate::currentDate().addMonths(1).startOfDay());
     chart->addAxis(time, Qt::AlignBottom);
@@ -88,8 +90,11 @@ QChart* monthsChart(const ChartNumbers& numbers)
     chart->addSeries(bars);
     auto* axis = new QBarCategoryAxis;
     axis->append(months);
-    // Past a few dozen months the labels would overlap: the tooltips name them instead.
-    axis->setLabelsVisible(months.size() <= 24);
+    // Past a year the labels stand on end to fit; past four years they would overlap
+    // even so, and the tooltips name the months instead.
+    if (months.size() > 12)
+        axis->setLabelsAngle(-90);
+    axis->setLabelsVisible(months.size() <= 48);
     chart->addAxis(axis, Qt::AlignBottom);
     chart->addAxis(amountAxis(0, high), Qt::AlignLeft);
     bars->attachAxis(axis);

@@ -46,7 +46,7 @@ ChartWindow::ChartWindow(std::function<Ledger(bool)> source, std::function<bool(
 {
     setObjectName(QStringLiteral("ChartWindow"));
     setWindowTitle(QStringLiteral("Charts"));
-    resize(760, 520);
+    resize(720, 470);
     auto* column = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     auto* periodCaption = new QLabel(QStringLiteral("&Period:"), this);

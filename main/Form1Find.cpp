@@ -11,8 +11,10 @@
 
 #include <QChart>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -171,6 +173,15 @@ void Form1::mnuCharts_Click()
             [this] { return ListView1->items().filtering(); },
             [](double amount) { return currency::formatAmount(amount, currency::OwnCurrencyFormat()); }, this);
         m_charts->setWindowIcon(windowIcon());
+        // First shown over the main window, wholly on its screen.
+        if (QScreen* screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            QRect place(QPoint(), m_charts->size());
+            place.moveCenter(frameGeometry().center());
+            place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
+            place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height() - 40)));
+            m_charts->move(place.topLeft());
+        }
     }
     if (ListView1->items().filtering())
         m_charts->setChoice(charts::ChartWindow::ShownRows);

@@ -6,10 +6,14 @@
 #include "charts/ChartWindow.h"
 #include "main/FindBar.h"
 
+#include <QAbstractBarSeries>
+#include <QBarSet>
+#include <QChart>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QToolTip>
 #include <QXmlStreamReader>
 
 using namespace mainwindow;
@@ -47,6 +51,15 @@ TEST_F(Charts, TheWindowShowsTheLedgerAndFollowsEveryChangeAndTheFilter)
     EXPECT_EQ(window->noteText(), "1 transaction without a date or amounts is left out.");
     ASSERT_EQ(window->numbers().accounts.size(), 1u);
     EXPECT_EQ(window->numbers().accounts[0].withdrawal, 580);
+
+    // Hovering a bar shows its figure in the ledger's currency format.
+    const auto hover = [&](charts::Kind kind, int set, int index) {
+        auto* bars = qobject_cast<QAbstractBarSeries*>(window->chart(kind)->series().front());
+        emit bars->barSets().at(set)->hovered(true, index);
+        return QToolTip::text();
+    };
+    EXPECT_EQ(hover(charts::Kind::Accounts, 0, 0), "Household: $580.00");
+    EXPECT_EQ(hover(charts::Kind::Months, 1, 2), "March 2024 Deposits: $2,000.00");
 
     // A change and the reload every command ends with: the charts follow.
     add("groceries", "20", "0", "0", "'2024-04-02'");
