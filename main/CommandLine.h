@@ -2,6 +2,8 @@
 // What the command line may ask for instead of the window:
 //   tallyfold --report-pdf FILE   writes the report of the current ledger to FILE and
 //                                 exits, showing no window: for scripts and scheduled jobs.
+//   tallyfold --chart balance|months|accounts --chart-file FILE.png|.svg
+//                                 draws one chart of the ledger into FILE, likewise.
 
 #include <QString>
 #include <optional>
