@@ -11,7 +11,7 @@
 
 namespace mainwindow {
 
-FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_list(list)
+FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_rows(list->viewport())
 {
     setObjectName(QStringLiteral("FindBar"));
     setFrameShape(QFrame::StyledPanel);
@@ -47,7 +47,7 @@ FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_list(list)
     connect(m_close, &QToolButton::clicked, this, &FindBar::closeRequested);
     connect(m_field, &QLineEdit::textChanged, this, &FindBar::textChanged);
     // The rows' area changes with the list's size and its scroll bars.
-    list->viewport()->installEventFilter(this);
+    m_rows->installEventFilter(this);
     hide();
 }
 
@@ -88,14 +88,16 @@ void FindBar::open()
 void FindBar::place()
 {
     // Over the bottom of the rows, above the horizontal scroll bar so it stays usable.
-    const QRect rows = m_list->viewport()->geometry();
+    const QRect rows = m_rows->geometry();
     const int height = sizeHint().height();
     setGeometry(rows.left(), rows.bottom() + 1 - height, rows.width(), height);
 }
 
 bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_list->viewport() && event->type() == QEvent::Resize && isVisible())
+    // Compared by address only: while the list is destroyed its rows' area still has
+    // events to pass on, but the list is no longer a list.
+    if (watched == m_rows && event->type() == QEvent::Resize && isVisible())
         place();
     return QFrame::eventFilter(watched, event);
 }

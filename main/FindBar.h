@@ -40,7 +40,7 @@ protected:
 private:
     void place();
 
-    QAbstractScrollArea* m_list;
+    QWidget* m_rows;   // the list's viewport, where its rows are drawn
     QLineEdit* m_field;
     QLabel* m_count;
     QToolButton* m_close;
