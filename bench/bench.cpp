@@ -11,7 +11,8 @@
 // --report-only: start-up and the printed report's figures alone.
 // --changes-only: the single adds, edits and deletes alone, with and without their step,
 // and the delete by SQLite alone.
-// --find-only: find as you type and the charts window alone.
+// --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
+// each keystroke's figures on standard error).
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Undo.h"
