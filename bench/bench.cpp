@@ -7,13 +7,17 @@
 // transactions deleted as one step and undone; the add again once the history is full,
 // and a delete by SQLite alone, bare and with one row of an undo step beside it.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
-//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only]
+//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only | --find-only]
 // --report-only: start-up and the printed report's figures alone.
 // --changes-only: the single adds, edits and deletes alone, with and without their step,
 // and the delete by SQLite alone.
+// --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
+// each keystroke's figures on standard error).
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Undo.h"
+#include "charts/ChartWindow.h"
+#include "main/FindBar.h"
 #include "main/Form1.h"
 #include "platform/AppPaths.h"
 #include "output/ReportFill.h"
@@ -30,6 +34,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -265,6 +270,68 @@ void report(const char* measure, int rows, double ms)
     std::fflush(stdout);
 }
 
+// Find as you type: each keystroke of words typed letter by letter and then taken back,
+// from the text changed to the list and summary repainted; then the charts window
+// opened, and redrawn after a change has reloaded the list. Each with a _cpu line, the
+// thread's processor time, which other work on the machine does not stretch.
+void measureFindAndCharts(int rows, int runs)
+{
+    const QString typed = QStringLiteral("zurich hotel 12");
+    std::vector<double> keys, keysCpu, open, openCpu, redraw, redrawCpu;
+    const auto timed = [](std::vector<double>& wall, std::vector<double>& cpu, auto&& step) {
+        const double cpuStart = threadCpuMs();
+        wall.push_back(timeMs(step));
+        cpu.push_back(threadCpuMs() - cpuStart);
+    };
+    for (int run = 0; run < runs; ++run) {
+        mainwindow::Form1 form;
+        form.Form_Load();
+        form.show();
+        QApplication::processEvents();
+        form.mnuFind_Click();
+        QApplication::processEvents();
+        QLineEdit* field = form.findBar()->field();
+        const auto key = [&](const QString& text) {
+            timed(keys, keysCpu, [&] {
+                field->setText(text);
+                QApplication::processEvents();   // the list and summary repainted
+            });
+            if (qEnvironmentVariableIsSet("TALLYFOLD_BENCH_KEYS"))
+                std::fprintf(stderr, "key [%s] %d rows %.1f ms, cpu %.1f ms\n", qPrintable(text),
+                             form.ListView1->count(), keys.back(), keysCpu.back());
+        };
+        for (qsizetype n = 1; n <= typed.size(); ++n)
+            key(typed.left(n));
+        for (qsizetype n = typed.size() - 1; n >= 0; --n)
+            key(typed.left(n));
+        form.closeFind();
+        timed(open, openCpu, [&] {
+            form.mnuCharts_Click();
+            QApplication::processEvents();
+        });
+        data::connection().Execute(QStringLiteral(
+            "insert into Transactions (TransactionDate,TransactionDescription,AccountID,WithdrawalAmount,"
+            "DepositAmount,Taxable) values (#03/05/2024#,'bench',3,12.5,0,1)"));
+        form.ListData();   // redraws the charts too; the redraw alone is timed below
+        QApplication::processEvents();
+        timed(redraw, redrawCpu, [&] {
+            form.chartWindow()->refresh();
+            QApplication::processEvents();
+        });
+        form.chartWindow()->close();
+        data::connection().Execute(QStringLiteral("delete from Transactions where TransactionDescription='bench'"));
+    }
+    data::releaseConnection();
+    report("find_keystroke", rows, median(keys));
+    report("find_keystroke_cpu", rows, median(keysCpu));
+    report("find_keystroke_slowest", rows, *std::max_element(keys.begin(), keys.end()));
+    report("find_keystroke_slowest_cpu", rows, *std::max_element(keysCpu.begin(), keysCpu.end()));
+    report("charts_open", rows, median(open));
+    report("charts_open_cpu", rows, median(openCpu));
+    report("charts_redraw", rows, median(redraw));
+    report("charts_redraw_cpu", rows, median(redrawCpu));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -277,6 +344,7 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     const bool reportOnly = args.contains(QStringLiteral("--report-only"));
     const bool changesOnly = args.contains(QStringLiteral("--changes-only"));
+    const bool findOnly = args.contains(QStringLiteral("--find-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QStringLiteral("--sizes")) {
             sizes.clear();
@@ -312,6 +380,13 @@ int main(int argc, char** argv)
         QFile::setPermissions(data::workingDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
         if (!fillLedger(data::workingDatabasePath(), rows))
             return 1;
+
+        if (!reportOnly && !changesOnly)
+            measureFindAndCharts(rows, runs);
+        if (findOnly) {
+            QFile::remove(data::workingDatabasePath());
+            continue;
+        }
 
         // A change sent while the list's query still has its last row to give.
         std::vector<double> write;

@@ -21,6 +21,8 @@ namespace mainwindow {
 namespace {
 
 const char* const kReportPdf = "report-pdf";
+const char* const kChart = "chart";
+const char* const kChartFile = "chart-file";
 
 // Message boxes with nobody to answer them: each is printed on standard error and
 // answered as its default button would be; every question is cancelled.
@@ -56,6 +58,16 @@ public:
     QString openWith(const QStringList&, const QString&) override { return {}; }
 };
 
+void addChartOptions(QCommandLineParser& parser)
+{
+    parser.addOption({QString::fromLatin1(kChart),
+                      QStringLiteral("Draws the chart <name> (balance, months or accounts) of the ledger into the "
+                                     "file of --chart-file and exits, showing no window."),
+                      QStringLiteral("name")});
+    parser.addOption({QString::fromLatin1(kChartFile), QStringLiteral("The .png or .svg file --chart writes."),
+                      QStringLiteral("file")});
+}
+
 void addOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral("Tallyfold, a ledger for a household or a small business."));
@@ -64,6 +76,7 @@ void addOptions(QCommandLineParser& parser)
     parser.addOption({QString::fromLatin1(kReportPdf),
                       QStringLiteral("Writes the report of the ledger to <file> as PDF and exits, showing no window."),
                       QStringLiteral("file")});
+    addChartOptions(parser);
 }
 
 bool isArgument(const char* argument, std::initializer_list<const char*> names)
@@ -138,6 +151,8 @@ bool runsWithoutWindows(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--report-pdf") == 0 || std::strncmp(argv[i], "--report-pdf=", 13) == 0)
             return true;
+        if (std::strcmp(argv[i], "--chart") == 0 || std::strncmp(argv[i], "--chart=", 8) == 0)
+            return true;
     }
     return false;
 }
@@ -149,6 +164,8 @@ std::optional<int> runCommandLine(const QCoreApplication& app)
     parser.process(app);
     if (parser.isSet(QString::fromLatin1(kReportPdf)))
         return writeReportPdf(parser.value(QString::fromLatin1(kReportPdf)));
+    if (parser.isSet(QString::fromLatin1(kChart)) || parser.isSet(QString::fromLatin1(kChartFile)))
+        return writeChart(parser.value(QString::fromLatin1(kChart)), parser.value(QString::fromLatin1(kChartFile)));
     return std::nullopt;
 }
 
@@ -198,6 +215,40 @@ int writeReportPdf(const QString& file)
             return notWritten();
         }
         draft.setAutoRemove(false);
+    }
+    return 0;
+}
+
+} // namespace mainwindow
+
+namespace mainwindow {
+
+int writeChart(const QString& kind, const QString& file)
+{
+    if (kind.isEmpty() || file.isEmpty()) {
+        std::fprintf(stderr, "tallyfold: --chart balance|months|accounts needs --chart-file FILE.png|.svg\n");
+        return 1;
+    }
+    ConsoleDialogs console;
+    ClosedDesktop desktop;
+    platform::Dialogs::setCurrent(&console);
+    platform::Desktop::setCurrent(&desktop);
+    const QString path = QFileInfo(file).absoluteFilePath();
+    QString error;
+    bool written = false;
+    {
+        Form1 form1;
+        if (form1.Form_Load())
+            written = form1.ChartToFile(kind, path, &error);
+    }
+    data::releaseConnection();
+    platform::Desktop::setCurrent(nullptr);
+    platform::Dialogs::setCurrent(nullptr);
+    if (!written || console.shown() > 0) {
+        if (!error.isEmpty())
+            std::fprintf(stderr, "tallyfold: %s\n", qPrintable(error));
+        std::fprintf(stderr, "tallyfold: the chart was not written to %s\n", qPrintable(path));
+        return 1;
     }
     return 0;
 }

@@ -4,6 +4,8 @@
 //                                 exits, showing no window: for scripts and scheduled jobs.
 //   tallyfold --help, --version   print the options, or the name and version, and exit;
 //                                 neither needs a screen.
+//   tallyfold --chart balance|months|accounts --chart-file FILE.png|.svg
+//                                 draws one chart of the ledger into FILE, likewise.
 
 #include <QString>
 #include <optional>
@@ -41,5 +43,10 @@ std::optional<int> runCommandLine(const QCoreApplication& app);
 // that gives 1 leaves file as it was, or absent. Only a new path or a regular file is
 // written: a named pipe, a device or a folder is refused (1) and left alone.
 int writeReportPdf(const QString& file);
+
+// tallyfold --chart balance|months|accounts --chart-file FILE.png|.svg: the chart of the
+// whole ledger drawn into the file, without a window. 0 when written, 1 with the reason
+// on standard error otherwise.
+int writeChart(const QString& kind, const QString& file);
 
 } // namespace mainwindow

@@ -184,6 +184,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                                    PushButton7, PushButton8, PushButton9},
                                   {this, ListView1, Frame1});
     makeListMenu();
+    makeFindAndCharts();
 }
 
 Form1::~Form1() = default;
@@ -379,6 +380,7 @@ void Form1::ListData()
     trap.run(142, [&] { setCaption(Label22, QStringLiteral("Deposit: ") + platform::numberText(totalDeposit)); });
     trap.run(144, [&] { setCaption(Label33, QStringLiteral("Balance: ") + platform::numberText(balance)); });
     showLedgerProblem();
+    afterListData();
 }
 
 void Form1::showLedgerProblem()

@@ -14,8 +14,10 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace shell { class Ghost; }
+namespace charts { class ChartWindow; }
 namespace data { struct HistoryMove; }
 
 namespace output {
@@ -79,6 +81,18 @@ public:
     // user when it has none.
     bool SaveResultsAsExcelFileIsExcelInstalled();
 
+    // Find as you type and the charts (Form1Find.cpp), from the list's context menu and
+    // their keys. The find bar lies over the list's bottom edge while in use; closing it
+    // shows the list as it was before (sort, current row, ticks, scroll).
+    void mnuFind_Click();      // also Ctrl+F
+    void mnuCharts_Click();    // also Ctrl+G
+    void closeFind();
+    class FindBar* findBar() const { return m_findBar; }
+    charts::ChartWindow* chartWindow() const { return m_charts; }
+    // The chosen chart ("balance", "months", "accounts") of the whole ledger written to a
+    // PNG or SVG file; false with the reason in *error when it cannot be.
+    bool ChartToFile(const QString& kind, const QString& file, QString* error);
+
     // The report of "Create/Print Report", written to a PDF file instead of previewed,
     // for the command line.
     void ReportToPdf(const QString& file);
@@ -115,6 +129,8 @@ public:
     QAction* mnuDelete;
     QAction* mnuDuplicate;
     QAction* mnuRestore;
+    QAction* mnuFind = nullptr;
+    QAction* mnuCharts = nullptr;
 
     bool WasMaximized = false;
 
@@ -143,7 +159,26 @@ private:
     // The report command's steps, with show as its step 144.
     void createReport(const std::function<void()>& tick, const std::function<void(output::DataReport&)>& show);
 
+    // Find and charts (Form1Find.cpp).
+    void makeFindAndCharts();
+    void findTextChanged(const QString& text);
+    // Called at the end of every reload: the filter's summary and the charts follow it.
+    void afterListData();
+    void showFindSummary();
+
     std::unique_ptr<shell::Ghost> m_ghost;
+    class FindBar* m_findBar = nullptr;
+    charts::ChartWindow* m_charts = nullptr;   // a window of its own, owned by this one
+    // The list and summary as they were when the find bar opened.
+    struct BeforeFind {
+        int added = -1;
+        QString id;
+        int scroll = 0;
+        int reloads = 0;
+        QStringList summary;   // Frame1's title, then Label1..3 and Label11..33
+    };
+    std::optional<BeforeFind> m_beforeFind;
+    int m_reloads = 0;
     bool m_closing = false;
     bool m_programEnded = false;
     bool m_windowless = false;

@@ -18,7 +18,7 @@ TransactionListModel::TransactionListModel(QObject* parent) : QAbstractTableMode
 
 int TransactionListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_published;
+    return parent.isValid() ? 0 : shownCount();
 }
 
 int TransactionListModel::columnCount(const QModelIndex& parent) const
@@ -28,12 +28,12 @@ int TransactionListModel::columnCount(const QModelIndex& parent) const
 
 QVariant TransactionListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_published)
+    if (!index.isValid() || index.row() >= shownCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return cellText(m_order[index.row()], index.column());
+        return cellText(addedAt(index.row()), index.column());
     case Qt::CheckStateRole:
         if (index.column() == IdColumn)
             return rowAt(index.row()).checked ? Qt::Checked : Qt::Unchecked;
@@ -45,9 +45,9 @@ QVariant TransactionListModel::data(const QModelIndex& index, int role) const
 
 bool TransactionListModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || index.column() != IdColumn || role != Qt::CheckStateRole || index.row() >= m_published)
+    if (!index.isValid() || index.column() != IdColumn || role != Qt::CheckStateRole || index.row() >= shownCount())
         return false;
-    m_rows[size_t(m_order[index.row()])].checked = value.toInt() == Qt::Checked;
+    m_rows[size_t(addedAt(index.row()))].checked = value.toInt() == Qt::Checked;
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }
@@ -78,6 +78,7 @@ void TransactionListModel::addColumn(const QString& header)
 void TransactionListModel::clear()
 {
     beginResetModel();
+    keepShownAcrossReload();
     m_rows.clear();
     m_order.clear();
     m_published = 0;
@@ -86,6 +87,7 @@ void TransactionListModel::clear()
     m_accountById.clear();
     m_textIndex.clear();
     m_oddIds.clear();
+    m_dayOfText.clear();
     endResetModel();
 }
 
@@ -127,10 +129,13 @@ void TransactionListModel::setDate(const QVariant& value)
             return;
         }
         m_rows.back().date = intern(m_texts, m_dateByDay, day, platform::dateText(value));
+        m_dayOfText.insert(m_rows.back().date, day);
         return;
     }
     const QString text = platform::valueText(value);
     m_rows.back().date = intern(m_texts, m_textIndex, text, text);
+    if (value.typeId() == QMetaType::QDateTime)
+        m_dayOfText.insert(m_rows.back().date, value.toDateTime().date().toJulianDay());
 }
 
 int TransactionListModel::internAccount(const QVariant& name)
@@ -146,11 +151,13 @@ void TransactionListModel::setDescription(const QVariant& value)
 
 void TransactionListModel::setWithdrawal(const QVariant& value)
 {
+    m_rows.back().noWithdrawal = !value.isValid();
     m_rows.back().withdrawal = value.isValid() ? platform::toDouble(value) : 0;
 }
 
 void TransactionListModel::setDeposit(const QVariant& value)
 {
+    m_rows.back().noDeposit = !value.isValid();
     m_rows.back().deposit = value.isValid() ? platform::toDouble(value) : 0;
 }
 
@@ -164,6 +171,8 @@ void TransactionListModel::publish()
     beginResetModel();
     m_published = int(m_rows.size());
     applySort();
+    if (m_filtering)
+        refilter(false);
     endResetModel();
 }
 
@@ -198,20 +207,21 @@ QString TransactionListModel::cellText(int added, int column) const
 
 QString TransactionListModel::text(int viewRow, int column) const
 {
-    if (viewRow < 0 || viewRow >= m_published)
+    if (viewRow < 0 || viewRow >= shownCount())
         return {};
-    return cellText(m_order[viewRow], column);
+    return cellText(addedAt(viewRow), column);
 }
 
 bool TransactionListModel::isChecked(int viewRow) const
 {
-    return viewRow >= 0 && viewRow < m_published && rowAt(viewRow).checked;
+    return viewRow >= 0 && viewRow < shownCount() && rowAt(viewRow).checked;
 }
 
 int TransactionListModel::viewRowOf(int added) const
 {
-    const auto it = std::find(m_order.begin(), m_order.end(), added);
-    return it == m_order.end() ? -1 : int(it - m_order.begin());
+    const std::vector<int>& shown = m_filtering ? m_shown : m_order;
+    const auto it = std::find(shown.begin(), shown.end(), added);
+    return it == shown.end() ? -1 : int(it - shown.begin());
 }
 
 void TransactionListModel::setSorted(bool sorted)
@@ -221,6 +231,8 @@ void TransactionListModel::setSorted(bool sorted)
         return;
     beginResetModel();
     applySort();
+    if (m_filtering)
+        orderShownAsSorted();
     endResetModel();
 }
 

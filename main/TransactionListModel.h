@@ -5,6 +5,8 @@
 // texts on demand, so a ledger of a million transactions fits in a few hundred bytes
 // a row. The model adapts; ListData decides what goes in.
 
+#include "main/FindQuery.h"
+
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
@@ -72,7 +74,7 @@ public:
     bool isChecked(int viewRow) const;
     // Rows by the order they were added in: the position of a view row in that order,
     // and the view row of the n-th row added (-1 when there is none).
-    int addedIndex(int viewRow) const { return m_order.at(viewRow); }
+    int addedIndex(int viewRow) const { return addedAt(viewRow); }
     int viewRowOf(int added) const;
     int firstAddedRow() const { return viewRowOf(0); }
 
@@ -84,6 +86,51 @@ public:
     void setSorted(bool sorted);
     void setSortKey(int key) { m_sortKey = key; }
     void setSortOrder(int order) { m_sortOrder = order; }
+
+    // The find filter: while one is set, the list shows only the rows it matches, in the
+    // list's order. A reload keeps showing the rows shown before it and shows rows added
+    // since, matching or not, so an edited or new row never vanishes under the cursor;
+    // only a new filter drops them. Clearing shows every row again as sorted.
+    void setFilter(const FindQuery& query);
+    void clearFilter();
+    bool filtering() const { return m_filtering; }
+    // All rows, shown or not.
+    int totalCount() const { return m_published; }
+    // The shown rows' amounts added up; Null and infinite amounts count as nothing.
+    struct Totals {
+        double withdrawal = 0;
+        double deposit = 0;
+    };
+    Totals shownTotals() const;
+
+    // One row's facts as charts and the find filter see them, by position added.
+    struct Facts {
+        qint64 day = FindRow::kNoDay;   // Julian day, kNoDay when the date is empty or not a date
+        double withdrawal = 0;
+        double deposit = 0;
+        bool noAmount = false;          // both amounts Null
+        qint32 account = -1;            // into accountNames()
+    };
+    // Calls visit(const Facts&) for every row, or only for those shown.
+    template <class Visit>
+    void visitRows(bool shownOnly, Visit&& visit) const
+    {
+        const std::vector<qint64> days = dayOfTexts();
+        auto facts = [&](int added) {
+            const Row& row = m_rows[size_t(added)];
+            visit(Facts{row.date < 0 ? FindRow::kNoDay : days[size_t(row.date)], row.withdrawal, row.deposit,
+                        row.noWithdrawal && row.noDeposit, row.account});
+        };
+        if (shownOnly && m_filtering) {
+            for (const int added : m_shown)
+                facts(added);
+        } else {
+            for (int added = 0; added < m_published; ++added)
+                facts(added);
+        }
+    }
+    // The texts Facts::account points into (date texts among them, never pointed at).
+    const std::vector<QString>& accountNames() const { return m_texts; }
 
 private:
     // One transaction, kept small: a million of them must fit in memory. Dates and
@@ -97,6 +144,8 @@ private:
         qint32 account = -1;   // into m_texts
         bool taxable = false;
         bool checked = false;
+        bool noWithdrawal = false;   // Null, not 0
+        bool noDeposit = false;
     };
 
     // Rows in fixed-size chunks: appending never moves earlier rows, and a million
@@ -126,7 +175,15 @@ private:
         size_t m_size = 0;
     };
 
-    const Row& rowAt(int viewRow) const { return m_rows[size_t(m_order[viewRow])]; }
+    const Row& rowAt(int viewRow) const { return m_rows[size_t(addedAt(viewRow))]; }
+    // The position added of a view row, and how many rows are shown.
+    int addedAt(int viewRow) const { return m_filtering ? m_shown[size_t(viewRow)] : m_order[size_t(viewRow)]; }
+    int shownCount() const { return m_filtering ? int(m_shown.size()) : m_published; }
+    // The filter's own steps (TransactionListFilter.cpp).
+    void refilter(bool narrowing);
+    void orderShownAsSorted();
+    void keepShownAcrossReload();
+    std::vector<qint64> dayOfTexts() const;
     // The text of a cell of the row added at position `added`.
     QString cellText(int added, int column) const;
     QString amountText(double value) const;
@@ -148,6 +205,16 @@ private:
     bool m_sorted = false;
     int m_sortKey = 0;
     int m_sortOrder = 0;
+
+    QHash<qint32, qint64> m_dayOfText;        // date text -> Julian day
+    bool m_filtering = false;
+    FindQuery m_query;
+    std::vector<int> m_shown;                 // while filtering: view row -> index into m_rows
+    Totals m_shownTotals;
+    // Across a reload: the ids shown before it, sorted, and the highest id there was.
+    std::vector<qint64> m_keptIds;
+    qint64 m_lastIdBefore = 0;
+    bool m_keepingShown = false;
 };
 
 } // namespace mainwindow

@@ -5,6 +5,7 @@
 #include "tests/main/MainWindowFixture.h"
 
 #include "currency/CurrencyChoice.h"
+#include "main/FindBar.h"
 #include "main/PendingEvents.h"
 #include "platform/Settings.h"
 #include "shell/MousePointer.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QTest>
 
@@ -115,6 +117,27 @@ TEST_F(Export, HeadingsEveryListRowAndTheSummaryFourRowsBelowTheList)
     exportAndRead();
     EXPECT_EQ(exports().size(), 2);
     EXPECT_EQ(testing_support::fileHash(desktop.opened().front().toLocalFile()), first);
+}
+
+TEST_F(Export, UnderAFindFilterTheListAsShownAndItsSummaryAreExported)
+{
+    add("plumber", "4", "0");
+    add("groceries", "2", "0");
+    add("plumbing refund", "0", "3");
+    start();
+    tick({1});   // groceries, ticked before the filter hides it
+    form.mnuFind_Click();
+    form.findBar()->field()->setText(QStringLiteral("plumb"));
+    tick({0, 1});
+    const Sheet sheet = exportAndRead();
+
+    EXPECT_EQ(sheet.row(2), listRow(0));
+    EXPECT_EQ(sheet.shown(2, 4), "plumber");
+    EXPECT_EQ(sheet.shown(3, 4), "plumbing refund");
+    // Four rows below the two shown, the summary of those two.
+    EXPECT_EQ(sheet.row(6, 9), (QStringList{"", "", "Widrawal: $4.00", "", "", "Deposit: $3.00", "", "",
+                                            "Balance: -$1.00"}));
+    EXPECT_EQ(sheet.lastRow(), 6);
 }
 
 TEST_F(Export, TickedRowsFillTheirOwnSheetRowsInTheOrderShown)
