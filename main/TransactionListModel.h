@@ -9,7 +9,9 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace mainwindow {
@@ -76,8 +78,10 @@ public:
     int viewRowOf(int added) const;
     int firstAddedRow() const { return viewRowOf(0); }
 
-    // The list's own sort: by the displayed text of one column, case-insensitive,
-    // ascending (0) or descending (1); equal texts keep the order they were added in.
+    // The list's own sort, ascending (0) or descending (1), by what a column means:
+    // IDs and amounts by value (a Null before every number), dates by date and time,
+    // the other columns by their text, case-insensitive. Rows that compare equal keep
+    // the order they were added in.
     bool sorted() const { return m_sorted; }
     int sortKey() const { return m_sortKey; }
     int sortOrder() const { return m_sortOrder; }
@@ -97,6 +101,19 @@ private:
         qint32 account = -1;   // into m_texts
         bool taxable = false;
         bool checked = false;
+        // A Null amount shows as 0 does, but sorts before every number.
+        bool withdrawalNull = false;
+        bool depositNull = false;
+    };
+
+    // A transaction number that is not a whole number (another program's doing): its
+    // text as shown, and its value when it is a number at all.
+    static constexpr qint64 kNotAMoment = std::numeric_limits<qint64>::max();
+
+    struct OddId {
+        QString text;
+        bool null = false;
+        std::optional<double> value;
     };
 
     // Rows in fixed-size chunks: appending never moves earlier rows, and a million
@@ -133,7 +150,15 @@ private:
     const QString& sharedText(qint32 index) const;
     int internAccount(const QVariant& name);
     void applySort();
+    // Orders the view by one key per row added (keyOf(row)); equal keys keep the order
+    // the rows were added in, ascending or descending.
+    template <class KeyOf>
+    void orderByKeys(KeyOf&& keyOf);
+    void sortByOddIds();
+    std::vector<int> dateRanks() const;
     std::vector<int> ranksBy(const std::vector<QString>& texts) const;
+    // The moment a date text stands for, kept beside the text it was shown as.
+    void noteMoment(qint32 text, qint64 moment);
 
     QStringList m_headers;
     RowStore m_rows;              // in the order added
@@ -144,7 +169,11 @@ private:
     QHash<qint64, qint32> m_dateByDay;
     QHash<qint64, qint32> m_accountById;
     QHash<QString, qint32> m_textIndex;
-    QHash<int, QString> m_oddIds;             // transaction numbers that are not whole numbers
+    QHash<int, OddId> m_oddIds;               // transaction numbers that are not whole numbers
+    // For each of m_texts that a date cell shows: the date and time in seconds;
+    // kNotAMoment for a text that is no date (an account's name, or a stored text
+    // that names no day).
+    std::vector<qint64> m_moments;
     bool m_sorted = false;
     int m_sortKey = 0;
     int m_sortOrder = 0;
