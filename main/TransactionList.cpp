@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
@@ -44,6 +46,9 @@ public:
         }
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
+
+    // The option a cell is drawn with.
+    void prepare(QStyleOptionViewItem& cell, const QModelIndex& index) const { initStyleOption(&cell, index); }
 
     QString shown(QStyleOptionViewItem cell, const QModelIndex& index) const
     {
@@ -174,6 +179,39 @@ void TransactionList::publish()
 {
     m_model.publish();
     setCurrentRow(m_model.firstAddedRow());
+}
+
+void TransactionList::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit editRequested();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TransactionList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    const bool onRow = event->button() == Qt::LeftButton && index.isValid() && !onCheckBox(index, at);
+    // The view first makes the row current, so the edit is of the row clicked.
+    QTableView::mouseDoubleClickEvent(event);
+    if (onRow && currentIndex().row() == index.row())
+        emit editRequested();
+}
+
+bool TransactionList::onCheckBox(const QModelIndex& index, const QPoint& position) const
+{
+    if (!(m_model.flags(index) & Qt::ItemIsUserCheckable))
+        return false;
+    QStyleOptionViewItem cell;
+    initViewItemOption(&cell);
+    cell.rect = visualRect(index);
+    static_cast<const CellDelegate*>(itemDelegate())->prepare(cell, index);
+    return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &cell, this).contains(position);
 }
 
 void TransactionList::setSorted(bool sorted)
