@@ -126,6 +126,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(shell::windowFont());
     resize(designSize());
+    // A cut text in the list tells its whole text in a tooltip, also while another
+    // window (the help window, first of all) is the active one.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     ListView1 = new TransactionList(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
