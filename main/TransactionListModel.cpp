@@ -300,12 +300,6 @@ quint64 amountKey(double value, bool null)
     return (bits >> 63) != 0 ? ~bits : bits | (quint64(1) << 63);
 }
 
-// A rank (-1 for the empty text or a Null) as a key.
-quint64 rankKey(int rank)
-{
-    return quint64(qint64(rank) + 1);
-}
-
 } // namespace
 
 // Ranks of texts in sorted order: equal texts share a rank, the empty text ranks
@@ -368,6 +362,24 @@ void TransactionListModel::orderByKeys(KeyOf&& keyOf)
         m_order[size_t(i)] = keyed[size_t(i)].row;
 }
 
+template <class RankOf>
+void TransactionListModel::orderByRanks(int ranks, RankOf&& rankOf)
+{
+    // A counting sort: ranks are few and dense, so rows are placed in one pass by
+    // their rank's start, and rows of one rank stay in the order they were added.
+    const bool descending = m_sortOrder == 1;
+    const auto bucket = [&](int row) {
+        const int b = rankOf(row) + 1;   // the rank -1 (empty) first
+        return size_t(descending ? ranks - b : b);
+    };
+    std::vector<int> start(size_t(ranks) + 2, 0);
+    for (int i = 0; i < m_published; ++i)
+        ++start[bucket(i) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    for (int i = 0; i < m_published; ++i)
+        m_order[size_t(start[bucket(i)]++)] = i;
+}
+
 // Transaction numbers where some are not whole numbers: a Null first, then numbers
 // by value, then texts that are no number by their text.
 void TransactionListModel::sortByOddIds()
@@ -425,19 +437,13 @@ void TransactionListModel::applySort()
         else
             sortByOddIds();
         return;
-    case DateColumn: {
-        const std::vector<int> rank = dateRanks();
-        orderByKeys([&](int row) {
-            const qint32 text = m_rows[size_t(row)].date;
-            return rankKey(text < 0 ? -1 : rank[size_t(text)]);
-        });
-        return;
-    }
+    case DateColumn:
     case AccountColumn: {
-        const std::vector<int> rank = ranksBy(m_texts);
-        orderByKeys([&](int row) {
-            const qint32 text = m_rows[size_t(row)].account;
-            return rankKey(text < 0 ? -1 : rank[size_t(text)]);
+        const bool date = m_sortKey == DateColumn;
+        const std::vector<int> rank = date ? dateRanks() : ranksBy(m_texts);
+        orderByRanks(int(rank.size()), [&](int row) {
+            const qint32 text = date ? m_rows[size_t(row)].date : m_rows[size_t(row)].account;
+            return text < 0 ? -1 : rank[size_t(text)];
         });
         return;
     }
@@ -457,7 +463,9 @@ void TransactionListModel::applySort()
         }
         distinct.clear();
         const std::vector<int> rank = ranksBy(texts);
-        orderByKeys([&](int row) { return rankKey(rank[size_t(textOf[size_t(row)])]); });
+        for (int& t : textOf)
+            t = rank[size_t(t)];
+        orderByRanks(int(texts.size()), [&](int row) { return textOf[size_t(row)]; });
         return;
     }
     case WithdrawalColumn:
@@ -474,7 +482,7 @@ void TransactionListModel::applySort()
         return;
     case TaxableColumn:
         // "No" before "Yes".
-        orderByKeys([this](int row) { return quint64(m_rows[size_t(row)].taxable); });
+        orderByRanks(2, [this](int row) { return int(m_rows[size_t(row)].taxable); });
         return;
     default:
         return;

@@ -154,6 +154,10 @@ private:
     // the rows were added in, ascending or descending.
     template <class KeyOf>
     void orderByKeys(KeyOf&& keyOf);
+    // The same by a rank per row (rankOf(row)), from -1 (the empty text, or a Null)
+    // to ranks - 1.
+    template <class RankOf>
+    void orderByRanks(int ranks, RankOf&& rankOf);
     void sortByOddIds();
     std::vector<int> dateRanks() const;
     std::vector<int> ranksBy(const std::vector<QString>& texts) const;

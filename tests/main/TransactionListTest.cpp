@@ -176,11 +176,15 @@ TEST_F(Sorting, TextsSortCaseInsensitivelyAndTransactionNumbersThatAreNoWholeNum
 {
     add("cherry");
     add("Banana");
-    add("apple");
+    add("apple", "1");
     add("");
+    add("Apple", "2");
     start();
     form.ListView1_ColumnClick(Description + 1);
-    EXPECT_EQ(column(Description), (QStringList{"", "apple", "Banana", "cherry"}));
+    EXPECT_EQ(column(Description), (QStringList{"", "apple", "Apple", "Banana", "cherry"}));
+    // Descending, texts equal but for case keep the order they were added in.
+    form.ListView1_ColumnClick(Description + 1);
+    EXPECT_EQ(column(Description), (QStringList{"cherry", "Banana", "apple", "Apple", ""}));
 
     // Another program's numbers: a fraction, a text, a Null beside whole ones.
     TransactionListModel model;
