@@ -112,6 +112,20 @@ QString CurrencyChoice::pattern()
     return m_option1 ? symbol + kAmountPattern : kAmountPattern + symbol;
 }
 
+void CurrencyChoice::appendEntry(const QString& symbol)
+{
+    m_symbols.append(symbol);
+    if (m_index >= 0)
+        return;
+    // A stored position that cannot be read was reported when the choice loaded.
+    try {
+        const int stored = platform::toInteger(settings::get(kIndexKey, QStringLiteral("0")));
+        if (stored >= 0 && stored < m_symbols.size())
+            m_index = stored;
+    } catch (const std::exception&) {
+    }
+}
+
 void CurrencyChoice::choose(int index)
 {
     m_index = index;

@@ -47,8 +47,10 @@ public:
     void setOptions(bool option1, bool option2);
     // Adds an entry to the working list only; the stored list is extended separately
     // (storedList / saveList), so a symbol holding the separator stays one entry
-    // until the next load.
-    void appendEntry(const QString& symbol) { m_symbols.append(symbol); }
+    // until the next load. With nothing chosen, a stored position that now names an
+    // entry (one the list was too short for when it loaded, as an empty list is for
+    // the first position) is what the next load takes: it becomes the choice now.
+    void appendEntry(const QString& symbol);
 
     // The stored "CurrList" text, the default list when absent.
     static QString storedList();

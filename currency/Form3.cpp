@@ -188,14 +188,16 @@ void Form3::PushButton3_Click()
     if (trap.test(102, [&] { return answer.isEmpty(); }))
         return;
     // The answer is taken as typed: the list shows it as one entry even when it holds
-    // the separator, and the current choice stays as it is. A list adds its first
-    // entry as its current one; the list must go on showing the choice in force.
+    // the separator. The list goes on showing the choice in force: the one it showed,
+    // or the new entry when the stored position names it (see appendEntry). A list
+    // adds its first entry as its current one, so the index is set again.
     trap.run(104, [&] {
+        CurrencyChoice& choice = CurrencyChoice::instance();
+        choice.appendEntry(answer);
         m_filling = true;
         Combo2->addItem(answer);
-        Combo2->setCurrentIndex(CurrencyChoice::instance().index());
+        Combo2->setCurrentIndex(choice.index());
         m_filling = false;
-        CurrencyChoice::instance().appendEntry(answer);
     });
     QString list;
     // A stored list that cannot be read (reported) is not written over with less.

@@ -19,6 +19,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -73,7 +74,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
     auto* button = named(new QPushButton(caption, parent), name);
     button->setFont(shell::buttonFont());
     button->setAccessibleName(caption);
-    // No button is the default: Enter in a text box must not save or delete anything.
+    // No button is the default, drawn as such: Enter is handled by the window
+    // (keyPressEvent), which presses "OK" or the button the user has moved to.
     button->setAutoDefault(false);
     return button;
 }
@@ -204,6 +206,21 @@ void Form2::unload()
 void Form2::reject()
 {
     PushButton1_Click();
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // Controls that take Enter themselves (an open list or calendar) never pass it on.
+    // A button pressed through click() does what a click does, and nothing while
+    // it is disabled.
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    (focused ? focused : PushButton2)->click();
+    event->accept();
 }
 
 void Form2::Form_Load()

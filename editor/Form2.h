@@ -12,6 +12,7 @@
 class QComboBox;
 class QDateEdit;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -71,6 +72,8 @@ public:
     void reject() override;
 
 protected:
+    // Enter acts as "OK", or presses the button that has the focus.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -126,6 +126,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(shell::windowFont());
     resize(designSize());
+    // A cut text in the list tells its whole text in a tooltip, also while another
+    // window (the help window, first of all) is the active one.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     ListView1 = new TransactionList(this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -133,9 +136,10 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
     shell::placeTwips(ListView1, 120, 90, 12000, 2595);
 
     PushButton2 = makeButton("PushButton2", QStringLiteral("Add New"), 120, 2790, 2880);
-    PushButton1 = makeButton("PushButton1", QStringLiteral("Edit Selected"), 3120, 2805, 2880);
-    PushButton3 = makeButton("PushButton3", QStringLiteral("Delete Selected"), 6120, 2820, 2880);
-    PushButton7 = makeButton("PushButton7", QStringLiteral("Load Sample/Example Data"), 9120, 2835, 3000);
+    // Row 1 shares one top edge, as the layout puts it back after a maximise.
+    PushButton1 = makeButton("PushButton1", QStringLiteral("Edit Selected"), 3120, 2790, 2880);
+    PushButton3 = makeButton("PushButton3", QStringLiteral("Delete Selected"), 6120, 2790, 2880);
+    PushButton7 = makeButton("PushButton7", QStringLiteral("Load Sample/Example Data"), 9120, 2790, 3000);
     PushButton4 = makeButton("PushButton4", QStringLiteral("Duplicate Selected"), 120, 3315, 2880);
     PushButton5 = makeButton("PushButton5", QStringLiteral("Create/Print Report"), 3120, 3315, 2880);
     PushButton6 = makeButton("PushButton6", QStringLiteral("Save Database To Excel"), 6120, 3315, 2880);

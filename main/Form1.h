@@ -146,7 +146,7 @@ protected:
 
 private:
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
-    // The list's menu and the undo and redo keys, none of which moves the layout.
+    // The list's menu and the keys, none of which moves the layout.
     void makeListMenu();
     // Undoes or redoes a step (`step`: data::undo or data::redo) under `procedure`'s
     // error report, tells a refusal, reloads the list when the ledger changed.

@@ -1,5 +1,5 @@
-// The main window's undo, redo and restore: the keys, the list's context menu and
-// their handlers. None of it moves the window's layout.
+// The main window's keys, the list's context menu, and the undo, redo and restore
+// they offer. None of it moves the window's layout.
 #include "main/Form1.h"
 
 #include "data/Backups.h"
@@ -30,6 +30,15 @@ QString entryText(const QString& command, const QString& label, const QString& k
     return text + u'\t' + key;
 }
 
+// The commands' keys, as the menu shows them. Enter (and a double-click) edits the
+// list's current row.
+constexpr const char* kEditKey = "Enter";
+constexpr const char* kAddKey = "Ctrl+N";
+constexpr const char* kDeleteKey = "Del";
+constexpr const char* kDuplicateKey = "Ctrl+D";
+constexpr const char* kReportKey = "Ctrl+P";
+constexpr const char* kHelpKey = "F1";
+
 } // namespace
 
 void Form1::makeListMenu()
@@ -39,10 +48,15 @@ void Form1::makeListMenu()
     mnuUndo = mnuList->addAction(QString(), this, &Form1::mnuUndo_Click);
     mnuRedo = mnuList->addAction(QString(), this, &Form1::mnuRedo_Click);
     mnuList->addSeparator();
-    mnuEdit = mnuList->addAction(QStringLiteral("Edit Selected"), this, &Form1::PushButton1_Click);
-    mnuAdd = mnuList->addAction(QStringLiteral("Add New"), this, &Form1::PushButton2_Click);
-    mnuDelete = mnuList->addAction(QStringLiteral("Delete Selected"), this, &Form1::PushButton3_Click);
-    mnuDuplicate = mnuList->addAction(QStringLiteral("Duplicate Selected"), this, &Form1::PushButton4_Click);
+    // Each command as its button offers it, with the key that does the same.
+    const auto command = [this](const QString& caption, const char* key, QPushButton* button) {
+        return mnuList->addAction(entryText(caption, QString(), QString::fromLatin1(key)), button,
+                                  &QAbstractButton::click);
+    };
+    mnuEdit = command(QStringLiteral("Edit Selected"), kEditKey, PushButton1);
+    mnuAdd = command(QStringLiteral("Add New"), kAddKey, PushButton2);
+    mnuDelete = command(QStringLiteral("Delete Selected"), kDeleteKey, PushButton3);
+    mnuDuplicate = command(QStringLiteral("Duplicate Selected"), kDuplicateKey, PushButton4);
     mnuList->addSeparator();
     mnuRestore = mnuList->addAction(QStringLiteral("Restore a Backup") + QChar(0x2026), this, &Form1::mnuRestore_Click);
     updateListMenu();
@@ -56,6 +70,21 @@ void Form1::makeListMenu()
     key("Ctrl+Z", &Form1::mnuUndo_Click);
     key("Ctrl+Shift+Z", &Form1::mnuRedo_Click);
     key("Ctrl+Y", &Form1::mnuRedo_Click);
+
+    // The commands' keys press their buttons: a key does what its button does, and
+    // nothing while the button is disabled. Delete and Enter act on the list's row,
+    // so they belong to the list.
+    const auto press = [](QWidget* scope, const char* sequence, QPushButton* button) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(sequence)), scope);
+        shortcut->setContext(scope->isWindow() ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    };
+    press(this, kAddKey, PushButton2);
+    press(this, kDuplicateKey, PushButton4);
+    press(this, kReportKey, PushButton5);
+    press(this, kHelpKey, PushButton8);
+    press(ListView1, kDeleteKey, PushButton3);
+    connect(ListView1, &TransactionList::editRequested, PushButton1, &QAbstractButton::click);
 }
 
 void Form1::updateListMenu()

@@ -6,7 +6,10 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPolygonF>
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QToolTip>
@@ -45,6 +48,9 @@ public:
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
 
+    // The option a cell is drawn with.
+    void prepare(QStyleOptionViewItem& cell, const QModelIndex& index) const { initStyleOption(&cell, index); }
+
     QString shown(QStyleOptionViewItem cell, const QModelIndex& index) const
     {
         initStyleOption(&cell, index);
@@ -71,24 +77,72 @@ private:
     }
 };
 
-// Qt's header marks an ascending sort with an arrow pointing down; the desktop's other
-// lists point it up. The header's own sort order stays true to the sort.
+// The header's sort arrow sits in a strip of its own above the caption, at the
+// section's middle, so it never covers a caption, however narrow the column (the ID
+// column beside its check boxes). It points up for an ascending sort, as the desktop's
+// other lists do (Qt's header points it down); the header's own sort order stays true
+// to the sort.
 class SortArrowStyle : public QProxyStyle {
 public:
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget) const override
+    static constexpr int kStrip = 5;   // pixels above the caption
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
     {
         const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option);
-        if (element == PE_IndicatorHeaderArrow && header) {
-            QStyleOptionHeader flipped = *header;
-            if (header->sortIndicator == QStyleOptionHeader::SortDown)
-                flipped.sortIndicator = QStyleOptionHeader::SortUp;
-            else if (header->sortIndicator == QStyleOptionHeader::SortUp)
-                flipped.sortIndicator = QStyleOptionHeader::SortDown;
-            QProxyStyle::drawPrimitive(element, &flipped, painter, widget);
+        if (element != CE_Header || !header) {
+            QProxyStyle::drawControl(element, option, painter, widget);
             return;
         }
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        painter->save();
+        painter->setClipRect(option->rect, Qt::IntersectClip);
+        QProxyStyle::drawControl(CE_HeaderSection, header, painter, widget);
+        QStyleOptionHeader caption = *header;
+        caption.rect = subElementRect(SE_HeaderLabel, header, widget);
+        QProxyStyle::drawControl(CE_HeaderLabel, &caption, painter, widget);
+        if (header->sortIndicator != QStyleOptionHeader::None)
+            drawArrow(painter, subElementRect(SE_HeaderArrow, header, widget),
+                      header->sortIndicator == QStyleOptionHeader::SortDown, header->palette);
+        painter->restore();
+    }
+
+    QRect subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const override
+    {
+        if (!qstyleoption_cast<const QStyleOptionHeader*>(option) || !(element == SE_HeaderLabel || element == SE_HeaderArrow))
+            return QProxyStyle::subElementRect(element, option, widget);
+        const QRect r = option->rect;
+        if (element == SE_HeaderArrow) {
+            const int width = 2 * kStrip - 1;
+            return {r.left() + (r.width() - width) / 2, r.top() + 1, width, kStrip - 1};
+        }
+        // The caption keeps the section's whole width, whether sorted or not.
+        const int margin = pixelMetric(PM_HeaderMargin, option, widget);
+        return r.adjusted(margin, kStrip, -margin, 0);
+    }
+
+    // A filled triangle in the caption's colour, pointing up (ascending) or down.
+    static void drawArrow(QPainter* painter, const QRect& r, bool ascending, const QPalette& palette)
+    {
+        const qreal left = r.left(), right = r.right() + 1, top = r.top(), bottom = r.bottom() + 1;
+        const qreal middle = (left + right) / 2;
+        const QPolygonF triangle = ascending
+            ? QPolygonF{QPointF(left, bottom), QPointF(right, bottom), QPointF(middle, top)}
+            : QPolygonF{QPointF(left, top), QPointF(right, top), QPointF(middle, bottom)};
+        QColor colour = palette.windowText().color();
+        colour.setAlpha(200);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(colour);
+        painter->drawPolygon(triangle);
+    }
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override
+    {
+        QSize hint = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_HeaderSection)
+            hint.rheight() += kStrip;
+        return hint;
     }
 };
 
@@ -174,6 +228,39 @@ void TransactionList::publish()
 {
     m_model.publish();
     setCurrentRow(m_model.firstAddedRow());
+}
+
+void TransactionList::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit editRequested();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TransactionList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    const bool onRow = event->button() == Qt::LeftButton && index.isValid() && !onCheckBox(index, at);
+    // The view first makes the row current, so the edit is of the row clicked.
+    QTableView::mouseDoubleClickEvent(event);
+    if (onRow && currentIndex().row() == index.row())
+        emit editRequested();
+}
+
+bool TransactionList::onCheckBox(const QModelIndex& index, const QPoint& position) const
+{
+    if (!(m_model.flags(index) & Qt::ItemIsUserCheckable))
+        return false;
+    QStyleOptionViewItem cell;
+    initViewItemOption(&cell);
+    cell.rect = visualRect(index);
+    static_cast<const CellDelegate*>(itemDelegate())->prepare(cell, index);
+    return style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &cell, this).contains(position);
 }
 
 void TransactionList::setSorted(bool sorted)

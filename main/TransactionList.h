@@ -55,8 +55,17 @@ public:
 signals:
     // A header was clicked; index is its 1-based position.
     void columnClicked(int index);
+    // The user asked to edit the current row: Enter, or a double-click on a row (not
+    // on its check box, where it ticks).
+    void editRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    bool onCheckBox(const QModelIndex& index, const QPoint& position) const;
+
     TransactionListModel m_model;
     std::vector<double> m_widths;
     bool m_settingWidth = false;

@@ -37,9 +37,12 @@ TransactionListModel::Totals TransactionListModel::shownTotals() const
 
 std::vector<qint64> TransactionListModel::dayOfTexts() const
 {
+    // A date's moment counts seconds from the start of its Julian day.
     std::vector<qint64> days(m_texts.size(), FindRow::kNoDay);
-    for (auto it = m_dayOfText.constBegin(); it != m_dayOfText.constEnd(); ++it)
-        days[size_t(it.key())] = it.value();
+    for (size_t text = 0; text < m_moments.size() && text < days.size(); ++text) {
+        if (m_moments[text] != kNotAMoment)
+            days[text] = m_moments[text] / 86400;
+    }
     return days;
 }
 

@@ -1,10 +1,12 @@
 #include "main/TransactionListModel.h"
 
 #include "currency/AmountFormat.h"
+#include "platform/AppError.h"
 #include "platform/Conversions.h"
 
 #include <QDateTime>
 #include <algorithm>
+#include <bit>
 #include <numeric>
 
 namespace mainwindow {
@@ -12,6 +14,7 @@ namespace mainwindow {
 namespace {
 const QString kYes = QStringLiteral("Yes");
 const QString kNo = QStringLiteral("No");
+constexpr qint64 kSecondsPerDay = 86400;
 } // namespace
 
 TransactionListModel::TransactionListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -87,7 +90,7 @@ void TransactionListModel::clear()
     m_accountById.clear();
     m_textIndex.clear();
     m_oddIds.clear();
-    m_dayOfText.clear();
+    m_moments.clear();
     endResetModel();
 }
 
@@ -96,8 +99,18 @@ void TransactionListModel::add(const QVariant& transactionNumber)
     m_rows.append();
     bool whole = false;
     m_rows.back().id = transactionNumber.toLongLong(&whole);
-    if (!whole || transactionNumber.typeId() == QMetaType::Double)
-        m_oddIds.insert(int(m_rows.size()) - 1, platform::valueText(transactionNumber));
+    if (whole && transactionNumber.typeId() != QMetaType::Double)
+        return;
+    const int at = int(m_rows.size()) - 1;
+    if (!transactionNumber.isValid() || transactionNumber.isNull()) {
+        m_oddIds.insert(at, OddId{QString(), true, std::nullopt});
+        throw platform::AppError(QStringLiteral("Invalid use of Null"));
+    }
+    OddId odd{platform::valueText(transactionNumber), false, std::nullopt};
+    odd.value = transactionNumber.typeId() == QMetaType::Double
+        ? std::optional<double>(transactionNumber.toDouble())
+        : platform::parseNumber(transactionNumber.toString());
+    m_oddIds.insert(at, std::move(odd));
 }
 
 const QString& TransactionListModel::sharedText(qint32 index) const
@@ -128,14 +141,25 @@ void TransactionListModel::setDate(const QVariant& value)
             m_rows.back().date = *it;
             return;
         }
-        m_rows.back().date = intern(m_texts, m_dateByDay, day, platform::dateText(value));
-        m_dayOfText.insert(m_rows.back().date, day);
+        const qint32 text = intern(m_texts, m_dateByDay, day, platform::dateText(value));
+        noteMoment(text, day * kSecondsPerDay);
+        m_rows.back().date = text;
         return;
     }
     const QString text = platform::valueText(value);
-    m_rows.back().date = intern(m_texts, m_textIndex, text, text);
-    if (value.typeId() == QMetaType::QDateTime)
-        m_dayOfText.insert(m_rows.back().date, value.toDateTime().date().toJulianDay());
+    const qint32 index = intern(m_texts, m_textIndex, text, text);
+    if (value.typeId() == QMetaType::QDateTime) {
+        const QDateTime moment = value.toDateTime();
+        noteMoment(index, moment.date().toJulianDay() * kSecondsPerDay + moment.time().msecsSinceStartOfDay() / 1000);
+    }
+    m_rows.back().date = index;
+}
+
+void TransactionListModel::noteMoment(qint32 text, qint64 moment)
+{
+    if (m_moments.size() <= size_t(text))
+        m_moments.resize(size_t(text) + 1, kNotAMoment);
+    m_moments[size_t(text)] = moment;
 }
 
 int TransactionListModel::internAccount(const QVariant& name)
@@ -151,14 +175,16 @@ void TransactionListModel::setDescription(const QVariant& value)
 
 void TransactionListModel::setWithdrawal(const QVariant& value)
 {
-    m_rows.back().noWithdrawal = !value.isValid();
-    m_rows.back().withdrawal = value.isValid() ? platform::toDouble(value) : 0;
+    Row& row = m_rows.back();
+    row.withdrawalNull = !value.isValid();
+    row.withdrawal = value.isValid() ? platform::toDouble(value) : 0;
 }
 
 void TransactionListModel::setDeposit(const QVariant& value)
 {
-    m_rows.back().noDeposit = !value.isValid();
-    m_rows.back().deposit = value.isValid() ? platform::toDouble(value) : 0;
+    Row& row = m_rows.back();
+    row.depositNull = !value.isValid();
+    row.deposit = value.isValid() ? platform::toDouble(value) : 0;
 }
 
 void TransactionListModel::setTaxable(const QVariant& value)
@@ -191,7 +217,7 @@ QString TransactionListModel::cellText(int added, int column) const
         if (!m_oddIds.isEmpty()) {
             const auto it = m_oddIds.constFind(added);
             if (it != m_oddIds.constEnd())
-                return *it;
+                return it->text;
         }
         return QString::number(row.id);
     }
@@ -238,33 +264,6 @@ void TransactionListModel::setSorted(bool sorted)
 
 namespace {
 
-// A whole number's decimal text packed four bits a character, none 0, "-" 1 and the
-// digits 2 to 11, first character highest: comparing two keys compares the texts
-// ("10" before "9", "-5" before "0"). 32 characters hold any 64-bit number's 20.
-using IdTextKey = std::pair<quint64, quint64>;
-
-IdTextKey idTextKey(qint64 id)
-{
-    char digits[20];
-    int n = 0;
-    quint64 magnitude = id < 0 ? 0 - quint64(id) : quint64(id);
-    do {
-        digits[n++] = char(2 + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    quint64 packed[2] = {0, 0};
-    int at = 0;
-    auto put = [&](quint64 code) {
-        packed[at / 16] |= code << (60 - 4 * (at % 16));
-        ++at;
-    };
-    if (id < 0)
-        put(1);
-    while (n > 0)
-        put(quint64(digits[--n]));
-    return {packed[0], packed[1]};
-}
-
 char16_t folded(char16_t c)
 {
     if (c < 128)
@@ -289,6 +288,24 @@ int foldedCompare(QStringView a, QStringView b)
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+// A 64-bit number as a key that orders as the number does.
+quint64 wholeKey(qint64 value)
+{
+    return quint64(value) ^ (quint64(1) << 63);
+}
+
+// An amount as a key that orders as the amount does, a Null (key 0) before every
+// number, -0 equal to 0. Only a NaN, which no stored amount can be, could also map to 0.
+quint64 amountKey(double value, bool null)
+{
+    if (null)
+        return 0;
+    if (value == 0)
+        value = 0;
+    const auto bits = std::bit_cast<quint64>(value);
+    return (bits >> 63) != 0 ? ~bits : bits | (quint64(1) << 63);
+}
+
 } // namespace
 
 // Ranks of texts in sorted order: equal texts share a rank, the empty text ranks
@@ -310,98 +327,168 @@ std::vector<int> TransactionListModel::ranksBy(const std::vector<QString>& texts
     return rank;
 }
 
+// Ranks of the shared texts as dates: those naming a day by their day and time, then
+// those that name none (a text another program stored) by their text.
+std::vector<int> TransactionListModel::dateRanks() const
+{
+    const auto momentOf = [this](int text) {
+        return size_t(text) < m_moments.size() ? m_moments[size_t(text)] : kNotAMoment;
+    };
+    const auto before = [&](int a, int b) {
+        const qint64 x = momentOf(a), y = momentOf(b);
+        if (x != y)
+            return x < y;
+        return x == kNotAMoment && foldedCompare(m_texts[size_t(a)], m_texts[size_t(b)]) < 0;
+    };
+    std::vector<int> order(m_texts.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), before);
+    std::vector<int> rank(m_texts.size());
+    int current = -1;
+    for (size_t i = 0; i < order.size(); ++i)
+        rank[size_t(order[i])] = (i > 0 && !before(order[i - 1], order[i])) ? current : ++current;
+    return rank;
+}
+
+template <class KeyOf>
+void TransactionListModel::orderByKeys(KeyOf&& keyOf)
+{
+    // The keys are sorted together with their rows: no lookup per comparison.
+    struct Keyed { quint64 key; int row; };
+    std::vector<Keyed> keyed(static_cast<size_t>(m_published));
+    for (int i = 0; i < m_published; ++i)
+        keyed[size_t(i)] = {keyOf(i), i};
+    const bool descending = m_sortOrder == 1;
+    std::sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
+        if (a.key != b.key)
+            return descending ? b.key < a.key : a.key < b.key;
+        return a.row < b.row;
+    });
+    for (int i = 0; i < m_published; ++i)
+        m_order[size_t(i)] = keyed[size_t(i)].row;
+}
+
+template <class RankOf>
+void TransactionListModel::orderByRanks(int ranks, RankOf&& rankOf)
+{
+    // A counting sort: ranks are few and dense, so rows are placed in one pass by
+    // their rank's start, and rows of one rank stay in the order they were added.
+    const bool descending = m_sortOrder == 1;
+    const auto bucket = [&](int row) {
+        const int b = rankOf(row) + 1;   // the rank -1 (empty) first
+        return size_t(descending ? ranks - b : b);
+    };
+    std::vector<int> start(size_t(ranks) + 2, 0);
+    for (int i = 0; i < m_published; ++i)
+        ++start[bucket(i) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    for (int i = 0; i < m_published; ++i)
+        m_order[size_t(start[bucket(i)]++)] = i;
+}
+
+// Transaction numbers where some are not whole numbers: a Null first, then numbers
+// by value, then texts that are no number by their text.
+void TransactionListModel::sortByOddIds()
+{
+    struct IdValue {
+        int kind = 1;   // 0 Null, 1 a number, 2 a text
+        bool whole = true;
+        qint64 id = 0;
+        double value = 0;
+        const QString* text = nullptr;
+    };
+    std::vector<IdValue> values(static_cast<size_t>(m_published));
+    for (int i = 0; i < m_published; ++i) {
+        IdValue& v = values[size_t(i)];
+        v.id = m_rows[size_t(i)].id;
+        const auto it = m_oddIds.constFind(i);
+        if (it == m_oddIds.constEnd())
+            continue;
+        v.whole = false;
+        v.text = &it->text;
+        if (it->null)
+            v.kind = 0;
+        else if (it->value)
+            v.value = *it->value;
+        else
+            v.kind = 2;
+    }
+    const auto less = [&](int a, int b) {
+        const IdValue& x = values[size_t(a)];
+        const IdValue& y = values[size_t(b)];
+        if (x.kind != y.kind)
+            return x.kind < y.kind;
+        if (x.kind == 2)
+            return foldedCompare(*x.text, *y.text) < 0;
+        if (x.kind == 0)
+            return false;
+        if (x.whole && y.whole)
+            return x.id < y.id;
+        return (x.whole ? double(x.id) : x.value) < (y.whole ? double(y.id) : y.value);
+    };
+    const bool descending = m_sortOrder == 1;
+    std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) { return descending ? less(b, a) : less(a, b); });
+}
+
 void TransactionListModel::applySort()
 {
     m_order.resize(m_published);
     std::iota(m_order.begin(), m_order.end(), 0);
     if (!m_sorted || m_sortKey < 0 || m_sortKey >= ColumnCount)
         return;
-    const bool descending = m_sortOrder == 1;
-    auto sortBy = [&](auto&& less) {
-        std::stable_sort(m_order.begin(), m_order.end(),
-                         [&](int a, int b) { return descending ? less(b, a) : less(a, b); });
-    };
-    // The list orders rows by the text it shows. Columns with few distinct texts are
-    // ranked once per distinct text and sorted by rank; the rest compare texts directly.
     switch (m_sortKey) {
+    case IdColumn:
+        if (m_oddIds.isEmpty())
+            orderByKeys([this](int row) { return wholeKey(m_rows[size_t(row)].id); });
+        else
+            sortByOddIds();
+        return;
+    case DateColumn:
+    case AccountColumn: {
+        const bool date = m_sortKey == DateColumn;
+        const std::vector<int> rank = date ? dateRanks() : ranksBy(m_texts);
+        orderByRanks(int(rank.size()), [&](int row) {
+            const qint32 text = date ? m_rows[size_t(row)].date : m_rows[size_t(row)].account;
+            return text < 0 ? -1 : rank[size_t(text)];
+        });
+        return;
+    }
     case DescriptionColumn: {
         // Ledgers repeat their descriptions: rank each distinct text once.
         QHash<QString, int> distinct;
         std::vector<QString> texts;
         std::vector<int> textOf(m_published);
         for (int i = 0; i < m_published; ++i) {
-            const QString& description = m_rows[i].description;
+            const QString& description = m_rows[size_t(i)].description;
             auto it = distinct.constFind(description);
             if (it == distinct.constEnd()) {
                 it = distinct.insert(description, int(texts.size()));
                 texts.push_back(description);
             }
-            textOf[i] = *it;
+            textOf[size_t(i)] = *it;
         }
         distinct.clear();
         const std::vector<int> rank = ranksBy(texts);
         for (int& t : textOf)
-            t = rank[t];
-        sortBy([&](int a, int b) { return textOf[a] < textOf[b]; });
-        return;
-    }
-    case IdColumn: {
-        if (m_oddIds.isEmpty()) {
-            // Each number's text is packed once into a key that orders as the text
-            // does, and the keys are sorted together with their rows.
-            struct Keyed { IdTextKey key; int row; };
-            std::vector<Keyed> keyed(static_cast<size_t>(m_published));
-            for (int i = 0; i < m_published; ++i)
-                keyed[size_t(i)] = {idTextKey(m_rows[size_t(i)].id), i};
-            // Equal numbers keep the order they were added in, either way.
-            std::sort(keyed.begin(), keyed.end(), [descending](const Keyed& a, const Keyed& b) {
-                if (a.key != b.key)
-                    return descending ? b.key < a.key : a.key < b.key;
-                return a.row < b.row;
-            });
-            for (int i = 0; i < m_published; ++i)
-                m_order[size_t(i)] = keyed[size_t(i)].row;
-        } else {
-            std::vector<QString> keys(m_published);
-            for (int i = 0; i < m_published; ++i)
-                keys[i] = cellText(i, IdColumn);
-            sortBy([&](int a, int b) { return foldedCompare(keys[a], keys[b]) < 0; });
-        }
-        return;
-    }
-    case DateColumn:
-    case AccountColumn: {
-        const std::vector<int> rank = ranksBy(m_texts);
-        const bool date = m_sortKey == DateColumn;
-        auto rankOf = [&](int row) {
-            const qint32 text = date ? m_rows[row].date : m_rows[row].account;
-            return text < 0 ? -1 : rank[size_t(text)];
-        };
-        sortBy([&](int a, int b) { return rankOf(a) < rankOf(b); });
+            t = rank[size_t(t)];
+        orderByRanks(int(texts.size()), [&](int row) { return textOf[size_t(row)]; });
         return;
     }
     case WithdrawalColumn:
-    case DepositColumn: {
-        const bool withdrawal = m_sortKey == WithdrawalColumn;
-        QHash<double, int> distinct;
-        std::vector<QString> texts;
-        std::vector<int> textOf(m_published);
-        for (int i = 0; i < m_published; ++i) {
-            const double value = withdrawal ? m_rows[i].withdrawal : m_rows[i].deposit;
-            auto it = distinct.constFind(value);
-            if (it == distinct.constEnd()) {
-                it = distinct.insert(value, int(texts.size()));
-                texts.push_back(amountText(value));
-            }
-            textOf[i] = *it;
-        }
-        const std::vector<int> rank = ranksBy(texts);
-        sortBy([&](int a, int b) { return rank[textOf[a]] < rank[textOf[b]]; });
+        orderByKeys([this](int row) {
+            const Row& r = m_rows[size_t(row)];
+            return amountKey(r.withdrawal, r.withdrawalNull);
+        });
         return;
-    }
+    case DepositColumn:
+        orderByKeys([this](int row) {
+            const Row& r = m_rows[size_t(row)];
+            return amountKey(r.deposit, r.depositNull);
+        });
+        return;
     case TaxableColumn:
         // "No" before "Yes".
-        sortBy([&](int a, int b) { return !m_rows[a].taxable && m_rows[b].taxable; });
+        orderByRanks(2, [this](int row) { return int(m_rows[size_t(row)].taxable); });
         return;
     default:
         return;

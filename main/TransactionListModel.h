@@ -11,7 +11,9 @@
 #include <QHash>
 #include <QString>
 #include <QVariant>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace mainwindow {
@@ -78,8 +80,10 @@ public:
     int viewRowOf(int added) const;
     int firstAddedRow() const { return viewRowOf(0); }
 
-    // The list's own sort: by the displayed text of one column, case-insensitive,
-    // ascending (0) or descending (1); equal texts keep the order they were added in.
+    // The list's own sort, ascending (0) or descending (1), by what a column means:
+    // IDs and amounts by value (a Null before every number), dates by date and time,
+    // the other columns by their text, case-insensitive. Rows that compare equal keep
+    // the order they were added in.
     bool sorted() const { return m_sorted; }
     int sortKey() const { return m_sortKey; }
     int sortOrder() const { return m_sortOrder; }
@@ -119,7 +123,7 @@ public:
         auto facts = [&](int added) {
             const Row& row = m_rows[size_t(added)];
             visit(Facts{row.date < 0 ? FindRow::kNoDay : days[size_t(row.date)], row.withdrawal, row.deposit,
-                        row.noWithdrawal && row.noDeposit, row.account});
+                        row.withdrawalNull && row.depositNull, row.account});
         };
         if (shownOnly && m_filtering) {
             for (const int added : m_shown)
@@ -144,8 +148,19 @@ private:
         qint32 account = -1;   // into m_texts
         bool taxable = false;
         bool checked = false;
-        bool noWithdrawal = false;   // Null, not 0
-        bool noDeposit = false;
+        // A Null amount shows as 0 does, but sorts before every number.
+        bool withdrawalNull = false;
+        bool depositNull = false;
+    };
+
+    // A transaction number that is not a whole number (another program's doing): its
+    // text as shown, and its value when it is a number at all.
+    static constexpr qint64 kNotAMoment = std::numeric_limits<qint64>::max();
+
+    struct OddId {
+        QString text;
+        bool null = false;
+        std::optional<double> value;
     };
 
     // Rows in fixed-size chunks: appending never moves earlier rows, and a million
@@ -190,7 +205,19 @@ private:
     const QString& sharedText(qint32 index) const;
     int internAccount(const QVariant& name);
     void applySort();
+    // Orders the view by one key per row added (keyOf(row)); equal keys keep the order
+    // the rows were added in, ascending or descending.
+    template <class KeyOf>
+    void orderByKeys(KeyOf&& keyOf);
+    // The same by a rank per row (rankOf(row)), from -1 (the empty text, or a Null)
+    // to ranks - 1.
+    template <class RankOf>
+    void orderByRanks(int ranks, RankOf&& rankOf);
+    void sortByOddIds();
+    std::vector<int> dateRanks() const;
     std::vector<int> ranksBy(const std::vector<QString>& texts) const;
+    // The moment a date text stands for, kept beside the text it was shown as.
+    void noteMoment(qint32 text, qint64 moment);
 
     QStringList m_headers;
     RowStore m_rows;              // in the order added
@@ -201,12 +228,15 @@ private:
     QHash<qint64, qint32> m_dateByDay;
     QHash<qint64, qint32> m_accountById;
     QHash<QString, qint32> m_textIndex;
-    QHash<int, QString> m_oddIds;             // transaction numbers that are not whole numbers
+    QHash<int, OddId> m_oddIds;               // transaction numbers that are not whole numbers
+    // For each of m_texts that a date cell shows: the date and time in seconds;
+    // kNotAMoment for a text that is no date (an account's name, or a stored text
+    // that names no day).
+    std::vector<qint64> m_moments;
     bool m_sorted = false;
     int m_sortKey = 0;
     int m_sortOrder = 0;
 
-    QHash<qint32, qint64> m_dayOfText;        // date text -> Julian day
     bool m_filtering = false;
     FindQuery m_query;
     std::vector<int> m_shown;                 // while filtering: view row -> index into m_rows

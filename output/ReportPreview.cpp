@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -191,45 +192,60 @@ ReportPreview::ReportPreview(const ReportDefinition& definition, const ReportRow
 {
     setObjectName(QStringLiteral("ReportPreview"));
     setWindowTitle(definition.title);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+    // A dialog of its owner, so the window manager keeps it above the window it blocks,
+    // and still one that can be maximised to read a page at full size.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
                    | Qt::WindowCloseButtonHint);
     setModal(true);
 
     auto* bar = new QToolBar(this);
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setAccessibleName(QStringLiteral("Report preview commands"));
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    QAction* print = bar->addAction(QStringLiteral("&Print…"), this, &ReportPreview::printPages);
+    // Each button is named for a screen reader as it is for the eye, the page buttons
+    // by what they do rather than by their arrows.
+    const auto command = [this, bar](const QString& text, const QString& name, auto&& handler) {
+        QAction* action = bar->addAction(text);
+        connect(action, &QAction::triggered, this, handler);
+        action->setToolTip(name);
+        bar->widgetForAction(action)->setAccessibleName(name);
+        return action;
+    };
+    QAction* print = command(QStringLiteral("&Print…"), QStringLiteral("Print…"), [this] { printPages(); });
     print->setShortcut(QKeySequence::Print);
-    QAction* save = bar->addAction(QStringLiteral("&Save as PDF…"), this, &ReportPreview::saveAsPdf);
+    QAction* save = command(QStringLiteral("&Save as PDF…"), QStringLiteral("Save as PDF…"), [this] { saveAsPdf(); });
     save->setShortcut(QKeySequence::Save);
     bar->addSeparator();
-    QAction* first = bar->addAction(QStringLiteral("|<"), this, [this] { goToPage(0); });
-    first->setToolTip(QStringLiteral("First page"));
-    QAction* previous = bar->addAction(QStringLiteral("<"), this, [this] { goToPage(m_view->currentPage() - 1); });
-    previous->setToolTip(QStringLiteral("Previous page"));
+    command(QStringLiteral("|<"), QStringLiteral("First page"), [this] { goToPage(0); });
+    command(QStringLiteral("<"), QStringLiteral("Previous page"), [this] { goToPage(m_view->currentPage() - 1); });
     m_page = new QSpinBox(bar);
     m_page->setObjectName(QStringLiteral("page"));
+    m_page->setAccessibleName(QStringLiteral("Page"));
     m_page->setRange(1, m_document.pageCount());
     m_page->setAccelerated(true);
     m_page->setKeyboardTracking(false);
     bar->addWidget(m_page);
     m_pageCount = new QLabel(QStringLiteral(" of %1 ").arg(QLocale().toString(m_document.pageCount())), bar);
     bar->addWidget(m_pageCount);
-    QAction* next = bar->addAction(QStringLiteral(">"), this, [this] { goToPage(m_view->currentPage() + 1); });
-    next->setToolTip(QStringLiteral("Next page"));
-    QAction* last = bar->addAction(QStringLiteral(">|"), this, [this] { goToPage(m_document.pageCount() - 1); });
-    last->setToolTip(QStringLiteral("Last page"));
+    command(QStringLiteral(">"), QStringLiteral("Next page"), [this] { goToPage(m_view->currentPage() + 1); });
+    command(QStringLiteral(">|"), QStringLiteral("Last page"), [this] { goToPage(m_document.pageCount() - 1); });
     bar->addSeparator();
     m_zoom = new QComboBox(bar);
     m_zoom->setObjectName(QStringLiteral("zoom"));
+    m_zoom->setAccessibleName(QStringLiteral("Zoom"));
     for (const ZoomChoice& choice : kZoomChoices)
         m_zoom->addItem(QString::fromLatin1(choice.text));
     bar->addWidget(m_zoom);
     auto* spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    bar->addAction(QStringLiteral("Close"), this, &QDialog::reject);
+    command(QStringLiteral("Close"), QStringLiteral("Close"), [this] { reject(); });
+    // The button a narrow window shows for the commands that no longer fit.
+    if (auto* more = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More commands"));
 
     m_view = new ReportPageView(m_document, this);
+    m_view->setAccessibleName(QStringLiteral("Report pages"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -51,8 +51,10 @@ void shorten(QWidget* window, double twips)
 Ghost::Ghost()
 {
     setObjectName(QStringLiteral("Ghost"));
-    // A tool window with no owner: it stays up beside the main window, not above it.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // An ordinary window with no owner: it stays up beside the main window, not above
+    // it, and, minimised by its close box, waits in the task list, which many desktops
+    // keep tool windows out of.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowIcon(programIcon());
     setFont(windowFont());
     setClientSizeTwips(this, kClientWidth, kClientHeight);

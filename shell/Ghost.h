@@ -1,6 +1,6 @@
 #pragma once
-// The help window: a small tool window shown at every start, beside the main window
-// and owned by no window. It offers the help video stored next to the program and the
+// The help window: a small window shown at every start, beside the main window and
+// owned by no window. It offers the help video stored next to the program and the
 // maker's FAQ, contact and home pages, and carries the program's icon. Its close box
 // only minimises it; it goes away when the program ends.
 

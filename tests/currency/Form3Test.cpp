@@ -127,6 +127,39 @@ TEST_F(CurrencyOptions, AddingToAnEmptyListShowsNothingChosenUntilTheUserChooses
     EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
 }
 
+TEST_F(CurrencyOptions, AddingToAnEmptyListWhoseStoredPositionNamesTheNewSymbolShowsItChosen)
+{
+    // The first position is stored (the default), but an empty list has no entry there.
+    testing_support::store("CurrList", QString());
+    dialogs.expectReport("Form3.Form_Load 116");
+    Form3 form;
+    form.Form_Load();
+    EXPECT_EQ(form.Combo2->currentIndex(), -1);
+    dialogs.answerInput(QStringLiteral("CHF"));
+    form.PushButton3_Click();
+    // The next load takes the stored position, which now names CHF: it is the choice
+    // in force, shown as such and used at once.
+    EXPECT_EQ(form.Combo2->currentIndex(), 0);
+    EXPECT_EQ(form.Combo2->currentText(), QStringLiteral("CHF"));
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
+    form.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("CHF#,##0.00"));
+
+    // A stored position past the end of a list of four names the fifth entry added.
+    testing_support::store("CurrList", QStringLiteral("$;;;\u00A3;;;\u00A5;;;\u20AC"));
+    testing_support::store("Currency", "4");
+    CurrencyChoice::instance().unload();   // as at the next start
+    dialogs.expectReport("Form3.Form_Load 116");
+    Form3 again;
+    again.Form_Load();
+    dialogs.answerInput(QStringLiteral("kr"));
+    again.PushButton3_Click();
+    EXPECT_EQ(again.Combo2->currentText(), QStringLiteral("kr"));
+    again.PushButton2_Click();
+    EXPECT_EQ(OwnCurrencyFormat(), QStringLiteral("kr#,##0.00"));
+    EXPECT_TRUE(dialogs.awaitedReports().isEmpty());
+}
+
 TEST_F(CurrencyOptions, AddedSymbolLosesControlCharactersAndABrokenOneIsRefused)
 {
     Form3 form;

@@ -311,3 +311,53 @@ TEST_F(EditorTest, ControlCharactersNeverReachTheFileAndABrokenCharacterIsRefuse
     EXPECT_EQ(g.Text1->text(), lone);
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "1");
 }
+
+TEST_F(EditorTest, EnterIsOkFromAnyBoxOrPressesTheButtonMovedToAndEscapeIsCancel)
+{
+    env.addAccount(QStringLiteral("Food"));
+    // Enter in a text box saves, as "OK" does, and closes the window.
+    Form2 saved;
+    whenModal([](Form2& form) {
+        form.Combo1->setCurrentIndex(0);
+        form.Text1->setFocus();
+        QTest::keyClicks(form.Text1, QStringLiteral("Lunch"));
+        QTest::keyClick(form.Text1, Qt::Key_Return);
+        if (!form.isUnloaded())
+            form.done(QDialog::Rejected);   // never left waiting
+    });
+    dialogs.answerMessage(vbOK);
+    saved.showModal();
+    EXPECT_TRUE(saved.isUnloaded());
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Record Successfully Saved")});
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions")), "Lunch");
+
+    // The keypad's Enter in the date box runs "OK" too, refusal included; Escape then cancels.
+    Form2 refused;
+    bool openAfterEnter = false;
+    whenModal([&openAfterEnter](Form2& form) {
+        form.DateTimePicker1->setFocus();
+        QTest::keyClick(form.DateTimePicker1, Qt::Key_Enter, Qt::KeypadModifier);
+        openAfterEnter = !form.isUnloaded();
+        QTest::keyClick(&form, Qt::Key_Escape);
+    });
+    dialogs.answerMessage(vbOK);
+    refused.showModal();
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_TRUE(refused.isUnloaded());
+    EXPECT_EQ(dialogs.messages().back(), QStringLiteral("You forgot to input Reason."));
+
+    // On a button the user moved to, Enter presses that button: "Cancel" saves nothing.
+    Form2 cancelled;
+    whenModal([](Form2& form) {
+        form.Combo1->setCurrentIndex(0);
+        form.Text1->setText(QStringLiteral("not saved"));
+        form.PushButton1->setFocus();
+        QTest::keyClick(form.PushButton1, Qt::Key_Return);
+        if (!form.isUnloaded())
+            form.done(QDialog::Rejected);
+    });
+    cancelled.showModal();
+    EXPECT_TRUE(cancelled.isUnloaded());
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "1");
+    EXPECT_EQ(dialogs.messages().size(), 2);
+}

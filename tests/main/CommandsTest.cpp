@@ -6,11 +6,15 @@
 #include "currency/Form3.h"
 #include "editor/Form2.h"
 #include "platform/Dialogs.h"
+#include "shell/Ghost.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QStyleOptionViewItem>
+#include <QTest>
 
 using namespace mainwindow;
 
@@ -205,4 +209,92 @@ TEST_F(Commands, CurrencyWindowReloadsTheListOnCloseWithAnyChangeShownAtOnce)
     EXPECT_EQ(column(Withdrawal), QStringList{"1,234.50$"});
     EXPECT_EQ(form.Label3->text(), QStringLiteral("Balance: -1,234.50$"));
     EXPECT_TRUE(dialogs.prompts().empty());
+}
+
+TEST_F(Commands, KeysAndADoubleClickPressTheButtonsAndTheListsMenuNamesThem)
+{
+    add("rent", "500");
+    const qint64 coffee = add("coffee", "3");
+    start();
+    form.helpWindow()->hide();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // Shortcuts act in the active window; the desktop activates the window again once
+    // a modal one has closed, which the offscreen platform leaves to the test.
+    const auto activate = [this] {
+        form.activateWindow();
+        QApplication::setActiveWindow(&form);
+        return QTest::qWaitForWindowActive(&form);
+    };
+    ASSERT_TRUE(activate());
+    TransactionList* list = form.ListView1;
+    list->setFocus();
+    const auto cell = [list](int row, int column) { return list->visualRect(list->items().index(row, column)); };
+
+    // Enter edits the current row; a double-click edits the row clicked, except on its
+    // check box, where it only ticks.
+    list->setCurrentRow(1);
+    cancelEditor();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(editorCaption, "Edit Data");
+    EXPECT_EQ(editorId, QString::number(coffee));
+    cancelEditor();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell(1, Description).center());
+    EXPECT_EQ(editorDescription, "coffee");
+    whenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = cell(0, Id);
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    const QPoint box = list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list).center();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, box);
+    EXPECT_FALSE(modalSeen());
+
+    // Delete deletes the selected row and Ctrl+D duplicates it, without a question.
+    ASSERT_TRUE(activate());
+    list->setFocus();
+    list->setCurrentRow(1);
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(column(Description), QStringList{"rent"});
+    QTest::keyClick(list, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(column(Description), (QStringList{"rent", "rent"}));
+
+    // Ctrl+N adds, Ctrl+P makes the report, F1 is the Help button's.
+    cancelEditor();
+    QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(editorCaption, "Add New");
+    ASSERT_TRUE(activate());
+    QString preview;
+    whenModal([&preview](QWidget* w) {
+        preview = w->objectName();
+        static_cast<QDialog*>(w)->reject();
+    });
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(preview, "ReportPreview");
+    ASSERT_TRUE(activate());
+    dialogs.answerMessage(platform::vbOK);
+    QTest::keyClick(&form, Qt::Key_F1);
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().startsWith("Questions? Please contact Team Marlowick at "));
+
+    // A key does nothing while its button is disabled, and Delete only acts from the list.
+    ASSERT_TRUE(activate());
+    list->setFocus();
+    form.PushButton3->setEnabled(false);
+    QTest::keyClick(list, Qt::Key_Delete);
+    form.PushButton3->setEnabled(true);
+    form.PushButton8->setFocus();
+    QTest::keyClick(form.PushButton8, Qt::Key_Delete);
+    EXPECT_EQ(column(Description), (QStringList{"rent", "rent"}));
+    form.PushButton2->setEnabled(false);
+    whenModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
+    QTest::keyClick(&form, Qt::Key_N, Qt::ControlModifier);
+    EXPECT_FALSE(modalSeen());
+
+    form.updateListMenu();
+    EXPECT_EQ(form.mnuEdit->text(), "Edit Selected\tEnter");
+    EXPECT_EQ(form.mnuAdd->text(), "Add New\tCtrl+N");
+    EXPECT_EQ(form.mnuDelete->text(), "Delete Selected\tDel");
+    EXPECT_EQ(form.mnuDuplicate->text(), "Duplicate Selected\tCtrl+D");
+    EXPECT_EQ(dialogs.messages().size(), 1);
 }

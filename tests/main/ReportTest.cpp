@@ -6,11 +6,18 @@
 #include "data/Ledger.h"
 #include "output/ReportPreview.h"
 #include "platform/Settings.h"
+#include "shell/Ghost.h"
 #include "shell/MousePointer.h"
 #include "tests/support/PdfText.h"
 
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWindow>
 
 using namespace mainwindow;
 
@@ -278,4 +285,42 @@ TEST_F(Report, TheCommandLineWritesTheSameReportWithoutAWindow)
         << errors.toStdString();
     EXPECT_TRUE(errors.contains(nowhere)) << errors.toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
+}
+
+TEST_F(Report, ThePreviewIsADialogOfTheMainWindowThatCanBeMaximisedAndNamesEveryControl)
+{
+    add("a");
+    start();
+    form.helpWindow()->hide();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    Qt::WindowType type = Qt::Widget;
+    Qt::WindowFlags flags;
+    const QWindow* transientParent = nullptr;
+    QStringList unnamed, buttons;
+    print([&](output::ReportPreview& preview) {
+        type = preview.windowType();
+        flags = preview.windowFlags();
+        transientParent = preview.windowHandle()->transientParent();
+        // What a screen reader announces: every control by a name made of words,
+        // the toolbar's overflow button included, which shows only when the window is narrow.
+        for (QWidget* w : preview.findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QToolBar*>(w)
+                || qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w) || w == preview.view();
+            if (!control || !(w->isVisibleTo(&preview) || w->objectName() == "qt_toolbar_ext_button"))
+                continue;
+            const QString name = w->accessibleName();
+            if (!name.contains(QRegularExpression(QStringLiteral("\\p{L}{2}"))))
+                unnamed << QStringLiteral("%1 '%2'").arg(QString::fromLatin1(w->metaObject()->className()), name);
+            if (qobject_cast<QToolButton*>(w) && w->isVisibleTo(&preview))
+                buttons << name;
+        }
+    });
+    EXPECT_EQ(type, Qt::Dialog);
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_EQ(transientParent, form.windowHandle());   // the window manager keeps it above its owner
+    EXPECT_EQ(unnamed, QStringList());
+    EXPECT_EQ(buttons, (QStringList{"Print…", "Save as PDF…", "First page", "Previous page", "Next page",
+                                    "Last page", "Close"}));
 }

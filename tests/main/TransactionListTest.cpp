@@ -3,12 +3,14 @@
 // locale, and the header-click sort that outlives reloads.
 #include "tests/main/MainWindowFixture.h"
 
+#include "platform/AppError.h"
 #include "shell/Ghost.h"
 #include "tests/support/StoredSettings.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QStyleOptionHeader>
 #include <QTest>
 #include <QToolTip>
 
@@ -92,30 +94,44 @@ TEST_F(Summary, GermanUserSeesGermanNumbersAndDates)
 
 using Sorting = TransactionListTest;
 
-TEST_F(Sorting, HeaderClicksSortByTheShownText)
+TEST_F(Sorting, DatesSortByTheCalendarAndTheTimeOfDayIdsByTheirNumber)
 {
-    // Ten rows, so the numbers 1 to 10 sort as text; dates chosen so their text order
-    // differs from their calendar order.
-    const char* dates[] = {"'2024-03-05'", "'2023-12-01'", "'2024-11-30'", "'2024-01-15'", "'2024-01-02'",
-                           "'2024-02-29'", "'2024-10-01'", "'2024-09-09'", "'2024-07-04'", "'2024-05-05'"};
+    // Ten rows, so the numbers 1 to 10 would sort differently as text; dates chosen so
+    // their text order differs from their calendar order (13 December before 3 December).
+    const char* dates[] = {"'2024-12-13'", "'2023-12-01'", "'2024-12-03'", "'2024-01-15'", "'2024-12-03 09:30:00'",
+                           "'2024-02-29'", "'2024-10-01'", "'2024-02-30'", "'2024-12-03 08:00:00'", "'2024-05-05'"};
     for (const char* date : dates)
         add("r", "1", "0", "0", QString::fromLatin1(date));
     start();
+    const QStringList shown = column(Date);
+    const auto byCalendar = [&](std::initializer_list<int> rows) {
+        QStringList out;
+        for (int row : rows)
+            out << shown[row];
+        return out;
+    };
+    // A stored text that names no day ("2024-02-30") comes after every date.
+    const QStringList ascending = byCalendar({1, 3, 5, 9, 6, 2, 8, 4, 0, 7});
 
     form.ListView1_ColumnClick(2);
     EXPECT_TRUE(form.ListView1->sorted());
-    EXPECT_EQ(column(Date), (QStringList{"1/15/2024", "1/2/2024", "10/1/2024", "11/30/2024", "12/1/2023",
-                                         "2/29/2024", "3/5/2024", "5/5/2024", "7/4/2024", "9/9/2024"}));
+    EXPECT_EQ(column(Date), ascending);
+    EXPECT_EQ(column(Date).mid(0, 3), (QStringList{"12/1/2023", "1/15/2024", "2/29/2024"}));
     form.ListView1_ColumnClick(2);
     EXPECT_EQ(form.ListView1->sortOrder(), 1);
-    EXPECT_EQ(column(Date).first(), "9/9/2024");
+    QStringList descending = ascending;
+    std::reverse(descending.begin(), descending.end());
+    EXPECT_EQ(column(Date), descending);
 
     form.ListView1_ColumnClick(1);
     EXPECT_EQ(form.ListView1->sortOrder(), 0);
-    EXPECT_EQ(column(Id), (QStringList{"1", "10", "2", "3", "4", "5", "6", "7", "8", "9"}));
+    QStringList ids = column(Id);
+    std::sort(ids.begin(), ids.end(), [](const QString& a, const QString& b) { return a.toLongLong() < b.toLongLong(); });
+    EXPECT_EQ(column(Id), ids);
+    EXPECT_NE(ids.back(), "9");   // 10 rows: 10 is the last, not 9
 }
 
-TEST_F(Sorting, NumbersOfAnyLengthAndSignSortAsTheirTextBothWays)
+TEST_F(Sorting, NumbersOfAnyLengthAndSignSortByValueBothWays)
 {
     const QStringList numbers{"9223372036854775807", "-9223372036854775808", "0", "-5", "-45", "5", "45", "100",
                               "99", "1000000", "999999", "10", "1"};
@@ -123,14 +139,67 @@ TEST_F(Sorting, NumbersOfAnyLengthAndSignSortAsTheirTextBothWays)
         env.sqlite(QStringLiteral("insert into Transactions (TransactionNumber, TransactionDate, "
                                   "TransactionDescription, AccountID) values (%1, '2024-03-05', 'r', %2)")
                        .arg(number).arg(account));
-    QStringList asText = numbers;
-    std::sort(asText.begin(), asText.end());
+    QStringList byValue = numbers;
+    std::sort(byValue.begin(), byValue.end(), [](const QString& a, const QString& b) { return a.toLongLong() < b.toLongLong(); });
     start();
     form.ListView1_ColumnClick(1);
-    EXPECT_EQ(column(Id), asText);
+    EXPECT_EQ(column(Id), byValue);
     form.ListView1_ColumnClick(1);
-    std::reverse(asText.begin(), asText.end());
-    EXPECT_EQ(column(Id), asText);
+    std::reverse(byValue.begin(), byValue.end());
+    EXPECT_EQ(column(Id), byValue);
+}
+
+TEST_F(Sorting, AmountsSortByValueWithANullBeforeEveryNumber)
+{
+    add("135", "135");
+    add("50", "50");
+    add("null", "null", "7");
+    add("74", "74");
+    add("zero", "0");
+    add("9.50", "9.5");
+    add("minus 5", "-5");
+    add("also 50", "50");
+    start();
+    form.ListView1_ColumnClick(Withdrawal + 1);
+    EXPECT_EQ(column(Description), (QStringList{"null", "minus 5", "zero", "9.50", "50", "also 50", "74", "135"}));
+    EXPECT_EQ(column(Withdrawal), (QStringList{"", "-$5.00", "", "$9.50", "$50.00", "$50.00", "$74.00", "$135.00"}));
+    // Descending, equal amounts still keep the order they were added in.
+    form.ListView1_ColumnClick(Withdrawal + 1);
+    EXPECT_EQ(column(Description), (QStringList{"135", "74", "50", "also 50", "9.50", "zero", "minus 5", "null"}));
+
+    form.ListView1_ColumnClick(Deposit + 1);
+    EXPECT_EQ(column(Description).mid(0, 1), QStringList{"135"});   // every other deposit is 0
+    EXPECT_EQ(column(Description).back(), "null");                // the one deposit of 7
+}
+
+TEST_F(Sorting, TextsSortCaseInsensitivelyAndTransactionNumbersThatAreNoWholeNumberByWhatTheyHold)
+{
+    add("cherry");
+    add("Banana");
+    add("apple", "1");
+    add("");
+    add("Apple", "2");
+    start();
+    form.ListView1_ColumnClick(Description + 1);
+    EXPECT_EQ(column(Description), (QStringList{"", "apple", "Apple", "Banana", "cherry"}));
+    // Descending, texts equal but for case keep the order they were added in.
+    form.ListView1_ColumnClick(Description + 1);
+    EXPECT_EQ(column(Description), (QStringList{"cherry", "Banana", "apple", "Apple", ""}));
+
+    // Another program's numbers: a fraction, a text, a Null beside whole ones.
+    TransactionListModel model;
+    model.addColumn(QStringLiteral("ID"));
+    for (const QVariant& number : {QVariant(qint64(10)), QVariant(2.5), QVariant(QStringLiteral("abc")),
+                                   QVariant(qint64(-3)), QVariant(QStringLiteral("7")), QVariant(QStringLiteral("Abb"))})
+        model.add(number);
+    EXPECT_THROW(model.add(QVariant()), platform::AppError);
+    model.publish();
+    model.setSortKey(TransactionListModel::IdColumn);
+    model.setSorted(true);
+    QStringList ids;
+    for (int row = 0; row < model.rowCount(); ++row)
+        ids << model.text(row, TransactionListModel::IdColumn);
+    EXPECT_EQ(ids, (QStringList{"", "-3", "2.5", "7", "10", "Abb", "abc"}));
 }
 
 TEST_F(Sorting, ReloadsStartFromScratchKeepTheSortAndMakeTheFirstRowAddedCurrent)
@@ -257,7 +326,7 @@ TEST_F(CellFit, CutTextsEndInAnEllipsisWithTheWholeTextAsTooltipAndNeverTouchThe
     EXPECT_EQ(tooltipOver(Description), longText);
 }
 
-TEST_F(Sorting, AscendingArrowPointsUpAsInTheDesktopsOtherLists)
+TEST_F(Sorting, TheArrowPointsUpForAnAscendingSortAndSitsAboveTheCaptionNeverCoveringIt)
 {
     add("b");
     add("a");
@@ -266,16 +335,61 @@ TEST_F(Sorting, AscendingArrowPointsUpAsInTheDesktopsOtherLists)
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     QHeaderView* header = form.ListView1->header();
-    form.ListView1_ColumnClick(Description + 1);
+    const QImage plain = header->grab().toImage();
+
+    // Where the style puts the caption and the arrow of the ID column, the narrowest.
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.rect = QRect(header->sectionViewportPosition(Id), 0, header->sectionSize(Id), header->height());
+    option.text = form.ListView1->items().header(Id);
+    option.sortIndicator = QStyleOptionHeader::SortDown;
+    const QRect caption = header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+    const QRect arrow = header->style()->subElementRect(QStyle::SE_HeaderArrow, &option, header);
+    EXPECT_FALSE(caption.intersects(arrow));
+    EXPECT_GE(caption.width(), QFontMetrics(header->font()).horizontalAdvance(option.text));   // "ID" whole
+
+    // The sort changes the header inside the arrow's place only, and the arrow's widest
+    // row is at the bottom when ascending, at the top when descending.
+    const auto inkRows = [&](const QImage& sorted) {
+        QRect changed;
+        std::vector<int> ink(size_t(plain.height()), 0);
+        for (int y = 0; y < plain.height(); ++y)
+            for (int x = 0; x < plain.width(); ++x)
+                if (sorted.pixel(x, y) != plain.pixel(x, y)) {
+                    changed |= QRect(x, y, 1, 1);
+                    ++ink[size_t(y)];
+                }
+        EXPECT_TRUE(arrow.contains(changed)) << "changed " << changed.x() << "," << changed.y() << " "
+                                             << changed.width() << "x" << changed.height();
+        return std::pair(ink[size_t(arrow.top())], ink[size_t(arrow.bottom())]);
+    };
+    form.ListView1_ColumnClick(Id + 1);
     ASSERT_EQ(form.ListView1->sortOrder(), 0);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);   // the header still knows the sort
-    const QImage ascending = header->grab().toImage();
+    const auto [ascendingTop, ascendingBottom] = inkRows(header->grab().toImage());
+    EXPECT_LT(ascendingTop, ascendingBottom);
+    form.ListView1_ColumnClick(Id + 1);
+    const auto [descendingTop, descendingBottom] = inkRows(header->grab().toImage());
+    EXPECT_GT(descendingTop, descendingBottom);
+}
 
-    // Qt's own header draws its upward arrow for a descending sort, its downward one for
-    // an ascending sort.
-    header->setStyle(QApplication::style());
-    header->setSortIndicator(Description, Qt::DescendingOrder);
-    EXPECT_EQ(ascending, header->grab().toImage());
-    header->setSortIndicator(Description, Qt::AscendingOrder);
-    EXPECT_NE(ascending, header->grab().toImage());
+TEST_F(CellFit, ACutTextShowsItsWholeTextAsTooltipAlsoWhileAnotherWindowIsActive)
+{
+    const QString longText = QStringLiteral("A description far too long for a column of its design width");
+    add(longText);
+    start();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // The help window, shown at start-up, is the active one.
+    form.helpWindow()->activateWindow();
+    QApplication::setActiveWindow(form.helpWindow());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.helpWindow()));
+    ASSERT_FALSE(form.isActiveWindow());
+
+    QWidget* viewport = form.ListView1->viewport();
+    const QPoint over = form.ListView1->visualRect(form.ListView1->items().index(0, Description)).center();
+    QTest::mouseMove(viewport, over);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
+    EXPECT_EQ(QToolTip::text(), longText);
+    QToolTip::hideText();
 }

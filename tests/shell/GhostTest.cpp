@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QCloseEvent>
 #include <QTest>
+#include <QWindow>
 #include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
 
@@ -107,12 +108,18 @@ TEST_F(HelpWindow, OnlyAnOrdinaryFileCountsAsTheVideoAndTheFirstByNameIsPlayed)
     EXPECT_EQ(desktop.opened()[0].toString(), videoUrl(env, "a-Intro.mp4"));
 }
 
-TEST_F(HelpWindow, CloseBoxMinimisesAndOnlyTheProgramEndingClosesIt)
+TEST_F(HelpWindow, CloseBoxMinimisesToTheTaskListAndOnlyTheProgramEndingClosesIt)
 {
     Ghost ghost;
     ghost.Form_Load();
     ghost.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&ghost));
+    // An ordinary window of its own, which task lists show: not a tool window (which
+    // many leave out), owned by no window.
+    EXPECT_EQ(ghost.windowType(), Qt::Window);
+    EXPECT_FALSE(ghost.windowFlags().testFlag(Qt::Tool));
+    EXPECT_EQ(ghost.windowHandle()->type(), Qt::Window);
+    EXPECT_EQ(ghost.windowHandle()->transientParent(), nullptr);
     // The close box: the window system's request, delivered as it delivers it.
     QCloseEvent closeBox;
     QSpontaneKeyEvent::setSpontaneous(&closeBox);
