@@ -18,11 +18,11 @@
 #include "platform/AppPaths.h"
 #include "output/ReportFill.h"
 #include "output/ReportPreview.h"
-#include "platform/Database.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/Desktop.h"
-#include "platform/UndoHistory.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "shell/Desktop.h"
+#include "data/UndoHistory.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
 #include <QApplication>

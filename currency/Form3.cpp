@@ -1,9 +1,9 @@
 #include "currency/Form3.h"
 
 #include "currency/CurrencyChoice.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 #include "shell/UserText.h"

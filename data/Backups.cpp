@@ -2,9 +2,9 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/Dialogs.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "shell/Dialogs.h"
+#include "data/StoredFormat.h"
 
 #include <QDir>
 #include <QFile>

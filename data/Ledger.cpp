@@ -3,10 +3,10 @@
 #include "data/Backups.h"
 #include "data/LedgerMessages.h"
 #include "platform/AppPaths.h"
-#include "platform/Dialogs.h"
-#include "platform/StoredFormat.h"
+#include "shell/Dialogs.h"
+#include "data/StoredFormat.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 // The ledger file, its folder and the one shared connection every window uses.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QDate>
 #include <QString>

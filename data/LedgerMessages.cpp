@@ -1,6 +1,6 @@
 #include "data/LedgerMessages.h"
 
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 
 #include <QDir>
 

@@ -4,8 +4,8 @@
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
 #include "platform/Conversions.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "data/StoredFormat.h"
 
 #include <QDir>
 #include <QFile>

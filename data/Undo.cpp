@@ -2,7 +2,7 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
 namespace data {
 

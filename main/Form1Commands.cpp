@@ -14,7 +14,7 @@
 #include "output/ReportFill.h"
 #include "output/rptMain.h"
 #include "platform/Conversions.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/Maker.h"
 #include "shell/MousePointer.h"

@@ -3,8 +3,8 @@
 #include "main/Form1.h"
 
 #include "data/DataAccessCheck.h"
-#include "platform/Dialogs.h"
-#include "shell/FileFunctions.h"
+#include "shell/Dialogs.h"
+#include "platform/FileFunctions.h"
 #include "shell/Maker.h"
 #include "shell/Shell32.h"
 

@@ -8,7 +8,7 @@
 #include "data/Restore.h"
 #include "data/Undo.h"
 #include "main/RestoreDialog.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
 #include <QShortcut>

@@ -2,7 +2,7 @@
 
 #include "platform/AppError.h"
 #include "platform/AppPaths.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "platform/AppPaths.h"
 
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 
 #include <QCoreApplication>
 #include <QDir>

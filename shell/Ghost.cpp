@@ -1,9 +1,9 @@
 #include "shell/Ghost.h"
 
 #include "platform/AppPaths.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
-#include "shell/FileFunctions.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
+#include "platform/FileFunctions.h"
 #include "shell/Maker.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"

@@ -5,7 +5,7 @@
 #include "data/Ledger.h"
 #include "data/Restore.h"
 #include "data/Undo.h"
-#include "platform/DatabaseCopy.h"
+#include "data/sqlite/DatabaseCopy.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 

@@ -2,7 +2,7 @@
 // file functions it leans on.
 #include "data/Ledger.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 

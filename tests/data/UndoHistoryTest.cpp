@@ -3,8 +3,8 @@
 // kept; and a step whose rows another program changed since is refused and changes
 // nothing.
 #include "data/Ledger.h"
-#include "platform/Database.h"
-#include "platform/UndoHistory.h"
+#include "data/sqlite/Database.h"
+#include "data/UndoHistory.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 #include "tests/support/NoSharedMemory.h"

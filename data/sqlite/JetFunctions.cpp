@@ -1,7 +1,7 @@
-#include "platform/JetFunctions.h"
+#include "data/sqlite/JetFunctions.h"
 
-#include "platform/JetSql.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/JetSql.h"
+#include "data/StoredFormat.h"
 
 #include <QCollator>
 #include <algorithm>

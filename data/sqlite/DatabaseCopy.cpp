@@ -1,4 +1,4 @@
-#include "platform/DatabaseCopy.h"
+#include "data/sqlite/DatabaseCopy.h"
 
 #include <QThread>
 #include <QUrl>

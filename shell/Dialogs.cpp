@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

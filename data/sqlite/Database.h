@@ -21,7 +21,7 @@
 
 #include "platform/AppError.h"
 
-#include "platform/RowPrefetch.h"
+#include "data/sqlite/RowPrefetch.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 
-#include "platform/LedgerSchema.h"
+#include "data/LedgerSchema.h"
 
 #include <QStringList>
 #include <sqlite3.h>

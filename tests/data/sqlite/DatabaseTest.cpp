@@ -1,5 +1,5 @@
 // The connection and recordset the windows use, on a real ledger file.
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "tests/support/NoSharedMemory.h"
 #include "tests/support/TestEnvironment.h"
 

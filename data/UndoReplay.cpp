@@ -1,8 +1,8 @@
 // Undo and redo: a step's rows set back to their values before it, or forward to
 // those after it, once they are found as the step left them.
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
-#include "platform/UndoStatement.h"
+#include "data/UndoStatement.h"
 
 #include <QStringList>
 #include <cstring>

@@ -32,8 +32,8 @@
 // since, nothing is changed: the step is taken out of the history (it can never apply
 // again) and UndoConflict names the row.
 
-#include "platform/Database.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/StoredFormat.h"
 
 #include <QString>
 #include <iterator>

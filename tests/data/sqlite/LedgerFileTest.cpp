@@ -1,7 +1,7 @@
 // The ledger file itself: damaged, foreign, newer and older files. A file the program
 // cannot trust is never written to, and the user hears of it once.
-#include "platform/Database.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/StoredFormat.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>

@@ -2,9 +2,9 @@
 // by SQLite's pre-update hook and logged in the statement's own transaction.
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has it; the header shows it only on request
 
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
-#include "platform/UndoStatement.h"
+#include "data/UndoStatement.h"
 
 #include <QStringList>
 #include <cstring>

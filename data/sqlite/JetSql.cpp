@@ -1,9 +1,9 @@
-#include "platform/JetSql.h"
+#include "data/sqlite/JetSql.h"
 
 #include "platform/Conversions.h"
-#include "platform/Database.h"
-#include "platform/JetFunctions.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/JetFunctions.h"
+#include "data/StoredFormat.h"
 
 #include <QRegularExpression>
 #include <cstring>

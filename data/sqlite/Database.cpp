@@ -1,11 +1,11 @@
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include "platform/Conversions.h"
-#include "platform/IntegrityCheck.h"
-#include "platform/JetFunctions.h"
-#include "platform/JetSql.h"
-#include "platform/StoredFormat.h"
-#include "platform/UndoHistory.h"
+#include "data/sqlite/IntegrityCheck.h"
+#include "data/sqlite/JetFunctions.h"
+#include "data/sqlite/JetSql.h"
+#include "data/StoredFormat.h"
+#include "data/UndoHistory.h"
 
 #include <QFileInfo>
 #include <QUrl>

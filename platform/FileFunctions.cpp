@@ -1,4 +1,4 @@
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include "platform/AppError.h"
 

@@ -2,7 +2,7 @@
 // The statements of the undo history, on the ledger's writer connection. Used by
 // UndoHistory's own files only.
 
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
 #include <sqlite3.h>
 
