@@ -288,6 +288,7 @@ int main(int argc, char** argv)
 
     PrintingDialogs dialogs;
     platform::Dialogs::setCurrent(&dialogs);
+    data::setUserTeller(platform::tellInMessageBox);
     QuietDesktop desktop;
     platform::Desktop::setCurrent(&desktop);
     QTemporaryDir dir;

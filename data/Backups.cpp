@@ -3,7 +3,6 @@
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
 #include "data/sqlite/DatabaseCopy.h"
-#include "shell/Dialogs.h"
 #include "data/StoredFormat.h"
 
 #include <QDir>
@@ -106,8 +105,7 @@ void tellOnce(const BackupResult& result, const QString& ledger)
 {
     if (result.kind != BackupResult::Failed || std::exchange(failureTold(), true))
         return;
-    platform::Dialogs::current().MsgBox(backupFailureMessage(backupFolder(ledger), result.problem),
-                                        platform::vbExclamation, platform::appTitle());
+    tellUser(backupFailureMessage(backupFolder(ledger), result.problem));
 }
 
 } // namespace

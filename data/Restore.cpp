@@ -5,6 +5,7 @@
 #include "data/LedgerMessages.h"
 #include "platform/Conversions.h"
 #include "data/sqlite/DatabaseCopy.h"
+#include "data/sqlite/FileAccess.h"
 #include "data/StoredFormat.h"
 
 #include <QDir>
@@ -22,12 +23,6 @@ namespace {
 struct Refused {
     QString message;
 };
-
-bool hasLog(const QString& ledger)
-{
-    const QFileInfo log(ledger + QStringLiteral("-wal"));
-    return log.exists() && log.size() > 0;
-}
 
 // Moves a damaged ledger, and the log beside it, out of the way under a name no
 // backup has; answers where it went.
@@ -114,7 +109,7 @@ RestoreOutcome restoreBackup(const BackupEntry& entry)
     shared.Close();
     QString keptAs, damagedAs;
     try {
-        if (!damaged && hasLog(ledger))
+        if (!damaged && platform::hasLog(ledger))
             throw Refused{restoreRefusal(QStringLiteral("Another program is using the ledger."))};
         const BackupResult before = damaged ? BackupResult{BackupResult::Damaged, {}, {}} : backUp(ledger);
         switch (before.kind) {

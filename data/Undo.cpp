@@ -13,7 +13,7 @@ platform::UndoHistory* history()
 {
     if (!hasConnection() || connection().State() == platform::Connection::adStateClosed)
         return nullptr;
-    return &connection().history();
+    return connectionHistory();
 }
 
 QString labelOf(const std::optional<platform::UndoHistory::Step>& step)
@@ -84,6 +84,12 @@ HistoryMove undo()
 HistoryMove redo()
 {
     return move(false);
+}
+
+QString undoUnavailableMessage(const QString& file, const QString& reason)
+{
+    return QStringLiteral("Undo is unavailable for the ledger file '%1': %2.\n\n"
+                          "Every change is still saved, but cannot be undone.").arg(file, reason);
 }
 
 } // namespace data

@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-namespace shell { class Ghost; }
+namespace shell { class ErrorTrap; class Ghost; }
 namespace data { struct HistoryMove; }
 
 namespace output {
@@ -127,6 +127,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // The error report of Form1's procedure `procedure`.
+    static shell::ErrorTrap trapFor(const char* procedure);
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
     // The list's menu and the undo and redo keys, none of which moves the layout.
     void makeListMenu();

@@ -23,13 +23,6 @@
 
 namespace mainwindow {
 
-namespace {
-shell::ErrorTrap trapFor(const char* procedure)
-{
-    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
-}
-} // namespace
-
 void Form1::PushButton1_Click()
 {
     auto trap = trapFor("PushButton1_Click");

@@ -65,7 +65,7 @@ void Form1::IsADOInstalled()
             return;
         }
         const QString package = data::repairPackagePath();
-        if (!shell::FileExists(package))
+        if (!platform::FileExists(package))
             return;
         // Whatever the package's run gave, the restart question comes.
         shell::RunAndWait(shell::quoteArgument(package), 0);

@@ -17,11 +17,6 @@ namespace mainwindow {
 
 namespace {
 
-shell::ErrorTrap trapFor(const char* procedure)
-{
-    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
-}
-
 // A menu entry's text: a step's label as it stands ("&" is no mnemonic), and the key
 // that does the same.
 QString entryText(const QString& command, const QString& label, const QString& key)

@@ -31,6 +31,11 @@ void Dialogs::setCurrent(Dialogs* dialogs)
     g_current = dialogs;
 }
 
+void tellInMessageBox(const QString& message)
+{
+    Dialogs::current().MsgBox(message, vbExclamation, appTitle());
+}
+
 QString appTitle()
 {
     return g_title;

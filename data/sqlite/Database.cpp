@@ -1,14 +1,13 @@
 #include "data/sqlite/Database.h"
 
+#include "data/sqlite/FileAccess.h"
 #include "platform/Conversions.h"
 #include "data/sqlite/IntegrityCheck.h"
 #include "data/sqlite/JetFunctions.h"
 #include "data/sqlite/JetSql.h"
 #include "data/StoredFormat.h"
-#include "data/UndoHistory.h"
 
 #include <QFileInfo>
-#include <QUrl>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -18,7 +17,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
 // Reader connections kept for the next recordsets: the windows open many small queries.
 constexpr size_t kIdleReaders = 4;
 // Rows stepped on the caller's thread before reading ahead starts: small queries (an
@@ -33,21 +31,9 @@ QString lastError(sqlite3* db)
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-bool isDamage(int result)
-{
-    const int primary = result & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
 DbError closedError()
 {
     return DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-}
-
-// An SQLite file URI for path; query starts with "?" when given.
-QByteArray fileUri(const QString& path, const char* query = "")
-{
-    return "file:" + QUrl::toPercentEncoding(path, "/") + query;
 }
 
 bool isConnectionKey(const QString& key)
@@ -108,11 +94,17 @@ int prepare(sqlite3* db, const QString& jetSql, sqlite3_stmt** stmt)
     return SQLITE_OK;
 }
 
-// Whether a write-ahead log beside the file holds anything.
-bool hasLog(const QString& path)
+// Runs a journal_mode pragma and reads the mode SQLite answers; false when it failed.
+bool journalMode(sqlite3* db, const char* pragma, QByteArray& mode)
 {
-    const QFileInfo log(path + QStringLiteral("-wal"));
-    return log.exists() && log.size() > 0;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_OK;
 }
 
 QString describeByDefault(FileProblem, const QString& file, const QString& detail)
@@ -125,7 +117,7 @@ QString describeByDefault(FileProblem, const QString& file, const QString& detai
 // ---- Connection ----
 
 Connection::Connection()
-    : m_insert(std::make_unique<jet::ValuesInsert>()), m_history(std::make_unique<UndoHistory>(*this))
+    : m_insert(std::make_unique<jet::ValuesInsert>())
 {
 }
 
@@ -165,12 +157,7 @@ void Connection::Open(const QString& connectionString)
 {
     if (m_db)
         throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
-    QString provider;
-    const QString path = dataSourceOf(connectionString, &provider);
-    if (provider.compare(u"microsoft.jet.oledb.4.0", Qt::CaseInsensitive) != 0)
-        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
-    if (!QFileInfo(path).isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    const QString path = fileOf(connectionString);
     m_path = path;
     m_problem = FileProblem::None;
     m_problemMessage.clear();
@@ -179,78 +166,120 @@ void Connection::Open(const QString& connectionString)
     m_events = std::make_unique<QObject>();
 
     // What the file is, before anything could write to it.
-    m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
     stored::FileFacts facts;
-    int rc = stored::inspect(m_db, facts);
     bool alone = false;
-    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(path)) {
-        // A file last kept with a write-ahead log, now where the file system has no
-        // shared memory: opened alone, the log needs none, long enough to turn the file
-        // to a rollback journal.
-        sqlite3_close_v2(m_db);
-        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
-        sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
-        rc = stored::inspect(m_db, facts);
-        alone = rc == SQLITE_OK;
-    }
-    const int primary = rc & 0xff;
-    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && !hasLog(path)) {
-        // A file in a folder that cannot be written, which a write-ahead log needs even
-        // for reading: read it as it stands (writes fail as on any read-only file).
-        sqlite3_close_v2(m_db);
-        m_readerUri = fileUri(path, "?mode=ro&immutable=1");
-        m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
-        rc = stored::inspect(m_db, facts);
-    }
+    int rc = openWriter(facts, alone);
     QString message = rc == SQLITE_OK ? QString() : lastError(m_db);
-    if (rc == SQLITE_OK && !facts.isLedger)
-        refuse(FileProblem::NotALedger, {});
-    if (rc == SQLITE_OK && facts.version > stored::kLedgerVersion)
-        refuse(FileProblem::NewerVersion, QString::number(facts.version));
-    if (rc == SQLITE_OK && facts.version < stored::kLedgerVersion) {
-        if (m_owner.beforeMigration) {
-            try {
-                m_owner.beforeMigration(path, facts.version);
-            } catch (...) {
-                Close();
-                throw;
-            }
-        }
-        rc = stored::migrate(m_db, message);
-        if (rc != SQLITE_OK && !isDamage(rc))
-            refuse(FileProblem::CannotUpgrade, message);
-    }
+    if (rc == SQLITE_OK)
+        rc = bringUpToDate(facts, message);
     if (isDamage(rc)) {
         sqlite3_close_v2(std::exchange(m_db, nullptr));
         damaged(message, true);
         openReadOnly();
         return;
     }
-    if (rc != SQLITE_OK) {
-        Close();
-        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
-    }
-
-    // The write-ahead log where the file system can keep one; else the rollback journal.
-    sqlite3_stmt* stmt = nullptr;
-    if (!alone && sqlite3_prepare_v2(m_db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr) == SQLITE_OK
-        && sqlite3_step(stmt) == SQLITE_ROW)
-        m_wal = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
-    sqlite3_finalize(stmt);
-    if (!m_wal)
-        sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
-    if (alone) {
-        // Others may read again from the next statement on.
-        sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    }
+    if (rc != SQLITE_OK)
+        failOpening(message);
+    keepJournal(alone);
     // A full sync on every commit, so a statement that returned survives a crash.
-    if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        message = lastError(m_db);
-        Close();
-        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
+    if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK)
+        failOpening(lastError(m_db));
+    if (m_observer)
+        m_observer->opened(m_db);
+}
+
+QString Connection::fileOf(const QString& connectionString)
+{
+    QString provider;
+    const QString path = dataSourceOf(connectionString, &provider);
+    if (provider.compare(u"microsoft.jet.oledb.4.0", Qt::CaseInsensitive) != 0)
+        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
+    if (!QFileInfo(path).isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    return path;
+}
+
+int Connection::openWriter(stored::FileFacts& facts, bool& alone)
+{
+    m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
+    int rc = stored::inspect(m_db, facts);
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(m_path)) {
+        // A file last kept with a write-ahead log, now where the file system has no
+        // shared memory: opened alone, the log needs none, long enough to turn the file
+        // to a rollback journal.
+        sqlite3_close_v2(m_db);
+        m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
+        rc = sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = stored::inspect(m_db, facts);
+        alone = rc == SQLITE_OK;
     }
-    m_history->install(m_db);
+    const int primary = rc & 0xff;
+    if ((primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN) && !hasLog(m_path)) {
+        // A file in a folder that cannot be written, which a write-ahead log needs even
+        // for reading: read it as it stands (writes fail as on any read-only file).
+        sqlite3_close_v2(m_db);
+        m_readerUri = fileUri(m_path, "?mode=ro&immutable=1");
+        m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
+        rc = stored::inspect(m_db, facts);
+    }
+    return rc;
+}
+
+int Connection::bringUpToDate(const stored::FileFacts& facts, QString& message)
+{
+    if (!facts.isLedger)
+        refuse(FileProblem::NotALedger, {});
+    if (facts.version > stored::kLedgerVersion)
+        refuse(FileProblem::NewerVersion, QString::number(facts.version));
+    if (facts.version == stored::kLedgerVersion)
+        return SQLITE_OK;
+    if (m_owner.beforeMigration) {
+        try {
+            m_owner.beforeMigration(m_path, facts.version);
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
+    const int rc = stored::migrate(m_db, message);
+    if (rc != SQLITE_OK && !isDamage(rc))
+        refuse(FileProblem::CannotUpgrade, message);
+    return rc;
+}
+
+void Connection::keepJournal(bool alone)
+{
+    // The write-ahead log where the file system can keep one; else the rollback journal.
+    // Where it cannot, SQLite answers with the journal it keeps; an error is a failure.
+    QByteArray mode;
+    if (!alone && !journalMode(m_db, "PRAGMA journal_mode = WAL", mode))
+        failOpening(lastError(m_db));
+    m_wal = qstricmp(mode.constData(), "wal") == 0;
+    if (!m_wal && !journalMode(m_db, "PRAGMA journal_mode = DELETE", mode))
+        failOpening(lastError(m_db));
+    if (alone) {
+        // Others may read again from the next statement on, which lets go of the lock.
+        if (sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr) != SQLITE_OK
+            || sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+            failOpening(lastError(m_db));
+    }
+}
+
+void Connection::setObserver(WriteObserver* observer)
+{
+    if (m_observer && m_db)
+        m_observer->closing();
+    m_observer = observer;
+    if (m_observer && m_db && m_problem == FileProblem::None)
+        m_observer->opened(m_db);
+}
+
+void Connection::failOpening(const QString& message)
+{
+    const QString path = m_path;
+    Close();
+    throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
 }
 
 void Connection::openReadOnly()
@@ -391,11 +420,20 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
         sqlite3_finalize(stmt);
     };
     const bool writing = !sqlite3_stmt_readonly(stmt);
-    // While an undo step is recorded, the statement commits together with its log.
-    std::optional<UndoHistory::Write> recorded;
-    if (writing && m_history->recording()) {
+    // The observer taking part in a write hears how it ended: abandoned() when it
+    // failed, once the failure has been handled (a damaged file is read-only by then).
+    struct Observed {
+        WriteObserver* observer = nullptr;
+        ~Observed()
+        {
+            if (observer)
+                observer->abandoned();
+        }
+    } observed;
+    if (writing && m_observer) {
         try {
-            recorded.emplace(*m_history, sqlite3_sql(stmt));
+            if (m_observer->beforeWrite(sqlite3_sql(stmt)))
+                observed.observer = m_observer;
         } catch (...) {
             release(false);
             throw;
@@ -409,8 +447,8 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
     release(rc != SQLITE_DONE);
     if (rc != SQLITE_DONE)
         fail(rc, message, writing);
-    if (recorded)
-        recorded->commit();
+    if (WriteObserver* observer = std::exchange(observed.observer, nullptr))
+        observer->written();
     return changed;
 }
 
@@ -446,7 +484,8 @@ void Connection::Close()
 {
     m_check.reset();    // ends the background check and waits for it
     m_events.reset();   // with any result it had sent
-    m_history->uninstall();
+    if (m_observer && m_db)
+        m_observer->closing();
     for (Recordset* rs : std::vector<Recordset*>(m_open))
         rs->release();
     for (sqlite3* reader : m_idleReaders)

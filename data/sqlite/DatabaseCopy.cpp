@@ -1,20 +1,13 @@
 #include "data/sqlite/DatabaseCopy.h"
 
+#include "data/sqlite/FileAccess.h"
+
 #include <QThread>
-#include <QUrl>
 #include <sqlite3.h>
 
 namespace platform {
 
 namespace {
-
-constexpr int kBusyTimeoutMs = 5000;
-
-bool isDamage(int result)
-{
-    const int primary = result & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
 
 // A connection closed when it goes out of scope.
 struct Handle {
@@ -26,8 +19,7 @@ struct Handle {
 // Opens `path` only for reading; the result code.
 int openForReading(const QString& path, Handle& handle)
 {
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?mode=ro";
-    const int rc = sqlite3_open_v2(uri.constData(), &handle.db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    const int rc = sqlite3_open_v2(fileUri(path, "?mode=ro").constData(), &handle.db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (handle.db)
         sqlite3_busy_timeout(handle.db, kBusyTimeoutMs);
     return rc;

@@ -45,6 +45,7 @@ protected:
     BackupsTest()
     {
         data::setBackupClock([this] { return clock; });
+        env.tellInMessageBoxes();
         env.openLedger();
         env.addAccount(QStringLiteral("Rent"));
         env.addTransaction(QStringLiteral("'2024-03-05','first',1,12.5,0,0"));
