@@ -379,7 +379,7 @@ int main(int argc, char** argv)
                 timeChanges(change.name, change);
             // A user's history soon holds all the steps it can undo; beyond them the
             // oldest steps leave the file fifty at a time.
-            for (int i = 0; i < platform::UndoHistory::kStepsKept; ++i) {
+            for (int i = 0; i < data::UndoHistory::kStepsKept; ++i) {
                 data::UndoStep step(QStringLiteral("bench"));
                 data::connection().Execute(changes[0].sql(i));
             }

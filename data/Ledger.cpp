@@ -20,7 +20,7 @@ namespace {
 // The shared connection with its history, which observes it and goes first.
 struct Shared {
     platform::Connection connection;
-    platform::UndoHistory history{connection};
+    UndoHistory history{connection};
 };
 
 std::unique_ptr<Shared>& shared()
@@ -126,7 +126,7 @@ platform::Connection& connection()
     return shared()->connection;
 }
 
-platform::UndoHistory* connectionHistory()
+UndoHistory* connectionHistory()
 {
     return shared() ? &shared()->history : nullptr;
 }

@@ -3,7 +3,7 @@
 
 #include "data/sqlite/Database.h"
 
-namespace platform { class UndoHistory; }
+namespace data { class UndoHistory; }
 
 #include <QDate>
 #include <QString>
@@ -43,7 +43,7 @@ void releaseConnection();
 bool hasConnection();
 platform::Connection& connection();
 // The shared connection's undo history; nullptr while there is no connection.
-platform::UndoHistory* connectionHistory();
+UndoHistory* connectionHistory();
 
 // How the ledger layer tells the user what it found by itself (a damaged file, a
 // backup that failed, an undo history that cannot be kept): the program shows it in a

@@ -73,7 +73,7 @@ std::vector<BackupEntry> listBackups()
     std::vector<BackupEntry> entries;
     for (const Backup& backup : backupsOf(workingDatabasePath())) {
         entries.push_back({backup.path, backup.taken, QFileInfo(backup.path).size(),
-                           platform::countRows(backup.path, platform::stored::kTransactionsTable)});
+                           platform::countRows(backup.path, data::stored::kTransactionsTable)});
     }
     return entries;
 }

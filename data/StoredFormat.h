@@ -31,6 +31,11 @@
 // "dbData-YYYY-MM-DD-HHMMSS.mdb" by their local time of making (a "-2", "-3"... before
 // ".mdb" when that second is taken), with what the newest one was made from in
 // "Backups.ini".
+//
+// The names of the files and folders and the settings keys are in
+// platform/StoredNames.h, where the platform layer finds them too.
+
+#include "platform/StoredNames.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -40,30 +45,9 @@
 
 struct sqlite3;
 
-namespace platform::stored {
+namespace data::stored {
 
-// ---- Files and folders
-// The working ledger "<data home>/Marlowick/Tallyfold/dbData.mdb", copied from the
-// template "dbBlank.mdb" beside the program; the settings "<config home>/Marlowick/
-// Tallyfold.conf", keys in the group [Tallyfold].
-inline const QString kMakerFolder = QStringLiteral("Marlowick");
-inline const QString kProductFolder = QStringLiteral("Tallyfold");
-inline const QString kWorkingFileName = QStringLiteral("dbData.mdb");
-inline const QString kTemplateFileName = QStringLiteral("dbBlank.mdb");
-inline const QString kSettingsFileName = QStringLiteral("Tallyfold.conf");
-inline const QString kSettingsGroup = QStringLiteral("Tallyfold");
-inline const QString kBackupFolderName = QStringLiteral("Backups");
-inline const QString kBackupFactsFileName = QStringLiteral("Backups.ini");
-// A backup's name: the working file's base name, "-", its time in this form, ".mdb".
-inline const QString kBackupTimeFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
-
-// ---- Settings keys (all values are texts)
-inline const QString kWindowStateKey = QStringLiteral("WindowState");       // 0 normal, 1 minimised, 2 maximised
-inline const QString kColumnWidthKeyPrefix = QStringLiteral("ColumnHeaders"); // + 1..7: width in twips
-inline const QString kCurrencyListKey = QStringLiteral("CurrList");         // symbols joined by ";;;"
-inline const QString kCurrencyKey = QStringLiteral("Currency");             // 0-based chosen symbol
-inline const QString kSymbolBeforeKey = QStringLiteral("Option1");          // "True": symbol before
-inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "True": symbol after
+using namespace platform::stored;   // the names of the files, folders and settings keys
 
 // ---- The ledger file
 // The format's version, kept in the file's user_version:
@@ -126,4 +110,4 @@ QString dateTimeText(const QDateTime& dateTime);
 // when the text is not in the stored form.
 std::optional<QVariant> parseDateText(const char* utf8, int length);
 
-} // namespace platform::stored
+} // namespace data::stored

@@ -10,11 +10,16 @@
 #include <cstring>
 #include <strings.h>
 
-namespace platform {
+namespace data {
 
-using stored::RecordedTable;
-using stored::kLoggedColumns;
-using stored::kRecordedTables;
+using platform::Connection;
+using platform::DbError;
+using platform::FileProblem;
+using platform::FileRefusal;
+
+using data::stored::RecordedTable;
+using data::stored::kLoggedColumns;
+using data::stored::kRecordedTables;
 
 namespace {
 
@@ -258,8 +263,8 @@ bool UndoHistory::recordsOn(sqlite3* writer, QString& reason)
         found = sqlite3_column_int(stmt, 0);
     sqlite3_finalize(stmt);
     if (found != 2) {
-        reason = QStringLiteral("the file has no tables %1 and %2").arg(QLatin1String(stored::kUndoStepsTable),
-                                                                        QLatin1String(stored::kUndoLogTable));
+        reason = QStringLiteral("the file has no tables %1 and %2").arg(QLatin1String(data::stored::kUndoStepsTable),
+                                                                        QLatin1String(data::stored::kUndoLogTable));
         return false;
     }
     for (size_t t = 0; t < std::size(kRecordedTables); ++t) {
@@ -560,4 +565,4 @@ std::optional<UndoHistory::Step> UndoHistory::next(bool back)
     return step;
 }
 
-} // namespace platform
+} // namespace data

@@ -45,11 +45,11 @@
 
 struct sqlite3;
 
-namespace platform {
+namespace data {
 
 // An undo or redo refused because a row the step touched has been changed since by
 // something the history did not record.
-class UndoConflict : public DbError {
+class UndoConflict : public platform::DbError {
 public:
     UndoConflict(const QString& label, const QString& table, qint64 key, bool redo)
         : DbError(QStringLiteral("%1 %2 has changed since \"%3\"").arg(table).arg(key).arg(label))
@@ -69,7 +69,7 @@ private:
 
 // Installed as its connection's write observer while it lives: set it up before the
 // connection opens, or on an open one.
-class UndoHistory final : public WriteObserver {
+class UndoHistory final : public platform::WriteObserver {
 public:
     // Steps that can be undone; the oldest beyond these are dropped, that many at a time.
     static constexpr int kStepsKept = 1000;
@@ -84,11 +84,11 @@ public:
     // history stands: the newest step not undone (those above it are undone: undo takes
     // the newest done, redo the oldest undone), the newest step, how many there are.
     struct Counters {
-        std::optional<qint64> sequence[std::size(stored::kRecordedTables)];
+        std::optional<qint64> sequence[std::size(data::stored::kRecordedTables)];
         qint64 newestDone = 0, newest = 0, steps = 0;
     };
 
-    explicit UndoHistory(Connection& connection);
+    explicit UndoHistory(platform::Connection& connection);
     ~UndoHistory() override;
     UndoHistory(const UndoHistory&) = delete;
     UndoHistory& operator=(const UndoHistory&) = delete;
@@ -164,7 +164,7 @@ private:
     bool recordsOn(sqlite3* writer, QString& reason);
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
-    Connection& m_connection;
+    platform::Connection& m_connection;
     sqlite3* m_db = nullptr;   // the writer, while recording is installed
     int m_depth = 0;
     bool m_active = false;     // a step is being recorded
@@ -180,7 +180,7 @@ private:
     // it are for the file to tell.
     bool m_unforeseen = false;
     // Where each logged column is in its table, by kRecordedTables.
-    int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
+    int m_columns[std::size(data::stored::kRecordedTables)][data::stored::kLoggedColumns] = {};
     // What the statement running now has changed so far, the rows' values packed in
     // m_images; forgetChanges() clears both.
     void forgetChanges();
@@ -196,4 +196,4 @@ private:
     friend class UndoStatement;
 };
 
-} // namespace platform
+} // namespace data

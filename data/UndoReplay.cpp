@@ -8,10 +8,15 @@
 #include <cstring>
 #include <set>
 
-namespace platform {
+namespace data {
 
-using stored::RecordedTable;
-using stored::kRecordedTables;
+using platform::Connection;
+using platform::DbError;
+using platform::FileProblem;
+using platform::FileRefusal;
+
+using data::stored::RecordedTable;
+using data::stored::kRecordedTables;
 
 namespace {
 
@@ -63,7 +68,7 @@ bool sameValue(sqlite3_value* a, sqlite3_value* b)
 // The log's columns: the entry's table and key, whether the row existed before and
 // after the change, then its values before (B1...) and after (A1...).
 enum LogColumn { kTable, kKey, kBefore, kAfter, kBeforeValues };
-constexpr int kAfterValues = kBeforeValues + stored::kLoggedColumns;
+constexpr int kAfterValues = kBeforeValues + data::stored::kLoggedColumns;
 
 // Step ?1's changes, with `columns`: the first in the step's own row, the others in
 // UndoLog.
@@ -77,7 +82,7 @@ QString logQuery(bool back)
 {
     QStringList images;
     for (const QChar image : {u'B', u'A'}) {
-        for (int c = 1; c <= stored::kLoggedColumns; ++c)
+        for (int c = 1; c <= data::stored::kLoggedColumns; ++c)
             images << image + QString::number(c);
     }
     const QString columns = QStringLiteral("TableName, RowKey, Before, After, ") + images.join(QStringLiteral(", "));
@@ -300,4 +305,4 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
     return step;
 }
 
-} // namespace platform
+} // namespace data

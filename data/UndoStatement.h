@@ -6,7 +6,7 @@
 
 #include <sqlite3.h>
 
-namespace platform {
+namespace data {
 
 // One statement on the writer; a failure goes through the connection, which turns a
 // damaged file read-only before anything is thrown.
@@ -110,4 +110,4 @@ private:
     bool m_writing;
 };
 
-} // namespace platform
+} // namespace data

@@ -166,7 +166,7 @@ void Connection::Open(const QString& connectionString)
     m_events = std::make_unique<QObject>();
 
     // What the file is, before anything could write to it.
-    stored::FileFacts facts;
+    data::stored::FileFacts facts;
     bool alone = false;
     int rc = openWriter(facts, alone);
     QString message = rc == SQLITE_OK ? QString() : lastError(m_db);
@@ -199,10 +199,10 @@ QString Connection::fileOf(const QString& connectionString)
     return path;
 }
 
-int Connection::openWriter(stored::FileFacts& facts, bool& alone)
+int Connection::openWriter(data::stored::FileFacts& facts, bool& alone)
 {
     m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
-    int rc = stored::inspect(m_db, facts);
+    int rc = data::stored::inspect(m_db, facts);
     if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(m_path)) {
         // A file last kept with a write-ahead log, now where the file system has no
         // shared memory: opened alone, the log needs none, long enough to turn the file
@@ -211,7 +211,7 @@ int Connection::openWriter(stored::FileFacts& facts, bool& alone)
         m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
         rc = sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
         if (rc == SQLITE_OK)
-            rc = stored::inspect(m_db, facts);
+            rc = data::stored::inspect(m_db, facts);
         alone = rc == SQLITE_OK;
     }
     const int primary = rc & 0xff;
@@ -221,18 +221,18 @@ int Connection::openWriter(stored::FileFacts& facts, bool& alone)
         sqlite3_close_v2(m_db);
         m_readerUri = fileUri(m_path, "?mode=ro&immutable=1");
         m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
-        rc = stored::inspect(m_db, facts);
+        rc = data::stored::inspect(m_db, facts);
     }
     return rc;
 }
 
-int Connection::bringUpToDate(const stored::FileFacts& facts, QString& message)
+int Connection::bringUpToDate(const data::stored::FileFacts& facts, QString& message)
 {
     if (!facts.isLedger)
         refuse(FileProblem::NotALedger, {});
-    if (facts.version > stored::kLedgerVersion)
+    if (facts.version > data::stored::kLedgerVersion)
         refuse(FileProblem::NewerVersion, QString::number(facts.version));
-    if (facts.version == stored::kLedgerVersion)
+    if (facts.version == data::stored::kLedgerVersion)
         return SQLITE_OK;
     if (m_owner.beforeMigration) {
         try {
@@ -242,7 +242,7 @@ int Connection::bringUpToDate(const stored::FileFacts& facts, QString& message)
             throw;
         }
     }
-    const int rc = stored::migrate(m_db, message);
+    const int rc = data::stored::migrate(m_db, message);
     if (rc != SQLITE_OK && !isDamage(rc))
         refuse(FileProblem::CannotUpgrade, message);
     return rc;
@@ -566,7 +566,7 @@ QVariant Recordset::toValue(Kind kind, int type, qint64 integer, double real, co
         return QByteArray(data, length);
     default:
         if (kind == Kind::Date) {
-            if (auto parsed = stored::parseDateText(data, length))
+            if (auto parsed = data::stored::parseDateText(data, length))
                 return *parsed;
         }
         return QString::fromUtf8(data, length);
@@ -605,10 +605,10 @@ void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
         const int count = sqlite3_column_count(m_stmt);
         for (int c = 0; c < count; ++c) {
             m_names.push_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)));
-            switch (stored::kindOf(sqlite3_column_table_name(m_stmt, c), sqlite3_column_origin_name(m_stmt, c))) {
-            case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
-            case stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
-            case stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
+            switch (data::stored::kindOf(sqlite3_column_table_name(m_stmt, c), sqlite3_column_origin_name(m_stmt, c))) {
+            case data::stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
+            case data::stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
+            case data::stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
             }
         }
         // The first step takes the snapshot the recordset shows.

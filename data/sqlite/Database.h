@@ -35,12 +35,13 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace data::stored {
+struct FileFacts;
+}
+
 namespace platform {
 
 class IntegrityCheck;
-namespace stored {
-struct FileFacts;
-}
 namespace jet {
 class ValuesInsert;
 }
@@ -174,8 +175,8 @@ private:
     // it cannot be written) and its facts read, refused or brought up to date, its
     // journal chosen. A failed step closes the connection and throws.
     static QString fileOf(const QString& connectionString);
-    int openWriter(stored::FileFacts& facts, bool& alone);
-    int bringUpToDate(const stored::FileFacts& facts, QString& message);
+    int openWriter(data::stored::FileFacts& facts, bool& alone);
+    int bringUpToDate(const data::stored::FileFacts& facts, QString& message);
     void keepJournal(bool alone);
     [[noreturn]] void failOpening(const QString& message);
     void openReadOnly();

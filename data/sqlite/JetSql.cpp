@@ -125,8 +125,8 @@ QString quoted(const QString& text, QChar quote)
 QString storedText(const QVariant& date)
 {
     if (date.typeId() == QMetaType::QDateTime)
-        return stored::dateTimeText(date.toDateTime());
-    return stored::dateText(date.toDate());
+        return data::stored::dateTimeText(date.toDateTime());
+    return data::stored::dateText(date.toDate());
 }
 
 // Index of the next token that is not space, or tokens.size().

@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 
 using platform::Connection;
-using platform::UndoConflict;
-using platform::UndoHistory;
+using data::UndoConflict;
+using data::UndoHistory;
 using testing_support::LedgerEnvironment;
 
 namespace {

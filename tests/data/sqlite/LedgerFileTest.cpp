@@ -240,7 +240,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         EXPECT_EQ(hookFile, file);
         EXPECT_EQ(hookVersion, version);
         EXPECT_EQ(db.problem(), FileProblem::None);
-        EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), std::to_string(platform::stored::kLedgerVersion));
+        EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), std::to_string(data::stored::kLedgerVersion));
         EXPECT_EQ(env.rows(kEveryRow), rowsBefore);   // the stored infinity included: nothing is lost
         // The tables now are the template's, checks and all.
         TestEnvironment blank;
