@@ -12,14 +12,7 @@
 
 namespace data {
 
-using platform::Connection;
-using platform::DbError;
-using platform::FileProblem;
-using platform::FileRefusal;
-
-using data::stored::RecordedTable;
 using data::stored::kLoggedColumns;
-using data::stored::kRecordedTables;
 
 namespace {
 

@@ -10,14 +10,6 @@
 
 namespace data {
 
-using platform::Connection;
-using platform::DbError;
-using platform::FileProblem;
-using platform::FileRefusal;
-
-using data::stored::RecordedTable;
-using data::stored::kRecordedTables;
-
 namespace {
 
 QString quoted(const char* name)

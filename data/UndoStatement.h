@@ -8,6 +8,15 @@
 
 namespace data {
 
+// What the history's own files name throughout: the back end's connection and errors,
+// the tables it records.
+using platform::Connection;
+using platform::DbError;
+using platform::FileProblem;
+using platform::FileRefusal;
+using stored::RecordedTable;
+using stored::kRecordedTables;
+
 // One statement on the writer; a failure goes through the connection, which turns a
 // damaged file read-only before anything is thrown.
 class UndoStatement {
