@@ -22,11 +22,11 @@
 #include "platform/AppPaths.h"
 #include "output/ReportFill.h"
 #include "output/ReportPreview.h"
-#include "platform/Database.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/Desktop.h"
-#include "platform/UndoHistory.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "shell/Desktop.h"
+#include "data/UndoHistory.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
 #include <QApplication>
@@ -357,6 +357,7 @@ int main(int argc, char** argv)
 
     PrintingDialogs dialogs;
     platform::Dialogs::setCurrent(&dialogs);
+    data::setUserTeller(platform::tellInMessageBox);
     QuietDesktop desktop;
     platform::Desktop::setCurrent(&desktop);
     QTemporaryDir dir;
@@ -454,7 +455,7 @@ int main(int argc, char** argv)
                 timeChanges(change.name, change);
             // A user's history soon holds all the steps it can undo; beyond them the
             // oldest steps leave the file fifty at a time.
-            for (int i = 0; i < platform::UndoHistory::kStepsKept; ++i) {
+            for (int i = 0; i < data::UndoHistory::kStepsKept; ++i) {
                 data::UndoStep step(QStringLiteral("bench"));
                 data::connection().Execute(changes[0].sql(i));
             }

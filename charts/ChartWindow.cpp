@@ -1,6 +1,6 @@
 #include "charts/ChartWindow.h"
 
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QAbstractBarSeries>
 #include <QBarSet>

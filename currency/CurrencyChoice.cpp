@@ -4,7 +4,7 @@
 #include "platform/AppError.h"
 #include "platform/Conversions.h"
 #include "platform/Settings.h"
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 #include "shell/ErrorTrap.h"
 
 namespace currency {

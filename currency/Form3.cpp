@@ -1,9 +1,9 @@
 #include "currency/Form3.h"
 
 #include "currency/CurrencyChoice.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 #include "shell/UserText.h"
@@ -124,7 +124,7 @@ void Form3::Form_Load()
     shell::ErrorTrap trap(QStringLiteral("Form3"), QStringLiteral("Form_Load"));
     trap.run(100, [&] { shell::ResetBackColors(this); });
     trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
-    if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
+    if (trap.test(104, [] { return platform::FileExists(shell::handCursorFile()); }))
         trap.run(106, [&] { shell::loadHandCursor(this); });
 
     // Statements 108 to 120 read the settings; a choice already loaded for the

@@ -2,12 +2,11 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "data/StoredFormat.h"
 #include "platform/AppError.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/Dialogs.h"
 #include "platform/IniText.h"
 #include "platform/Settings.h"
-#include "platform/StoredFormat.h"
 #include "platform/UseLock.h"
 
 #include <QDir>
@@ -148,9 +147,8 @@ void tellOnce(const BackupResult& result, const QString& ledger)
     const bool unnoted = result.kind == BackupResult::Made && !result.problem.isEmpty();
     if ((result.kind != BackupResult::Failed && !unnoted) || std::exchange(failureTold(), true))
         return;
-    platform::Dialogs::current().MsgBox(unnoted ? backupUnnotedMessage(backupFolder(ledger), result.problem)
-                                                : backupFailureMessage(backupFolder(ledger), result.problem),
-                                        platform::vbExclamation, platform::appTitle());
+    tellUser(unnoted ? backupUnnotedMessage(backupFolder(ledger), result.problem)
+                     : backupFailureMessage(backupFolder(ledger), result.problem));
 }
 
 // What a start-up or restore killed halfway left: a copy never checked, never named a

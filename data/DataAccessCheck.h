@@ -3,7 +3,7 @@
 // connection opens, and the repair packages shipped beside the program for when it
 // fails.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QString>
 #include <functional>

@@ -2,11 +2,13 @@
 
 #include "data/Backups.h"
 #include "data/LedgerMessages.h"
+#include "data/Undo.h"
 #include "platform/AppPaths.h"
-#include "platform/Dialogs.h"
-#include "platform/StoredFormat.h"
-#include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "data/StoredFormat.h"
+#include "data/UndoHistory.h"
+#include "data/sqlite/FileAccess.h"
+#include "platform/FileFunctions.h"
+#include "platform/StatementTrap.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,10 +17,22 @@
 namespace data {
 
 namespace {
-std::unique_ptr<platform::Connection>& shared()
+// The shared connection with its history, which observes it and goes first.
+struct Shared {
+    platform::Connection connection;
+    UndoHistory history{connection};
+};
+
+std::unique_ptr<Shared>& shared()
 {
-    static std::unique_ptr<platform::Connection> connection;
-    return connection;
+    static std::unique_ptr<Shared> ledger;
+    return ledger;
+}
+
+std::function<void(const QString&)>& teller()
+{
+    static std::function<void(const QString&)> tell;
+    return tell;
 }
 
 std::function<void()>& problemListener()
@@ -31,14 +45,14 @@ std::function<void()>& problemListener()
 // could still hold some.
 bool isEmptyFile(const QString& path)
 {
-    const QFileInfo file(path), log(path + QStringLiteral("-wal"));
-    return file.isFile() && file.size() == 0 && !(log.exists() && log.size() > 0);
+    const QFileInfo file(path);
+    return file.isFile() && file.size() == 0 && !platform::hasLog(path);
 }
 
 // "<common application data>/Marlowick", the maker's folder above the data folder.
 QString makerFolder()
 {
-    return shell::GetSpecialFolder(35) + u'/' + platform::stored::kMakerFolder;
+    return platform::GetSpecialFolder(35) + u'/' + platform::stored::kMakerFolder;
 }
 } // namespace
 
@@ -63,38 +77,41 @@ QString connectionString()
         + QStringLiteral(";JET OLEDB:Database Password=");
 }
 
-void prepareDataFolder(shell::ErrorTrap& trap)
+void prepareDataFolder(platform::StatementTrap& trap)
 {
-    if (trap.test(100, [] { return shell::DirEntry(makerFolder(), true).isEmpty(); }))
-        trap.run(102, [] { shell::MakeFolder(makerFolder()); });
-    if (trap.test(104, [] { return shell::DirEntry(dataFolder(), true).isEmpty(); }))
-        trap.run(106, [] { shell::MakeFolder(dataFolder()); });
-    if (trap.test(108, [] { return !shell::FileExists(workingDatabasePath()) || isEmptyFile(workingDatabasePath()); }))
+    if (trap.test(100, [] { return platform::DirEntry(makerFolder(), true).isEmpty(); }))
+        trap.run(102, [] { platform::MakeFolder(makerFolder()); });
+    if (trap.test(104, [] { return platform::DirEntry(dataFolder(), true).isEmpty(); }))
+        trap.run(106, [] { platform::MakeFolder(dataFolder()); });
+    if (trap.test(108, [] { return !platform::FileExists(workingDatabasePath()) || isEmptyFile(workingDatabasePath()); }))
         trap.run(110, [] {
-            if (isEmptyFile(workingDatabasePath()) && shell::FileExists(templatePath()))
+            if (isEmptyFile(workingDatabasePath()) && platform::FileExists(templatePath()))
                 QFile::remove(workingDatabasePath());
-            shell::CopyFile(templatePath(), workingDatabasePath());
+            platform::CopyFile(templatePath(), workingDatabasePath());
         });
 }
 
 void createConnection()
 {
     forgetBackupFailure();
-    shared() = std::make_unique<platform::Connection>();
-    shared()->setOwner({
+    shared() = std::make_unique<Shared>();
+    shared()->connection.setOwner({
         .describe = problemMessage,
         .tell = [](const QString& message) {
             // A ledger opened read-only after its backup failed (a full disk) was told
             // of once already: the list shows every row, and a change refused says why.
             if (ledgerProblem() == platform::FileProblem::ReadOnly && backupFailureTold())
                 return;
-            platform::Dialogs::current().MsgBox(message, platform::vbExclamation, platform::appTitle());
+            tellUser(message);
         },
         .changed = [] {
             if (problemListener())
                 problemListener()();
         },
         .beforeMigration = beforeMigration,
+    });
+    shared()->history.setUnavailable([](const QString& reason) {
+        tellUser(undoUnavailableMessage(workingDatabasePath(), reason));
     });
 }
 
@@ -112,7 +129,23 @@ platform::Connection& connection()
 {
     if (!shared())
         throw platform::AppError(QStringLiteral("Object variable or With block variable not set"));
-    return *shared();
+    return shared()->connection;
+}
+
+UndoHistory* connectionHistory()
+{
+    return shared() ? &shared()->history : nullptr;
+}
+
+void setUserTeller(std::function<void(const QString& message)> tell)
+{
+    teller() = std::move(tell);
+}
+
+void tellUser(const QString& message)
+{
+    if (teller())
+        teller()(message);
 }
 
 void beforeMigration(const QString& ledgerFile, int)
@@ -122,7 +155,7 @@ void beforeMigration(const QString& ledgerFile, int)
 
 platform::FileProblem ledgerProblem()
 {
-    return shared() ? shared()->problem() : platform::FileProblem::None;
+    return shared() ? shared()->connection.problem() : platform::FileProblem::None;
 }
 
 QString ledgerProblemNote()
@@ -132,7 +165,7 @@ QString ledgerProblemNote()
 
 QString ledgerProblemMessage()
 {
-    return shared() ? shared()->problemMessage() : QString();
+    return shared() ? shared()->connection.problemMessage() : QString();
 }
 
 void setLedgerProblemListener(std::function<void()> listener)
@@ -143,7 +176,7 @@ void setLedgerProblemListener(std::function<void()> listener)
 void checkLedgerInBackground()
 {
     if (shared())
-        shared()->checkInBackground();
+        shared()->connection.checkInBackground();
 }
 
 } // namespace data

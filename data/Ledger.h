@@ -1,13 +1,15 @@
 #pragma once
 // The ledger file, its folder and the one shared connection every window uses.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
+
+namespace data { class UndoHistory; }
 
 #include <QDate>
 #include <QString>
 #include <functional>
 
-namespace shell { class ErrorTrap; }
+namespace platform { class StatementTrap; }
 
 namespace data {
 
@@ -30,16 +32,24 @@ QString connectionString();
 // is not made again, and what would go below it then fails and is reported. A working
 // file of no bytes holds no data and counts as missing; any other existing working
 // file is never touched.
-void prepareDataFolder(shell::ErrorTrap& trap);
+void prepareDataFolder(platform::StatementTrap& trap);
 
 // The shared connection. create() makes it (closed), release() closes and drops it;
 // connection() throws "Object variable or With block variable not set" when there is
 // none, like any use of a released object. The connection tells the user of a damaged
-// ledger file once, through the message boxes (texts: LedgerMessages).
+// ledger file once, through tellUser() (texts: LedgerMessages).
 void createConnection();
 void releaseConnection();
 bool hasConnection();
 platform::Connection& connection();
+// The shared connection's undo history; nullptr while there is no connection.
+UndoHistory* connectionHistory();
+
+// How the ledger layer tells the user what it found by itself (a damaged file, a
+// backup that failed, an undo history that cannot be kept): the program shows it in a
+// message box. Unset, nobody is told.
+void setUserTeller(std::function<void(const QString& message)> tell);
+void tellUser(const QString& message);
 
 // Runs before an older ledger file is brought up to the current stored format, while
 // the file is still exactly as it was: backs it up (see Backups.h; a failure is told

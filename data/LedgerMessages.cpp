@@ -1,6 +1,6 @@
 #include "data/LedgerMessages.h"
 
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 
 #include <QDir>
 
@@ -25,7 +25,7 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
         return QStringLiteral("The ledger file was saved by a newer version of Tallyfold:\r\n%1\r\n\r\n"
                               "Its stored format is %2; this version reads formats up to %3. Tallyfold has left "
                               "the file unchanged; open it with the newer version.")
-            .arg(where, detail, QString::number(platform::stored::kLedgerVersion));
+            .arg(where, detail, QString::number(data::stored::kLedgerVersion));
     case FileProblem::CannotUpgrade:
         return QStringLiteral("The ledger file could not be brought up to date:\r\n%1\r\n\r\nTallyfold has left "
                               "it unchanged and will not write to it.\r\n\r\n(%2)")
@@ -127,7 +127,7 @@ QString damagedBackupMessage(const QString& path, const QString& problem)
 
 QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo)
 {
-    const QString row = table.compare(QLatin1String(platform::stored::kAccountsTable), Qt::CaseInsensitive) == 0
+    const QString row = table.compare(QLatin1String(data::stored::kAccountsTable), Qt::CaseInsensitive) == 0
         ? QStringLiteral("account %1").arg(key)
         : QStringLiteral("transaction %1").arg(key);
     return QStringLiteral("\"%1\" cannot be %2: %3 has been changed since by another program.\r\n\r\n"

@@ -4,8 +4,9 @@
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
 #include "platform/Conversions.h"
-#include "platform/DatabaseCopy.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/DatabaseCopy.h"
+#include "data/sqlite/FileAccess.h"
+#include "data/StoredFormat.h"
 #include "platform/UseLock.h"
 
 #include <QDir>
@@ -23,12 +24,6 @@ namespace {
 struct Refused {
     QString message;
 };
-
-bool hasLog(const QString& ledger)
-{
-    const QFileInfo log(ledger + QStringLiteral("-wal"));
-    return log.exists() && log.size() > 0;
-}
 
 // Moves a damaged ledger, and the log beside it, out of the way under a name no
 // backup has; answers where it went.
@@ -86,7 +81,7 @@ QString refusalOf(const QString& backup)
     case FileProblem::NewerVersion:
         return notABackupMessage(backup, QStringLiteral("It was saved by a newer version of Tallyfold, in stored "
                                                         "format %1; this version reads formats up to %2.")
-                                             .arg(check.detail, QString::number(platform::stored::kLedgerVersion)));
+                                             .arg(check.detail, QString::number(data::stored::kLedgerVersion)));
     default:
         return notABackupMessage(backup, QStringLiteral("It is no Tallyfold ledger: it holds no accounts and "
                                                         "transactions."));
@@ -100,7 +95,7 @@ std::vector<BackupEntry> listBackups()
     std::vector<BackupEntry> entries;
     for (const Backup& backup : backupsOf(workingDatabasePath())) {
         entries.push_back({backup.path, backup.taken, QFileInfo(backup.path).size(),
-                           platform::countRows(backup.path, platform::stored::kTransactionsTable)});
+                           platform::countRows(backup.path, data::stored::kTransactionsTable)});
     }
     return entries;
 }
@@ -145,7 +140,7 @@ RestoreOutcome restoreBackup(const BackupEntry& entry)
         } catch (const platform::DbError& e) {
             throw Refused{restoreRefusal(QStringLiteral("The ledger could not be closed: %1").arg(e.description()))};
         }
-        if (!alone.takeAlone() || (!damaged && hasLog(ledger)))
+        if (!alone.takeAlone() || (!damaged && platform::hasLog(ledger)))
             throw Refused{ledgerInUseRefusal()};
         const BackupResult before = damaged ? BackupResult{BackupResult::Damaged, {}, {}}
                                             : backUpBeforeRestore(ledger, entry.path);

@@ -2,7 +2,7 @@
 
 #include "platform/AppError.h"
 #include "platform/Conversions.h"
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QDateTime>
 #include <QLocale>

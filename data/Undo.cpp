@@ -2,21 +2,21 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
 namespace data {
 
 namespace {
 
 // The shared connection's history, or nullptr while there is no open connection.
-platform::UndoHistory* history()
+UndoHistory* history()
 {
     if (!hasConnection() || connection().State() == platform::Connection::adStateClosed)
         return nullptr;
-    return &connection().history();
+    return connectionHistory();
 }
 
-QString labelOf(const std::optional<platform::UndoHistory::Step>& step)
+QString labelOf(const std::optional<UndoHistory::Step>& step)
 {
     return step ? step->label : QString();
 }
@@ -27,12 +27,12 @@ HistoryMove move(bool back)
     if (ledgerProblem() != platform::FileProblem::None)
         throw platform::FileRefusal(ledgerProblemMessage(), false);
     HistoryMove result;
-    platform::UndoHistory* steps = history();
+    UndoHistory* steps = history();
     if (!steps)
         return result;
     try {
         result.moved = (back ? steps->undo() : steps->redo()).has_value();
-    } catch (const platform::UndoConflict& conflict) {
+    } catch (const UndoConflict& conflict) {
         result.refusal = undoConflictMessage(conflict.label(), conflict.table(), conflict.key(), conflict.redo());
     }
     return result;
@@ -42,7 +42,7 @@ HistoryMove move(bool back)
 
 UndoStep::UndoStep(const QString& label)
 {
-    if (platform::UndoHistory* steps = history()) {
+    if (UndoHistory* steps = history()) {
         steps->begin(label);
         m_recording = true;
     }
@@ -52,14 +52,14 @@ UndoStep::~UndoStep()
 {
     // The connection may have gone meanwhile (closed by a restore): nothing to end then,
     // as closing ended the recording.
-    if (platform::UndoHistory* steps = m_recording ? history() : nullptr)
+    if (UndoHistory* steps = m_recording ? history() : nullptr)
         steps->end();
 }
 
 QString undoLabel()
 {
     try {
-        platform::UndoHistory* steps = history();
+        UndoHistory* steps = history();
         return steps ? labelOf(steps->nextUndo()) : QString();
     } catch (const platform::DbError&) {
         return {};   // a history that cannot be read offers nothing
@@ -69,7 +69,7 @@ QString undoLabel()
 QString redoLabel()
 {
     try {
-        platform::UndoHistory* steps = history();
+        UndoHistory* steps = history();
         return steps ? labelOf(steps->nextRedo()) : QString();
     } catch (const platform::DbError&) {
         return {};
@@ -84,6 +84,12 @@ HistoryMove undo()
 HistoryMove redo()
 {
     return move(false);
+}
+
+QString undoUnavailableMessage(const QString& file, const QString& reason)
+{
+    return QStringLiteral("Undo is unavailable for the ledger file '%1': %2.\n\n"
+                          "Every change is still saved, but cannot be undone.").arg(file, reason);
 }
 
 } // namespace data

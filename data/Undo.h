@@ -44,4 +44,7 @@ struct HistoryMove {
 HistoryMove undo();
 HistoryMove redo();
 
+// What the user is told, once, when the ledger `file` cannot keep its undo history.
+QString undoUnavailableMessage(const QString& file, const QString& reason);
+
 } // namespace data

@@ -5,10 +5,10 @@
 #include "data/Undo.h"
 #include "editor/TransactionStatements.h"
 #include "platform/Conversions.h"
-#include "platform/Database.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
 #include "shell/UserText.h"
@@ -228,7 +228,7 @@ void Form2::Form_Load()
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("Form_Load"));
     trap.run(100, [&] { shell::ResetBackColors(this); });
     trap.run(102, [&] { setWindowIcon(shell::programIcon()); });
-    if (trap.test(104, [] { return shell::FileExists(shell::handCursorFile()); }))
+    if (trap.test(104, [] { return platform::FileExists(shell::handCursorFile()); }))
         trap.run(106, [&] { shell::loadHandCursor(this); });
     trap.run(108, [&] { LoadAccounts(); });
     trap.run(110, [&] { Combo1->setCurrentIndex(-1); });

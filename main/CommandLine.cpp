@@ -2,8 +2,8 @@
 
 #include "data/Ledger.h"
 #include "main/Form1.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

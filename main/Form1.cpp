@@ -8,12 +8,12 @@
 #include "main/MainLayout.h"
 #include "main/Skin.h"
 #include "platform/Conversions.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
 #include "platform/Settings.h"
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "shell/Ghost.h"
 #include "shell/Maker.h"
 #include "shell/Twips.h"
@@ -209,12 +209,19 @@ void Form1::setCaption(QLabel* label, const QString& text)
     label->adjustSize();   // captions grow with their totals
 }
 
+shell::ErrorTrap Form1::trapFor(const char* procedure)
+{
+    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
+}
+
 bool Form1::Form_Load()
 {
+    // What the ledger finds by itself (a damaged file, a failed backup) is told in a box.
+    data::setUserTeller(platform::tellInMessageBox);
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);                            // 100-110
     trap.run(112, [this] { ApplySkin(); });
-    if (trap.test(114, [] { return shell::FileExists(shell::handCursorFile()); }))
+    if (trap.test(114, [] { return platform::FileExists(shell::handCursorFile()); }))
         trap.run(116, [this] { shell::loadHandCursor(this); });
     trap.run(118, [this] { OpenHomePageNow(); });
     trap.run(120, [this] {

@@ -16,7 +16,7 @@
 #include <memory>
 #include <optional>
 
-namespace shell { class Ghost; }
+namespace shell { class ErrorTrap; class Ghost; }
 namespace charts { class ChartWindow; }
 namespace data { struct HistoryMove; }
 
@@ -145,6 +145,8 @@ protected:
     void moveEvent(QMoveEvent* event) override;
 
 private:
+    // The error report of Form1's procedure `procedure`.
+    static shell::ErrorTrap trapFor(const char* procedure);
     QPushButton* makeButton(const char* name, const QString& caption, double left, double top, double width);
     // The list's menu and the keys, none of which moves the layout.
     void makeListMenu();

@@ -14,7 +14,7 @@
 #include "output/ReportFill.h"
 #include "output/rptMain.h"
 #include "platform/Conversions.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/Maker.h"
 #include "shell/MousePointer.h"
@@ -22,13 +22,6 @@
 #include <QDate>
 
 namespace mainwindow {
-
-namespace {
-shell::ErrorTrap trapFor(const char* procedure)
-{
-    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
-}
-} // namespace
 
 void Form1::PushButton1_Click()
 {

@@ -3,8 +3,8 @@
 #include "main/Form1.h"
 
 #include "data/DataAccessCheck.h"
-#include "platform/Dialogs.h"
-#include "shell/FileFunctions.h"
+#include "shell/Dialogs.h"
+#include "platform/FileFunctions.h"
 #include "shell/Maker.h"
 #include "shell/Shell32.h"
 
@@ -65,7 +65,7 @@ void Form1::IsADOInstalled()
             return;
         }
         const QString package = data::repairPackagePath();
-        if (!shell::FileExists(package))
+        if (!platform::FileExists(package))
             return;
         // Whatever the package's run gave, the restart question comes.
         shell::RunAndWait(shell::quoteArgument(package), 0);

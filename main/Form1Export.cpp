@@ -7,8 +7,8 @@
 #include "output/ExportFile.h"
 #include "output/WorkbookWriter.h"
 #include "platform/AppError.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "shell/MousePointer.h"
 

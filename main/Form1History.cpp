@@ -8,7 +8,7 @@
 #include "data/Restore.h"
 #include "data/Undo.h"
 #include "main/RestoreDialog.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
 #include <QShortcut>
@@ -16,11 +16,6 @@
 namespace mainwindow {
 
 namespace {
-
-shell::ErrorTrap trapFor(const char* procedure)
-{
-    return shell::ErrorTrap(QStringLiteral("Form1"), QString::fromLatin1(procedure));
-}
 
 // A menu entry's text: a step's label as it stands ("&" is no mnemonic), and the key
 // that does the same.

@@ -2,7 +2,7 @@
 
 #include "data/SqlLiteral.h"
 #include "platform/Conversions.h"
-#include "platform/JetSql.h"
+#include "data/sqlite/JetSql.h"
 
 #include <QDateTime>
 

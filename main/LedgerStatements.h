@@ -2,7 +2,7 @@
 // SQL text the main window's commands send, built by the literal rules: quotes
 // doubled in text, dates as Jet literals, amounts as plain numbers.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QDate>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "main/PendingEvents.h"
 
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 
 #include "platform/AppError.h"
 #include "platform/AppPaths.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,7 +46,7 @@ QString skinFile()
 bool skinPresent()
 {
     const QString path = skinFile();
-    return !shell::DirEntry(path, false).isEmpty() && QFileInfo(path).isReadable();
+    return !platform::DirEntry(path, false).isEmpty() && QFileInfo(path).isReadable();
 }
 
 void applySkin(QWidget* window, const QString& path)

@@ -3,7 +3,7 @@
 // its data source once, front to back, into compact memory; paging and drawing then
 // reach any row directly, so a page is drawn without reading the rows before it again.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "output/ExportFile.h"
 #include "platform/AppError.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "platform/AppPaths.h"
 
-#include "platform/StoredFormat.h"
+#include "platform/StoredNames.h"
 
 #include <QCoreApplication>
 #include <QDir>

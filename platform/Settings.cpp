@@ -3,7 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/AppPaths.h"
 #include "platform/IniText.h"
-#include "platform/StoredFormat.h"
+#include "platform/StoredNames.h"
 
 #include <QDir>
 #include <QFile>

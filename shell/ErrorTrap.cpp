@@ -1,7 +1,7 @@
 #include "shell/ErrorTrap.h"
 
-#include "platform/Database.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
+#include "shell/Dialogs.h"
 #include "shell/Maker.h"
 
 namespace shell {

@@ -15,6 +15,8 @@
 // report, and only once for all the statements of one run of the procedure (a quiet
 // refusal, of a read the user was already told about, shows nothing).
 
+#include "platform/StatementTrap.h"
+
 #include <QString>
 #include <exception>
 #include <functional>
@@ -26,7 +28,7 @@ namespace shell {
 QString errorReportText(const QString& description, const QString& window, const QString& procedure,
                         int line, const QString& suffix = {});
 
-class ErrorTrap {
+class ErrorTrap : public platform::StatementTrap {
 public:
     ErrorTrap(QString window, QString procedure)
         : m_window(std::move(window)), m_procedure(std::move(procedure)) {}
@@ -44,6 +46,13 @@ public:
     {
         return guarded(line, std::forward<F>(condition), true);
     }
+
+    // The same, for a step list written below the windows (see StatementTrap).
+    bool run(int line, const std::function<void()>& statement) override
+    {
+        return guarded(line, [&] { statement(); return true; }, false);
+    }
+    bool test(int line, const std::function<bool()>& condition) override { return guarded(line, condition, true); }
 
     // The end test of a read loop: whether to go round again; false when it failed.
     template <class F>

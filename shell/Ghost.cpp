@@ -1,9 +1,9 @@
 #include "shell/Ghost.h"
 
 #include "platform/AppPaths.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
-#include "shell/FileFunctions.h"
+#include "shell/Desktop.h"
+#include "shell/Dialogs.h"
+#include "platform/FileFunctions.h"
 #include "shell/Maker.h"
 #include "shell/Twips.h"
 #include "shell/WindowChrome.h"
@@ -92,7 +92,7 @@ void Ghost::Form_Load()
     ResetBackColors(this);
     setWindowTitle(QStringLiteral("Tallyfold"));
     // The help window reports nothing: a cursor file that cannot be read leaves the arrow.
-    if (FileExists(handCursorFile())) {
+    if (platform::FileExists(handCursorFile())) {
         try {
             loadHandCursor(this);
         } catch (const std::exception&) {
@@ -100,7 +100,7 @@ void Ghost::Form_Load()
     }
     const QString picturePath = platform::programFolder() + QStringLiteral("/icon256.gif");
     // A picture file that cannot be read is laid out as a missing one, not as an empty hole.
-    const QImage picture = FileExists(picturePath) ? QImageReader(picturePath).read() : QImage();
+    const QImage picture = platform::FileExists(picturePath) ? QImageReader(picturePath).read() : QImage();
     if (!picture.isNull()) {
         videoCheck();
         Image1->setPixmap(QPixmap::fromImage(picture));
@@ -133,7 +133,7 @@ void Ghost::videoCheck()
 QString Ghost::videoPath()
 {
     const QString folder = platform::programFolder() + QStringLiteral("/Video/");
-    const QString name = FirstFileName(folder);
+    const QString name = platform::FirstFileName(folder);
     return folder + name;
 }
 

@@ -5,7 +5,7 @@
 #include "data/Ledger.h"
 #include "data/Restore.h"
 #include "data/Undo.h"
-#include "platform/DatabaseCopy.h"
+#include "data/sqlite/DatabaseCopy.h"
 #include "platform/Settings.h"
 #include "tests/support/LedgerEnvironment.h"
 #include "tests/support/OtherCopy.h"
@@ -47,6 +47,7 @@ protected:
     BackupsTest()
     {
         data::setBackupClock([this] { return clock; });
+        env.tellInMessageBoxes();
         env.openLedger();
         env.addAccount(QStringLiteral("Rent"));
         env.addTransaction(QStringLiteral("'2024-03-05','first',1,12.5,0,0"));

@@ -2,7 +2,7 @@
 // file functions it leans on.
 #include "data/Ledger.h"
 #include "shell/ErrorTrap.h"
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 
@@ -144,16 +144,16 @@ TEST(SpecialFolder, CommonDataComesFromTheDesktopsDataHome)
     KeepHome keep;
     qputenv("XDG_DATA_HOME", "/srv/ledgers/");
     qputenv("HOME", "/home/pat");
-    EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/srv/ledgers"));
-    EXPECT_EQ(shell::GetSpecialFolder(26), QString());
+    EXPECT_EQ(platform::GetSpecialFolder(35), QStringLiteral("/srv/ledgers"));
+    EXPECT_EQ(platform::GetSpecialFolder(26), QString());
     // An empty or relative data home is no data home at all.
     for (const char* unusable : {"", "ledgers"}) {
         qputenv("XDG_DATA_HOME", unusable);
-        EXPECT_EQ(shell::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share")) << unusable;
+        EXPECT_EQ(platform::GetSpecialFolder(35), QStringLiteral("/home/pat/.local/share")) << unusable;
     }
     qunsetenv("XDG_DATA_HOME");
     qunsetenv("HOME");
-    EXPECT_EQ(shell::GetSpecialFolder(35), QString());
-    EXPECT_FALSE(shell::FileExists(QString()));
+    EXPECT_EQ(platform::GetSpecialFolder(35), QString());
+    EXPECT_FALSE(platform::FileExists(QString()));
 }
 

@@ -2,7 +2,7 @@
 // whatever the user typed.
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "tests/support/LedgerEnvironment.h"
 
 #include "platform/Conversions.h"

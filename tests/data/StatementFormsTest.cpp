@@ -3,7 +3,7 @@
 // copy of the list into its scratch table.
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "tests/support/LedgerEnvironment.h"
 
 #include <QDate>

@@ -3,8 +3,9 @@
 // kept; and a step whose rows another program changed since is refused and changes
 // nothing.
 #include "data/Ledger.h"
-#include "platform/Database.h"
-#include "platform/UndoHistory.h"
+#include "data/sqlite/Database.h"
+#include "data/Undo.h"
+#include "data/UndoHistory.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/LedgerEnvironment.h"
 #include "tests/support/NoSharedMemory.h"
@@ -14,8 +15,8 @@
 #include <gtest/gtest.h>
 
 using platform::Connection;
-using platform::UndoConflict;
-using platform::UndoHistory;
+using data::UndoConflict;
+using data::UndoHistory;
 using testing_support::LedgerEnvironment;
 
 namespace {
@@ -35,6 +36,7 @@ class UndoHistoryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        env.tellInMessageBoxes();
         env.openLedger();
         db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
         db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
@@ -44,7 +46,7 @@ protected:
     }
 
     static Connection& db() { return data::connection(); }
-    static UndoHistory& history() { return db().history(); }
+    static UndoHistory& history() { return *data::connectionHistory(); }
     std::string state() const { return env.rows(kLedgerState); }
     std::string steps() const { return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID")); }
     // Every change logged: a step's first in its own row, the others in UndoLog.
@@ -229,17 +231,18 @@ TEST_F(UndoHistoryTest, ANewChangeClearsTheRedoAndAStepThatChangedNothingLeavesN
 TEST_F(UndoHistoryTest, TwoCopiesOfTheProgramRecordingAtOnceEachGetStepsOfTheirOwn)
 {
     Connection other;
+    UndoHistory otherHistory(other);
     other.Open(data::connectionString());
     // Both begin before either has changed anything (ours has run a statement that
     // changed nothing): a step's number is taken with its first change.
     history().begin(QStringLiteral("ours"));
-    other.history().begin(QStringLiteral("theirs"));
+    otherHistory.begin(QStringLiteral("theirs"));
     db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=99"));
     other.Execute(QStringLiteral("delete from Transactions where TransactionNumber=2"));
     db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=1"));
     other.Execute(QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
     db().Execute(QStringLiteral("delete from Transactions where TransactionNumber=3"));
-    other.history().end();
+    otherHistory.end();
     history().end();
     EXPECT_EQ(steps(), "1|theirs|0; 2|ours|0");
     EXPECT_EQ(env.rows(QStringLiteral("select StepID, TableName, RowKey from %1 order by StepID, Seq").arg(kChanges)),
@@ -303,11 +306,12 @@ TEST_F(UndoHistoryTest, OnlyTheNewestThousandStepsCanBeUndoneAndTheOlderOnesLeav
 TEST_F(UndoHistoryTest, WhatAnotherCopyRecordsOrUndoesBetweenOurStepsIsTakenIntoAccount)
 {
     Connection other;
+    UndoHistory otherHistory(other);
     other.Open(data::connectionString());
     const auto theirs = [&](const QString& label, const QString& sql) {
-        other.history().begin(label);
+        otherHistory.begin(label);
         other.Execute(sql);
-        other.history().end();
+        otherHistory.end();
     };
     run(QStringLiteral("ours 1"), QStringLiteral("delete from Transactions where TransactionNumber=1"));
     theirs(QStringLiteral("theirs"), QStringLiteral("update Accounts set AccountName='Flat' where AccountID=1"));
@@ -316,7 +320,7 @@ TEST_F(UndoHistoryTest, WhatAnotherCopyRecordsOrUndoesBetweenOurStepsIsTakenInto
 
     // They undo our newest step and add a transaction: our next change clears the
     // redo, and its undo takes the counter back to their number.
-    EXPECT_EQ(other.history().undo()->label, "ours 2");
+    EXPECT_EQ(otherHistory.undo()->label, "ours 2");
     other.Execute(kInsert + QStringLiteral("(#01/01/2025#,'theirs',1,1,0,0)"));   // number 4
     const std::string before = state();
     run(QStringLiteral("ours 3"), kInsert + QStringLiteral("(#01/02/2025#,'ours',1,1,0,0)"));
@@ -345,25 +349,27 @@ TEST(UndoWithoutSharedMemory, TwoCopiesRecordingInTurnOnALedgerWithARollbackJour
     env.openLedger();
     ASSERT_FALSE(data::connection().writeAheadLog());
     Connection other;
+    UndoHistory otherHistory(other);
     other.Open(data::connectionString());
-    const auto step = [](Connection& db, const QString& label, const QString& sql) {
-        db.history().begin(label);
+    UndoHistory& ours = *data::connectionHistory();
+    const auto step = [](Connection& db, UndoHistory& history, const QString& label, const QString& sql) {
+        history.begin(label);
         db.Execute(sql);
-        db.history().end();
+        history.end();
     };
     const auto steps = [&] {
         return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID"));
     };
-    step(data::connection(), QStringLiteral("ours 1"), QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
-    step(other, QStringLiteral("theirs"), QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
-    step(data::connection(), QStringLiteral("ours 2"), QStringLiteral("insert into Accounts (AccountName) values ('Fuel')"));
+    step(data::connection(), ours, QStringLiteral("ours 1"), QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    step(other, otherHistory, QStringLiteral("theirs"), QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+    step(data::connection(), ours, QStringLiteral("ours 2"), QStringLiteral("insert into Accounts (AccountName) values ('Fuel')"));
     EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 3|ours 2|0");
-    EXPECT_EQ(other.history().undo()->label, "ours 2");
-    step(data::connection(), QStringLiteral("ours 3"), QStringLiteral("insert into Accounts (AccountName) values ('Gift')"));
+    EXPECT_EQ(otherHistory.undo()->label, "ours 2");
+    step(data::connection(), ours, QStringLiteral("ours 3"), QStringLiteral("insert into Accounts (AccountName) values ('Gift')"));
     EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0");
     // Their undo gave number 3 back; ours took it again, and its undo gives it back.
     EXPECT_EQ(env.rows(QStringLiteral("select AccountID, AccountName from Accounts order by 1")), "1|Rent; 2|Food; 3|Gift");
-    EXPECT_EQ(data::connection().history().undo()->label, "ours 3");
+    EXPECT_EQ(ours.undo()->label, "ours 3");
     EXPECT_EQ(env.rows(QStringLiteral("select seq from sqlite_sequence where name='Accounts'")), "2");
 }
 
@@ -449,4 +455,31 @@ TEST_F(UndoHistoryTest, ADamagedLedgerRefusesUndoAndRedoWithItsMessage)
         EXPECT_EQ(refusal.description(), db().problemMessage());
     }
     EXPECT_THROW(history().redo(), platform::FileRefusal);
+}
+
+TEST(UndoUnavailable, ALedgerThatCannotKeepItsHistoryIsToldOnceAndStillSavesEveryChange)
+{
+    testing_support::ScriptedDialogs dialogs;
+    LedgerEnvironment env;
+    env.tellInMessageBoxes();
+    env.placeLedger();
+    env.sqlite(QStringLiteral("drop table UndoLog"));
+    dialogs.answerMessage(platform::vbOK);
+    data::createConnection();
+    data::connection().Open(data::connectionString());
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages()[0].startsWith(QStringLiteral("Undo is unavailable for the ledger file '")));
+    EXPECT_TRUE(dialogs.messages()[0].contains(QStringLiteral("no tables UndoSteps and UndoLog")));
+    EXPECT_EQ(dialogs.prompts()[0].style, platform::vbExclamation);
+    {
+        data::UndoStep step(QStringLiteral("Add account Travel"));
+        data::connection().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Travel')"));
+    }
+    EXPECT_EQ(env.rows(QStringLiteral("select AccountName from Accounts")), "Travel");
+    EXPECT_EQ(data::undoLabel(), QString());
+    EXPECT_FALSE(data::undo().moved);
+    // Opened again on the same connection, as after a restore: not told a second time.
+    data::connection().Close();
+    data::connection().Open(data::connectionString());
+    EXPECT_EQ(dialogs.messages().size(), 1);
 }

@@ -5,7 +5,7 @@
 
 #include "currency/Form3.h"
 #include "editor/Form2.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/Ghost.h"
 
 #include <QApplication>

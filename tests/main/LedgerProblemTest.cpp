@@ -4,7 +4,7 @@
 #include "tests/main/MainWindowFixture.h"
 
 #include "data/Ledger.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -6,8 +6,8 @@
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "main/RestoreDialog.h"
-#include "platform/Database.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
+#include "shell/Dialogs.h"
 #include "tests/support/MountedFolder.h"
 #include "tests/support/OtherCopy.h"
 

@@ -6,7 +6,7 @@
 
 #include "data/Ledger.h"
 #include "editor/Form2.h"
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QComboBox>
 #include <QContextMenuEvent>

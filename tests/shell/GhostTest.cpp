@@ -1,7 +1,7 @@
 // The help window as a user meets it: laid out by the side files found next to the
 // program, its close box minimising, and its buttons handing pages and the video to
 // the desktop, which a script answers.
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "shell/Ghost.h"
 #include "shell/MousePointer.h"
 #include "shell/Twips.h"

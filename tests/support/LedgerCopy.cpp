@@ -9,8 +9,7 @@
 //   close          the connection closes                       closed | error: ...
 //   quit           the copy ends
 #include "data/Ledger.h"
-#include "platform/Database.h"
-#include "platform/Dialogs.h"
+#include "data/sqlite/Database.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -29,24 +28,13 @@ void answer(const QString& line)
     std::fflush(stdout);
 }
 
-// Every message the copy would show its user, on standard output.
-class Told : public platform::Dialogs {
-public:
-    int MsgBox(const QString& prompt, int, const QString&) override
-    {
-        answer(QStringLiteral("told: ") + oneLine(prompt));
-        return platform::vbOK;
-    }
-    QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Told told;
-    platform::Dialogs::setCurrent(&told);
+    // Every message the copy would show its user, on standard output.
+    data::setUserTeller([](const QString& message) { answer(QStringLiteral("told: ") + oneLine(message)); });
     QTextStream input(stdin);
     QString line;
     while (input.readLineInto(&line)) {
@@ -78,6 +66,6 @@ int main(int argc, char** argv)
         }
     }
     data::releaseConnection();
-    platform::Dialogs::setCurrent(nullptr);
+    data::setUserTeller({});
     return 0;
 }

@@ -2,11 +2,13 @@
 
 #include "currency/CurrencyChoice.h"
 #include "data/Ledger.h"
+#include "shell/Dialogs.h"
 
 namespace testing_support {
 
 LedgerEnvironment::LedgerEnvironment()
 {
+    data::setUserTeller(nullptr);
     data::releaseConnection();
     currency::CurrencyChoice::instance().unload();
 }
@@ -14,6 +16,7 @@ LedgerEnvironment::LedgerEnvironment()
 LedgerEnvironment::~LedgerEnvironment()
 {
     data::releaseConnection();
+    data::setUserTeller(nullptr);
     currency::CurrencyChoice::instance().unload();
 }
 
@@ -22,6 +25,11 @@ void LedgerEnvironment::openLedger()
     placeLedger();
     data::createConnection();
     data::connection().Open(data::connectionString());
+}
+
+void LedgerEnvironment::tellInMessageBoxes()
+{
+    data::setUserTeller(platform::tellInMessageBox);
 }
 
 } // namespace testing_support

@@ -15,6 +15,9 @@ public:
     // Puts the working file in place, as a first start would, and opens the shared
     // connection on it.
     void openLedger();
+    // What the ledger layer finds by itself is told in the message boxes, as the main
+    // window has it (until then nobody is told).
+    void tellInMessageBoxes();
 };
 
 } // namespace testing_support

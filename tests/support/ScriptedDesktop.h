@@ -2,7 +2,7 @@
 // A Desktop double for tests: answers from a script, logs every target it was asked to
 // open, and fails the test on a call that no answer was scripted for.
 
-#include "platform/Desktop.h"
+#include "shell/Desktop.h"
 
 #include <deque>
 #include <functional>

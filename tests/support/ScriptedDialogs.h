@@ -13,7 +13,7 @@
 // it is shown; one that was expected but never came fails it when the double is
 // destroyed (or earlier, with EXPECT_TRUE(dialogs.awaitedReports().isEmpty())).
 
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QString>

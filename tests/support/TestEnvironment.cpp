@@ -1,7 +1,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include "platform/AppPaths.h"
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QCryptographicHash>
 #include <QDir>

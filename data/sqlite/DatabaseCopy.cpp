@@ -1,22 +1,15 @@
-#include "platform/DatabaseCopy.h"
+#include "data/sqlite/DatabaseCopy.h"
 
-#include "platform/StoredFormat.h"
+#include "data/sqlite/FileAccess.h"
+
+#include "data/StoredFormat.h"
 
 #include <QThread>
-#include <QUrl>
 #include <sqlite3.h>
 
 namespace platform {
 
 namespace {
-
-constexpr int kBusyTimeoutMs = 5000;
-
-bool isDamage(int result)
-{
-    const int primary = result & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
 
 // A connection closed when it goes out of scope.
 struct Handle {
@@ -28,8 +21,7 @@ struct Handle {
 // Opens `path` only for reading; the result code.
 int openForReading(const QString& path, Handle& handle)
 {
-    const QByteArray uri = "file:" + QUrl::toPercentEncoding(path, "/") + "?mode=ro";
-    const int rc = sqlite3_open_v2(uri.constData(), &handle.db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    const int rc = sqlite3_open_v2(fileUri(path, "?mode=ro").constData(), &handle.db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     if (handle.db)
         sqlite3_busy_timeout(handle.db, kBusyTimeoutMs);
     return rc;
@@ -96,13 +88,13 @@ LedgerCheck checkLedger(const QString& path)
 {
     {
         Handle handle;
-        stored::FileFacts facts;
-        const int rc = openForReading(path, handle) == SQLITE_OK ? stored::inspect(handle.db, facts) : SQLITE_CANTOPEN;
+        data::stored::FileFacts facts;
+        const int rc = openForReading(path, handle) == SQLITE_OK ? data::stored::inspect(handle.db, facts) : SQLITE_CANTOPEN;
         if (rc != SQLITE_OK)
             return {FileProblem::Damaged, handle.error()};
         if (!facts.isLedger)
             return {FileProblem::NotALedger, {}};
-        if (facts.version > stored::kLedgerVersion)
+        if (facts.version > data::stored::kLedgerVersion)
             return {FileProblem::NewerVersion, QString::number(facts.version)};
     }
     if (const QString problem = quickCheck(path); !problem.isEmpty())

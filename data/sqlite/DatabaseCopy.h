@@ -2,7 +2,7 @@
 // Whole database files copied and checked through SQLite itself, for the ledger's
 // backups and their restoring.
 
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
 #include <QString>
 #include <initializer_list>

@@ -41,6 +41,11 @@ public:
 QString appTitle();
 void setAppTitle(const QString& title);
 
+// Shows `message` in the current dialogs with an exclamation icon and the application
+// title: how the program tells the user what a layer below the windows found by itself
+// (the ledger layer's tellUser).
+void tellInMessageBox(const QString& message);
+
 // The real dialogs, on Qt's message box and input dialog.
 class QtDialogs : public Dialogs {
 public:

@@ -1,4 +1,4 @@
-#include "platform/Desktop.h"
+#include "shell/Desktop.h"
 
 #include <QDesktopServices>
 #include <QDirIterator>

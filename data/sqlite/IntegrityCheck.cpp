@@ -1,4 +1,4 @@
-#include "platform/IntegrityCheck.h"
+#include "data/sqlite/IntegrityCheck.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "platform/Dialogs.h"
+#include "shell/Dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -29,6 +29,11 @@ Dialogs& Dialogs::current()
 void Dialogs::setCurrent(Dialogs* dialogs)
 {
     g_current = dialogs;
+}
+
+void tellInMessageBox(const QString& message)
+{
+    Dialogs::current().MsgBox(message, vbExclamation, appTitle());
 }
 
 QString appTitle()

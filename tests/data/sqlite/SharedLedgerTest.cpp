@@ -1,7 +1,7 @@
 // One ledger file and more than one user: the lock that tells a restore who has the
 // file open, a file replaced under a running connection, a close that never holds up
 // another's work, and a folder that can only be read.
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "platform/UseLock.h"
 #include "tests/support/MountedFolder.h"
 #include "tests/support/TestEnvironment.h"

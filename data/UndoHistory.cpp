@@ -2,19 +2,17 @@
 // by SQLite's pre-update hook and logged in the statement's own transaction.
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has it; the header shows it only on request
 
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
-#include "platform/UndoStatement.h"
+#include "data/UndoStatement.h"
 
 #include <QStringList>
 #include <cstring>
 #include <strings.h>
 
-namespace platform {
+namespace data {
 
-using stored::RecordedTable;
-using stored::kLoggedColumns;
-using stored::kRecordedTables;
+using data::stored::kLoggedColumns;
 
 namespace {
 
@@ -213,19 +211,43 @@ struct UndoHistory::Statements {
     UndoStatement begin, commit, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
 };
 
-UndoHistory::UndoHistory(Connection& connection) : m_connection(connection) {}
-
-UndoHistory::~UndoHistory() = default;
-
-void UndoHistory::install(sqlite3* writer)
+UndoHistory::UndoHistory(Connection& connection) : m_connection(connection)
 {
-    uninstall();
-    // A SQLite built without the pre-update hook cannot record: the ledger then simply
-    // keeps no history, and everything else works as before.
-    if (!sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK"))
-        return;
-    // Where each logged column is; a file without the history's tables, or whose
-    // tables lack a column, records nothing.
+    m_connection.setObserver(this);
+}
+
+UndoHistory::~UndoHistory()
+{
+    m_connection.setObserver(nullptr);
+}
+
+void UndoHistory::opened(sqlite3* writer)
+{
+    closing();
+    QString reason;
+    if (recordsOn(writer, reason)) {
+        m_db = writer;
+        try {
+            m_statements = std::make_unique<Statements>(*this);
+            return;
+        } catch (const DbError& e) {
+            m_db = nullptr;
+            reason = e.description();
+        }
+    }
+    if (m_unavailable && !std::exchange(m_toldUnavailable, true))
+        m_unavailable(reason);
+}
+
+bool UndoHistory::recordsOn(sqlite3* writer, QString& reason)
+{
+    // A SQLite built without the pre-update hook cannot record.
+    if (!sqlite3_compileoption_used("ENABLE_PREUPDATE_HOOK")) {
+        reason = QStringLiteral("this SQLite library cannot watch changes (no pre-update hook)");
+        return false;
+    }
+    // Where each logged column is; a file without the history's tables, or whose tables
+    // lack a column, records nothing.
     sqlite3_stmt* stmt = nullptr;
     int found = 0;
     if (sqlite3_prepare_v2(writer, "SELECT count(*) FROM main.sqlite_master WHERE type = 'table' AND name IN "
@@ -233,8 +255,11 @@ void UndoHistory::install(sqlite3* writer)
         && sqlite3_step(stmt) == SQLITE_ROW)
         found = sqlite3_column_int(stmt, 0);
     sqlite3_finalize(stmt);
-    if (found != 2)
-        return;
+    if (found != 2) {
+        reason = QStringLiteral("the file has no tables %1 and %2").arg(QLatin1String(data::stored::kUndoStepsTable),
+                                                                        QLatin1String(data::stored::kUndoLogTable));
+        return false;
+    }
     for (size_t t = 0; t < std::size(kRecordedTables); ++t) {
         const RecordedTable& table = kRecordedTables[t];
         for (int c = 0; c < table.columnCount; ++c) {
@@ -247,20 +272,19 @@ void UndoHistory::install(sqlite3* writer)
                     m_columns[t][c] = sqlite3_column_int(stmt, 0);
             }
             sqlite3_finalize(stmt);
-            if (m_columns[t][c] < 0)
-                return;
+            if (m_columns[t][c] < 0) {
+                reason = QStringLiteral("the table %1 has no column %2").arg(QLatin1String(table.name),
+                                                                             QLatin1String(table.columns[c]));
+                return false;
+            }
         }
     }
-    m_db = writer;
-    try {
-        m_statements = std::make_unique<Statements>(*this);
-    } catch (const DbError&) {
-        m_db = nullptr;
-    }
+    return true;
 }
 
-void UndoHistory::uninstall()
+void UndoHistory::closing()
 {
+    m_write.reset();
     if (m_db)
         sqlite3_preupdate_hook(m_db, nullptr, nullptr);
     m_statements.reset();
@@ -341,6 +365,31 @@ void UndoHistory::end()
         m_step = 0;
         m_label.clear();
     }
+}
+
+bool UndoHistory::beforeWrite(const char* sql)
+{
+    if (!recording())
+        return false;
+    m_write.emplace(*this, sql);
+    return true;
+}
+
+void UndoHistory::written()
+{
+    // Dropped either way: a commit that failed has rolled back what it began.
+    try {
+        m_write->commit();
+    } catch (...) {
+        m_write.reset();
+        throw;
+    }
+    m_write.reset();
+}
+
+void UndoHistory::abandoned() noexcept
+{
+    m_write.reset();
 }
 
 UndoHistory::Write::Write(UndoHistory& history, const char* sql) : m_history(history)
@@ -509,4 +558,4 @@ std::optional<UndoHistory::Step> UndoHistory::next(bool back)
     return step;
 }
 
-} // namespace platform
+} // namespace data

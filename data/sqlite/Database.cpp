@@ -1,16 +1,15 @@
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 
+#include "data/sqlite/FileAccess.h"
 #include "platform/Conversions.h"
-#include "platform/IntegrityCheck.h"
-#include "platform/JetFunctions.h"
-#include "platform/JetSql.h"
-#include "platform/StoredFormat.h"
-#include "platform/UndoHistory.h"
+#include "data/sqlite/IntegrityCheck.h"
+#include "data/sqlite/JetFunctions.h"
+#include "data/sqlite/JetSql.h"
+#include "data/StoredFormat.h"
 #include "platform/UseLock.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,7 +23,6 @@ namespace platform {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 5000;
 // Reader connections kept for the next recordsets: the windows open many small queries.
 constexpr size_t kIdleReaders = 4;
 // Rows stepped on the caller's thread before reading ahead starts: small queries (an
@@ -39,21 +37,9 @@ QString lastError(sqlite3* db)
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
-bool isDamage(int result)
-{
-    const int primary = result & 0xff;
-    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
-}
-
 DbError closedError()
 {
     return DbError(QStringLiteral("Operation is not allowed when the object is closed."));
-}
-
-// An SQLite file URI for path; query starts with "?" when given.
-QByteArray fileUri(const QString& path, const char* query = "")
-{
-    return "file:" + QUrl::toPercentEncoding(path, "/") + query;
 }
 
 bool isConnectionKey(const QString& key)
@@ -114,11 +100,17 @@ int prepare(sqlite3* db, const QString& jetSql, sqlite3_stmt** stmt)
     return SQLITE_OK;
 }
 
-// Whether a write-ahead log beside the file holds anything.
-bool hasLog(const QString& path)
+// Runs a journal_mode pragma and reads the mode SQLite answers; false when it failed.
+bool journalMode(sqlite3* db, const char* pragma, QByteArray& mode)
 {
-    const QFileInfo log(path + QStringLiteral("-wal"));
-    return log.exists() && log.size() > 0;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, pragma, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        mode = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_OK;
 }
 
 QString describeByDefault(FileProblem problem, const QString& file, const QString& detail)
@@ -159,7 +151,7 @@ QString writingRefusal(const QString& path, sqlite3* db)
 // ---- Connection ----
 
 Connection::Connection()
-    : m_insert(std::make_unique<jet::ValuesInsert>()), m_history(std::make_unique<UndoHistory>(*this))
+    : m_insert(std::make_unique<jet::ValuesInsert>())
 {
 }
 
@@ -203,12 +195,7 @@ void Connection::Open(const QString& connectionString)
 {
     if (m_db)
         throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
-    QString provider;
-    const QString path = dataSourceOf(connectionString, &provider);
-    if (provider.compare(u"microsoft.jet.oledb.4.0", Qt::CaseInsensitive) != 0)
-        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
-    if (!QFileInfo(path).isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    const QString path = fileOf(connectionString);
     m_path = path;
     m_problem = FileProblem::None;
     m_problemMessage.clear();
@@ -224,89 +211,141 @@ void Connection::Open(const QString& connectionString)
     }
 
     // What the file is, before anything could write to it.
+    data::stored::FileFacts facts;
+    bool alone = false;
+    QString readOnly;
+    int rc = SQLITE_OK;
     try {
-        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
+        rc = openWriter(facts, alone, readOnly);
     } catch (const DbError&) {
         m_use.reset();
         throw;
     }
-    struct stat opened = {};
-    if (::stat(QFile::encodeName(path).constData(), &opened) == 0) {
-        m_device = quint64(opened.st_dev);
-        m_inode = quint64(opened.st_ino);
-    }
-    stored::FileFacts facts;
-    int rc = stored::inspect(m_db, facts);
-    bool alone = false;
-    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(path)) {
-        // A file last kept with a write-ahead log, now where the file system has no
-        // shared memory: opened alone, the log needs none, long enough to turn the file
-        // to a rollback journal.
-        sqlite3_close_v2(m_db);
-        m_db = openHandle(fileUri(path), SQLITE_OPEN_READWRITE);
-        sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
-        rc = stored::inspect(m_db, facts);
-        alone = rc == SQLITE_OK;
-    }
-    QString readOnly;
-    if (cannotWriteBeside(rc) && !hasLog(path)) {
-        // A file in a folder that cannot be written, or on a disk without room for the
-        // shared memory a write-ahead log needs even for reading: read it as it stands.
-        readOnly = writingRefusal(path, m_db);
-        sqlite3_close_v2(m_db);
-        m_readerUri = fileUri(path, "?mode=ro&immutable=1");
-        m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
-        rc = stored::inspect(m_db, facts);
-    }
     QString message = rc == SQLITE_OK ? QString() : lastError(m_db);
-    if (rc == SQLITE_OK && !facts.isLedger)
-        refuse(FileProblem::NotALedger, {});
-    if (rc == SQLITE_OK && facts.version > stored::kLedgerVersion)
-        refuse(FileProblem::NewerVersion, QString::number(facts.version));
-    if (rc == SQLITE_OK && facts.version < stored::kLedgerVersion) {
-        if (m_owner.beforeMigration) {
-            try {
-                m_owner.beforeMigration(path, facts.version);
-            } catch (...) {
-                Close();
-                throw;
-            }
-        }
-        rc = stored::migrate(m_db, message);
-        if (rc != SQLITE_OK && !isDamage(rc))
-            refuse(FileProblem::CannotUpgrade, message);
-    }
+    if (rc == SQLITE_OK)
+        rc = bringUpToDate(facts, message);
     if (isDamage(rc)) {
         sqlite3_close_v2(std::exchange(m_db, nullptr));
         damaged(message, true);
         openReadOnly();
         return;
     }
-    if (rc != SQLITE_OK) {
-        Close();
-        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
-    }
-
-    // The write-ahead log where the file system can keep one; else the rollback journal.
-    sqlite3_stmt* stmt = nullptr;
-    if (!alone && sqlite3_prepare_v2(m_db, "PRAGMA journal_mode = WAL", -1, &stmt, nullptr) == SQLITE_OK
-        && sqlite3_step(stmt) == SQLITE_ROW)
-        m_wal = qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)), "wal") == 0;
-    sqlite3_finalize(stmt);
-    if (!m_wal)
-        sqlite3_exec(m_db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
-    if (alone) {
-        // Others may read again from the next statement on.
-        sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr);
-        sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    }
+    if (rc != SQLITE_OK)
+        failOpening(message);
+    // A file read as it stands keeps the journal it has.
+    if (readOnly.isEmpty())
+        keepJournal(alone);
     // A full sync on every commit, so a statement that returned survives a crash.
-    if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        message = lastError(m_db);
-        Close();
-        throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
+    if (sqlite3_exec(m_db, "PRAGMA synchronous = FULL", nullptr, nullptr, nullptr) != SQLITE_OK)
+        failOpening(lastError(m_db));
+    startWriting(readOnly);
+}
+
+QString Connection::fileOf(const QString& connectionString)
+{
+    QString provider;
+    const QString path = dataSourceOf(connectionString, &provider);
+    if (provider.compare(u"microsoft.jet.oledb.4.0", Qt::CaseInsensitive) != 0)
+        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
+    if (!QFileInfo(path).isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    return path;
+}
+
+int Connection::openWriter(data::stored::FileFacts& facts, bool& alone, QString& readOnly)
+{
+    m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
+    struct stat opened = {};
+    if (::stat(QFile::encodeName(m_path).constData(), &opened) == 0) {
+        m_device = quint64(opened.st_dev);
+        m_inode = quint64(opened.st_ino);
     }
-    m_history->install(m_db);
+    int rc = data::stored::inspect(m_db, facts);
+    if ((rc & 0xff) == SQLITE_CANTOPEN && !hasLog(m_path)) {
+        // A file last kept with a write-ahead log, now where the file system has no
+        // shared memory: opened alone, the log needs none, long enough to turn the file
+        // to a rollback journal.
+        sqlite3_close_v2(m_db);
+        m_db = openHandle(fileUri(m_path), SQLITE_OPEN_READWRITE);
+        rc = sqlite3_exec(m_db, "PRAGMA locking_mode = EXCLUSIVE", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            rc = data::stored::inspect(m_db, facts);
+        alone = rc == SQLITE_OK;
+    }
+    if (cannotWriteBeside(rc) && !hasLog(m_path)) {
+        // A file in a folder that cannot be written, or on a disk without room for the
+        // shared memory a write-ahead log needs even for reading: read it as it stands.
+        readOnly = writingRefusal(m_path, m_db);
+        sqlite3_close_v2(m_db);
+        m_readerUri = fileUri(m_path, "?mode=ro&immutable=1");
+        m_db = openHandle(m_readerUri, SQLITE_OPEN_READONLY);
+        rc = data::stored::inspect(m_db, facts);
+    }
+    return rc;
+}
+
+int Connection::bringUpToDate(const data::stored::FileFacts& facts, QString& message)
+{
+    if (!facts.isLedger)
+        refuse(FileProblem::NotALedger, {});
+    if (facts.version > data::stored::kLedgerVersion)
+        refuse(FileProblem::NewerVersion, QString::number(facts.version));
+    if (facts.version == data::stored::kLedgerVersion)
+        return SQLITE_OK;
+    if (m_owner.beforeMigration) {
+        try {
+            m_owner.beforeMigration(m_path, facts.version);
+        } catch (...) {
+            Close();
+            throw;
+        }
+    }
+    const int rc = data::stored::migrate(m_db, message);
+    if (rc != SQLITE_OK && !isDamage(rc))
+        refuse(FileProblem::CannotUpgrade, message);
+    return rc;
+}
+
+void Connection::keepJournal(bool alone)
+{
+    // The write-ahead log where the file system can keep one; else the rollback journal.
+    // Where it cannot, SQLite answers with the journal it keeps; an error is a failure.
+    QByteArray mode;
+    if (!alone && !journalMode(m_db, "PRAGMA journal_mode = WAL", mode))
+        failOpening(lastError(m_db));
+    m_wal = qstricmp(mode.constData(), "wal") == 0;
+    if (!m_wal && !journalMode(m_db, "PRAGMA journal_mode = DELETE", mode))
+        failOpening(lastError(m_db));
+    if (alone) {
+        // Others may read again from the next statement on, which lets go of the lock.
+        if (sqlite3_exec(m_db, "PRAGMA locking_mode = NORMAL", nullptr, nullptr, nullptr) != SQLITE_OK
+            || sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
+            failOpening(lastError(m_db));
+    }
+}
+
+void Connection::setObserver(WriteObserver* observer)
+{
+    if (m_observer && m_db)
+        m_observer->closing();
+    m_observer = observer;
+    if (m_observer && m_db && m_problem == FileProblem::None)
+        m_observer->opened(m_db);
+}
+
+void Connection::failOpening(const QString& message)
+{
+    const QString path = m_path;
+    Close();
+    throw DbError(QStringLiteral("%1: '%2'").arg(message, path));
+}
+
+// Runs once the file is open and current: the observer hears of it, commits are checked
+// against a file put in the ledger's place, and a file that cannot be written says so.
+void Connection::startWriting(QString readOnly)
+{
+    if (m_observer)
+        m_observer->opened(m_db);
     sqlite3_commit_hook(m_db, &Connection::beforeCommit, this);
     if (readOnly.isEmpty() && sqlite3_db_readonly(m_db, "main") == 1)
         readOnly = QString::fromUtf8(sqlite3_errstr(SQLITE_READONLY));
@@ -487,11 +526,20 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
         sqlite3_finalize(stmt);
     };
     const bool writing = !sqlite3_stmt_readonly(stmt);
-    // While an undo step is recorded, the statement commits together with its log.
-    std::optional<UndoHistory::Write> recorded;
-    if (writing && m_history->recording()) {
+    // The observer taking part in a write hears how it ended: abandoned() when it
+    // failed, once the failure has been handled (a damaged file is read-only by then).
+    struct Observed {
+        WriteObserver* observer = nullptr;
+        ~Observed()
+        {
+            if (observer)
+                observer->abandoned();
+        }
+    } observed;
+    if (writing && m_observer) {
         try {
-            recorded.emplace(*m_history, sqlite3_sql(stmt));
+            if (m_observer->beforeWrite(sqlite3_sql(stmt)))
+                observed.observer = m_observer;
         } catch (...) {
             release(false);
             throw;
@@ -505,8 +553,8 @@ long long Connection::run(sqlite3_stmt* stmt, bool kept)
     release(rc != SQLITE_DONE);
     if (rc != SQLITE_DONE)
         fail(rc, message, writing);
-    if (recorded)
-        recorded->commit();
+    if (WriteObserver* observer = std::exchange(observed.observer, nullptr))
+        observer->written();
     return changed;
 }
 
@@ -542,7 +590,8 @@ void Connection::Close()
 {
     m_check.reset();    // ends the background check and waits for it
     m_events.reset();   // with any result it had sent
-    m_history->uninstall();
+    if (m_observer && m_db)
+        m_observer->closing();
     for (Recordset* rs : std::vector<Recordset*>(m_open))
         rs->release();
     for (sqlite3* reader : m_idleReaders)
@@ -634,7 +683,7 @@ QVariant Recordset::toValue(Kind kind, int type, qint64 integer, double real, co
         return QByteArray(data, length);
     default:
         if (kind == Kind::Date) {
-            if (auto parsed = stored::parseDateText(data, length))
+            if (auto parsed = data::stored::parseDateText(data, length))
                 return *parsed;
         }
         return QString::fromUtf8(data, length);
@@ -673,10 +722,10 @@ void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
         const int count = sqlite3_column_count(m_stmt);
         for (int c = 0; c < count; ++c) {
             m_names.push_back(QString::fromUtf8(sqlite3_column_name(m_stmt, c)));
-            switch (stored::kindOf(sqlite3_column_table_name(m_stmt, c), sqlite3_column_origin_name(m_stmt, c))) {
-            case stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
-            case stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
-            case stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
+            switch (data::stored::kindOf(sqlite3_column_table_name(m_stmt, c), sqlite3_column_origin_name(m_stmt, c))) {
+            case data::stored::ColumnKind::Date: m_kinds.push_back(Kind::Date); break;
+            case data::stored::ColumnKind::YesNo: m_kinds.push_back(Kind::YesNo); break;
+            case data::stored::ColumnKind::Plain: m_kinds.push_back(Kind::Plain); break;
             }
         }
         // The first step takes the snapshot the recordset shows.

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace shell {
+namespace platform {
 
 // The common application data folder (35): $XDG_DATA_HOME when it is an absolute
 // path, else ~/.local/share;
@@ -32,4 +32,4 @@ void MakeFolder(const QString& path);
 // "Path/File access error" on failure.
 void CopyFile(const QString& from, const QString& to);
 
-} // namespace shell
+} // namespace platform

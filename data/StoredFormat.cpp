@@ -1,12 +1,12 @@
-#include "platform/StoredFormat.h"
+#include "data/StoredFormat.h"
 
-#include "platform/LedgerSchema.h"
+#include "data/LedgerSchema.h"
 
 #include <QStringList>
 #include <sqlite3.h>
 #include <strings.h>
 
-namespace platform::stored {
+namespace data::stored {
 
 namespace {
 struct KnownColumn { const char* table; const char* column; ColumnKind kind; };
@@ -203,4 +203,4 @@ std::optional<QVariant> parseDateText(const char* s, int n)
     return QVariant(QDateTime(date, time, Qt::UTC));
 }
 
-} // namespace platform::stored
+} // namespace data::stored

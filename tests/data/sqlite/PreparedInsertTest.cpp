@@ -2,9 +2,9 @@
 // What they store, and how they fail, must be exactly what the statement as written
 // gives: every case runs through the connection on one ledger file and, as text SQLite
 // reads whole, on a second file, and the two files must end up the same, cell by cell.
-#include "platform/Database.h"
-#include "platform/JetFunctions.h"
-#include "platform/JetSql.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/JetFunctions.h"
+#include "data/sqlite/JetSql.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // The desktop's answer to whether it can open a type of file: a known program on the
 // PATH, or an application the desktop has registered for the type and the user has not
 // taken away from it; and the program a file is handed to when the desktop has no opener.
-#include "platform/Desktop.h"
+#include "shell/Desktop.h"
 
 #include "tests/support/TestEnvironment.h"
 

@@ -1,7 +1,8 @@
 // The ledger file itself: damaged, foreign, newer and older files. A file the program
 // cannot trust is never written to, and the user hears of it once.
-#include "platform/Database.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/StoredFormat.h"
+#include "tests/support/NoSharedMemory.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -239,7 +240,7 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         EXPECT_EQ(hookFile, file);
         EXPECT_EQ(hookVersion, version);
         EXPECT_EQ(db.problem(), FileProblem::None);
-        EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), std::to_string(platform::stored::kLedgerVersion));
+        EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), std::to_string(data::stored::kLedgerVersion));
         EXPECT_EQ(env.rows(kEveryRow), rowsBefore);   // the stored infinity included: nothing is lost
         // The tables now are the template's, checks and all.
         TestEnvironment blank;
@@ -251,4 +252,31 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         db.Execute(QStringLiteral("insert into Transactions (AccountID) values (1)"));
         EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), "4");
     }
+}
+
+TEST(LedgerJournal, AJournalTheFileCannotBeGivenFailsTheOpeningWithTheDatabasesReason)
+{
+    TestEnvironment env;
+    env.placeLedger();
+    env.sqlite(QStringLiteral("pragma journal_mode = delete"));   // as a file from elsewhere may come
+    const std::string before = env.rows(QStringLiteral("select count(*), (select count(*) from Accounts) from Transactions"));
+    Connection db;
+    {
+        // A disk that takes no writes: turning the file to a write-ahead log fails, and
+        // the opening says so instead of going on as though it had not been asked.
+        testing_support::NoWrites noWrites;
+        try {
+            db.Open(env.connectionString());
+            ADD_FAILURE() << "the opening went on";
+        } catch (const platform::DbError& e) {
+            EXPECT_TRUE(e.description().startsWith(QStringLiteral("disk I/O error: '"))) << e.description().toStdString();
+            EXPECT_TRUE(e.description().endsWith(env.workingDatabase() + u'\'')) << e.description().toStdString();
+        }
+        EXPECT_EQ(db.State(), Connection::adStateClosed);
+    }
+    EXPECT_EQ(env.rows(QStringLiteral("pragma journal_mode")), "delete");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*), (select count(*) from Accounts) from Transactions")), before);
+    // The disk mended, the same file opens as ever.
+    db.Open(env.connectionString());
+    EXPECT_TRUE(db.writeAheadLog());
 }

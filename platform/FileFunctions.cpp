@@ -1,4 +1,4 @@
-#include "shell/FileFunctions.h"
+#include "platform/FileFunctions.h"
 
 #include "platform/AppError.h"
 
@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace shell {
+namespace platform {
 
 QString GetSpecialFolder(int folder)
 {
@@ -69,4 +69,4 @@ void CopyFile(const QString& from, const QString& to)
     QFile::setPermissions(to, QFile::permissions(to) | QFile::ReadOwner | QFile::WriteOwner);
 }
 
-} // namespace shell
+} // namespace platform

@@ -1,6 +1,6 @@
 // The Jet dialect as the windows write it, and what SQLite is handed in its place.
-#include "platform/Database.h"
-#include "platform/JetSql.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/JetSql.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDate>

@@ -1,9 +1,9 @@
-#include "platform/JetSql.h"
+#include "data/sqlite/JetSql.h"
 
 #include "platform/Conversions.h"
-#include "platform/Database.h"
-#include "platform/JetFunctions.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/sqlite/JetFunctions.h"
+#include "data/StoredFormat.h"
 
 #include <QRegularExpression>
 #include <cstring>
@@ -125,8 +125,8 @@ QString quoted(const QString& text, QChar quote)
 QString storedText(const QVariant& date)
 {
     if (date.typeId() == QMetaType::QDateTime)
-        return stored::dateTimeText(date.toDateTime());
-    return stored::dateText(date.toDate());
+        return data::stored::dateTimeText(date.toDateTime());
+    return data::stored::dateText(date.toDate());
 }
 
 // Index of the next token that is not space, or tokens.size().
@@ -383,6 +383,59 @@ private:
 
 } // namespace
 
+namespace {
+
+// A word: cdate("...") and CDate('...') become the date as stored, yes and no the
+// numbers the file keeps; anything else stays as written. Answers the last token used.
+size_t translateWord(const std::vector<Token>& tokens, size_t i, QString& out)
+{
+    const Token& t = tokens[i];
+    const size_t next = nextSignificant(tokens, i + 1);
+    const bool call = isPunct(tokens, next, u'(');
+    if (isWord(t.text, u"cdate") && call) {
+        const size_t arg = nextSignificant(tokens, next + 1);
+        const size_t close = nextSignificant(tokens, arg + 1);
+        if (arg < tokens.size() && (tokens[arg].type == Tok::String || tokens[arg].type == Tok::DqString)
+            && isPunct(tokens, close, u')')) {
+            // cdate("...") carries a date in the user's own short format, while
+            // CDate('...') carries the fixed month-first text: read each as written,
+            // so a day-first user's 05/03 stays the fifth of March.
+            const auto date = tokens[arg].type == Tok::DqString ? parseLocaleDate(unquoted(tokens[arg].text, u'"'))
+                                                                : parseCDate(unquoted(tokens[arg].text, u'\''));
+            if (!date)
+                throw DbError(QStringLiteral("Data type mismatch in criteria expression."));
+            out += u'\'' + storedText(*date) + u'\'';   // digits and dashes: nothing to double
+            return close;
+        }
+    }
+    const bool member = isPunct(tokens, next, u'.') || (!out.isEmpty() && out.back() == u'.');
+    if (!call && !member && (isWord(t.text, u"true") || isWord(t.text, u"yes")))
+        out += u'1';
+    else if (!call && !member && (isWord(t.text, u"false") || isWord(t.text, u"no")))
+        out += u'0';
+    else
+        out += t.text;
+    return i;
+}
+
+// A punctuation mark: Jet's & joins texts; parameters are refused.
+void translatePunct(const Token& t, QString& out)
+{
+    // The database would read these as parameters and quietly give Null for them.
+    if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
+        throw DbError(QStringLiteral("No value given for one or more required parameters."));
+    // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
+    // nothing after them is silently dropped (Jet reads 5--3 as 8).
+    if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
+        out += u' ';
+    if (t.text.front() == u'&')
+        out += QStringLiteral("||");
+    else
+        out += t.text;
+}
+
+} // namespace
+
 QString translate(const QString& sql)
 {
     const std::vector<Token> tokens = tokenize(sql);
@@ -393,45 +446,9 @@ QString translate(const QString& sql)
         const Token& t = tokens[i];
         order.before(tokens, i, out);
         switch (t.type) {
-        case Tok::Word: {
-            const size_t next = nextSignificant(tokens, i + 1);
-            const bool call = isPunct(tokens, next, u'(');
-            if (isWord(t.text, u"cdate") && call) {
-                const size_t arg = nextSignificant(tokens, next + 1);
-                const size_t close = nextSignificant(tokens, arg + 1);
-                if (arg < tokens.size()
-                    && (tokens[arg].type == Tok::String || tokens[arg].type == Tok::DqString)
-                    && isPunct(tokens, close, u')')) {
-                    // cdate("...") carries a date in the user's own short format, while
-                    // CDate('...') carries the fixed month-first text: read each as written,
-                    // so a day-first user's 05/03 stays the fifth of March.
-                    const auto date = tokens[arg].type == Tok::DqString
-                        ? parseLocaleDate(unquoted(tokens[arg].text, u'"'))
-                        : parseCDate(unquoted(tokens[arg].text, u'\''));
-                    if (!date)
-                        throw DbError(QStringLiteral("Data type mismatch in criteria expression."));
-                    out += u'\'' + storedText(*date) + u'\'';   // digits and dashes: nothing to double
-                    i = close;
-                    break;
-                }
-            }
-            const bool member = isPunct(tokens, nextSignificant(tokens, i + 1), u'.')
-                || (!out.isEmpty() && out.back() == u'.');
-            if (!call && !member) {
-                if (isWord(t.text, u"true")
-                    || isWord(t.text, u"yes")) {
-                    out += u'1';
-                    break;
-                }
-                if (isWord(t.text, u"false")
-                    || isWord(t.text, u"no")) {
-                    out += u'0';
-                    break;
-                }
-            }
-            out += t.text;
+        case Tok::Word:
+            i = translateWord(tokens, i, out);
             break;
-        }
         case Tok::String:
             // Written as SQLite writes it already: quotes doubled inside single quotes.
             out += u'\'';
@@ -452,18 +469,7 @@ QString translate(const QString& sql)
             break;
         }
         case Tok::Punct:
-            // The database would read these as parameters and quietly give Null for them.
-            if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
-                throw DbError(QStringLiteral("No value given for one or more required parameters."));
-            // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
-            // nothing after them is silently dropped (Jet reads 5--3 as 8).
-            if (!out.isEmpty()
-                && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
-                out += u' ';
-            if (t.text.front() == u'&')
-                out += QStringLiteral("||");
-            else
-                out += t.text;
+            translatePunct(t, out);
             break;
         case Tok::Space:
         case Tok::Number:

@@ -1,6 +1,6 @@
 // What survives a crash, another program holding the file, and a file or folder that
 // cannot be used: the ledger is never left half-written or changed by a failure.
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QElapsedTimer>

@@ -1,17 +1,14 @@
 // Undo and redo: a step's rows set back to their values before it, or forward to
 // those after it, once they are found as the step left them.
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
-#include "platform/UndoStatement.h"
+#include "data/UndoStatement.h"
 
 #include <QStringList>
 #include <cstring>
 #include <set>
 
-namespace platform {
-
-using stored::RecordedTable;
-using stored::kRecordedTables;
+namespace data {
 
 namespace {
 
@@ -63,7 +60,7 @@ bool sameValue(sqlite3_value* a, sqlite3_value* b)
 // The log's columns: the entry's table and key, whether the row existed before and
 // after the change, then its values before (B1...) and after (A1...).
 enum LogColumn { kTable, kKey, kBefore, kAfter, kBeforeValues };
-constexpr int kAfterValues = kBeforeValues + stored::kLoggedColumns;
+constexpr int kAfterValues = kBeforeValues + data::stored::kLoggedColumns;
 
 // Step ?1's changes, with `columns`: the first in the step's own row, the others in
 // UndoLog.
@@ -77,7 +74,7 @@ QString logQuery(bool back)
 {
     QStringList images;
     for (const QChar image : {u'B', u'A'}) {
-        for (int c = 1; c <= stored::kLoggedColumns; ++c)
+        for (int c = 1; c <= data::stored::kLoggedColumns; ++c)
             images << image + QString::number(c);
     }
     const QString columns = QStringLiteral("TableName, RowKey, Before, After, ") + images.join(QStringLiteral(", "));
@@ -149,9 +146,105 @@ sqlite3* UndoHistory::writer()
 {
     if (m_connection.problem() != FileProblem::None)
         throw FileRefusal(m_connection.problemMessage(), false);
-    if (!m_connection.m_db)
+    if (m_connection.State() == Connection::adStateClosed)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
     return m_db;
+}
+
+namespace {
+
+// The statements of every recorded table, and the one an entry of the log names.
+class RecordedTables {
+public:
+    explicit RecordedTables(UndoHistory& history)
+    {
+        for (const RecordedTable& table : kRecordedTables)
+            m_tables.push_back(std::make_unique<RecordedRows>(history, table));
+    }
+    RecordedRows& of(const UndoStatement& log)
+    {
+        const QString name = log.text(kTable);
+        for (auto& rows : m_tables) {
+            if (name.compare(QLatin1String(rows->table.name), Qt::CaseInsensitive) == 0)
+                return *rows;
+        }
+        throw DbError(QStringLiteral("The undo history names an unknown table: %1").arg(name));
+    }
+
+private:
+    std::vector<std::unique_ptr<RecordedRows>> m_tables;
+};
+
+// Where the log's entries keep a row's image now and the one it is to be given: undo
+// walks a step newest change first and sets each row to its image before the change;
+// redo walks it oldest first, to the image after.
+struct Direction {
+    explicit Direction(bool back)
+        : nowFlag(back ? kAfter : kBefore), nowValues(back ? kAfterValues : kBeforeValues)
+        , targetFlag(back ? kBefore : kAfter), targetValues(back ? kBeforeValues : kAfterValues)
+    {
+    }
+    int nowFlag, nowValues, targetFlag, targetValues;
+};
+
+// The first row of the step found changed since by something the history did not see.
+struct ChangedRow {
+    QString table;
+    qint64 key;
+};
+
+// Whether every row the step touched is as the step (or its undo) left it: the first
+// entry met for a row holds the image the row must have now.
+std::optional<ChangedRow> firstChangedRow(RecordedTables& tables, UndoStatement& log, const Direction& d)
+{
+    std::set<std::pair<const RecordedRows*, qint64>> seen;
+    while (log.step()) {
+        RecordedRows& rows = tables.of(log);
+        const qint64 key = log.integer(kKey);
+        if (!seen.insert({&rows, key}).second || rows.isAsLogged(key, log.integer(d.nowFlag), log, d.nowValues))
+            continue;
+        log.reset();
+        return ChangedRow{QLatin1String(rows.table.name), key};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void UndoHistory::forgetStep(qint64 id)
+{
+    // Those beyond the newest kStepsKept go first: one step fewer must not bring one of
+    // them back within reach.
+    dropStepsBeyondKept();
+    UndoStatement(*this, QStringLiteral("DELETE FROM UndoLog WHERE StepID = ?1")).bind(1, id).run();
+    UndoStatement(*this, QStringLiteral("DELETE FROM UndoSteps WHERE StepID = ?1")).bind(1, id).run();
+}
+
+void UndoHistory::restoreCounters(qint64 id)
+{
+    // The auto-number counters as they were, unless something has numbered rows since:
+    // a redone insert then gets its number back, as a new one would.
+    for (const RecordedTable& table : kRecordedTables) {
+        UndoStatement highest(*this, QStringLiteral("SELECT max(RowKey), (SELECT seq FROM sqlite_sequence WHERE "
+                                                    "name = ?2 COLLATE NOCASE), (SELECT %1 FROM UndoSteps WHERE "
+                                                    "StepID = ?1) FROM (%2) WHERE TableName = ?2 AND Before = 0")
+                                      .arg(QLatin1String(table.sequenceColumn),
+                                           changesOfStep(QStringLiteral("TableName, RowKey, Before"))));
+        highest.bind(1, id).bind(2, table.name);
+        if (!highest.step() || highest.isNull(0) || highest.isNull(1) || highest.integer(0) != highest.integer(1)) {
+            highest.reset();
+            continue;
+        }
+        const bool hadCounter = !highest.isNull(2);
+        const qint64 counter = highest.integer(2);
+        highest.reset();
+        if (hadCounter)
+            UndoStatement(*this, QStringLiteral("UPDATE sqlite_sequence SET seq = ?1 WHERE name = ?2 COLLATE NOCASE"))
+                .bind(1, counter).bind(2, table.name).run();
+        else
+            UndoStatement(*this, QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE"))
+                .bind(1, table.name).run();
+    }
 }
 
 std::optional<UndoHistory::Step> UndoHistory::move(bool back)
@@ -159,11 +252,7 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
     if (!writer())
         return std::nullopt;   // the file keeps no history
     Q_ASSERT(!m_active);     // nothing is recorded while a step moves
-    // Undo walks the step newest change first and sets each row to its image before the
-    // change; redo walks it oldest first, to the image after. The first entry met for a
-    // row holds the image the row must have now.
-    const int nowFlag = back ? kAfter : kBefore, nowValues = back ? kAfterValues : kBeforeValues;
-    const int targetFlag = back ? kBefore : kAfter, targetValues = back ? kBeforeValues : kAfterValues;
+    const Direction direction(back);
 
     UndoStatement(*this, QStringLiteral("BEGIN IMMEDIATE")).run();
     struct Rollback {
@@ -180,71 +269,27 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
     const std::optional<Step> step = next(back);
     if (!step)
         return std::nullopt;
-    std::vector<std::unique_ptr<RecordedRows>> tables;
-    for (const RecordedTable& table : kRecordedTables)
-        tables.push_back(std::make_unique<RecordedRows>(*this, table));
-    auto rowsOf = [&](const UndoStatement& log) -> RecordedRows& {
-        const QString name = log.text(kTable);
-        for (auto& rows : tables) {
-            if (name.compare(QLatin1String(rows->table.name), Qt::CaseInsensitive) == 0)
-                return *rows;
-        }
-        throw DbError(QStringLiteral("The undo history names an unknown table: %1").arg(name));
-    };
-
+    RecordedTables tables(*this);
     UndoStatement log(*this, logQuery(back));
     log.bind(1, step->id);
-    std::set<std::pair<const RecordedRows*, qint64>> seen;
-    while (log.step()) {
-        RecordedRows& rows = rowsOf(log);
-        const qint64 key = log.integer(kKey);
-        if (!seen.insert({&rows, key}).second || rows.isAsLogged(key, log.integer(nowFlag), log, nowValues))
-            continue;
-        // Changed since by something the history did not see: the step cannot apply.
-        // (Those beyond the newest kStepsKept go first: one step fewer must not bring
-        // one of them back within reach.)
-        const QString table = QLatin1String(rows.table.name);
-        log.reset();
-        dropStepsBeyondKept();
-        UndoStatement(*this, QStringLiteral("DELETE FROM UndoLog WHERE StepID = ?1")).bind(1, step->id).run();
-        UndoStatement(*this, QStringLiteral("DELETE FROM UndoSteps WHERE StepID = ?1")).bind(1, step->id).run();
+    if (const std::optional<ChangedRow> changed = firstChangedRow(tables, log, direction)) {
+        // The step can never apply again: it leaves the history.
+        forgetStep(step->id);
         UndoStatement(*this, QStringLiteral("COMMIT")).run();
         rollback.done = true;
-        throw UndoConflict(step->label, table, key, !back);
+        throw UndoConflict(step->label, changed->table, changed->key, !back);
     }
 
     // The rows as they were, even those an older version let in that today's checks
     // would refuse.
     UndoStatement(*this, QStringLiteral("PRAGMA ignore_check_constraints = ON")).run();
     log.bind(1, step->id);
-    while (log.step())
-        rowsOf(log).set(log.integer(kKey), log.integer(nowFlag), log.integer(targetFlag), log, targetValues);
-
-    if (back) {
-        // The auto-number counters as they were, unless something has numbered rows
-        // since: a redone insert then gets its number back, as a new one would.
-        for (const RecordedTable& table : kRecordedTables) {
-            UndoStatement highest(*this, QStringLiteral("SELECT max(RowKey), (SELECT seq FROM sqlite_sequence WHERE "
-                                                        "name = ?2 COLLATE NOCASE), (SELECT %1 FROM UndoSteps WHERE "
-                                                        "StepID = ?1) FROM (%2) WHERE TableName = ?2 AND Before = 0")
-                                          .arg(QLatin1String(table.sequenceColumn),
-                                               changesOfStep(QStringLiteral("TableName, RowKey, Before"))));
-            highest.bind(1, step->id).bind(2, table.name);
-            if (!highest.step() || highest.isNull(0) || highest.isNull(1) || highest.integer(0) != highest.integer(1)) {
-                highest.reset();
-                continue;
-            }
-            const bool hadCounter = !highest.isNull(2);
-            const qint64 counter = highest.integer(2);
-            highest.reset();
-            if (hadCounter)
-                UndoStatement(*this, QStringLiteral("UPDATE sqlite_sequence SET seq = ?1 WHERE name = ?2 COLLATE NOCASE"))
-                    .bind(1, counter).bind(2, table.name).run();
-            else
-                UndoStatement(*this, QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?1 COLLATE NOCASE"))
-                    .bind(1, table.name).run();
-        }
+    while (log.step()) {
+        tables.of(log).set(log.integer(kKey), log.integer(direction.nowFlag), log.integer(direction.targetFlag), log,
+                           direction.targetValues);
     }
+    if (back)
+        restoreCounters(step->id);
     UndoStatement(*this, QStringLiteral("UPDATE UndoSteps SET Undone = ?2 WHERE StepID = ?1"))
         .bind(1, step->id).bind(2, qint64(back)).run();
     UndoStatement(*this, QStringLiteral("COMMIT")).run();
@@ -252,4 +297,4 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
     return step;
 }
 
-} // namespace platform
+} // namespace data

@@ -1,7 +1,7 @@
-#include "platform/JetFunctions.h"
+#include "data/sqlite/JetFunctions.h"
 
-#include "platform/JetSql.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/JetSql.h"
+#include "data/StoredFormat.h"
 
 #include <QCollator>
 #include <algorithm>
@@ -60,8 +60,8 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
         return;
     }
     const QByteArray stored = (date->typeId() == QMetaType::QDateTime
-                                   ? stored::dateTimeText(date->toDateTime())
-                                   : stored::dateText(date->toDate())).toUtf8();
+                                   ? data::stored::dateTimeText(date->toDateTime())
+                                   : data::stored::dateText(date->toDate())).toUtf8();
     sqlite3_result_text(ctx, stored.constData(), int(stored.size()), SQLITE_TRANSIENT);
 }
 

@@ -1,5 +1,5 @@
 // The connection and recordset the windows use, on a real ledger file.
-#include "platform/Database.h"
+#include "data/sqlite/Database.h"
 #include "tests/support/NoSharedMemory.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -7,11 +7,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <QFile>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <sqlite3.h>
 #include <string>
+#include <vector>
 
 using platform::Connection;
 using platform::DbError;
@@ -67,7 +69,37 @@ protected:
     Connection m_db;
 };
 
+// What a connection tells its observer, in order; it takes part in every write.
+class HeardWrites : public platform::WriteObserver {
+public:
+    void opened(sqlite3* writer) override { heard.push_back(writer ? "opened" : "opened without a writer"); }
+    void closing() override { heard.push_back("closing"); }
+    bool beforeWrite(const char* sql) override
+    {
+        heard.push_back(std::string("before ") + (std::strstr(sql, "Accounts") ? "Accounts" : sql));
+        return true;
+    }
+    void written() override { heard.push_back("written"); }
+    void abandoned() noexcept override { heard.push_back("abandoned"); }
+    std::vector<std::string> heard;
+};
+
 } // namespace
+
+TEST_F(LedgerConnection, AnObserverHearsOfEveryWriteAndHowItEndedButOfNoRead)
+{
+    HeardWrites observer;
+    db().setObserver(&observer);   // on an open connection: it hears so at once
+    db().Execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from Accounts"), db(), 3, 1);
+    rs.Close();
+    EXPECT_THROW(db().Execute(QStringLiteral("update Accounts set AccountID = 'x'")), DbError);
+    db().Close();
+    EXPECT_EQ(observer.heard, (std::vector<std::string>{"opened", "before Accounts", "written", "before Accounts",
+                                                        "abandoned", "closing"}));
+    db().setObserver(nullptr);
+}
 
 TEST_F(LedgerConnection, OpensOnceAndRefusesAMissingFileWithoutCreatingIt)
 {

@@ -2,11 +2,20 @@
 // The statements of the undo history, on the ledger's writer connection. Used by
 // UndoHistory's own files only.
 
-#include "platform/UndoHistory.h"
+#include "data/UndoHistory.h"
 
 #include <sqlite3.h>
 
-namespace platform {
+namespace data {
+
+// What the history's own files name throughout: the back end's connection and errors,
+// the tables it records.
+using platform::Connection;
+using platform::DbError;
+using platform::FileProblem;
+using platform::FileRefusal;
+using stored::RecordedTable;
+using stored::kRecordedTables;
 
 // One statement on the writer; a failure goes through the connection, which turns a
 // damaged file read-only before anything is thrown.
@@ -110,4 +119,4 @@ private:
     bool m_writing;
 };
 
-} // namespace platform
+} // namespace data

@@ -1,4 +1,4 @@
-#include "platform/RowPrefetch.h"
+#include "data/sqlite/RowPrefetch.h"
 
 #include <sqlite3.h>
 

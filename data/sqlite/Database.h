@@ -21,7 +21,7 @@
 
 #include "platform/AppError.h"
 
-#include "platform/RowPrefetch.h"
+#include "data/sqlite/RowPrefetch.h"
 
 #include <QObject>
 #include <QString>
@@ -35,10 +35,13 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace data::stored {
+struct FileFacts;
+}
+
 namespace platform {
 
 class IntegrityCheck;
-class UndoHistory;
 class UseLock;
 namespace jet {
 class ValuesInsert;
@@ -76,6 +79,24 @@ private:
 };
 
 class Recordset;
+
+// Hears of what a connection writes. The layer above keeps its undo history this way:
+// the connection itself knows nothing of one. Its members run on the thread that
+// writes; beforeWrite() and written() may throw, which fails the statement.
+class WriteObserver {
+public:
+    virtual ~WriteObserver() = default;
+    // The file has been opened for writing on `writer`, SQLite's own handle (whose
+    // hooks an observer may use), or is about to close.
+    virtual void opened(sqlite3* writer) = 0;
+    virtual void closing() = 0;
+    // Before a statement that writes, given its SQLite text: whether the observer
+    // takes part in it. If it does, written() follows once the statement has run (what
+    // the observer began with it commits then), or abandoned() when it failed.
+    virtual bool beforeWrite(const char* sql) = 0;
+    virtual void written() = 0;
+    virtual void abandoned() noexcept = 0;
+};
 
 // The one connection to the ledger file. A statement that returns has been committed
 // with a full sync; another program holding the file makes a statement wait a few
@@ -141,9 +162,14 @@ public:
     // Whether the file keeps a write-ahead log (false: a rollback journal, see above).
     bool writeAheadLog() const { return m_wal; }
 
-    // The file's undo history: what this connection changes between its begin() and
-    // end() is recorded as one step (see UndoHistory).
-    UndoHistory& history() { return *m_history; }
+    // The one observer of this connection's writes (not owned; nullptr: none). Set on
+    // an open connection, it hears at once that the file is open.
+    void setObserver(WriteObserver* observer);
+
+    // Throws the error for a failed SQLite call on this connection's file; damage turns
+    // the connection read-only first. `writing`: the call was a write, whose refusal
+    // the user must see. For those that run statements of their own on the writer.
+    [[noreturn]] void fail(int result, const QString& message, bool writing);
 
     // Starts SQLite's full check of the file on a connection and thread of its own.
     // Damage it finds is handled like any other, on this thread's event loop.
@@ -152,10 +178,18 @@ public:
 
 private:
     friend class Recordset;
-    friend class UndoHistory;
     void attach(Recordset* rs);
     void detach(Recordset* rs);
     sqlite3* openHandle(const QByteArray& file, int flags);
+    // The steps of Open: the file named, opened for writing (or read as it stands where
+    // it cannot be written) and its facts read, refused or brought up to date, its
+    // journal chosen. A failed step closes the connection and throws.
+    static QString fileOf(const QString& connectionString);
+    int openWriter(data::stored::FileFacts& facts, bool& alone, QString& readOnly);
+    void startWriting(QString readOnly);
+    int bringUpToDate(const data::stored::FileFacts& facts, QString& message);
+    void keepJournal(bool alone);
+    [[noreturn]] void failOpening(const QString& message);
     void openReadOnly();
     [[noreturn]] void refuse(FileProblem problem, const QString& detail);
     void setProblem(FileProblem problem, const QString& detail);
@@ -164,9 +198,6 @@ private:
     // Runs before every commit: refuses it when the file was replaced meanwhile.
     static int beforeCommit(void* connection);
     bool sameFile() const;
-    // Throws the error for a failed SQLite call; damage turns the connection read-only
-    // first. `writing`: the call was a write, whose refusal the user must see.
-    [[noreturn]] void fail(int result, const QString& message, bool writing);
     sqlite3* takeReader();
     void giveBack(sqlite3* reader);
     // The prepared statement for an insert of plain values, its values bound; nullptr
@@ -200,7 +231,7 @@ private:
     QString m_problemMessage;
     Owner m_owner;
     std::unique_ptr<IntegrityCheck> m_check;
-    std::unique_ptr<UndoHistory> m_history;
+    WriteObserver* m_observer = nullptr;
     // Receives the background check's result on this thread; pending results go with it.
     std::unique_ptr<QObject> m_events;
 };

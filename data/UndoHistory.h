@@ -32,10 +32,11 @@
 // since, nothing is changed: the step is taken out of the history (it can never apply
 // again) and UndoConflict names the row.
 
-#include "platform/Database.h"
-#include "platform/StoredFormat.h"
+#include "data/sqlite/Database.h"
+#include "data/StoredFormat.h"
 
 #include <QString>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -44,11 +45,11 @@
 
 struct sqlite3;
 
-namespace platform {
+namespace data {
 
 // An undo or redo refused because a row the step touched has been changed since by
 // something the history did not record.
-class UndoConflict : public DbError {
+class UndoConflict : public platform::DbError {
 public:
     UndoConflict(const QString& label, const QString& table, qint64 key, bool redo)
         : DbError(QStringLiteral("%1 %2 has changed since \"%3\"").arg(table).arg(key).arg(label))
@@ -66,7 +67,9 @@ private:
     bool m_redo;
 };
 
-class UndoHistory {
+// Installed as its connection's write observer while it lives: set it up before the
+// connection opens, or on an open one.
+class UndoHistory final : public platform::WriteObserver {
 public:
     // Steps that can be undone; the oldest beyond these are dropped, that many at a time.
     static constexpr int kStepsKept = 1000;
@@ -81,23 +84,30 @@ public:
     // history stands: the newest step not undone (those above it are undone: undo takes
     // the newest done, redo the oldest undone), the newest step, how many there are.
     struct Counters {
-        std::optional<qint64> sequence[std::size(stored::kRecordedTables)];
+        std::optional<qint64> sequence[std::size(data::stored::kRecordedTables)];
         qint64 newestDone = 0, newest = 0, steps = 0;
     };
 
-    explicit UndoHistory(Connection& connection);
-    ~UndoHistory();
+    explicit UndoHistory(platform::Connection& connection);
+    ~UndoHistory() override;
     UndoHistory(const UndoHistory&) = delete;
     UndoHistory& operator=(const UndoHistory&) = delete;
 
-    // Called by the connection: starts recording on its freshly opened writer (a file
-    // without the history's tables simply records nothing), and stops.
-    void install(sqlite3* writer);
-    void uninstall();
+    // From the connection: recording starts on its freshly opened writer (a file without
+    // the history's tables simply records nothing) and stops at its close. While a step
+    // is being recorded, each statement that writes runs under a Write.
+    void opened(sqlite3* writer) override;
+    void closing() override;
+    bool beforeWrite(const char* sql) override;
+    void written() override;
+    void abandoned() noexcept override;
 
-    // Whether a step is being recorded now: the connection then runs each statement
-    // that writes under a Write.
+    // Whether a step is being recorded now.
     bool recording() const { return m_db && m_active; }
+
+    // Runs, the first time only, when a file opened for writing cannot keep its history,
+    // with the reason: its changes are made all the same, but cannot be undone.
+    void setUnavailable(std::function<void(const QString& reason)> unavailable) { m_unavailable = std::move(unavailable); }
 
     // One statement of a step: made just before the statement runs, committed once it
     // has run. It begins a transaction unless one is pending; commit() writes the log of
@@ -144,14 +154,17 @@ private:
     static void seeChange(void* history, sqlite3* db, int operation, const char* database, const char* table,
                           qint64 oldKey, qint64 newKey);
     std::optional<Step> move(bool back);
+    void forgetStep(qint64 id);
+    void restoreCounters(qint64 id);
     std::optional<Step> next(bool back);
     const Counters* knownCounters();
     void remember(const Counters& counters);
     qint64 dropStepsBeyondKept();   // those beyond the newest kStepsKept; answers how many went
     sqlite3* writer();
+    bool recordsOn(sqlite3* writer, QString& reason);
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
-    Connection& m_connection;
+    platform::Connection& m_connection;
     sqlite3* m_db = nullptr;   // the writer, while recording is installed
     int m_depth = 0;
     bool m_active = false;     // a step is being recorded
@@ -167,7 +180,7 @@ private:
     // it are for the file to tell.
     bool m_unforeseen = false;
     // Where each logged column is in its table, by kRecordedTables.
-    int m_columns[std::size(stored::kRecordedTables)][stored::kLoggedColumns] = {};
+    int m_columns[std::size(data::stored::kRecordedTables)][data::stored::kLoggedColumns] = {};
     // What the statement running now has changed so far, the rows' values packed in
     // m_images; forgetChanges() clears both.
     void forgetChanges();
@@ -175,8 +188,12 @@ private:
     std::vector<Change> m_changes;
     std::string m_images;
     std::unique_ptr<Statements> m_statements;
+    std::function<void(const QString&)> m_unavailable;
+    bool m_toldUnavailable = false;
+    // The statement running now, while a step is recorded.
+    std::optional<Write> m_write;
 
     friend class UndoStatement;
 };
 
-} // namespace platform
+} // namespace data

@@ -1,0 +1,33 @@
+#pragma once
+// The names under which Tallyfold keeps its data: the files and folders and the settings
+// keys, part of the stored format (data/StoredFormat.h) that the platform layer needs
+// too. A file written by one version must be found by the next: change none of them.
+
+#include <QString>
+
+namespace platform::stored {
+
+// ---- Files and folders
+// The working ledger "<data home>/Marlowick/Tallyfold/dbData.mdb", copied from the
+// template "dbBlank.mdb" beside the program; the settings "<config home>/Marlowick/
+// Tallyfold.conf", keys in the group [Tallyfold].
+inline const QString kMakerFolder = QStringLiteral("Marlowick");
+inline const QString kProductFolder = QStringLiteral("Tallyfold");
+inline const QString kWorkingFileName = QStringLiteral("dbData.mdb");
+inline const QString kTemplateFileName = QStringLiteral("dbBlank.mdb");
+inline const QString kSettingsFileName = QStringLiteral("Tallyfold.conf");
+inline const QString kSettingsGroup = QStringLiteral("Tallyfold");
+inline const QString kBackupFolderName = QStringLiteral("Backups");
+inline const QString kBackupFactsFileName = QStringLiteral("Backups.ini");
+// A backup's name: the working file's base name, "-", its time in this form, ".mdb".
+inline const QString kBackupTimeFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
+
+// ---- Settings keys (all values are texts)
+inline const QString kWindowStateKey = QStringLiteral("WindowState");       // 0 normal, 1 minimised, 2 maximised
+inline const QString kColumnWidthKeyPrefix = QStringLiteral("ColumnHeaders"); // + 1..7: width in twips
+inline const QString kCurrencyListKey = QStringLiteral("CurrList");         // symbols joined by ";;;"
+inline const QString kCurrencyKey = QStringLiteral("Currency");             // 0-based chosen symbol
+inline const QString kSymbolBeforeKey = QStringLiteral("Option1");          // "True": symbol before
+inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "True": symbol after
+
+} // namespace platform::stored
