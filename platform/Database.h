@@ -135,10 +135,11 @@ public:
     // end() is recorded as one step (see UndoHistory).
     UndoHistory& history() { return *m_history; }
 
-    // Starts SQLite's full check of the file on a connection and thread of its own.
-    // Damage it finds is handled like any other, on this thread's event loop.
+    // Starts SQLite's full check of the file on a connection of its own, on Qt's thread
+    // pool. Damage it finds is handled like any other, on this thread's event loop;
+    // Close ends the check early and drops what it found.
     void checkInBackground();
-    bool checking() const { return m_check != nullptr; }
+    bool checking() const;
 
 private:
     friend class Recordset;
@@ -182,8 +183,6 @@ private:
     Owner m_owner;
     std::unique_ptr<IntegrityCheck> m_check;
     std::unique_ptr<UndoHistory> m_history;
-    // Receives the background check's result on this thread; pending results go with it.
-    std::unique_ptr<QObject> m_events;
 };
 
 // One column of the current record. Value() is an invalid QVariant for Null, a
@@ -201,7 +200,7 @@ private:
 
 // A read-only, static view of a query's rows as they were when it was opened, read
 // front to back. The first rows are stepped from SQLite as they are read; past those,
-// a worker thread reads ahead on the recordset's own connection (see RowPrefetch).
+// a pool thread reads ahead on the recordset's own connection (see RowPrefetch).
 class Recordset {
 public:
     enum { adOpenStatic = 3, adLockReadOnly = 1 };
@@ -220,6 +219,15 @@ public:
     Field Fields(QStringView name) const;
     void Close();
     bool isOpen() const { return m_open; }
+
+    // The rows copied out of SQLite ahead of the current one, and whether that copying
+    // has stopped for now (its slots are full, or the query has ended). For tests that
+    // check a large read stays bounded and a write beside it copies nothing.
+    struct ReadAhead {
+        qint64 rows = 0;
+        bool waiting = true;
+    };
+    ReadAhead readAhead() const;
 
 private:
     friend class Field;
