@@ -73,11 +73,10 @@ RowPrefetch::~RowPrefetch()
 
 void RowPrefetch::read(QPromise<void>& promise)
 {
+    // Each batch is filled here, apart from the slots, then waits for a free one: the
+    // batches read ahead are the slots' and the one in hand.
     for (size_t next = 0;; next = (next + 1) % kSlots) {
-        m_free.acquire();
-        if (promise.isCanceled())
-            break;
-        RawBatch& batch = m_slots[next].batch;
+        RawBatch batch;
         batch.cells.reserve(kRowsPerBatch * size_t(m_columns));
         int rc;
         while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
@@ -91,9 +90,13 @@ void RowPrefetch::read(QPromise<void>& promise)
             m_result = rc;
             if (rc != SQLITE_DONE)
                 m_message = QByteArray(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
-            m_slots[next].last = true;
-            m_stopped.storeRelease(1);
         }
+        m_free.acquire();
+        if (promise.isCanceled())
+            break;
+        m_slots[next] = {std::move(batch), last};
+        if (last)
+            m_stopped.storeRelease(1);
         m_filled.release();
         if (last)
             return;
