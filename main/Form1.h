@@ -133,6 +133,9 @@ public:
     QAction* mnuCharts = nullptr;
 
     bool WasMaximized = false;
+    // Whether a restore from maximised is still settling: a move by the window manager
+    // in these moments is undone. For tests, which wait for it to end.
+    bool settlingAfterRestore() const { return m_centring; }
 
     // The help window, once start-up has shown it.
     shell::Ghost* helpWindow() const { return m_ghost.get(); }

@@ -37,7 +37,18 @@ Resolved resolveProgram(const QString& program)
     return {info.absoluteFilePath()};
 }
 
+std::function<void(bool)>& roundObserver()
+{
+    static std::function<void(bool)> observer;
+    return observer;
+}
+
 } // namespace
+
+void setRoundObserver(std::function<void(bool running)> observer)
+{
+    roundObserver() = std::move(observer);
+}
 
 QString quoteArgument(const QString& argument)
 {
@@ -70,10 +81,13 @@ std::int32_t RunAndWait(const QString& commandLine, int windowStyle)
     // waiting on the process; a process that ends early still sees the round out.
     do {
         const QDeadlineTimer round(kRoundMs);
+        const bool running = process.state() != QProcess::NotRunning;
         QCoreApplication::processEvents();
         if (process.state() != QProcess::NotRunning)
             process.waitForFinished(int(round.remainingTime()));
         QThread::msleep(static_cast<unsigned long>(round.remainingTime()));
+        if (roundObserver())
+            roundObserver()(running);
     } while (process.state() != QProcess::NotRunning);
 
     if (process.exitStatus() == QProcess::CrashExit)

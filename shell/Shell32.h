@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace shell {
 
@@ -40,6 +41,11 @@ enum RunError : std::int32_t {
 // It never throws and shows no message: a program that cannot be started returns
 // kObjectError + a RunError at once.
 std::int32_t RunAndWait(const QString& commandLine, int windowStyle = 6);
+
+// Called at the end of each of RunAndWait's rounds, its events run and its time slept,
+// with whether the program was still running when the round began; none while unset.
+// For tests, which check the wait by the rounds that made it rather than by a clock.
+void setRoundObserver(std::function<void(bool running)> observer);
 
 // One argument of a command line, quoted so that RunAndWait's splitting gives it back
 // as it stands, spaces and quotes included.

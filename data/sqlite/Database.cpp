@@ -166,9 +166,9 @@ Connection::~Connection()
 
 sqlite3* Connection::openHandle(const QByteArray& uri, int flags)
 {
-    // Each connection serves one thread at a time (the user-interface thread, or a
-    // read-ahead worker that owns its reader outright): no per-call mutex, which would
-    // cost more than the reading itself on a large reload.
+    // Each connection serves one thread at a time (the user-interface thread, or the
+    // pool thread of a read-ahead, which owns its reader outright): no per-call mutex,
+    // which would cost more than the reading itself on a large reload.
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(uri.constData(), &db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
@@ -201,7 +201,6 @@ void Connection::Open(const QString& connectionString)
     m_problemMessage.clear();
     m_wal = false;
     m_readerUri = fileUri(path, "?mode=ro");
-    m_events = std::make_unique<QObject>();
     // In use from here on, for a restore in another copy to see; one under way there
     // is waited for, as for any other lock.
     m_use = std::make_unique<UseLock>(path);
@@ -588,8 +587,7 @@ bool Connection::InTransaction() const
 
 void Connection::Close()
 {
-    m_check.reset();    // ends the background check and waits for it
-    m_events.reset();   // with any result it had sent
+    m_check.reset();    // ends the background check and waits for it; its result is dropped
     if (m_observer && m_db)
         m_observer->closing();
     for (Recordset* rs : std::vector<Recordset*>(m_open))
@@ -653,17 +651,22 @@ void Connection::giveBack(sqlite3* reader)
 
 void Connection::checkInBackground()
 {
-    if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly) || m_check)
+    if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly) || checking())
         return;
-    QObject* events = m_events.get();
-    m_check = std::make_unique<IntegrityCheck>(m_readerUri, [this, events](int result, const QString& problem) {
-        QMetaObject::invokeMethod(events, [this, result, problem] { checked(result, problem); }, Qt::QueuedConnection);
+    m_check.reset();   // the last one, finished
+    m_check = std::make_unique<IntegrityCheck>(m_readerUri, [this](const IntegrityCheck::Outcome& outcome) {
+        checked(outcome.result, outcome.problem);
     });
+}
+
+bool Connection::checking() const
+{
+    return m_check && m_check->running();
 }
 
 void Connection::checked(int result, const QString& problem)
 {
-    m_check.reset();
+    // The check stays until the next one or Close: this runs from its own signal.
     if ((result == SQLITE_OK && !problem.isEmpty()) || isDamage(result))
         damaged(problem, true);
 }
@@ -808,7 +811,7 @@ bool Recordset::takeBatch()
     } else if (!m_prefetch) {
         return false;
     } else if (!m_prefetch->next(batch)) {
-        // The worker has ended, and with it the statement.
+        // The reading has ended, and with it the statement.
         if (m_prefetch->result() != SQLITE_DONE) {
             m_failure = m_prefetch->result();
             m_failureMessage = QString::fromUtf8(m_prefetch->message());
@@ -852,7 +855,7 @@ void Recordset::MoveNext()
         return;
     }
     step();
-    // The reader is this recordset's alone: past the first rows, hand it to a worker.
+    // The reader is this recordset's alone: past the first rows, hand it to a pool thread.
     if (!m_eof && m_rowsStepped >= kRowsBeforeReadAhead && columns() > 0) {
         holdCurrentRow();
         m_prefetch = std::make_unique<RowPrefetch>(m_stmt, columns());
@@ -914,6 +917,20 @@ QVariant Field::Value() const
     return m_rs->value(m_column);
 }
 
+Recordset::ReadAhead Recordset::readAhead() const
+{
+    ReadAhead ahead;
+    if (m_onBatch)
+        ahead.rows += qint64(m_batch.rows - m_batchRow - 1);
+    for (const RawBatch& batch : m_pending)
+        ahead.rows += qint64(batch.rows);
+    if (m_prefetch) {
+        ahead.rows += m_prefetch->rowsAhead();
+        ahead.waiting = m_prefetch->waiting();
+    }
+    return ahead;
+}
+
 void Recordset::Close()
 {
     if (!m_open)
@@ -923,7 +940,7 @@ void Recordset::Close()
 
 void Recordset::release()
 {
-    m_prefetch.reset();   // joins the worker before the statement goes
+    m_prefetch.reset();   // waits for the reading thread before the statement goes
     finishStatement();
     if (m_connection) {
         m_connection->detach(this);

@@ -171,10 +171,11 @@ public:
     // the user must see. For those that run statements of their own on the writer.
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
-    // Starts SQLite's full check of the file on a connection and thread of its own.
-    // Damage it finds is handled like any other, on this thread's event loop.
+    // Starts SQLite's full check of the file on a connection of its own, on Qt's thread
+    // pool. Damage it finds is handled like any other, on this thread's event loop;
+    // Close ends the check early and drops what it found.
     void checkInBackground();
-    bool checking() const { return m_check != nullptr; }
+    bool checking() const;
 
 private:
     friend class Recordset;
@@ -232,8 +233,6 @@ private:
     Owner m_owner;
     std::unique_ptr<IntegrityCheck> m_check;
     WriteObserver* m_observer = nullptr;
-    // Receives the background check's result on this thread; pending results go with it.
-    std::unique_ptr<QObject> m_events;
 };
 
 // One column of the current record. Value() is an invalid QVariant for Null, a
@@ -251,7 +250,7 @@ private:
 
 // A read-only, static view of a query's rows as they were when it was opened, read
 // front to back. The first rows are stepped from SQLite as they are read; past those,
-// a worker thread reads ahead on the recordset's own connection (see RowPrefetch).
+// a pool thread reads ahead on the recordset's own connection (see RowPrefetch).
 class Recordset {
 public:
     enum { adOpenStatic = 3, adLockReadOnly = 1 };
@@ -270,6 +269,15 @@ public:
     Field Fields(QStringView name) const;
     void Close();
     bool isOpen() const { return m_open; }
+
+    // The rows copied out of SQLite ahead of the current one, and whether that copying
+    // has stopped for now (its slots are full, or the query has ended). For tests that
+    // check a large read stays bounded and a write beside it copies nothing.
+    struct ReadAhead {
+        qint64 rows = 0;
+        bool waiting = true;
+    };
+    ReadAhead readAhead() const;
 
 private:
     friend class Field;

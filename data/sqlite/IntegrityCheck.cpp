@@ -1,36 +1,28 @@
 #include "data/sqlite/IntegrityCheck.h"
 
+#include <QPromise>
+#include <QtConcurrent/QtConcurrentRun>
 #include <sqlite3.h>
 
 namespace platform {
 
-IntegrityCheck::IntegrityCheck(const QByteArray& uri, std::function<void(int, const QString&)> done)
-    : m_thread([this, uri, done = std::move(done)] { run(uri, done); })
+namespace {
+
+// SQLite asks this every so many steps of the check; a nonzero answer ends it. It
+// covers an end asked for before the check's statement started, which an interrupt
+// alone would miss (SQLite forgets an interrupt while no statement runs).
+int endedEarly(void* promise)
 {
+    return static_cast<QPromise<IntegrityCheck::Outcome>*>(promise)->isCanceled() ? 1 : 0;
 }
 
-IntegrityCheck::~IntegrityCheck()
+void check(QPromise<IntegrityCheck::Outcome>& promise, sqlite3* db, int opened)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_ending = true;
-        if (m_db)
-            sqlite3_interrupt(m_db);
-    }
-    m_thread.join();
-}
-
-void IntegrityCheck::run(const QByteArray& uri, const std::function<void(int, const QString&)>& done)
-{
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
-    {
-        std::lock_guard lock(m_mutex);
-        m_db = db;
-        if (m_ending)
-            sqlite3_interrupt(db);
-    }
-    QString problem;
+    IntegrityCheck::Outcome outcome;
+    int& rc = outcome.result;
+    rc = db ? opened : SQLITE_NOMEM;
+    if (db)
+        sqlite3_progress_handler(db, 1000, endedEarly, &promise);
     sqlite3_stmt* stmt = nullptr;
     if (rc == SQLITE_OK)
         rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr);
@@ -38,23 +30,47 @@ void IntegrityCheck::run(const QByteArray& uri, const std::function<void(int, co
         if ((rc = sqlite3_step(stmt)) != SQLITE_ROW)
             break;
         const QString line = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        if (problem.isEmpty() && line != QLatin1String("ok"))
-            problem = line;
+        if (outcome.problem.isEmpty() && line != QLatin1String("ok"))
+            outcome.problem = line;
     }
     if (rc == SQLITE_DONE)
         rc = SQLITE_OK;
-    else if (problem.isEmpty() && db)
-        problem = QString::fromUtf8(sqlite3_errmsg(db));
+    else if (outcome.problem.isEmpty() && db)
+        outcome.problem = QString::fromUtf8(sqlite3_errmsg(db));
     sqlite3_finalize(stmt);
-    bool ending;
-    {
-        std::lock_guard lock(m_mutex);
-        m_db = nullptr;
-        ending = m_ending;
-    }
-    sqlite3_close_v2(db);
-    if (!ending && rc != SQLITE_INTERRUPT)
-        done(rc, problem);
+    if (db)
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);   // the promise ends with this call
+    promise.addResult(std::move(outcome));
+}
+
+} // namespace
+
+IntegrityCheck::IntegrityCheck(const QByteArray& uri, std::function<void(const Outcome&)> done)
+{
+    // Opened here, so that the handle to interrupt lives exactly as long as this object;
+    // the pool's thread only uses it in between.
+    // A failed opening is the check's outcome: its message is read on the pool's thread.
+    const int opened = sqlite3_open_v2(uri.constData(), &m_db,
+                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    QObject::connect(&m_watcher, &QFutureWatcherBase::finished, [this, done = std::move(done)] {
+        m_running = false;
+        const Outcome outcome = m_future.resultCount() > 0 ? m_future.result() : Outcome{SQLITE_INTERRUPT, {}};
+        if (outcome.result != SQLITE_INTERRUPT)
+            done(outcome);
+    });
+    m_future = QtConcurrent::run(check, m_db, opened);
+    m_watcher.setFuture(m_future);
+}
+
+IntegrityCheck::~IntegrityCheck()
+{
+    // Nothing is told from here on, whatever the check had found.
+    m_watcher.disconnect();
+    m_future.cancel();
+    if (m_db)
+        sqlite3_interrupt(m_db);
+    m_future.waitForFinished();
+    sqlite3_close_v2(m_db);
 }
 
 } // namespace platform

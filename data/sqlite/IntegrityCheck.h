@@ -1,12 +1,13 @@
 #pragma once
-// A full check of a database file (SQLite's integrity_check) on a connection and thread
-// of its own, so that a large ledger is checked while the user goes on working.
+// A full check of a database file (SQLite's integrity_check) on a connection of its own,
+// run on Qt's thread pool, so that a large ledger is checked while the user goes on
+// working.
 
 #include <QByteArray>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QString>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 struct sqlite3;
 
@@ -14,22 +15,30 @@ namespace platform {
 
 class IntegrityCheck {
 public:
-    // Starts checking the file `uri` names (an SQLite file URI). `done` runs once, on
-    // the check's own thread, with SQLite's result code and the first problem found
-    // ("" when the file is sound). It does not run when the check was ended early.
-    IntegrityCheck(const QByteArray& uri, std::function<void(int result, const QString& problem)> done);
-    // Ends the check early and waits for its thread.
+    // How a check ended: SQLite's result code and the first problem found ("" when the
+    // file is sound).
+    struct Outcome {
+        int result = 0;
+        QString problem;
+    };
+
+    // Starts checking the file `uri` names (an SQLite file URI). `done` runs once, from
+    // the event loop of the thread that made the check, with how it ended; it does not
+    // run when the check was ended early.
+    IntegrityCheck(const QByteArray& uri, std::function<void(const Outcome&)> done);
+    // Ends the check early and waits for it.
     ~IntegrityCheck();
     IntegrityCheck(const IntegrityCheck&) = delete;
     IntegrityCheck& operator=(const IntegrityCheck&) = delete;
 
-private:
-    void run(const QByteArray& uri, const std::function<void(int, const QString&)>& done);
+    // Whether the check is still going, or its outcome still on its way to `done`.
+    bool running() const { return m_running; }
 
-    std::mutex m_mutex;
-    sqlite3* m_db = nullptr;   // while checking, for interrupting
-    bool m_ending = false;
-    std::thread m_thread;
+private:
+    sqlite3* m_db = nullptr;   // the check's own, opened and closed on the making thread
+    QFuture<Outcome> m_future;
+    QFutureWatcher<Outcome> m_watcher;
+    bool m_running = true;
 };
 
 } // namespace platform

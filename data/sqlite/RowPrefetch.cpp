@@ -1,12 +1,28 @@
 #include "data/sqlite/RowPrefetch.h"
 
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <limits>
 #include <sqlite3.h>
 
 namespace platform {
 
 namespace {
+
 constexpr size_t kRowsPerBatch = 1024;
-constexpr size_t kBatchesAhead = 8;   // bounds the memory read ahead
+
+// The reading holds its thread until the rows are taken or it is stopped, so it has a
+// pool of its own that never makes one recordset's reading wait for another's: the
+// user-interface thread may be waiting on it.
+QThreadPool* readingPool()
+{
+    struct Pool : QThreadPool {
+        Pool() { setMaxThreadCount(std::numeric_limits<int>::max()); }
+    };
+    static Pool pool;
+    return &pool;
+}
+
 } // namespace
 
 void appendRow(sqlite3_stmt* stmt, int columns, RawBatch& batch)
@@ -41,82 +57,74 @@ void appendRow(sqlite3_stmt* stmt, int columns, RawBatch& batch)
 }
 
 RowPrefetch::RowPrefetch(sqlite3_stmt* stmt, int columns)
-    : m_stmt(stmt), m_columns(columns), m_worker([this] { run(); })
+    : m_stmt(stmt), m_columns(columns)
 {
+    m_future = QtConcurrent::run(readingPool(), [this](QPromise<void>& promise) { read(promise); });
 }
 
 RowPrefetch::~RowPrefetch()
 {
-    stop();
+    if (m_ended)
+        return;
+    m_future.cancel();
+    m_free.release(int(kSlots));   // a reading thread waiting for room sees the stop
+    m_future.waitForFinished();
 }
 
-void RowPrefetch::run()
+void RowPrefetch::read(QPromise<void>& promise)
 {
-    auto fresh = [this] {
+    // Each batch is filled here, apart from the slots, then waits for a free one: the
+    // batches read ahead are the slots' and the one in hand.
+    for (size_t next = 0;; next = (next + 1) % kSlots) {
         RawBatch batch;
         batch.cells.reserve(kRowsPerBatch * size_t(m_columns));
-        return batch;
-    };
-    RawBatch batch = fresh();
-    for (;;) {
-        {
-            std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [&] { return m_stopRequested || m_queue.size() < kBatchesAhead; });
-            if (m_stopRequested) {
-                if (batch.rows > 0)
-                    m_queue.push_back(std::move(batch));
-                m_changed.notify_all();
-                return;
-            }
-        }
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW) {
+        int rc;
+        while ((rc = sqlite3_step(m_stmt)) == SQLITE_ROW) {
             appendRow(m_stmt, m_columns, batch);
-            if (batch.rows < kRowsPerBatch)
-                continue;
-            std::lock_guard lock(m_mutex);
-            m_queue.push_back(std::exchange(batch, fresh()));
-            m_changed.notify_all();
-            continue;
+            if (batch.rows == kRowsPerBatch)
+                break;
         }
-        m_result = rc;
-        if (rc != SQLITE_DONE)
-            m_message = QByteArray(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
-        std::lock_guard lock(m_mutex);
-        if (batch.rows > 0)
-            m_queue.push_back(std::move(batch));
-        m_finished = true;
-        m_changed.notify_all();
-        return;
+        m_rowsRead.fetchAndAddRelease(qint64(batch.rows));
+        const bool last = rc != SQLITE_ROW;
+        if (last) {
+            m_result = rc;
+            if (rc != SQLITE_DONE)
+                m_message = QByteArray(sqlite3_errmsg(sqlite3_db_handle(m_stmt)));
+        }
+        m_free.acquire();
+        if (promise.isCanceled())
+            break;
+        m_slots[next] = {std::move(batch), last};
+        if (last)
+            m_stopped.storeRelease(1);
+        m_filled.release();
+        if (last)
+            return;
     }
+    m_stopped.storeRelease(1);
 }
 
 bool RowPrefetch::next(RawBatch& batch)
 {
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return !m_queue.empty() || m_finished; });
-        if (!m_queue.empty()) {
-            batch = std::move(m_queue.front());
-            m_queue.pop_front();
-            m_changed.notify_all();
-            return true;
-        }
+    if (m_ended)
+        return false;
+    m_filled.acquire();
+    Slot& slot = m_slots[m_nextSlot];
+    m_nextSlot = (m_nextSlot + 1) % kSlots;
+    batch = std::exchange(slot.batch, RawBatch());
+    m_rowsTaken += qint64(batch.rows);
+    if (!slot.last) {
+        m_free.release();
+        return true;
     }
-    if (m_worker.joinable())
-        m_worker.join();
-    return false;
+    m_ended = true;
+    m_future.waitForFinished();
+    return batch.rows > 0;
 }
 
-void RowPrefetch::stop()
+bool RowPrefetch::waiting() const
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopRequested = true;
-    }
-    m_changed.notify_all();
-    if (m_worker.joinable())
-        m_worker.join();
+    return m_stopped.loadAcquire() != 0 || m_filled.available() == int(kSlots);
 }
 
 } // namespace platform

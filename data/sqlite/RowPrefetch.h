@@ -1,16 +1,20 @@
 #pragma once
-// Reading a query's rows ahead. SQLite steps the next rows on a worker thread while
-// the user-interface thread turns the rows already read into values, so a reload of a
-// large ledger costs about the larger of the two halves instead of their sum. The
-// worker only copies each row's raw column bytes into a batch; every Qt value is made
-// on the reading thread. The statement's connection belongs to the worker while it
-// runs: nothing else touches that connection until the worker has been joined.
+// Reading a query's rows ahead. SQLite steps the next rows on one of Qt's pool threads
+// while the user-interface thread turns the rows already read into values, so a reload
+// of a large ledger costs about the larger of the two halves instead of their sum. The
+// pool's thread only copies each row's raw column bytes into a batch; every Qt value is
+// made on the reading thread. The statement's connection belongs to the pool's thread
+// while it reads: nothing else touches that connection until it has finished.
+//
+// The batches pass through a ring of a few slots, handed over by two semaphores (slots
+// free, slots filled), which also bounds the memory read ahead.
 
+#include <QAtomicInteger>
 #include <QByteArray>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <QFuture>
+#include <QPromise>
+#include <QSemaphore>
+#include <array>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -42,32 +46,47 @@ void appendRow(sqlite3_stmt* stmt, int columns, RawBatch& batch);
 class RowPrefetch {
 public:
     RowPrefetch(sqlite3_stmt* stmt, int columns);
+    // Stops the reading and waits for it.
     ~RowPrefetch();
     RowPrefetch(const RowPrefetch&) = delete;
     RowPrefetch& operator=(const RowPrefetch&) = delete;
 
     // The next batch, waiting for it when needed; false once the statement has ended
-    // and every batch was taken. The worker has been joined by then.
+    // and every batch was taken. The reading has finished by then.
     bool next(RawBatch& batch);
     // How the statement ended: SQLITE_DONE, or a failure's code and the database's message.
     int result() const { return m_result; }
     QByteArray message() const { return m_message; }
 
+    // Rows copied out of SQLite and not yet taken; whether the reading can go no further
+    // until a batch is taken (every slot is full, or the statement has ended). For tests
+    // that check how far it reads ahead.
+    qint64 rowsAhead() const { return m_rowsRead.loadAcquire() - m_rowsTaken; }
+    bool waiting() const;
+
 private:
-    void run();
-    void stop();
+    struct Slot {
+        RawBatch batch;
+        bool last = false;   // the statement ended with this batch
+    };
+    static constexpr size_t kSlots = 8;
+
+    void read(QPromise<void>& promise);
 
     sqlite3_stmt* m_stmt;
     int m_columns;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<RawBatch> m_queue;
-    bool m_stopRequested = false;
-    bool m_finished = false;
-    // Written by the worker before it ends; read only after it was joined.
+    std::array<Slot, kSlots> m_slots;
+    QSemaphore m_free{int(kSlots)};
+    QSemaphore m_filled;
+    size_t m_nextSlot = 0;       // the reading thread's next slot to take
+    bool m_ended = false;        // the last slot was taken
+    QAtomicInteger<qint64> m_rowsRead{0};
+    QAtomicInteger<int> m_stopped{0};   // the reading thread has returned
+    qint64 m_rowsTaken = 0;
+    // Written by the reading thread before its last slot is filled; read after it was taken.
     int m_result = 0;
     QByteArray m_message;
-    std::thread m_worker;
+    QFuture<void> m_future;
 };
 
 } // namespace platform

@@ -213,7 +213,7 @@ TEST_F(Layout, NormalBorderIsFixedWhileMaximiseCanGrowItAndARestoredWindowStaysW
 
     // Moved by the user once the restore has settled, then a resize arrives: the window
     // stays put at its design size.
-    QTest::qWait(300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.settlingAfterRestore(); }));
     form.move(30, 40);
     QCoreApplication::processEvents();
     form.resize(900, 500);

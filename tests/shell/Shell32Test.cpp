@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <vector>
 
 using shell::kObjectError;
 using shell::RunAndWait;
@@ -42,6 +43,18 @@ protected:
     QTemporaryDir dir;
 };
 
+// Records RunAndWait's rounds while it lives: for each, whether the program was still
+// running when it began.
+class Rounds {
+public:
+    Rounds()
+    {
+        shell::setRoundObserver([this](bool running) { seen.push_back(running); });
+    }
+    ~Rounds() { shell::setRoundObserver(nullptr); }
+    std::vector<bool> seen;
+};
+
 class PaintCounter : public QWidget {
 public:
     int paints = 0;
@@ -58,9 +71,10 @@ TEST_F(RunAndWaitTest, GivesBackTheExitCodeAfterAtLeastOneRound)
     const struct {
         const char* body;
         std::int32_t code;
+        bool stillRunning = false;   // certainly running when the wait began
     } cases[] = {
         {"exit 0", 0},
-        {"sleep 0.3; exit 3", 3},
+        {"sleep 0.3; exit 3", 3, true},
         {"exit 255", 255},
         {"kill -TERM $$", 128 + 15},   // killed by a signal, as a shell reports it
         {"read answer; exit 4", 4},     // a question on standard input finds it empty
@@ -68,10 +82,19 @@ TEST_F(RunAndWaitTest, GivesBackTheExitCodeAfterAtLeastOneRound)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.body);
         const QString path = script(QStringLiteral("run.sh"), c.body);
+        Rounds rounds;
         QElapsedTimer clock;
         clock.start();
         EXPECT_EQ(RunAndWait(path, 1), c.code);
-        EXPECT_GE(clock.elapsed(), 100);
+        ASSERT_GE(rounds.seen.size(), 1u);
+        // Each round sleeps out its 100 ms; a loaded machine only makes rounds longer.
+        EXPECT_GE(clock.elapsed(), 100 * qint64(rounds.seen.size()));
+        // Only a program still running makes it go round again.
+        for (size_t r = 0; r + 1 < rounds.seen.size(); ++r)
+            EXPECT_TRUE(rounds.seen[r]) << "round " << r;
+        if (c.stillRunning) {
+            EXPECT_TRUE(rounds.seen.front()) << "the wait began after the program had ended";
+        }
     }
 }
 
@@ -117,12 +140,11 @@ TEST_F(RunAndWaitTest, AProgramThatCannotStartGivesAnErrorNumberAtOnce)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.commandLine.toStdString());
-        QElapsedTimer clock;
-        clock.start();
+        Rounds rounds;
         std::int32_t result = 0;
         EXPECT_NO_THROW(result = RunAndWait(c.commandLine, 0));
         EXPECT_EQ(result, kObjectError + c.error);
-        EXPECT_LT(clock.elapsed(), 100);
+        EXPECT_TRUE(rounds.seen.empty()) << "waited for a program that never started";
     }
     EXPECT_EQ(kObjectError + 53, -2147221451);
 }

@@ -114,8 +114,9 @@ TEST(Durability, AnotherProgramsWriteLockMakesAStatementWaitThenFail)
     }
     const qint64 waited = clock.elapsed();
     EXPECT_EQ(message, QStringLiteral("database is locked"));
+    // It gave the other program the busy timeout's few seconds; a loaded machine only
+    // lengthens the wait, so no upper bound is set.
     EXPECT_GE(waited, 4500);
-    EXPECT_LT(waited, 15000);
     EXPECT_EQ(fileHash(env.workingDatabase()), before);
 
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -170,7 +171,7 @@ TEST(Durability, KillingAWritingProgramAtRandomMomentsLosesNoAcknowledgedRowAndL
     const QString connectionString = env.connectionString();
     QRandomGenerator random(20261207);
     std::set<int> acknowledged;
-    int highest = 0;
+    bool longCommitted = false;
     for (int round = 0; round < 20; ++round) {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
@@ -193,19 +194,29 @@ TEST(Durability, KillingAWritingProgramAtRandomMomentsLosesNoAcknowledgedRowAndL
             }
         }
         close(fds[1]);
-        usleep(useconds_t(random.bounded(5000, 60000)));
+        const auto acknowledge = [&](int i) {
+            if (i % 5 != 4)
+                acknowledged.insert(i);
+            longCommitted = longCommitted || i % 5 == 4;
+        };
+        // The kill comes a random moment after a number of statements have returned,
+        // however fast the disk syncs them: in every other round just as the long
+        // statement starts, else once a long one has gone in.
+        const int due = round % 2 == 0 ? 4 : int(random.bounded(5, 12));
+        int i = 0;
+        for (int n = 0; n < due && read(fds[0], &i, sizeof i) == sizeof i; ++n)
+            acknowledge(i);
+        usleep(useconds_t(random.bounded(0, 20000)));
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status));
-        for (int i; read(fds[0], &i, sizeof i) == sizeof i;) {
-            if (i % 5 != 4)
-                acknowledged.insert(i);
-            highest = std::max(highest, i);
-        }
+        while (read(fds[0], &i, sizeof i) == sizeof i)
+            acknowledge(i);
         close(fds[0]);
     }
     EXPECT_GT(acknowledged.size(), 20u) << "the writer never got going";
+    EXPECT_TRUE(longCommitted);
     // The program opens the file after the last kill, as a restart would.
     Connection db;
     db.Open(connectionString);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 using platform::Connection;
@@ -150,6 +151,45 @@ TEST(DamagedLedger, DamageFoundByAReadOrTheBackgroundCheckIsToldOnceAndStopsEver
         w.db.Close();
         EXPECT_EQ(fileHash(file), before);
     }
+}
+
+TEST(DamagedLedger, TheBackgroundCheckEndsWithItsConnectionAndTellsNothingAfterwards)
+{
+    TestEnvironment env;
+    env.seedLedger(QStringLiteral("Rent"), 3000);
+    const QString file = env.workingDatabase();
+    // Damage only the full check finds.
+    testing_support::zeroPage(file, std::stoi(env.rows(QStringLiteral(
+        "select rootpage from sqlite_master where name = 'tblReport'"))));
+    const auto checkedToTheEnd = [](WatchedConnection& w) {
+        for (QDeadlineTimer deadline(60000); w.db.checking() && !deadline.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return !w.db.checking();
+    };
+
+    WatchedConnection w;
+    for (const bool finished : {false, true}) {
+        w.db.Open(env.connectionString());
+        w.db.checkInBackground();
+        EXPECT_TRUE(w.db.checking());
+        // Closed at once, or once the check is done and its result on its way here.
+        if (finished)
+            QThreadPool::globalInstance()->waitForDone();
+        w.db.Close();
+        EXPECT_FALSE(w.db.checking());
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(w.told.isEmpty()) << (finished ? "finished" : "at once");
+    }
+    // Left to run, the same check finds the damage and tells it once; a second check
+    // is not started on a file already known to be damaged.
+    w.db.Open(env.connectionString());
+    w.db.checkInBackground();
+    ASSERT_TRUE(checkedToTheEnd(w));
+    EXPECT_EQ(w.db.problem(), FileProblem::Damaged);
+    EXPECT_EQ(w.told.size(), 1);
+    w.db.checkInBackground();
+    EXPECT_FALSE(w.db.checking());
+    w.db.Close();
 }
 
 TEST(LedgerFormat, AForeignOrNewerFileIsRefusedAndLeftAsItWas)
