@@ -5,7 +5,8 @@
 // undo step recorded, a delete and an undo up to the reloaded list, the undo alone, a
 // backup of the ledger (its copy and its check apart too), and an account with its
 // transactions deleted as one step and undone; the add again once the history is full,
-// and a delete by SQLite alone, bare and with one row of an undo step beside it.
+// and a delete by SQLite alone, bare, with one row of an undo step beside it, and with
+// its changeset from SQLite's session extension in that row instead.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only | --find-only]
 // --report-only: start-up and the printed report's figures alone.
@@ -13,6 +14,8 @@
 // and the delete by SQLite alone.
 // --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
 // each keystroke's figures on standard error).
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has both; the header shows them only on request
+#define SQLITE_ENABLE_SESSION 1
 #include "data/Backups.h"
 #include "data/Ledger.h"
 #include "data/Undo.h"
@@ -39,6 +42,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <optional>
@@ -180,11 +184,14 @@ double timeMs(F&& f)
 
 // The least that any undo history kept in the ledger file costs a change: a delete by
 // SQLite alone, bare and then with one row of an undo step's shape written beside it in
-// its transaction, with no program code in between; runs of eight of each in turn.
+// its transaction, with no program code in between; runs of eight of each in turn. The
+// third kind has SQLite's session extension record the delete (a session for each
+// change, as a step would need) and writes its changeset in that row instead: the
+// least that a history on the extension would cost.
 void timeHistoryFloor(const QString& path, int rows, int count)
 {
     sqlite3* db = nullptr;
-    sqlite3_stmt *begin = nullptr, *step = nullptr, *remove = nullptr, *commit = nullptr;
+    sqlite3_stmt *begin = nullptr, *step = nullptr, *remove = nullptr, *commit = nullptr, *changeset = nullptr;
     const auto prepare = [&](const char* sql, sqlite3_stmt** stmt) {
         return sqlite3_prepare_v2(db, sql, -1, stmt, nullptr) == SQLITE_OK;
     };
@@ -196,33 +203,62 @@ void timeHistoryFloor(const QString& path, int rows, int count)
                    "B4, B5, B6) SELECT ?1, 'Delete transaction', 0, 'Transactions', TransactionNumber, 1, 0, "
                    "TransactionDate, TransactionDescription, AccountID, WithdrawalAmount, DepositAmount, Taxable "
                    "FROM Transactions WHERE TransactionNumber = ?2", &step)
+        && prepare("INSERT INTO BenchSteps (StepID, Label, Undone, TableName, RowKey, Before, After, B1) "
+                   "VALUES (?1, 'Delete transaction', 0, 'Transactions', ?2, 1, 0, ?3)", &changeset)
         && prepare("DELETE FROM Transactions WHERE TransactionNumber = ?1", &remove)) {
         const auto run = [](sqlite3_stmt* stmt) {
             while (sqlite3_step(stmt) == SQLITE_ROW) {
             }
             sqlite3_reset(stmt);
         };
-        std::vector<double> times[2];
-        for (int i = 0; i < 2 * count; ++i) {
-            const bool withRow = i / 8 % 2;
+        enum Kind { kAlone, kStepRow, kSession };
+        std::vector<double> times[3], cpu[3];
+        for (int i = 0; i < 3 * count; ++i) {
+            const int kind = i / 8 % 3;
             const qint64 key = 5 + 7 * i;   // rows the program's own changes leave alone
-            times[withRow].push_back(timeMs([&] {
-                if (withRow) {
+            const double cpuStart = threadCpuMs();
+            times[kind].push_back(timeMs([&] {
+                if (kind != kAlone)
                     run(begin);
+                if (kind == kStepRow) {
                     sqlite3_bind_int64(step, 1, i + 1);
                     sqlite3_bind_int64(step, 2, key);
                     run(step);
                 }
+                sqlite3_session* session = nullptr;
+                if (kind == kSession && (sqlite3session_create(db, "main", &session) != SQLITE_OK
+                                         || sqlite3session_attach(session, "Transactions") != SQLITE_OK)) {
+                    std::fprintf(stderr, "bench: no session: %s\n", sqlite3_errmsg(db));
+                    std::exit(1);
+                }
                 sqlite3_bind_int64(remove, 1, key);
                 run(remove);
-                if (withRow)
+                if (session) {
+                    int size = 0;
+                    void* blob = nullptr;
+                    if (sqlite3session_changeset(session, &size, &blob) != SQLITE_OK) {
+                        std::fprintf(stderr, "bench: no changeset: %s\n", sqlite3_errmsg(db));
+                        std::exit(1);
+                    }
+                    sqlite3_bind_int64(changeset, 1, i + 1);
+                    sqlite3_bind_int64(changeset, 2, key);
+                    sqlite3_bind_blob(changeset, 3, blob, size, SQLITE_STATIC);
+                    run(changeset);
+                    sqlite3_free(blob);
+                    sqlite3session_delete(session);
+                }
+                if (kind != kAlone)
                     run(commit);
             }));
+            cpu[kind].push_back(threadCpuMs() - cpuStart);
         }
-        std::printf("delete_sqlite_alone\t%d\t%.3f\t%.1f\n", rows, median(times[0]), peakMegabytes());
-        std::printf("delete_sqlite_with_step_row\t%d\t%.3f\t%.1f\n", rows, median(times[1]), peakMegabytes());
+        const char* names[] = {"delete_sqlite_alone", "delete_sqlite_with_step_row", "delete_sqlite_with_session_changeset"};
+        for (const int kind : {kAlone, kStepRow, kSession}) {
+            std::printf("%s\t%d\t%.3f\t%.1f\n", names[kind], rows, median(times[kind]), peakMegabytes());
+            std::printf("%s_cpu\t%d\t%.3f\t%.1f\n", names[kind], rows, median(cpu[kind]), peakMegabytes());
+        }
     }
-    for (sqlite3_stmt* stmt : {begin, step, remove, commit})
+    for (sqlite3_stmt* stmt : {begin, step, changeset, remove, commit})
         sqlite3_finalize(stmt);
     sqlite3_close(db);
 }

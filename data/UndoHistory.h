@@ -14,7 +14,12 @@
 // ones leave the file together, once there are kStepsDroppedTogether of them (a drop
 // at every step would write one more page into every change). tblReport is not
 // recorded. (Triggers could record the same, but SQLite compiles every trigger into
-// every statement it prepares: a single add would cost four times the work.)
+// every statement it prepares: a single add would cost four times the work. SQLite's
+// session extension could record and replay the rows, but not all that is needed: it
+// keeps no auto-number counter (sqlite_sequence has no key), an update's changeset
+// holds only the columns it changed, so an undo would go ahead over another program's
+// change to the row's other columns, and every changeset prepares a statement of its
+// own to read the rows back: a recorded add would take four times the instructions.)
 //
 // A step's row also keeps the auto-number counters as they were before its first
 // change. What it needs of the file (the counters, the newest steps, how many) is read
