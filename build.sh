@@ -10,7 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
-          libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils)
+          libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils
+          libofx-dev)
 [ "${1:-run}" = sanitize ] && packages+=(clang)
 [ "${1:-run}" = package ] && packages+=(dpkg-dev)
 missing=()

@@ -1,0 +1,187 @@
+#include "importer/CamtReader.h"
+
+#include "importer/Amounts.h"
+
+#include <QXmlStreamReader>
+
+namespace importer {
+
+namespace {
+
+// What one entry or balance gathers while its elements stream by.
+struct Gathered {
+    int line = 0;
+    QString amount, indicator, status, bookingDate, valueDate, acctSvcrRef, ntryRef;
+    QString debtor, creditor, additional;
+    QStringList remittance;
+    QString balanceType;
+};
+
+QDate isoDate(const QString& text)
+{
+    return QDate::fromString(text.trimmed().left(10), Qt::ISODate);
+}
+
+bool pathEndsWith(const QStringList& path, std::initializer_list<const char*> tail)
+{
+    if (path.size() < qsizetype(tail.size()))
+        return false;
+    qsizetype i = path.size() - qsizetype(tail.size());
+    for (const char* name : tail)
+        if (path.at(i++) != QLatin1String(name))
+            return false;
+    return true;
+}
+
+} // namespace
+
+Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
+{
+    Statement s;
+    s.format = Format::Camt;
+    s.encoding = QStringLiteral("XML");
+    QXmlStreamReader xml(bytes);
+    QStringList path;
+    Gathered entry, balance;
+    bool inEntry = false, inBalance = false, sawStatement = false;
+    qsizetype pending = 0;
+    QStringList accounts;
+    QString elementText;
+    // An element has ended and `path` still names it: keep what its text says.
+    auto leaf = [&](const QString& text) {
+        if (text.isEmpty())
+            return;
+        if (inEntry) {
+            if (pathEndsWith(path, {"Ntry", "Amt"})) entry.amount = text;
+            else if (pathEndsWith(path, {"Ntry", "CdtDbtInd"})) entry.indicator = text;
+            else if (pathEndsWith(path, {"Ntry", "Sts"}) || pathEndsWith(path, {"Ntry", "Sts", "Cd"})) entry.status = text;
+            else if (pathEndsWith(path, {"BookgDt", "Dt"}) || pathEndsWith(path, {"BookgDt", "DtTm"})) entry.bookingDate = text;
+            else if (pathEndsWith(path, {"ValDt", "Dt"}) || pathEndsWith(path, {"ValDt", "DtTm"})) entry.valueDate = text;
+            else if (pathEndsWith(path, {"Ntry", "AcctSvcrRef"})) entry.acctSvcrRef = text;
+            else if (pathEndsWith(path, {"Ntry", "NtryRef"})) entry.ntryRef = text;
+            else if (pathEndsWith(path, {"Ntry", "AddtlNtryInf"})) entry.additional = text;
+            else if (pathEndsWith(path, {"RmtInf", "Ustrd"})) entry.remittance.append(text);
+            else if (pathEndsWith(path, {"RltdPties", "Dbtr", "Nm"}) || pathEndsWith(path, {"RltdPties", "Dbtr", "Pty", "Nm"})) {
+                if (entry.debtor.isEmpty()) entry.debtor = text;
+            } else if (pathEndsWith(path, {"RltdPties", "Cdtr", "Nm"}) || pathEndsWith(path, {"RltdPties", "Cdtr", "Pty", "Nm"})) {
+                if (entry.creditor.isEmpty()) entry.creditor = text;
+            }
+        } else if (inBalance) {
+            if (pathEndsWith(path, {"Bal", "Amt"})) balance.amount = text;
+            else if (pathEndsWith(path, {"Bal", "CdtDbtInd"})) balance.indicator = text;
+            else if (pathEndsWith(path, {"Tp", "CdOrPrtry", "Cd"})) balance.balanceType = text;
+            else if (pathEndsWith(path, {"Bal", "Dt", "Dt"}) || pathEndsWith(path, {"Bal", "Dt", "DtTm"})) balance.bookingDate = text;
+        } else if (pathEndsWith(path, {"Stmt", "Acct", "Id", "IBAN"}) || pathEndsWith(path, {"Stmt", "Acct", "Id", "Othr", "Id"})) {
+            if (!accounts.contains(text))
+                accounts.append(text);
+        } else if (pathEndsWith(path, {"Stmt", "Acct", "Ccy"})) {
+            s.currency = text;
+        }
+    };
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            const QString name = xml.name().toString();
+            if (path.isEmpty()) {
+                const QString ns = xml.namespaceUri().toString();
+                if (name != u"Document" || !ns.contains(u"camt.053.001.")) {
+                    s.refusal = QStringLiteral("The file is XML but not an ISO 20022 account statement "
+                                               "(camt.053).");
+                    return s;
+                }
+            }
+            path.append(name);
+            if (name == u"Stmt")
+                sawStatement = true;
+            else if (name == u"Ntry" && path.size() >= 2 && path.at(path.size() - 2) == u"Stmt") {
+                inEntry = true;
+                entry = {};
+                entry.line = int(xml.lineNumber());
+            } else if (name == u"Bal" && !inEntry) {
+                inBalance = true;
+                balance = {};
+            } else if (name == u"Amt" && (inEntry || inBalance) && path.size() >= 2
+                       && (path.at(path.size() - 2) == u"Ntry" || path.at(path.size() - 2) == u"Bal")) {
+                const QString ccy = xml.attributes().value(QStringLiteral("Ccy")).toString();
+                if (!ccy.isEmpty() && s.currency.isEmpty())
+                    s.currency = ccy;
+            }
+            elementText.clear();
+        } else if (token == QXmlStreamReader::Characters) {
+            elementText += xml.text();   // entities and CDATA may split one element's text
+        } else if (token == QXmlStreamReader::EndElement) {
+            leaf(elementText.trimmed());
+            elementText.clear();
+            const QString name = path.isEmpty() ? QString() : path.takeLast();
+            if (name == u"Ntry" && inEntry && !path.isEmpty() && path.last() == u"Stmt") {
+                inEntry = false;
+                if (!entry.status.isEmpty() && entry.status != u"BOOK") {
+                    ++pending;
+                    continue;
+                }
+                Row row;
+                row.line = entry.line;
+                row.reference = entry.acctSvcrRef.isEmpty() ? entry.ntryRef : entry.acctSvcrRef;
+                const bool debit = entry.indicator == u"DBIT";
+                // The other party: whom money went to on a debit, whom it came from on a credit.
+                const QString party = debit ? entry.creditor : entry.debtor;
+                QString said = entry.remittance.join(QString()).simplified();
+                if (said.isEmpty())
+                    said = entry.additional.simplified();
+                row.description = party.isEmpty() ? said
+                                  : said.isEmpty() || party.contains(said, Qt::CaseInsensitive) ? party
+                                  : party + QStringLiteral(" - ") + said;
+                row.date = isoDate(entry.bookingDate.isEmpty() ? entry.valueDate : entry.bookingDate);
+                const AmountResult a = parseAmount(entry.amount, u'.');
+                QString problem;
+                if (!row.date.isValid())
+                    problem = entry.bookingDate.isEmpty() && entry.valueDate.isEmpty()
+                                  ? QStringLiteral("no date")
+                                  : QStringLiteral("\"%1\" is not a date").arg(entry.bookingDate.isEmpty() ? entry.valueDate : entry.bookingDate);
+                else if (!a.cents)
+                    problem = a.problem;
+                else if (entry.indicator != u"DBIT" && entry.indicator != u"CRDT")
+                    problem = QStringLiteral("the entry says neither DBIT nor CRDT");
+                if (problem.isEmpty()) {
+                    const qint64 cents = debit ? -qAbs(*a.cents) : qAbs(*a.cents);
+                    row.cents = options.invertSigns ? -cents : cents;
+                } else {
+                    row.problem = QStringLiteral("Line %1: %2.").arg(entry.line).arg(problem);
+                }
+                s.rows.append(row);
+            } else if (name == u"Bal" && inBalance) {
+                inBalance = false;
+                const AmountResult a = parseAmount(balance.amount, u'.');
+                if (balance.balanceType == u"CLBD" && a.cents) {
+                    const qint64 cents = balance.indicator == u"DBIT" ? -qAbs(*a.cents) : qAbs(*a.cents);
+                    s.closing = Balance{cents, isoDate(balance.bookingDate)};
+                }
+            }
+        }
+    }
+    if (xml.hasError()) {
+        s.rows.clear();
+        s.closing.reset();
+        s.refusal = QStringLiteral("Line %1, column %2: the XML is malformed (%3), so the file is cut off or "
+                                   "damaged.").arg(xml.lineNumber()).arg(xml.columnNumber()).arg(xml.errorString());
+        return s;
+    }
+    if (!sawStatement) {
+        s.refusal = QStringLiteral("The file holds no statement (Stmt).");
+        return s;
+    }
+    if (accounts.size() > 1) {
+        s.rows.clear();
+        s.closing.reset();
+        s.refusal = QStringLiteral("The file holds statements of %1 accounts (%2); import one account at a time.")
+                        .arg(accounts.size()).arg(accounts.join(QStringLiteral(", ")));
+        return s;
+    }
+    s.account = accounts.value(0);
+    if (pending > 0)
+        s.notes.append(QStringLiteral("%1 pending entries were left out; they come again, booked, in a later "
+                                      "statement.").arg(pending));
+    return s;
+}
+
+} // namespace importer

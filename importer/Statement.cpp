@@ -1,0 +1,33 @@
+#include "importer/Statement.h"
+
+#include <algorithm>
+
+namespace importer {
+
+QString formatName(Format format)
+{
+    switch (format) {
+    case Format::Ofx: return QStringLiteral("OFX");
+    case Format::Qif: return QStringLiteral("QIF");
+    case Format::Csv: return QStringLiteral("CSV");
+    case Format::Camt: return QStringLiteral("CAMT.053");
+    case Format::Unknown: break;
+    }
+    return {};
+}
+
+int Statement::readableCount() const
+{
+    return int(std::count_if(rows.cbegin(), rows.cend(), [](const Row& r) { return r.readable(); }));
+}
+
+QString centsText(qint64 cents)
+{
+    const bool negative = cents < 0;
+    // qint64's smallest value has no positive counterpart; amounts never reach it (kMaxCents).
+    const quint64 size = negative ? quint64(-(cents + 1)) + 1 : quint64(cents);
+    QString text = QString::number(size / 100) + u'.' + QStringLiteral("%1").arg(size % 100, 2, 10, QChar(u'0'));
+    return negative ? u'-' + text : text;
+}
+
+} // namespace importer
