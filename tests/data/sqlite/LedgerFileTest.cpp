@@ -2,6 +2,7 @@
 // cannot trust is never written to, and the user hears of it once.
 #include "data/sqlite/Database.h"
 #include "data/StoredFormat.h"
+#include "data/UndoHistory.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -158,6 +159,7 @@ TEST(LedgerFormat, AForeignOrNewerFileIsRefusedAndLeftAsItWas)
         {"a database of something else", "drop table Transactions; drop table Accounts; create table Notes (t)",
          FileProblem::NotALedger},
         {"a ledger of a later version", "pragma user_version = 99", FileProblem::NewerVersion},
+        {"a ledger of the next version", "pragma user_version = 5", FileProblem::NewerVersion},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -251,4 +253,48 @@ TEST(LedgerFormat, AnOlderFileIsBroughtUpToDateWithEveryRowAndNumberKept)
         db.Execute(QStringLiteral("insert into Transactions (AccountID) values (1)"));
         EXPECT_EQ(env.rows(QStringLiteral("select max(TransactionNumber) from Transactions")), "4");
     }
+}
+
+TEST(LedgerFormat, AFileWithAnUndoHistoryGetsTheImportKeysAndKeepsItsHistoryExactly)
+{
+    TestEnvironment env;
+    env.placeLedger();
+    const QString file = env.workingDatabase();
+    // A ledger as the format before the import keys left it: an account added and undone
+    // once, its history in both tables.
+    env.sqlite(QStringLiteral(
+        "drop table ImportKeys; alter table UndoSteps drop column ImportKeysSequence; pragma user_version = 3;"
+        "insert into Accounts (AccountName) values ('Rent');"
+        "insert into Transactions (TransactionDate, AccountID, WithdrawalAmount) values ('2024-03-05', 1, 12.5);"
+        "insert into UndoSteps (StepID, Label, Undone, AccountsSequence, TransactionsSequence, TableName, RowKey, Before, "
+        "After, A1) values (7, 'Add account Rent', 0, NULL, NULL, 'Accounts', 1, 0, 1, 'Rent');"
+        "insert into UndoLog (StepID, Seq, TableName, RowKey, Before, After, A1, A2, A3, A4, A5, A6) "
+        "values (7, 2, 'Transactions', 1, 0, 1, '2024-03-05', NULL, 1, 12.5, NULL, NULL);"));
+    const QString history = QStringLiteral(
+        "select StepID, Label, Undone, quote(AccountsSequence), quote(TransactionsSequence), TableName, RowKey, "
+        "Before, After, quote(A1), quote(A4) from UndoSteps union all select StepID, Seq, '', '', '', TableName, "
+        "RowKey, Before, After, quote(A1), quote(A4) from UndoLog order by 1, 2");
+    const std::string before = env.rows(history);
+    const QByteArray fileBefore = fileHash(file);
+
+    Connection db;
+    int hookVersion = -1;
+    db.setOwner({.describe = {}, .tell = {}, .changed = {}, .beforeMigration = [&](const QString& f, int from) {
+                     hookVersion = from;
+                     EXPECT_EQ(fileHash(f), fileBefore);
+                 }});
+    db.Open(env.connectionString());
+    EXPECT_EQ(hookVersion, 3);
+    EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), "4");
+    EXPECT_EQ(env.rows(history), before);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*), quote(max(ImportKeysSequence)) from UndoSteps")), "1|NULL");
+    TestEnvironment blank;
+    blank.placeLedger();
+    const QString schema = QStringLiteral("select type, name, sql from sqlite_master where name not like 'sqlite%' order by name");
+    EXPECT_EQ(env.rows(schema), blank.rows(schema));
+
+    // The old step still undoes, and leaves the new table's counter alone.
+    ASSERT_TRUE(db.history().undo());
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
 }
