@@ -17,8 +17,8 @@ enum class Matches { Skip, Add };
 // what the connection throws (platform::DbError, FileRefusal); nothing is written then.
 int writeImport(const ImportPlan& plan, Matches matches = Matches::Skip);
 
-// The statements for one row, for the shared connection (Jet SQL, the editor's literals).
-QString insertImportedTransaction(qint64 transactionNumber, qint64 accountId, const importer::Row& row);
-QString insertImportKey(qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber);
+// One row's values for the inserts, in Jet SQL with the editor's literals: "(...)".
+QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row);
+QString keyValues(qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber);
 
 } // namespace importing
