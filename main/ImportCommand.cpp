@@ -171,9 +171,15 @@ int importStatementFile(const QString& file, const QString& account, const QStri
                 print(stdout, QStringLiteral("%1 of those already in the ledger match a row typed by hand (the same "
                                              "amount within %2 days) and were not added.")
                                   .arg(matched).arg(importing::kMatchDays));
-            if (plan.closingDifference && *plan.closingDifference != 0)
-                print(stdout, QStringLiteral("The statement's closing balance, %1, differs from the account's by %2.")
-                                  .arg(moneyText(plan.closing->cents), moneyText(*plan.closingDifference)));
+            if (plan.closingDifference && *plan.closingDifference != 0) {
+                const qint64 closing = plan.closing->cents;
+                print(stdout, QStringLiteral("The statement's closing balance%1, %2, differs from the account's, %3, by %4.")
+                                  .arg(plan.closing->date.isValid()
+                                           ? QStringLiteral(" on ") + plan.closing->date.toString(Qt::ISODate)
+                                           : QString(),
+                                       moneyText(closing), moneyText(closing - *plan.closingDifference),
+                                       moneyText(*plan.closingDifference)));
+            }
             for (const QString& note : statement.notes)
                 print(stdout, note);
             for (const importing::PlannedRow& row : plan.rows) {

@@ -23,7 +23,8 @@ void addImportOptions(QCommandLineParser& parser);
 std::optional<int> runImportOptions(const QCommandLineParser& parser);
 
 // The import itself. `profile`: the name of a saved CSV mapping, "" for the one last
-// used with the file's header (if any).
+// used with the file's header (if any); other formats need none and ignore it, so one
+// script line serves every file a bank sends.
 int importStatementFile(const QString& file, const QString& account, const QString& profile);
 
 } // namespace mainwindow

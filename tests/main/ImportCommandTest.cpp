@@ -119,7 +119,8 @@ TEST_F(ImportCommand, ImportsOnceAndTellsWhatItDid)
     Outcome balance = import(ofx);
     EXPECT_EQ(balance.status, 0) << balance.errors.toStdString();
     EXPECT_EQ(balance.out, QStringLiteral("1 added, 0 already in the ledger, 0 not readable\n"
-                                          "The statement's closing balance, 2500.00, differs from the account's by 17.00.\n"));
+                                          "The statement's closing balance on 2024-04-30, 2500.00, differs from the account's, 2483.00, "
+                                          "by 17.00.\n"));
 }
 
 TEST_F(ImportCommand, WhatWouldNeedAnAnswerOrCannotBeReadIsRefusedAndNothingIsWritten)
@@ -142,12 +143,15 @@ TEST_F(ImportCommand, WhatWouldNeedAnAnswerOrCannotBeReadIsRefusedAndNothingIsWr
         {"malformed XML", "h.xml", "<?xml version=\"1.0\"?><Document xmlns=\"urn:iso:std:iso:20022:tech:xsd:camt.053.001.02\">"
                                    "<BkToCstmrStmt><Stmt><Ntry></Stmt>", {}, "Line 1"},
         {"a file that is not there", "missing.csv", QByteArray(), {}, "cannot be read"},
+        {"a file far too large", "huge.csv", QByteArray(), {}, "The file is 3.00 GiB; statements larger than 64.00 MiB are not read"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const QString name = QString::fromLatin1(c.name);
         const QString file = name == QStringLiteral("missing.csv") ? env.root() + QStringLiteral("/missing.csv")
                                                                   : write(name, c.bytes);
+        if (name == QStringLiteral("huge.csv"))
+            QFile::resize(file, 3LL * 1024 * 1024 * 1024);   // sparse: costs no disk
         QStringList arguments{QStringLiteral("--import"), file};
         if (!c.more.contains(QStringLiteral("--account")))
             arguments << QStringLiteral("--account") << QStringLiteral("Bank");
