@@ -78,5 +78,5 @@ CREATE TABLE ImportKeys (
     TransactionNumber INTEGER NOT NULL
 );
 
-CREATE INDEX ImportKeysByAccount ON ImportKeys (AccountID, ImportKey);
+CREATE INDEX ImportKeysByAccount ON ImportKeys (AccountID);
 CREATE INDEX ImportKeysByTransaction ON ImportKeys (TransactionNumber);
