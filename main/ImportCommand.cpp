@@ -118,11 +118,6 @@ bool openLedger(const ConsoleDialogs& console)
         && data::connection().State() == platform::Connection::adStateOpen;
 }
 
-QString moneyText(qint64 cents)
-{
-    return importer::centsText(cents);
-}
-
 } // namespace
 
 bool importRunsWithoutWindows(const char* argument)
@@ -177,8 +172,8 @@ int importStatementFile(const QString& file, const QString& account, const QStri
                                   .arg(plan.closing->date.isValid()
                                            ? QStringLiteral(" on ") + plan.closing->date.toString(Qt::ISODate)
                                            : QString(),
-                                       moneyText(closing), moneyText(closing - *plan.closingDifference),
-                                       moneyText(*plan.closingDifference)));
+                                       importer::centsText(closing), importer::centsText(closing - *plan.closingDifference),
+                                       importer::centsText(*plan.closingDifference)));
             }
             for (const QString& note : statement.notes)
                 print(stdout, note);
