@@ -6,14 +6,18 @@
 // backup of the ledger (its copy and its check apart too), and an account with its
 // transactions deleted as one step and undone; the add again once the history is full,
 // and a delete by SQLite alone, bare, with one row of an undo step beside it, and with
-// its changeset from SQLite's session extension in that row instead.
+// its changeset from SQLite's session extension in that row instead; find as you type
+// and the charts window; and the command line's import of a 100,000-row CSV and a
+// 100,000-transaction OFX statement, and the same CSV again (all rows already there).
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
-//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5] [--report-only | --changes-only | --find-only]
+//   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
+//                   [--report-only | --changes-only | --find-only | --import-only]
 // --report-only: start-up and the printed report's figures alone.
 // --changes-only: the single adds, edits and deletes alone, with and without their step,
 // and the delete by SQLite alone.
 // --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
 // each keystroke's figures on standard error).
+// --import-only: the statement imports alone.
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has both; the header shows them only on request
 #define SQLITE_ENABLE_SESSION 1
 #include "data/Backups.h"
@@ -22,6 +26,7 @@
 #include "charts/ChartWindow.h"
 #include "main/FindBar.h"
 #include "main/Form1.h"
+#include "main/ImportCommand.h"
 #include "platform/AppPaths.h"
 #include "output/ReportFill.h"
 #include "output/ReportPreview.h"
@@ -368,6 +373,71 @@ void measureFindAndCharts(int rows, int runs)
     report("charts_redraw_cpu", rows, median(redrawCpu));
 }
 
+// Statements of `rows` rows over the ledger's years: a CSV of one signed amount column,
+// and an SGML OFX with a FITID each.
+constexpr int kStatementRows = 100000;
+
+bool writeStatements(const QString& csvPath, const QString& ofxPath, int rows)
+{
+    QFile csv(csvPath), ofx(ofxPath);
+    if (!csv.open(QIODevice::WriteOnly) || !ofx.open(QIODevice::WriteOnly))
+        return false;
+    QRandomGenerator random(7);
+    const QDate start(2024, 1, 1);
+    QByteArray c = "Date,Description,Amount\n";
+    QByteArray o = "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\nSECURITY:NONE\r\nENCODING:USASCII\r\n"
+                   "CHARSET:1252\r\nCOMPRESSION:NONE\r\nOLDFILEUID:NONE\r\nNEWFILEUID:NONE\r\n\r\n"
+                   "<OFX><BANKMSGSRSV1><STMTTRNRS><TRNUID>1<STMTRS><CURDEF>EUR<BANKACCTFROM><BANKID>1<ACCTID>2"
+                   "<ACCTTYPE>CHECKING</BANKACCTFROM>\r\n<BANKTRANLIST>\r\n";
+    for (int i = 0; i < rows; ++i) {
+        const QDate date = start.addDays(random.bounded(700));
+        const qint64 cents = random.bounded(2) ? -qint64(random.bounded(50000)) - 1 : qint64(random.bounded(300000)) + 1;
+        const QByteArray amount = (cents < 0 ? "-" : "") + QByteArray::number(std::abs(cents) / 100) + '.'
+            + QByteArray::number(std::abs(cents) % 100).rightJustified(2, '0');
+        const QByteArray name = "Shop " + QByteArray::number(random.bounded(5000)) + " card payment";
+        c += date.toString(Qt::ISODate).toLatin1() + ',' + name + ',' + amount + '\n';
+        o += "<STMTTRN><TRNTYPE>OTHER<DTPOSTED>" + date.toString(QStringLiteral("yyyyMMdd")).toLatin1() + "<TRNAMT>"
+            + amount + "<FITID>T" + QByteArray::number(i) + "<NAME>" + name + "</STMTTRN>\r\n";
+    }
+    o += "</BANKTRANLIST><LEDGERBAL><BALAMT>0.00<DTASOF>20251231</LEDGERBAL></STMTRS></STMTTRNRS>"
+         "</BANKMSGSRSV1></OFX>\r\n";
+    return csv.write(c) == c.size() && ofx.write(o) == o.size();
+}
+
+// The command line's import (the very function `tallyfold --import` runs) of each
+// statement into the ledger as filled, the file put back before each run.
+void timeImports(const QString& dir, int rows, int runs)
+{
+    const QString csv = dir + QStringLiteral("/statement.csv"), ofx = dir + QStringLiteral("/statement.ofx");
+    const QString kept = dir + QStringLiteral("/filled.mdb");
+    if (!writeStatements(csv, ofx, kStatementRows) || !QFile::copy(data::workingDatabasePath(), kept)) {
+        std::fprintf(stderr, "bench: cannot write the statements\n");
+        return;
+    }
+    struct Import { const char* measure; const QString* file; const char* account; bool again; };
+    const Import imports[] = {
+        {"import_csv_100000", &csv, "Groceries", false},
+        {"import_ofx_100000", &ofx, "Savings", false},
+        {"import_csv_100000_again", &csv, "Groceries", true},
+    };
+    for (const Import& import : imports) {
+        std::vector<double> times, peaks;
+        for (int run = 0; run < runs; ++run) {
+            QFile::remove(data::workingDatabasePath());
+            QFile::copy(kept, data::workingDatabasePath());
+            if (import.again)
+                mainwindow::importStatementFile(*import.file, QString::fromLatin1(import.account), {});
+            resetPeak();
+            times.push_back(timeMs([&] {
+                mainwindow::importStatementFile(*import.file, QString::fromLatin1(import.account), {});
+            }));
+            peaks.push_back(peakMegabytes());
+        }
+        std::printf("%s\t%d\t%.1f\t%.1f\n", import.measure, rows, median(times), median(peaks));
+    }
+    QFile::remove(kept);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -381,6 +451,7 @@ int main(int argc, char** argv)
     const bool reportOnly = args.contains(QStringLiteral("--report-only"));
     const bool changesOnly = args.contains(QStringLiteral("--changes-only"));
     const bool findOnly = args.contains(QStringLiteral("--find-only"));
+    const bool importOnly = args.contains(QStringLiteral("--import-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QStringLiteral("--sizes")) {
             sizes.clear();
@@ -417,6 +488,11 @@ int main(int argc, char** argv)
         QFile::setPermissions(data::workingDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
         if (!fillLedger(data::workingDatabasePath(), rows))
             return 1;
+        if (importOnly) {
+            timeImports(dataHome, rows, runs);
+            QFile::remove(data::workingDatabasePath());
+            continue;
+        }
 
         if (!reportOnly && !changesOnly)
             measureFindAndCharts(rows, runs);

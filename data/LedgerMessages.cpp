@@ -127,9 +127,10 @@ QString damagedBackupMessage(const QString& path, const QString& problem)
 
 QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo)
 {
-    const QString row = table.compare(QLatin1String(data::stored::kAccountsTable), Qt::CaseInsensitive) == 0
-        ? QStringLiteral("account %1").arg(key)
-        : QStringLiteral("transaction %1").arg(key);
+    const auto is = [&](const char* name) { return table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    const QString row = is(data::stored::kAccountsTable)     ? QStringLiteral("account %1").arg(key)
+                      : is(data::stored::kImportKeysTable) ? QStringLiteral("the import key %1").arg(key)
+                                                                : QStringLiteral("transaction %1").arg(key);
     return QStringLiteral("\"%1\" cannot be %2: %3 has been changed since by another program.\r\n\r\n"
                           "Nothing was changed. The step has been taken out of the undo history.")
         .arg(label, redo ? QStringLiteral("redone") : QStringLiteral("undone"), row);

@@ -49,6 +49,13 @@ QString exampleData()
     return QStringLiteral("Load example data");
 }
 
+QString importStatement(long long transactions, const QString& fileName)
+{
+    return QStringLiteral("Import ") + QLocale().toString(transactions)
+        + (transactions == 1 ? QStringLiteral(" transaction from ") : QStringLiteral(" transactions from "))
+        + shortName(fileName);
+}
+
 QString shortName(const QString& name)
 {
     QString shown = name.simplified();

@@ -16,6 +16,8 @@ QString addAccount(const QString& name);
 // transactions: how many go with the account; a negative count when it is not known.
 QString deleteAccount(const QString& name, long long transactions);
 QString exampleData();
+// transactions: how many the import adds; fileName: the statement's file name, no folder.
+QString importStatement(long long transactions, const QString& fileName);
 
 // A name as a label shows it: white space (line breaks included) as single spaces,
 // trimmed, and cut with "…" past 40 characters.

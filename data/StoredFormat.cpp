@@ -85,7 +85,8 @@ QStringList ledgerTables(Steps& steps)
 {
     const QStringList all = steps.column(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     QStringList tables;
-    for (const char* wanted : {kAccountsTable, kTransactionsTable, kReportTable, kUndoStepsTable, kUndoLogTable}) {
+    for (const char* wanted :
+         {kAccountsTable, kTransactionsTable, kReportTable, kUndoStepsTable, kUndoLogTable, kImportKeysTable}) {
         for (const QString& table : all) {
             if (table.compare(QLatin1String(wanted), Qt::CaseInsensitive) == 0)
                 tables << table;

@@ -16,8 +16,8 @@
 //
 // The undo history (format 3 on) lies in the same file, so it survives a restart:
 //   UndoSteps  one row a step (one user command): StepID (the order), Label (what the
-//              menus name it), Undone (1: undone, can be redone), AccountsSequence and
-//              TransactionsSequence (the auto-number counters, sqlite_sequence's seq,
+//              menus name it), Undone (1: undone, can be redone), AccountsSequence,
+//              TransactionsSequence and ImportKeysSequence (the auto-number counters, sqlite_sequence's seq,
 //              before the step; NULL: none yet), then the step's first change, as
 //              UndoLog keeps a change, which is Seq 1 (most steps change one row: it
 //              is recorded without a page of UndoLog's written too)
@@ -27,6 +27,18 @@
 //              change / exists after it), B1-B6 and A1-A6 (its values before and after,
 //              in the order of kRecordedTables' columns; columns without affinity, so
 //              every value keeps its type and every bit)
+// The import keys (format 4 on): what each row imported from a bank or card statement is
+// known by, so that the same row is never imported twice:
+//   ImportKeys  ImportKeyID (its own number), AccountID (the account it was imported
+//               into: keys are scoped to it), ImportKey (the text, see below), KeyDate
+//               ("YYYY-MM-DD") and KeyCents (the row's date and signed amount in
+//               hundredths, as the statement gave them), TransactionNumber (the row
+//               it made). A key whose transaction is gone counts no more.
+//   ImportKey   "fitid:" + the OFX FITID, "ref:" + the CAMT entry's reference; for CSV
+//               and QIF, which name no id, "row:" + a digest of date, amount and
+//               description + "#" + the occurrence of that digest within the file's day
+//               ("#1", "#2", ...). A bank id matches only with the same date and amount
+//               (some banks reuse them).
 // The backups: copies of the ledger in the data folder's Backups/, named
 // "dbData-YYYY-MM-DD-HHMMSS.mdb" by their local time of making (a "-2", "-3"... before
 // ".mdb" when that second is taken), with what the newest one was made from in
@@ -58,16 +70,18 @@ using namespace platform::stored;   // the names of the files, folders and setti
 //   1  amounts any REAL
 //   2  amounts finite: infinities are refused by the file itself
 //   3  the undo history (UndoSteps, UndoLog)
-inline constexpr int kLedgerVersion = 3;
+//   4  the import keys (ImportKeys; UndoSteps.ImportKeysSequence)
+inline constexpr int kLedgerVersion = 4;
 // The tables the program reads and writes. A file without the first two is no ledger.
 inline constexpr const char* kAccountsTable = "Accounts";
 inline constexpr const char* kTransactionsTable = "Transactions";
 inline constexpr const char* kReportTable = "tblReport";
 inline constexpr const char* kUndoStepsTable = "UndoSteps";
 inline constexpr const char* kUndoLogTable = "UndoLog";
+inline constexpr const char* kImportKeysTable = "ImportKeys";
 
 // The tables whose changes the undo history records (tblReport, a scratch table, is
-// not), each with its key and the columns an UndoLog row keeps in B1.../A1...
+// not; an import is undone with its keys), each with its key and the columns an UndoLog row keeps in B1.../A1...
 inline constexpr int kLoggedColumns = 6;
 struct RecordedTable {
     const char* name;
@@ -80,6 +94,8 @@ inline constexpr RecordedTable kRecordedTables[] = {
     {kAccountsTable, "AccountID", "AccountsSequence", 1, {"AccountName"}},
     {kTransactionsTable, "TransactionNumber", "TransactionsSequence", 6,
      {"TransactionDate", "TransactionDescription", "AccountID", "WithdrawalAmount", "DepositAmount", "Taxable"}},
+    {kImportKeysTable, "ImportKeyID", "ImportKeysSequence", 5,
+     {"AccountID", "ImportKey", "KeyDate", "KeyCents", "TransactionNumber"}},
 };
 
 // What an open ledger file holds, read before anything is written to it.

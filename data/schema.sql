@@ -2,8 +2,9 @@
 -- start copies that file into the data folder, and older ledgers are rebuilt to it (the
 -- version below is platform/StoredFormat.h's kLedgerVersion). Stored formats: that header.
 -- Amounts are finite: abs() of an infinity is more than the largest double.
--- UndoSteps and UndoLog hold the undo history (what their columns mean: that header).
-PRAGMA user_version = 3;
+-- UndoSteps and UndoLog hold the undo history, ImportKeys what each imported statement row
+-- is known by (what their columns mean: that header).
+PRAGMA user_version = 4;
 
 CREATE TABLE Accounts (
     AccountID   INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -47,6 +48,7 @@ CREATE TABLE UndoSteps (
     Undone               INTEGER NOT NULL DEFAULT 0,
     AccountsSequence     INTEGER,
     TransactionsSequence INTEGER,
+    ImportKeysSequence   INTEGER,
     TableName            TEXT NOT NULL,
     RowKey               INTEGER NOT NULL,
     Before               INTEGER NOT NULL,
@@ -66,3 +68,15 @@ CREATE TABLE UndoLog (
     A1, A2, A3, A4, A5, A6,
     PRIMARY KEY (StepID, Seq)
 ) WITHOUT ROWID;
+
+CREATE TABLE ImportKeys (
+    ImportKeyID       INTEGER PRIMARY KEY AUTOINCREMENT,
+    AccountID         INTEGER NOT NULL,
+    ImportKey         TEXT NOT NULL,
+    KeyDate           TEXT NOT NULL,
+    KeyCents          INTEGER NOT NULL,
+    TransactionNumber INTEGER NOT NULL
+);
+
+CREATE INDEX ImportKeysByAccount ON ImportKeys (AccountID);
+CREATE INDEX ImportKeysByTransaction ON ImportKeys (TransactionNumber);

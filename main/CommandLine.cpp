@@ -1,9 +1,9 @@
 #include "main/CommandLine.h"
 
 #include "data/Ledger.h"
+#include "main/ConsoleDialogs.h"
 #include "main/Form1.h"
-#include "shell/Desktop.h"
-#include "shell/Dialogs.h"
+#include "main/ImportCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,40 +24,6 @@ const char* const kReportPdf = "report-pdf";
 const char* const kChart = "chart";
 const char* const kChartFile = "chart-file";
 
-// Message boxes with nobody to answer them: each is printed on standard error and
-// answered as its default button would be; every question is cancelled.
-class ConsoleDialogs : public platform::Dialogs {
-public:
-    int MsgBox(const QString& prompt, int style, const QString&) override
-    {
-        print(prompt);
-        return (style & 0x7) == platform::vbYesNo ? platform::vbNo : platform::vbOK;
-    }
-    QString InputBox(const QString& prompt, const QString&, const QString&) override
-    {
-        print(prompt);
-        return {};
-    }
-    int shown() const { return m_shown; }
-
-private:
-    void print(QString text)
-    {
-        ++m_shown;
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        std::fprintf(stderr, "tallyfold: %s\n", qPrintable(text));
-    }
-    int m_shown = 0;
-};
-
-// A desktop that opens nothing: work without windows starts no other program either.
-class ClosedDesktop : public platform::Desktop {
-public:
-    bool open(const QUrl&) override { return false; }
-    bool canOpen(const QString&, const QStringList&) override { return false; }
-    QString openWith(const QStringList&, const QString&) override { return {}; }
-};
-
 void addChartOptions(QCommandLineParser& parser)
 {
     parser.addOption({QString::fromLatin1(kChart),
@@ -77,6 +43,7 @@ void addOptions(QCommandLineParser& parser)
                       QStringLiteral("Writes the report of the ledger to <file> as PDF and exits, showing no window."),
                       QStringLiteral("file")});
     addChartOptions(parser);
+    addImportOptions(parser);
 }
 
 bool isArgument(const char* argument, std::initializer_list<const char*> names)
@@ -153,6 +120,8 @@ bool runsWithoutWindows(int argc, char** argv)
             return true;
         if (std::strcmp(argv[i], "--chart") == 0 || std::strncmp(argv[i], "--chart=", 8) == 0)
             return true;
+        if (importRunsWithoutWindows(argv[i]))
+            return true;
     }
     return false;
 }
@@ -162,6 +131,8 @@ std::optional<int> runCommandLine(const QCoreApplication& app)
     QCommandLineParser parser;
     addOptions(parser);
     parser.process(app);
+    if (const auto status = runImportOptions(parser))
+        return status;
     if (parser.isSet(QString::fromLatin1(kReportPdf)))
         return writeReportPdf(parser.value(QString::fromLatin1(kReportPdf)));
     if (parser.isSet(QString::fromLatin1(kChart)) || parser.isSet(QString::fromLatin1(kChartFile)))

@@ -29,5 +29,10 @@ inline const QString kCurrencyListKey = QStringLiteral("CurrList");         // s
 inline const QString kCurrencyKey = QStringLiteral("Currency");             // 0-based chosen symbol
 inline const QString kSymbolBeforeKey = QStringLiteral("Option1");          // "True": symbol before
 inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "True": symbol after
+// CSV statement mappings (CsvProfile's one-line text): the one last used for a header,
+// under "CsvProfile." + the header's fingerprint, and those saved under a name the user
+// gave, under "CsvProfileNamed." + the name's UTF-8 in hexadecimal (keys are plain names).
+inline const QString kCsvProfileKeyPrefix = QStringLiteral("CsvProfile.");
+inline const QString kNamedCsvProfileKeyPrefix = QStringLiteral("CsvProfileNamed.");
 
 } // namespace platform::stored

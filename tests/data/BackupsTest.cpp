@@ -2,6 +2,7 @@
 // by the retention rule over a calendar of the test's own; never of a damaged ledger,
 // and none deleted then; and put back in the ledger's place by a restore.
 #include "data/Backups.h"
+#include "data/StoredFormat.h"
 #include "data/Ledger.h"
 #include "data/Restore.h"
 #include "data/Undo.h"
@@ -363,10 +364,10 @@ TEST_F(BackupsTest, AReadOnlyDataFolderGivesAClearFailure)
 TEST_F(BackupsTest, AnOlderLedgerIsBackedUpAsItWasBeforeItIsBroughtUpToDate)
 {
     // A ledger of format 2, before the undo history.
-    env.sqlite(QStringLiteral("drop table UndoLog; drop table UndoSteps; pragma user_version = 2"));
+    env.sqlite(QStringLiteral("drop table UndoLog; drop table UndoSteps; drop table ImportKeys; pragma user_version = 2"));
     data::createConnection();
     data::connection().Open(data::connectionString());
-    EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), "3");
+    EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), std::to_string(data::stored::kLedgerVersion));
     const std::vector<data::Backup> backups = data::backupsOf(ledger());
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(platform::countRows(backups[0].path, "Transactions"), 1);

@@ -20,6 +20,10 @@ TEST(StepNames, EachCommandNamesItsStepOnOneShortLine)
         {steps::deleteAccount(QStringLiteral("Loans"), -1), "Delete account Loans and its transactions"},
         {steps::deleteAccount(QStringLiteral("Loans"), 1234567), "Delete account Loans and 1,234,567 transactions"},
         {steps::exampleData(), "Load example data"},
+        {steps::importStatement(212, QStringLiteral("statement.ofx")), "Import 212 transactions from statement.ofx"},
+        {steps::importStatement(1, QStringLiteral("a.csv")), "Import 1 transaction from a.csv"},
+        {steps::importStatement(100000, QStringLiteral("Kontoauszug\n2024 mit einem sehr langen Namen f\u00fcr den Export.csv")),
+         "Import 100,000 transactions from Kontoauszug 2024 mit einem sehr langen\u2026"},
         // Names typed over several lines, with spaces around, or too long for a menu.
         {steps::addAccount(QStringLiteral("  Car\r\n\tloan  ")), "Add account Car loan"},
         {steps::addAccount(QString(60, u'x')), "Add account xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\u2026"},

@@ -483,3 +483,50 @@ TEST(UndoUnavailable, ALedgerThatCannotKeepItsHistoryIsToldOnceAndStillSavesEver
     data::connection().Open(data::connectionString());
     EXPECT_EQ(dialogs.messages().size(), 1);
 }
+
+// An older ledger brought up to the format with import keys keeps its history exactly,
+// and its steps still undo.
+TEST(LedgerFormat, AFileWithAnUndoHistoryGetsTheImportKeysAndKeepsItsHistoryExactly)
+{
+    testing_support::TestEnvironment env;
+    env.placeLedger();
+    const QString file = env.workingDatabase();
+    // A ledger as the format before the import keys left it: an account added and undone
+    // once, its history in both tables.
+    env.sqlite(QStringLiteral(
+        "drop table ImportKeys; alter table UndoSteps drop column ImportKeysSequence; pragma user_version = 3;"
+        "insert into Accounts (AccountName) values ('Rent');"
+        "insert into Transactions (TransactionDate, AccountID, WithdrawalAmount) values ('2024-03-05', 1, 12.5);"
+        "insert into UndoSteps (StepID, Label, Undone, AccountsSequence, TransactionsSequence, TableName, RowKey, Before, "
+        "After, A1) values (7, 'Add account Rent', 0, NULL, NULL, 'Accounts', 1, 0, 1, 'Rent');"
+        "insert into UndoLog (StepID, Seq, TableName, RowKey, Before, After, A1, A2, A3, A4, A5, A6) "
+        "values (7, 2, 'Transactions', 1, 0, 1, '2024-03-05', NULL, 1, 12.5, NULL, NULL);"));
+    const QString history = QStringLiteral(
+        "select StepID, Label, Undone, quote(AccountsSequence), quote(TransactionsSequence), TableName, RowKey, "
+        "Before, After, quote(A1), quote(A4) from UndoSteps union all select StepID, Seq, '', '', '', TableName, "
+        "RowKey, Before, After, quote(A1), quote(A4) from UndoLog order by 1, 2");
+    const std::string before = env.rows(history);
+    const QByteArray fileBefore = testing_support::fileHash(file);
+
+    Connection db;
+    int hookVersion = -1;
+    db.setOwner({.describe = {}, .tell = {}, .changed = {}, .beforeMigration = [&](const QString& f, int from) {
+                     hookVersion = from;
+                     EXPECT_EQ(testing_support::fileHash(f), fileBefore);
+                 }});
+    db.Open(env.connectionString());
+    EXPECT_EQ(hookVersion, 3);
+    EXPECT_EQ(env.rows(QStringLiteral("pragma user_version")), "4");
+    EXPECT_EQ(env.rows(history), before);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*), quote(max(ImportKeysSequence)) from UndoSteps")), "1|NULL");
+    testing_support::TestEnvironment blank;
+    blank.placeLedger();
+    const QString schema = QStringLiteral("select type, name, sql from sqlite_master where name not like 'sqlite%' order by name");
+    EXPECT_EQ(env.rows(schema), blank.rows(schema));
+
+    // The old step still undoes, and leaves the new table's counter alone.
+    data::UndoHistory steps(db);
+    ASSERT_TRUE(steps.undo());
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Accounts")), "0");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
+}

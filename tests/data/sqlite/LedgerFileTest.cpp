@@ -199,6 +199,7 @@ TEST(LedgerFormat, AForeignOrNewerFileIsRefusedAndLeftAsItWas)
         {"a database of something else", "drop table Transactions; drop table Accounts; create table Notes (t)",
          FileProblem::NotALedger},
         {"a ledger of a later version", "pragma user_version = 99", FileProblem::NewerVersion},
+        {"a ledger of the next version", "pragma user_version = 5", FileProblem::NewerVersion},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
