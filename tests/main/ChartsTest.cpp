@@ -96,18 +96,9 @@ TEST_F(Charts, TheCommandLineWritesAChartWithoutAWindow)
     add("rent", "500", "0", "0", "'2024-01-05'");
     add("salary", "0", "2000", "0", "'2024-03-01'");
     const auto run = [this](const QStringList& arguments, QString* errors) {
-        QProcess tallyfold;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.root() + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        tallyfold.setProcessEnvironment(environment);
-        tallyfold.start(QStringLiteral(TALLYFOLD_PROGRAM), arguments);
-        EXPECT_TRUE(tallyfold.waitForFinished(60000));
-        *errors = QString::fromUtf8(tallyfold.readAllStandardError());
-        return tallyfold.exitStatus() == QProcess::NormalExit ? tallyfold.exitCode() : -1;
+        const auto outcome = env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), arguments);
+        *errors = outcome.errors;
+        return outcome.status;
     };
     QString errors;
     const QString png = env.root() + QStringLiteral("/balance.png");

@@ -17,33 +17,14 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;   // -1: did not end normally (a crash, an abort)
-    QString out;
-    QString errors;
-};
+using Outcome = testing_support::TestEnvironment::Run;
 
 class CommandLine : public HouseholdTest {
 protected:
     // Starts the built program with no screen of any kind, in this test's home.
     Outcome run(const QStringList& arguments) const
     {
-        QProcess tallyfold;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.root() + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-        for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(variable));
-        tallyfold.setProcessEnvironment(environment);
-        tallyfold.start(QStringLiteral(TALLYFOLD_PROGRAM), arguments);
-        EXPECT_TRUE(tallyfold.waitForFinished(60000));
-        Outcome result;
-        result.out = QString::fromUtf8(tallyfold.readAllStandardOutput());
-        result.errors = QString::fromUtf8(tallyfold.readAllStandardError());
-        if (tallyfold.exitStatus() == QProcess::NormalExit)
-            result.status = tallyfold.exitCode();
-        return result;
+        return env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), arguments);
     }
     // The entries of the test's root folder, hidden ones included.
     QStringList rootEntries() const

@@ -13,10 +13,7 @@ using testing_support::TestEnvironment;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out, errors;
-};
+using Outcome = TestEnvironment::Run;
 
 class ImportCommand : public ::testing::Test {
 protected:
@@ -38,22 +35,8 @@ protected:
 
     Outcome run(const QStringList& arguments)
     {
-        QProcess tallyfold;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.configHome());
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime());
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        tallyfold.setProcessEnvironment(environment);
-        tallyfold.start(QStringLiteral(TALLYFOLD_PROGRAM), arguments);
-        EXPECT_TRUE(tallyfold.waitForFinished(60000));
-        Outcome result;
-        result.status = tallyfold.exitStatus() == QProcess::NormalExit ? tallyfold.exitCode() : -1;
-        result.out = QString::fromUtf8(tallyfold.readAllStandardOutput());
-        result.errors = QString::fromUtf8(tallyfold.readAllStandardError());
-        return result;
+        return env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), arguments,
+                                    {QStringLiteral("LC_ALL=C.UTF-8"), QStringLiteral("XDG_RUNTIME_DIR=") + runtime()});
     }
     Outcome import(const QString& file, const QString& account = QStringLiteral("Bank"), const QStringList& more = {})
     {

@@ -261,18 +261,9 @@ TEST_F(Report, TheCommandLineWritesTheSameReportWithoutAWindow)
     data::releaseConnection();
 
     auto run = [this](const QString& file, QString* errors) {
-        QProcess tallyfold;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), env.root() + QStringLiteral("/config"));
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        tallyfold.setProcessEnvironment(environment);
-        tallyfold.start(QStringLiteral(TALLYFOLD_PROGRAM), {QStringLiteral("--report-pdf"), file});
-        EXPECT_TRUE(tallyfold.waitForFinished(60000));
-        *errors = QString::fromUtf8(tallyfold.readAllStandardError());
-        return tallyfold.exitStatus() == QProcess::NormalExit ? tallyfold.exitCode() : -1;
+        const auto outcome = env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), {QStringLiteral("--report-pdf"), file});
+        *errors = outcome.errors;
+        return outcome.status;
     };
     QString errors;
     const QString file = env.root() + QStringLiteral("/scheduled.pdf");

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <sqlite3.h>
 
 #ifndef TALLYFOLD_TEMPLATE
@@ -167,6 +168,28 @@ void zeroPage(const QString& path, int page)
     ASSERT_GE(file.size(), page * kPageSize);
     file.seek((page - 1) * kPageSize);
     file.write(QByteArray(kPageSize, '\0'));
+}
+
+TestEnvironment::Run TestEnvironment::runWithoutScreen(const QString& program, const QStringList& arguments,
+                                                       const QStringList& more) const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    for (const char* screen : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(screen));
+    for (const QString& variable : more)
+        environment.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    EXPECT_TRUE(process.waitForFinished(60000)) << program.toStdString();
+    Run run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.errors = QString::fromUtf8(process.readAllStandardError());
+    return run;
 }
 
 } // namespace testing_support

@@ -55,6 +55,18 @@ public:
     // values joined by "|", rows by "; ", Null as "NULL".
     std::string rows(const QString& sql) const;
 
+    // What a run of a program ended with: its exit code (-1 when it crashed), and what
+    // it printed.
+    struct Run {
+        int status = -1;
+        QString out;
+        QString errors;
+    };
+    // Runs `program` as a script would, in this world and without a screen (no display
+    // of any kind, no Qt platform asked for), in the en_US.UTF-8 locale; `more` adds or
+    // replaces variables ("NAME=value").
+    Run runWithoutScreen(const QString& program, const QStringList& arguments, const QStringList& more = {}) const;
+
 private:
     QTemporaryDir m_dir;
     QByteArray m_oldData, m_oldConfig, m_oldHome;
