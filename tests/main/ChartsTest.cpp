@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QToolTip>
 #include <QXmlStreamReader>
 

@@ -12,7 +12,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <sys/stat.h>
 
 namespace {

@@ -12,7 +12,6 @@
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 #include <QToolBar>
