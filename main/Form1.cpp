@@ -189,6 +189,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent)
                                   {this, ListView1, Frame1});
     makeListMenu();
     makeFindAndCharts();
+    makeImport();
 }
 
 Form1::~Form1() = default;

@@ -89,6 +89,12 @@ public:
     void closeFind();
     class FindBar* findBar() const { return m_findBar; }
     charts::ChartWindow* chartWindow() const { return m_charts; }
+
+    // Importing a statement (Form1Import.cpp): "Import Statement…" in the list's context
+    // menu and Ctrl+I ask for the file; files dropped on the list, and those named on the
+    // command line, go straight to the window. Reloads the list and tells what was done.
+    void mnuImport_Click();
+    void importStatement(const QString& file);
     // The chosen chart ("balance", "months", "accounts") of the whole ledger written to a
     // PNG or SVG file; false with the reason in *error when it cannot be.
     bool ChartToFile(const QString& kind, const QString& file, QString* error);
@@ -131,6 +137,7 @@ public:
     QAction* mnuRestore;
     QAction* mnuFind = nullptr;
     QAction* mnuCharts = nullptr;
+    QAction* mnuImport = nullptr;
 
     bool WasMaximized = false;
     // Whether a restore from maximised is still settling: a move by the window manager
@@ -170,6 +177,8 @@ private:
     // Called at the end of every reload: the filter's summary and the charts follow it.
     void afterListData();
     void showFindSummary();
+    // Import (Form1Import.cpp).
+    void makeImport();
 
     std::unique_ptr<shell::Ghost> m_ghost;
     class FindBar* m_findBar = nullptr;

@@ -34,5 +34,8 @@ inline const QString kSymbolAfterKey = QStringLiteral("Option2");           // "
 // gave, under "CsvProfileNamed." + the name's UTF-8 in hexadecimal (keys are plain names).
 inline const QString kCsvProfileKeyPrefix = QStringLiteral("CsvProfile.");
 inline const QString kNamedCsvProfileKeyPrefix = QStringLiteral("CsvProfileNamed.");
+// The account a statement's source was last imported into (its AccountID), under
+// "ImportAccount." + the source's text in hexadecimal (see importing::statementSource).
+inline const QString kImportAccountKeyPrefix = QStringLiteral("ImportAccount.");
 
 } // namespace platform::stored

@@ -51,6 +51,11 @@ QString Dialogs::SaveFileName(const QString&, const QString&, const QString&)
     return {};
 }
 
+QString Dialogs::OpenFileName(const QString&, const QString&, const QString&)
+{
+    return {};
+}
+
 int QtDialogs::MsgBox(const QString& prompt, int style, const QString& title)
 {
     QMessageBox box(QApplication::activeWindow());
@@ -95,6 +100,12 @@ QString QtDialogs::SaveFileName(const QString& title, const QString& suggestedPa
 {
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), title.isEmpty() ? appTitle() : title,
                                         suggestedPath, filter);
+}
+
+QString QtDialogs::OpenFileName(const QString& title, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title.isEmpty() ? appTitle() : title, folder,
+                                        filter);
 }
 
 } // namespace platform

@@ -31,6 +31,9 @@ public:
     // it ("PDF files (*.pdf)"). The empty string when the user cancels; dialogs that
     // cannot ask answer so.
     virtual QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter);
+    // Asks for a file to open, starting in `folder`; the empty string on a cancel, and
+    // from dialogs that cannot ask.
+    virtual QString OpenFileName(const QString& title, const QString& folder, const QString& filter);
 
     static Dialogs& current();
     // Replaces the dialogs in use (nullptr restores the real ones).
@@ -52,6 +55,7 @@ public:
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
 };
 
 } // namespace platform

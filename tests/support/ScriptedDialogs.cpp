@@ -91,6 +91,18 @@ QString ScriptedDialogs::SaveFileName(const QString& title, const QString& sugge
     return {};
 }
 
+QString ScriptedDialogs::OpenFileName(const QString& title, const QString& folder, const QString&)
+{
+    m_prompts.push_back({Prompt::OpenFile, folder, title, 0});
+    if (!m_openAnswers.empty()) {
+        const QString answer = m_openAnswers.front();
+        m_openAnswers.pop_front();
+        return answer;
+    }
+    ADD_FAILURE() << "unexpected open-file dialog: " << title.toStdString();
+    return {};
+}
+
 QStringList ScriptedDialogs::reports() const
 {
     QStringList out;

@@ -24,7 +24,7 @@
 namespace testing_support {
 
 struct Prompt {
-    enum Kind { Message, Input, SaveFile } kind;
+    enum Kind { Message, Input, SaveFile, OpenFile } kind;
     QString text;
     QString title;
     int style = 0;
@@ -42,6 +42,8 @@ public:
     void answerInput(const QString& text) { m_inputAnswers.push_back(text); }
     // The path the next save-file dialog answers ("" for a cancel).
     void answerSaveFile(const QString& path) { m_saveAnswers.push_back(path); }
+    // The path the next open-file dialog answers ("" for a cancel).
+    void answerOpenFile(const QString& path) { m_openAnswers.push_back(path); }
     // Application error reports to come, as "Window.Procedure line"; `times` in a row.
     void expectReport(const QString& where, int times = 1);
     void expectReports(const QStringList& where);
@@ -51,6 +53,7 @@ public:
     int MsgBox(const QString& prompt, int style, const QString& title) override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
+    QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
 
     const std::vector<Prompt>& prompts() const { return m_prompts; }
     // Texts of the application error reports shown so far.
@@ -66,6 +69,7 @@ private:
     std::deque<int> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
     std::deque<QString> m_saveAnswers;
+    std::deque<QString> m_openAnswers;
     std::deque<QString> m_expectedReports;
     std::vector<Prompt> m_prompts;
 };

@@ -1,0 +1,222 @@
+#include "main/ImportWindow.h"
+
+#include "data/Ledger.h"
+#include "importer/StatementReader.h"
+#include "importing/CsvProfiles.h"
+#include "importing/ImportWriter.h"
+#include "shell/Dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace mainwindow {
+
+namespace {
+
+enum Column { Date, Account, Description, Withdrawal, Deposit, Status, Columns };
+
+QString statusText(const importing::PlannedRow& row)
+{
+    switch (row.status) {
+    case importing::RowStatus::New: return QStringLiteral("new");
+    case importing::RowStatus::InLedger: return QStringLiteral("already in the ledger");
+    case importing::RowStatus::PossibleMatch: return QStringLiteral("possible match");
+    case importing::RowStatus::NotReadable:
+        return row.row.line > 0 ? QStringLiteral("not readable (line %1): %2").arg(row.row.line).arg(row.row.problem)
+                                : QStringLiteral("not readable: ") + row.row.problem;
+    }
+    return {};
+}
+
+QTableWidgetItem* cell(const QString& text, bool right = false)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (right)
+        item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+} // namespace
+
+ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(parent), m_file(file)
+{
+    setObjectName(QStringLiteral("ImportWindow"));
+    setWindowTitle(QStringLiteral("Import Statement"));
+    m_plan.fileName = QFileInfo(file).fileName();
+
+    m_account = new QComboBox(this);
+    m_dateOrder = new QComboBox(this);
+    m_dateOrderLabel = new QLabel(QStringLiteral("Date order:"), this);
+    m_addMatches = new QCheckBox(QStringLiteral("Add possible matches as new rows too"), this);
+    m_rows = new QTableWidget(0, Columns, this);
+    m_rows->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Account"), QStringLiteral("Description"),
+                                       QStringLiteral("Withdrawal"), QStringLiteral("Deposit"), QStringLiteral("Status")});
+    m_rows->verticalHeader()->hide();
+    m_rows->horizontalHeader()->setStretchLastSection(true);
+    m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_summary = new QLabel(this);
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_import = new QPushButton(QStringLiteral("Import"), this);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_import->setDefault(true);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("File:"), new QLabel(m_plan.fileName, this));
+    form->addRow(QStringLiteral("Import into:"), m_account);
+    form->addRow(m_dateOrderLabel, m_dateOrder);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_addMatches);
+    buttons->addStretch();
+    buttons->addWidget(m_import);
+    buttons->addWidget(m_cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_rows, 1);
+    layout->addWidget(m_summary);
+    layout->addLayout(buttons);
+    resize(760, 480);
+
+    platform::Recordset rs;
+    rs.Open(QStringLiteral("select AccountID, AccountName from Accounts order by AccountName"), data::connection());
+    for (; !rs.eof(); rs.MoveNext())
+        m_account->addItem(rs.Fields(u"AccountName").Value().toString(), rs.Fields(u"AccountID").Value().toLongLong());
+
+    readFile();
+    const int remembered = m_account->findData(importing::accountForSource(importing::statementSource(m_statement)));
+    if (remembered >= 0)
+        m_account->setCurrentIndex(remembered);
+    replan();
+
+    connect(m_account, &QComboBox::currentIndexChanged, this, [this] { replan(); });
+    connect(m_addMatches, &QCheckBox::toggled, this, [this] { replan(); });
+    connect(m_dateOrder, &QComboBox::currentIndexChanged, this, [this] {
+        readFile();
+        replan();
+    });
+    connect(m_import, &QPushButton::clicked, this, &ImportWindow::importNow);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QStringList ImportWindow::statuses() const
+{
+    QStringList texts;
+    for (int row = 0; row < m_rows->rowCount(); ++row)
+        texts << m_rows->item(row, Status)->text();
+    return texts;
+}
+
+// Reads the file with the mapping last used for its CSV header and the date order
+// answered in the window; the first reading only finds which header it is.
+void ImportWindow::readFile()
+{
+    importer::ReadOptions options;
+    if (m_dateOrder->currentIndex() > 0)
+        options.dateOrder = importer::DateOrder(m_dateOrder->currentData().toInt());
+    m_statement = importer::readStatementFile(m_file, options);
+    if (m_statement.format == importer::Format::Csv) {
+        if (auto profile = importing::profileForHeader(m_statement.csvFingerprint)) {
+            options.csvProfile = profile;
+            m_statement = importer::readStatementFile(m_file, options);
+        }
+    }
+    if (m_dateOrder->count() == 0 && m_statement.dateOrderAmbiguous()) {
+        QSignalBlocker quiet(m_dateOrder);
+        m_dateOrder->addItem(QStringLiteral("Choose: every date fits more than one order"), -1);
+        for (importer::DateOrder order : m_statement.dateOrderCandidates)
+            m_dateOrder->addItem(importer::dateOrderName(order), int(order));
+    }
+    m_dateOrderLabel->setVisible(m_dateOrder->count() > 0);
+    m_dateOrder->setVisible(m_dateOrder->count() > 0);
+}
+
+void ImportWindow::replan()
+{
+    m_rows->setRowCount(0);
+    const bool unanswered = m_dateOrder->count() > 0 && m_dateOrder->currentIndex() <= 0;
+    QString problem;
+    if (m_account->count() == 0)
+        problem = QStringLiteral("The ledger has no accounts: add the account to import into first.");
+    else if (!m_statement.refusal.isEmpty())
+        problem = m_statement.refusal;
+    else if (unanswered)
+        problem = QStringLiteral("Every date in the file fits more than one order: choose the date order.");
+    if (!problem.isEmpty()) {
+        m_plan.rows.clear();
+        m_summary->setText(problem);
+        m_import->setEnabled(false);
+        return;
+    }
+    const QString fileName = m_plan.fileName;
+    m_plan = importing::planImport(m_statement, m_account->currentData().toLongLong(), fileName);
+
+    const QString accountName = m_account->currentText();
+    m_rows->setUpdatesEnabled(false);
+    m_rows->setRowCount(int(m_plan.rows.size()));
+    for (int i = 0; i < m_plan.rows.size(); ++i) {
+        const importing::PlannedRow& planned = m_plan.rows[i];
+        const importer::Row& row = planned.row;
+        const bool readable = planned.status != importing::RowStatus::NotReadable;
+        m_rows->setItem(i, Date, cell(row.date.isValid() ? row.date.toString(Qt::ISODate) : QString()));
+        m_rows->setItem(i, Account, cell(accountName));
+        m_rows->setItem(i, Description, cell(row.description));
+        m_rows->setItem(i, Withdrawal, cell(readable && row.cents < 0 ? importer::centsText(-row.cents) : QString(), true));
+        m_rows->setItem(i, Deposit, cell(readable && row.cents >= 0 ? importer::centsText(row.cents) : QString(), true));
+        m_rows->setItem(i, Status, cell(statusText(planned)));
+    }
+    m_rows->resizeColumnsToContents();
+    m_rows->setUpdatesEnabled(true);
+
+    const int fresh = m_plan.count(importing::RowStatus::New);
+    const int matches = m_plan.count(importing::RowStatus::PossibleMatch);
+    QString text = QStringLiteral("%1 new, %2 already in the ledger, %3 possible matches, %4 not readable.")
+                       .arg(fresh)
+                       .arg(m_plan.count(importing::RowStatus::InLedger))
+                       .arg(matches)
+                       .arg(m_plan.count(importing::RowStatus::NotReadable));
+    if (matches > 0 && !m_addMatches->isChecked())
+        text += QStringLiteral(" Possible matches are taken as the rows typed by hand and not added.");
+    if (m_plan.closingDifference && *m_plan.closingDifference != 0)
+        text += QStringLiteral(" The statement's closing balance, %1, differs from the account's by %2.")
+                    .arg(importer::centsText(m_plan.closing->cents), importer::centsText(*m_plan.closingDifference));
+    for (const QString& note : m_statement.notes)
+        text += u' ' + note;
+    m_summary->setText(text);
+    m_import->setEnabled(fresh > 0 || (matches > 0 && m_addMatches->isChecked()));
+}
+
+void ImportWindow::importNow()
+{
+    if (!m_import->isEnabled())
+        return;
+    const importing::Matches matches = m_addMatches->isChecked() ? importing::Matches::Add : importing::Matches::Skip;
+    int added = 0;
+    try {
+        added = importing::writeImport(m_plan, matches);
+    } catch (const platform::AppError& error) {
+        platform::Dialogs::current().MsgBox(QStringLiteral("Nothing was imported from %1: %2")
+                                                .arg(m_plan.fileName, error.description()),
+                                            platform::vbExclamation);
+        return;
+    }
+    importing::rememberAccountForSource(importing::statementSource(m_statement), m_plan.accountId);
+    if (m_statement.format == importer::Format::Csv)
+        importing::rememberProfileForHeader(m_statement.csvFingerprint, m_statement.csvProfile);
+    const int skipped = matches == importing::Matches::Skip ? m_plan.count(importing::RowStatus::PossibleMatch) : 0;
+    m_outcome = QStringLiteral("%1 added, %2 already in the ledger, %3 not readable")
+                    .arg(added)
+                    .arg(m_plan.count(importing::RowStatus::InLedger) + skipped)
+                    .arg(m_plan.count(importing::RowStatus::NotReadable));
+    accept();
+}
+
+} // namespace mainwindow

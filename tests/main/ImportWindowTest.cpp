@@ -1,0 +1,223 @@
+// The "Import Statement" window over the real readers, planner and writer and a real
+// ledger file: what it shows before anything is written, Cancel, Import as one undo
+// step, the remembered account, and the ways in (menu, Ctrl+I, a dropped file).
+#include "main/ImportWindow.h"
+#include "tests/main/MainWindowFixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QUrl>
+
+using mainwindow::ImportWindow;
+
+namespace {
+
+enum { Id, Date, Account, Description, Withdrawal, Deposit, Taxable };
+
+// Every row the ledger keeps, the import keys included: what Cancel and an undo must
+// leave as they were.
+const QString kLedgerState = QStringLiteral(
+    "select 'A', AccountID, quote(AccountName) from Accounts "
+    "union all select 'T', TransactionNumber, quote(TransactionDate) || quote(TransactionDescription) || "
+    "quote(AccountID) || quote(WithdrawalAmount) || quote(DepositAmount) from Transactions "
+    "union all select 'K', ImportKeyID, quote(ImportKey) || quote(AccountID) from ImportKeys "
+    "union all select 'S', name, seq from sqlite_sequence order by 1, 2");
+
+const QByteArray kPlainCsv = "Date,Description,Amount\n"
+                             "2024-03-06,Salary,1000.00\n"
+                             "2024-03-08,Bookshop,-12.00\n";
+
+} // namespace
+
+class ImportWindowTest : public HouseholdTest {
+protected:
+    std::string state() const { return env.rows(kLedgerState); }
+
+    QString write(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = env.root() + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Opens the window on `file` as the main window does and lets `act` work in it; the
+    // window is cancelled afterwards unless `act` closed it.
+    void inWindow(const std::function<void()>& open, const std::function<void(ImportWindow&)>& act)
+    {
+        whenModal([act](QWidget* w) {
+            auto* window = dynamic_cast<ImportWindow*>(w);
+            ASSERT_NE(window, nullptr);
+            EXPECT_EQ(window->windowTitle(), "Import Statement");
+            act(*window);
+            if (window->isVisible())
+                window->cancelButton()->click();
+        });
+        open();
+        ASSERT_TRUE(modalSeen());
+    }
+    void inWindow(const QString& file, const std::function<void(ImportWindow&)>& act)
+    {
+        inWindow([&] { form.importStatement(file); }, act);
+    }
+};
+
+TEST_F(ImportWindowTest, ShowsEachRowsStatusAndCancelWritesNothing)
+{
+    add("coffee shop", "3.5", "0", "0", "'2024-03-05'");
+    start();
+    const std::string before = state();
+    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+                                                          "2024-03-06,Coffee,-3.50\n"
+                                                          "2024-03-06,Salary,1000.00\n"
+                                                          "2024-03-07,Books,12x\n");
+    inWindow(file, [](ImportWindow& window) {
+        const QStringList statuses = window.statuses();
+        ASSERT_EQ(statuses.size(), 3);
+        EXPECT_EQ(statuses[0], "possible match");
+        EXPECT_EQ(statuses[1], "new");
+        EXPECT_TRUE(statuses[2].startsWith("not readable (line 4): ")) << statuses[2].toStdString();
+        EXPECT_EQ(window.rows()->item(0, 1)->text(), "Household");
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "3.50");     // withdrawal
+        EXPECT_EQ(window.rows()->item(1, 4)->text(), "1000.00");  // deposit
+        EXPECT_TRUE(window.summary()->text().startsWith(
+            "1 new, 0 already in the ledger, 1 possible matches, 1 not readable."));
+        EXPECT_TRUE(window.importButton()->isEnabled());
+    });
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(column(Description), QStringList{"coffee shop"});
+}
+
+TEST_F(ImportWindowTest, ImportIsOneUndoStepAndASecondImportAddsNothing)
+{
+    start();
+    const std::string before = state();
+    const QString file = write(QStringLiteral("bank.csv"), kPlainCsv);
+    dialogs.answerMessage(platform::vbOK);
+    inWindow(file, [](ImportWindow& window) { window.importButton()->click(); });
+    EXPECT_EQ(dialogs.messages().last(), "2 added, 0 already in the ledger, 0 not readable.");
+    EXPECT_EQ(column(Description), (QStringList{"Salary", "Bookshop"}));
+    EXPECT_EQ(env.rows("select count(*) from ImportKeys"), "2");
+
+    inWindow(file, [](ImportWindow& window) {
+        EXPECT_EQ(window.statuses(), (QStringList{"already in the ledger", "already in the ledger"}));
+        EXPECT_FALSE(window.importButton()->isEnabled());
+    });
+
+    form.mnuUndo_Click();
+    EXPECT_EQ(state(), before);
+    EXPECT_TRUE(column(Description).isEmpty());
+}
+
+TEST_F(ImportWindowTest, PossibleMatchesAreAddedOnlyWhenAsked)
+{
+    add("coffee shop", "3.5", "0", "0", "'2024-03-05'");
+    start();
+    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n2024-03-06,Coffee,-3.50\n");
+    dialogs.answerMessage(platform::vbOK);
+    inWindow(file, [](ImportWindow& window) {
+        EXPECT_FALSE(window.importButton()->isEnabled());   // nothing new to add
+        window.addMatchesBox()->setChecked(true);
+        EXPECT_TRUE(window.importButton()->isEnabled());
+        window.importButton()->click();
+    });
+    EXPECT_EQ(column(Description), (QStringList{"coffee shop", "Coffee"}));
+}
+
+TEST_F(ImportWindowTest, AnAmbiguousDateOrderIsAskedNotGuessed)
+{
+    start();
+    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+                                                          "01/02/2024,Rent,-500.00\n"
+                                                          "03/04/2024,Gas,-40.00\n");
+    inWindow(file, [](ImportWindow& window) {
+        QComboBox* order = window.dateOrderBox();
+        ASSERT_FALSE(order->isHidden());
+        EXPECT_EQ(order->currentIndex(), 0);
+        EXPECT_EQ(window.rows()->rowCount(), 0);
+        EXPECT_FALSE(window.importButton()->isEnabled());
+        const int monthFirst = order->findText("month/day/year");
+        ASSERT_GT(monthFirst, 0);
+        order->setCurrentIndex(monthFirst);
+        ASSERT_EQ(window.rows()->rowCount(), 2);
+        EXPECT_EQ(window.rows()->item(0, 0)->text(), "2024-01-02");
+        const int dayFirst = order->findText("day/month/year");
+        order->setCurrentIndex(dayFirst);
+        EXPECT_EQ(window.rows()->item(0, 0)->text(), "2024-02-01");
+        EXPECT_TRUE(window.importButton()->isEnabled());
+    });
+    inWindow(write(QStringLiteral("plain.csv"), kPlainCsv),
+             [](ImportWindow& window) { EXPECT_TRUE(window.dateOrderBox()->isHidden()); });
+}
+
+TEST_F(ImportWindowTest, TheAccountChosenIsRememberedForTheSource)
+{
+    env.addAccount(QStringLiteral("Card"));
+    start();
+    dialogs.answerMessage(platform::vbOK);
+    inWindow(write(QStringLiteral("march.csv"), kPlainCsv), [](ImportWindow& window) {
+        EXPECT_EQ(window.accountBox()->currentText(), "Card");   // the first by name
+        window.accountBox()->setCurrentIndex(window.accountBox()->findText("Household"));
+        EXPECT_EQ(window.rows()->item(0, 1)->text(), "Household");
+        window.importButton()->click();
+    });
+    EXPECT_EQ(env.rows("select count(*) from Transactions where AccountID=" + QString::number(account)), "2");
+    // The next month's file from the same bank (the same header) goes to the same account.
+    inWindow(write(QStringLiteral("april.csv"), "Date,Description,Amount\n2024-04-06,Salary,1000.00\n"),
+             [](ImportWindow& window) { EXPECT_EQ(window.accountBox()->currentText(), "Household"); });
+    // Another bank's layout is not taken for it.
+    inWindow(write(QStringLiteral("other.csv"), "Buchungstag;Verwendungszweck;Betrag\n06.03.2024;Miete;-500,00\n"),
+             [](ImportWindow& window) { EXPECT_EQ(window.accountBox()->currentText(), "Card"); });
+}
+
+TEST_F(ImportWindowTest, OpensFromTheMenuCtrlIAndADroppedFile)
+{
+    start();
+    form.show();
+    const QString file = write(QStringLiteral("bank.csv"), kPlainCsv);
+    ASSERT_NE(form.mnuImport, nullptr);
+    EXPECT_EQ(form.mnuImport->text(), QStringLiteral("Import Statement") + QChar(0x2026) + "\tCtrl+I");
+    EXPECT_TRUE(form.mnuList->actions().contains(form.mnuImport));
+
+    dialogs.answerOpenFile(file);
+    inWindow([&] { form.mnuImport->trigger(); },
+             [](ImportWindow& window) { EXPECT_EQ(window.rows()->rowCount(), 2); });
+
+    // A cancelled file dialog opens nothing.
+    dialogs.answerOpenFile(QString());
+    form.mnuImport_Click();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    form.activateWindow();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    dialogs.answerOpenFile(file);
+    inWindow([&] { QTest::keyClick(&form, Qt::Key_I, Qt::ControlModifier); },
+             [](ImportWindow& window) { EXPECT_EQ(window.rows()->rowCount(), 2); });
+
+    // Files dropped on the list open the window, one after the other.
+    QWidget* target = form.ListView1->viewport();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    const QPointF at(10, 10);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    int rows = -1;
+    inWindow([] { QCoreApplication::processEvents(); },
+             [&rows](ImportWindow& window) { rows = window.rows()->rowCount(); });
+    EXPECT_EQ(rows, 2);
+
+}
