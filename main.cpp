@@ -5,6 +5,7 @@
 #include "main/Form1.h"
 
 #include <QApplication>
+#include <QMetaObject>
 
 int main(int argc, char** argv)
 {
@@ -25,5 +26,13 @@ int main(int argc, char** argv)
     if (!form1.Form_Load())
         return 0;
     form1.show();
+    // After the window has appeared, so each import window opens over it.
+    const QStringList statements = mainwindow::statementFilesToOpen(QCoreApplication::arguments());
+    if (!statements.isEmpty()) {
+        QMetaObject::invokeMethod(&form1, [&form1, statements] {
+            for (const QString& file : statements)
+                form1.importStatement(file);
+        }, Qt::QueuedConnection);
+    }
     return app.exec();
 }

@@ -44,6 +44,10 @@ void addOptions(QCommandLineParser& parser)
                       QStringLiteral("file")});
     addChartOptions(parser);
     addImportOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("Bank or card statements to import, each shown in the Import Statement "
+                                                "window once the main window is up."),
+                                 QStringLiteral("[file...]"));
 }
 
 bool isArgument(const char* argument, std::initializer_list<const char*> names)
@@ -138,6 +142,18 @@ std::optional<int> runCommandLine(const QCoreApplication& app)
     if (parser.isSet(QString::fromLatin1(kChart)) || parser.isSet(QString::fromLatin1(kChartFile)))
         return writeChart(parser.value(QString::fromLatin1(kChart)), parser.value(QString::fromLatin1(kChartFile)));
     return std::nullopt;
+}
+
+QStringList statementFilesToOpen(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    if (!parser.parse(arguments))
+        return {};
+    QStringList files;
+    for (const QString& file : parser.positionalArguments())
+        files << QFileInfo(file).absoluteFilePath();
+    return files;
 }
 
 int writeReportPdf(const QString& file)

@@ -8,6 +8,7 @@
 //                                 draws one chart of the ledger into FILE, likewise.
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QCoreApplication;
@@ -43,6 +44,10 @@ std::optional<int> runCommandLine(const QCoreApplication& app);
 // that gives 1 leaves file as it was, or absent. Only a new path or a regular file is
 // written: a named pipe, a device or a folder is refused (1) and left alone.
 int writeReportPdf(const QString& file);
+
+// tallyfold FILE...: the statement files named without an option (as absolute paths),
+// each opened in the Import Statement window once the main window is up.
+QStringList statementFilesToOpen(const QStringList& arguments);
 
 // tallyfold --chart balance|months|accounts --chart-file FILE.png|.svg: the chart of the
 // whole ledger drawn into the file, without a window. 0 when written, 1 with the reason

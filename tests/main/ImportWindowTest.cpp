@@ -1,12 +1,14 @@
 // The "Import Statement" window over the real readers, planner and writer and a real
 // ledger file: what it shows before anything is written, Cancel, Import as one undo
 // step, the remembered account, and the ways in (menu, Ctrl+I, a dropped file).
+#include "main/CommandLine.h"
 #include "main/ImportWindow.h"
 #include "tests/main/MainWindowFixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -220,4 +222,14 @@ TEST_F(ImportWindowTest, OpensFromTheMenuCtrlIAndADroppedFile)
              [&rows](ImportWindow& window) { rows = window.rows()->rowCount(); });
     EXPECT_EQ(rows, 2);
 
+}
+
+TEST(StatementFilesToOpen, TheFilesNamedWithoutAnOptionAsAbsolutePaths)
+{
+    const QString here = QDir::currentPath();
+    EXPECT_EQ(mainwindow::statementFilesToOpen({"tallyfold", "march.ofx", "/tmp/april.csv"}),
+              (QStringList{here + "/march.ofx", "/tmp/april.csv"}));
+    EXPECT_TRUE(mainwindow::statementFilesToOpen({"tallyfold"}).isEmpty());
+    // An option's value is not a file to open.
+    EXPECT_TRUE(mainwindow::statementFilesToOpen({"tallyfold", "--report-pdf", "out.pdf"}).isEmpty());
 }
