@@ -30,8 +30,11 @@ QString statusText(const importing::PlannedRow& row)
     case importing::RowStatus::InLedger: return QStringLiteral("already in the ledger");
     case importing::RowStatus::PossibleMatch: return QStringLiteral("possible match");
     case importing::RowStatus::NotReadable:
-        return row.row.line > 0 ? QStringLiteral("not readable (line %1): %2").arg(row.row.line).arg(row.row.problem)
-                                : QStringLiteral("not readable: ") + row.row.problem;
+        // Most readers name the line in the reason already; it is said once.
+        if (row.row.line > 0
+            && !row.row.problem.contains(QStringLiteral("line %1").arg(row.row.line), Qt::CaseInsensitive))
+            return QStringLiteral("not readable (line %1): %2").arg(row.row.line).arg(row.row.problem);
+        return QStringLiteral("not readable: ") + row.row.problem;
     }
     return {};
 }
