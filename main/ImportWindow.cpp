@@ -73,10 +73,23 @@ ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(paren
     m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
     m_import->setDefault(true);
 
+    m_mappingRow = new QWidget(this);
+    auto* mapping = new QHBoxLayout(m_mappingRow);
+    mapping->setContentsMargins(0, 0, 0, 0);
+    const char* roles[] = {"Date", "Amount", "Withdrawal", "Deposit", "D/C", "Description"};
+    for (int i = 0; i < 6; ++i) {
+        mapping->addWidget(new QLabel(QString::fromLatin1(roles[i]) + u':', m_mappingRow));
+        m_columns[i] = new QComboBox(m_mappingRow);
+        mapping->addWidget(m_columns[i], 1);
+    }
+    m_invert = new QCheckBox(QStringLiteral("Invert signs"), m_mappingRow);
+    mapping->addWidget(m_invert);
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("File:"), new QLabel(m_plan.fileName, this));
     form->addRow(QStringLiteral("Import into:"), m_account);
     form->addRow(m_dateOrderLabel, m_dateOrder);
+    form->addRow(QStringLiteral("Columns:"), m_mappingRow);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_addMatches);
     buttons->addStretch();
@@ -106,6 +119,9 @@ ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(paren
         readFile();
         replan();
     });
+    for (QComboBox* box : m_columns)
+        connect(box, &QComboBox::currentIndexChanged, this, &ImportWindow::mappingChanged);
+    connect(m_invert, &QCheckBox::toggled, this, &ImportWindow::mappingChanged);
     connect(m_import, &QPushButton::clicked, this, &ImportWindow::importNow);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -127,7 +143,7 @@ void ImportWindow::readFile()
         options.dateOrder = importer::DateOrder(m_dateOrder->currentData().toInt());
     m_statement = importer::readStatementFile(m_file, options);
     if (m_statement.format == importer::Format::Csv) {
-        if (auto profile = importing::profileForHeader(m_statement.csvFingerprint)) {
+        if (auto profile = m_mapping ? m_mapping : importing::profileForHeader(m_statement.csvFingerprint)) {
             options.csvProfile = profile;
             m_statement = importer::readStatementFile(m_file, options);
         }
@@ -140,6 +156,50 @@ void ImportWindow::readFile()
     }
     m_dateOrderLabel->setVisible(m_dateOrder->count() > 0);
     m_dateOrder->setVisible(m_dateOrder->count() > 0);
+    showMapping();
+}
+
+// The columns the rows were read with, each box listing the header's names.
+void ImportWindow::showMapping()
+{
+    const bool csv = m_statement.format == importer::Format::Csv && !m_statement.csvHeader.isEmpty();
+    m_mappingRow->setVisible(csv);
+    if (!csv)
+        return;
+    const importer::CsvProfile& profile = m_statement.csvProfile;
+    const int chosen[] = {profile.dateColumn, profile.amountColumn, profile.withdrawalColumn, profile.depositColumn,
+                          profile.indicatorColumn,
+                          profile.descriptionColumns.isEmpty() ? -1 : profile.descriptionColumns.front()};
+    for (int i = 0; i < 6; ++i) {
+        QSignalBlocker quiet(m_columns[i]);
+        m_columns[i]->clear();
+        m_columns[i]->addItem(QStringLiteral("(none)"), -1);
+        for (int column = 0; column < m_statement.csvHeader.size(); ++column)
+            m_columns[i]->addItem(m_statement.csvHeader[column], column);
+        m_columns[i]->setCurrentIndex(std::max(0, m_columns[i]->findData(chosen[i])));
+    }
+    QSignalBlocker quiet(m_invert);
+    m_invert->setChecked(profile.invertSigns);
+}
+
+// A changed column reads the file again with the mapping as the boxes now show it; the
+// description keeps the further columns it was joined from unless its first is changed.
+void ImportWindow::mappingChanged()
+{
+    importer::CsvProfile profile = m_statement.csvProfile;
+    const auto column = [this](Role role) { return m_columns[int(role)]->currentData().toInt(); };
+    profile.dateColumn = column(Role::Date);
+    profile.amountColumn = column(Role::Amount);
+    profile.withdrawalColumn = column(Role::Withdrawal);
+    profile.depositColumn = column(Role::Deposit);
+    profile.indicatorColumn = column(Role::Indicator);
+    const int description = column(Role::Description);
+    if (profile.descriptionColumns.isEmpty() || profile.descriptionColumns.front() != description)
+        profile.descriptionColumns = description >= 0 ? QList<int>{description} : QList<int>{};
+    profile.invertSigns = m_invert->isChecked();
+    m_mapping = profile;
+    readFile();
+    replan();
 }
 
 void ImportWindow::replan()

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -37,15 +38,26 @@ public:
     // The status texts of the rows, top to bottom.
     QStringList statuses() const;
 
+    // The CSV mapping, shown for CSV files alone: a column (or none) for each role.
+    enum class Role { Date, Amount, Withdrawal, Deposit, Indicator, Description };
+    QComboBox* columnBox(Role role) const { return m_columns[int(role)]; }
+    QCheckBox* invertSignsBox() const { return m_invert; }
+
 private:
     void readFile();
     void replan();
     void importNow();
+    void showMapping();
+    void mappingChanged();
 
     QString m_file;
     importer::Statement m_statement;
     importing::ImportPlan m_plan;
     QString m_outcome;
+    std::optional<importer::CsvProfile> m_mapping;   // the user's own, once changed here
+    QWidget* m_mappingRow;
+    QComboBox* m_columns[6];
+    QCheckBox* m_invert;
 
     QComboBox* m_account;
     QComboBox* m_dateOrder;

@@ -236,3 +236,48 @@ TEST(StatementFilesToOpen, TheFilesNamedWithoutAnOptionAsAbsolutePaths)
     // An option's value is not a file to open.
     EXPECT_TRUE(mainwindow::statementFilesToOpen({"tallyfold", "--report-pdf", "out.pdf"}).isEmpty());
 }
+
+TEST_F(ImportWindowTest, AChangedCsvMappingReadsAgainAndIsKeptForTheHeader)
+{
+    start();
+    using Role = ImportWindow::Role;
+    const QByteArray header = "Date,Payee,Memo,Amount\n";
+    const QString march = write(QStringLiteral("march.csv"), header + "2024-03-06,Northwind,March pay,1000.00\n");
+    dialogs.answerMessage(platform::vbOK);
+    inWindow(march, [](ImportWindow& window) {
+        ASSERT_TRUE(window.invertSignsBox()->isVisibleTo(&window));
+        EXPECT_EQ(window.columnBox(Role::Date)->currentText(), "Date");
+        EXPECT_EQ(window.columnBox(Role::Amount)->currentText(), "Amount");
+        EXPECT_EQ(window.rows()->item(0, 4)->text(), "1000.00");
+        window.columnBox(Role::Description)->setCurrentIndex(window.columnBox(Role::Description)->findText("Memo"));
+        EXPECT_EQ(window.rows()->item(0, 2)->text(), "March pay");
+        window.invertSignsBox()->setChecked(true);
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "1000.00");   // now a withdrawal
+        EXPECT_EQ(window.rows()->item(0, 4)->text(), "");
+        window.importButton()->click();
+    });
+    EXPECT_EQ(env.rows("select TransactionDescription, WithdrawalAmount from Transactions"), "March pay|1000.0");
+    // The next file with the same header reads with the mapping as it was imported.
+    const QString april = write(QStringLiteral("april.csv"), header + "2024-04-06,Northwind,April pay,1000.00\n");
+    inWindow(april, [](ImportWindow& window) {
+        EXPECT_EQ(window.columnBox(Role::Description)->currentText(), "Memo");
+        EXPECT_TRUE(window.invertSignsBox()->isChecked());
+        EXPECT_EQ(window.rows()->item(0, 2)->text(), "April pay");
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "1000.00");
+    });
+    // Other formats have no columns to map.
+    const QString ofx = write(QStringLiteral("bank.ofx"),
+                              "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\nSECURITY:NONE\r\nENCODING:USASCII\r\n"
+                              "CHARSET:1252\r\nCOMPRESSION:NONE\r\nOLDFILEUID:NONE\r\nNEWFILEUID:NONE\r\n\r\n"
+                              "<OFX><BANKMSGSRSV1><STMTTRNRS><TRNUID>1<STMTRS><CURDEF>EUR<BANKACCTFROM><BANKID>1"
+                              "<ACCTID>2<ACCTTYPE>CHECKING</BANKACCTFROM><BANKTRANLIST>"
+                              "<STMTTRN><TRNTYPE>OTHER<DTPOSTED>20240306<TRNAMT>-5.00<FITID>A1<NAME>Kiosk</STMTTRN>"
+                              "</BANKTRANLIST><LEDGERBAL><BALAMT>100.00<DTASOF>20240307</LEDGERBAL></STMTRS>"
+                              "</STMTTRNRS></BANKMSGSRSV1></OFX>\r\n");
+    inWindow(ofx, [](ImportWindow& window) {
+        EXPECT_FALSE(window.invertSignsBox()->isVisibleTo(&window));
+        EXPECT_EQ(window.statuses(), QStringList{"new"});
+        // The statement's closing balance against the account's, shown not hidden.
+        EXPECT_TRUE(window.summary()->text().contains("closing balance, 100.00")) << window.summary()->text().toStdString();
+    });
+}
