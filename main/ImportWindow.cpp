@@ -59,7 +59,7 @@ ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(paren
     m_account = new QComboBox(this);
     m_dateOrder = new QComboBox(this);
     m_dateOrderLabel = new QLabel(QStringLiteral("Date order:"), this);
-    m_addMatches = new QCheckBox(QStringLiteral("Add possible matches as new rows too"), this);
+    m_addMatches = new QCheckBox(QStringLiteral("Tick every possible match"), this);
     m_rows = new QTableWidget(0, Columns, this);
     m_rows->setHorizontalHeaderLabels({QStringLiteral("Date"), QStringLiteral("Account"), QStringLiteral("Description"),
                                        QStringLiteral("Withdrawal"), QStringLiteral("Deposit"), QStringLiteral("Status")});
@@ -122,6 +122,7 @@ ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(paren
     for (QComboBox* box : m_columns)
         connect(box, &QComboBox::currentIndexChanged, this, &ImportWindow::mappingChanged);
     connect(m_invert, &QCheckBox::toggled, this, &ImportWindow::mappingChanged);
+    connect(m_rows, &QTableWidget::itemChanged, this, [this] { enableImport(); });
     connect(m_import, &QPushButton::clicked, this, &ImportWindow::importNow);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -234,7 +235,14 @@ void ImportWindow::replan()
         m_rows->setItem(i, Description, cell(row.description));
         m_rows->setItem(i, Withdrawal, cell(readable && row.cents < 0 ? importer::centsText(-row.cents) : QString(), true));
         m_rows->setItem(i, Deposit, cell(readable && row.cents >= 0 ? importer::centsText(row.cents) : QString(), true));
-        m_rows->setItem(i, Status, cell(statusText(planned)));
+        QTableWidgetItem* status = cell(statusText(planned));
+        if (planned.status == importing::RowStatus::PossibleMatch) {
+            // Ticked: added as a row of its own; else taken as the row typed by hand.
+            status->setFlags(status->flags() | Qt::ItemIsUserCheckable);
+            status->setCheckState(m_addMatches->isChecked() ? Qt::Checked : Qt::Unchecked);
+            status->setToolTip(QStringLiteral("Tick to add it as a new row; else it is taken as the row typed by hand."));
+        }
+        m_rows->setItem(i, Status, status);
     }
     m_rows->resizeColumnsToContents();
     m_rows->setUpdatesEnabled(true);
@@ -246,25 +254,51 @@ void ImportWindow::replan()
                        .arg(m_plan.count(importing::RowStatus::InLedger))
                        .arg(matches)
                        .arg(m_plan.count(importing::RowStatus::NotReadable));
-    if (matches > 0 && !m_addMatches->isChecked())
-        text += QStringLiteral(" Possible matches are taken as the rows typed by hand and not added.");
+    if (matches > 0)
+        text += QStringLiteral(" Possible matches are taken as the rows typed by hand and not added, unless ticked.");
     if (m_plan.closingDifference && *m_plan.closingDifference != 0)
         text += QStringLiteral(" The statement's closing balance, %1, differs from the account's by %2.")
                     .arg(importer::centsText(m_plan.closing->cents), importer::centsText(*m_plan.closingDifference));
     for (const QString& note : m_statement.notes)
         text += u' ' + note;
     m_summary->setText(text);
-    m_import->setEnabled(fresh > 0 || (matches > 0 && m_addMatches->isChecked()));
+    enableImport();
+}
+
+int ImportWindow::tickedMatches() const
+{
+    int ticked = 0;
+    for (int i = 0; i < m_plan.rows.size() && i < m_rows->rowCount(); ++i) {
+        const QTableWidgetItem* status = m_rows->item(i, Status);   // none while the rows are filled
+        ticked += m_plan.rows[i].status == importing::RowStatus::PossibleMatch && status
+            && status->checkState() == Qt::Checked;
+    }
+    return ticked;
+}
+
+void ImportWindow::enableImport()
+{
+    m_import->setEnabled(!m_plan.rows.isEmpty() && (m_plan.count(importing::RowStatus::New) > 0 || tickedMatches() > 0));
 }
 
 void ImportWindow::importNow()
 {
     if (!m_import->isEnabled())
         return;
-    const importing::Matches matches = m_addMatches->isChecked() ? importing::Matches::Add : importing::Matches::Skip;
+    // The ticked matches go in as new rows; the others stay the rows typed by hand.
+    importing::ImportPlan plan = m_plan;
+    int skipped = 0;
+    for (int i = 0; i < plan.rows.size(); ++i) {
+        if (plan.rows[i].status != importing::RowStatus::PossibleMatch)
+            continue;
+        if (m_rows->item(i, Status)->checkState() == Qt::Checked)
+            plan.rows[i].status = importing::RowStatus::New;
+        else
+            ++skipped;
+    }
     int added = 0;
     try {
-        added = importing::writeImport(m_plan, matches);
+        added = importing::writeImport(plan, importing::Matches::Skip);
     } catch (const platform::AppError& error) {
         platform::Dialogs::current().MsgBox(QStringLiteral("Nothing was imported from %1: %2")
                                                 .arg(m_plan.fileName, error.description()),
@@ -274,7 +308,6 @@ void ImportWindow::importNow()
     importing::rememberAccountForSource(importing::statementSource(m_statement), m_plan.accountId);
     if (m_statement.format == importer::Format::Csv)
         importing::rememberProfileForHeader(m_statement.csvFingerprint, m_statement.csvProfile);
-    const int skipped = matches == importing::Matches::Skip ? m_plan.count(importing::RowStatus::PossibleMatch) : 0;
     m_outcome = QStringLiteral("%1 added, %2 already in the ledger, %3 not readable")
                     .arg(added)
                     .arg(m_plan.count(importing::RowStatus::InLedger) + skipped)

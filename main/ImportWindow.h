@@ -1,8 +1,8 @@
 #pragma once
 // "Import Statement": what importing one statement file would do, row by row, before
 // anything is written. The user picks the account (remembered for the file's source),
-// answers the date order when the file does not tell it, chooses whether rows matching
-// ones typed by hand are added as well, and imports in one step or cancels.
+// answers the date order when the file does not tell it, ticks the rows matching ones
+// typed by hand that are to be added as well, and imports in one step or cancels.
 
 #include "importer/Statement.h"
 #include "importing/ImportPlan.h"
@@ -29,6 +29,7 @@ public:
 
     QComboBox* accountBox() const { return m_account; }
     QComboBox* dateOrderBox() const { return m_dateOrder; }
+    // Ticks (or unticks) every possible match: a ticked one is added as a row of its own.
     QCheckBox* addMatchesBox() const { return m_addMatches; }
     QTableWidget* rows() const { return m_rows; }
     QLabel* summary() const { return m_summary; }
@@ -48,6 +49,8 @@ private:
     void replan();
     void importNow();
     void showMapping();
+    int tickedMatches() const;
+    void enableImport();
     void mappingChanged();
 
     QString m_file;

@@ -123,19 +123,28 @@ TEST_F(ImportWindowTest, ImportIsOneUndoStepAndASecondImportAddsNothing)
     EXPECT_TRUE(column(Description).isEmpty());
 }
 
-TEST_F(ImportWindowTest, PossibleMatchesAreAddedOnlyWhenAsked)
+TEST_F(ImportWindowTest, PossibleMatchesAreAddedOnlyWhereTicked)
 {
     add("coffee shop", "3.5", "0", "0", "'2024-03-05'");
+    add("bakery", "2", "0", "0", "'2024-03-05'");
     start();
-    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n2024-03-06,Coffee,-3.50\n");
+    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+                                                          "2024-03-06,Coffee,-3.50\n"
+                                                          "2024-03-06,Bread,-2.00\n");
     dialogs.answerMessage(platform::vbOK);
     inWindow(file, [](ImportWindow& window) {
-        EXPECT_FALSE(window.importButton()->isEnabled());   // nothing new to add
+        ASSERT_EQ(window.statuses(), (QStringList{"possible match", "possible match"}));
+        EXPECT_EQ(window.rows()->item(0, 5)->checkState(), Qt::Unchecked);
+        EXPECT_FALSE(window.importButton()->isEnabled());   // nothing to add unless ticked
         window.addMatchesBox()->setChecked(true);
+        EXPECT_EQ(window.rows()->item(1, 5)->checkState(), Qt::Checked);
+        window.addMatchesBox()->setChecked(false);
+        window.rows()->item(1, 5)->setCheckState(Qt::Checked);
         EXPECT_TRUE(window.importButton()->isEnabled());
         window.importButton()->click();
     });
-    EXPECT_EQ(column(Description), (QStringList{"coffee shop", "Coffee"}));
+    EXPECT_EQ(dialogs.messages().last(), "1 added, 1 already in the ledger, 0 not readable.");
+    EXPECT_EQ(column(Description), (QStringList{"coffee shop", "bakery", "Bread"}));
 }
 
 TEST_F(ImportWindowTest, AnAmbiguousDateOrderIsAskedNotGuessed)
