@@ -8,7 +8,8 @@
 // and a delete by SQLite alone, bare, with one row of an undo step beside it, and with
 // its changeset from SQLite's session extension in that row instead; find as you type
 // and the charts window; and the command line's import of a 100,000-row CSV and a
-// 100,000-transaction OFX statement, and the same CSV again (all rows already there).
+// 100,000-transaction OFX statement, and the same CSV again (all rows already there),
+// and the Import Statement window opened on a 10,000-row CSV.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
 //                   [--report-only | --changes-only | --find-only | --import-only]
@@ -17,7 +18,7 @@
 // and the delete by SQLite alone.
 // --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
 // each keystroke's figures on standard error).
-// --import-only: the statement imports alone.
+// --import-only: the statement imports and the import preview alone.
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has both; the header shows them only on request
 #define SQLITE_ENABLE_SESSION 1
 #include "data/Backups.h"
