@@ -23,14 +23,7 @@ protected:
         env.addAccount(QStringLiteral("Card"));
     }
 
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = env.root() + u'/' + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return env.writeFile(name, bytes); }
 
     Outcome run(const QStringList& arguments)
     {

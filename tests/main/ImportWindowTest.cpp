@@ -43,14 +43,7 @@ class ImportWindowTest : public HouseholdTest {
 protected:
     std::string state() const { return env.rows(kLedgerState); }
 
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = env.root() + u'/' + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return env.writeFile(name, bytes); }
 
     // Opens the window on `file` as the main window does and lets `act` work in it; the
     // window is cancelled afterwards unless `act` closed it.

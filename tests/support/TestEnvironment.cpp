@@ -192,4 +192,13 @@ TestEnvironment::Run TestEnvironment::runWithoutScreen(const QString& program, c
     return run;
 }
 
+QString TestEnvironment::writeFile(const QString& name, const QByteArray& bytes) const
+{
+    const QString path = root() + u'/' + name;
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    EXPECT_EQ(file.write(bytes), bytes.size()) << path.toStdString();
+    return path;
+}
+
 } // namespace testing_support

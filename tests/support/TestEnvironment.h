@@ -35,6 +35,8 @@ public:
     void addSideFile(const QString& name) const;
     // Writes a file of the program folder, making the folders above it.
     void writeProgramFile(const QString& relativePath, const QByteArray& content) const;
+    // Writes `bytes` into the file `name` of the test's root folder; gives its path.
+    QString writeFile(const QString& name, const QByteArray& bytes) const;
 
     // Unless a working file is there already, copies the template into the data
     // folder and opens and closes it once, leaving it as a first start would.
