@@ -142,12 +142,8 @@ Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
                     problem = a.problem;
                 else if (entry.indicator != u"DBIT" && entry.indicator != u"CRDT")
                     problem = QStringLiteral("the entry says neither DBIT nor CRDT");
-                if (problem.isEmpty()) {
-                    const qint64 cents = debit ? -qAbs(*a.cents) : qAbs(*a.cents);
-                    row.cents = options.invertSigns ? -cents : cents;
-                } else {
-                    row.problem = QStringLiteral("Line %1: %2.").arg(entry.line).arg(problem);
-                }
+                const qint64 cents = a.cents ? (debit ? -qAbs(*a.cents) : qAbs(*a.cents)) : 0;
+                row.settle(problem, cents, options.invertSigns);
                 s.rows.append(row);
             } else if (name == u"Bal" && inBalance) {
                 inBalance = false;

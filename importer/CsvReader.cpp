@@ -293,10 +293,7 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
         const AmountResult amount = amountOf(r, p);
         if (problem.isEmpty())
             problem = amount.problem;
-        if (!problem.isEmpty())
-            row.problem = QStringLiteral("Line %1: %2.").arg(r.line).arg(problem);
-        else
-            row.cents = p.invertSigns ? -*amount.cents : *amount.cents;
+        row.settle(problem, amount.cents.value_or(0), p.invertSigns);
         if (p.currencyColumn >= 0) {
             const QString c = field(r, p.currencyColumn).trimmed();
             if (!c.isEmpty() && !currencies.contains(c))

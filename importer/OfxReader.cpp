@@ -183,10 +183,7 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
                                         : QStringLiteral("\"%1\" is not a date").arg(QString::fromLatin1(tr.date));
         else if (!a.cents)
             problem = tr.amount.isEmpty() ? QStringLiteral("no amount (TRNAMT)") : a.problem;
-        if (problem.isEmpty())
-            row.cents = options.invertSigns ? -*a.cents : *a.cents;
-        else
-            row.problem = QStringLiteral("Line %1: %2.").arg(tr.line).arg(problem);
+        row.settle(problem, a.cents.value_or(0), options.invertSigns);
         s.rows.append(row);
     }
     return s;

@@ -137,10 +137,7 @@ Statement readQif(const QByteArray& bytes, const ReadOptions& options)
         const AmountResult a = parseAmount(e.amount, decimal);
         if (!a.cents && problem.isEmpty())
             problem = a.problem;
-        if (problem.isEmpty())
-            row.cents = options.invertSigns ? -*a.cents : *a.cents;
-        else
-            row.problem = QStringLiteral("Line %1: %2.").arg(e.line).arg(problem);
+        row.settle(problem, a.cents.value_or(0), options.invertSigns);
         s.rows.append(row);
     }
     return s;

@@ -21,6 +21,14 @@ int Statement::readableCount() const
     return int(std::count_if(rows.cbegin(), rows.cend(), [](const Row& r) { return r.readable(); }));
 }
 
+void Row::settle(const QString& whyNot, qint64 amount, bool invertSigns)
+{
+    if (whyNot.isEmpty())
+        cents = invertSigns ? -amount : amount;
+    else
+        problem = QStringLiteral("Line %1: %2.").arg(line).arg(whyNot);
+}
+
 QString centsText(qint64 cents)
 {
     const bool negative = cents < 0;

@@ -37,6 +37,10 @@ struct Row {
     QString reference;       // the bank's own id: OFX FITID, CAMT AcctSvcrRef (else NtryRef); "" for CSV, QIF
     QString problem;         // why the row cannot be imported, "" when it can
     bool readable() const { return problem.isEmpty(); }
+    // Ends the row's reading: `whyNot` ("" when readable) becomes its problem, on its
+    // line, or else `amount` its cents, turned over for a statement read with its signs
+    // inverted.
+    void settle(const QString& whyNot, qint64 amount, bool invertSigns);
 };
 
 // A balance the file states, for comparison with the account's own.
