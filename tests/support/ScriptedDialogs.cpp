@@ -81,25 +81,25 @@ QString ScriptedDialogs::InputBox(const QString& prompt, const QString& title, c
 
 QString ScriptedDialogs::SaveFileName(const QString& title, const QString& suggestedPath, const QString&)
 {
-    m_prompts.push_back({Prompt::SaveFile, suggestedPath, title, 0});
-    if (!m_saveAnswers.empty()) {
-        const QString answer = m_saveAnswers.front();
-        m_saveAnswers.pop_front();
-        return answer;
-    }
-    ADD_FAILURE() << "unexpected save-file dialog: " << title.toStdString();
-    return {};
+    return fileDialog(Prompt::SaveFile, m_saveAnswers, title, suggestedPath);
 }
 
 QString ScriptedDialogs::OpenFileName(const QString& title, const QString& folder, const QString&)
 {
-    m_prompts.push_back({Prompt::OpenFile, folder, title, 0});
-    if (!m_openAnswers.empty()) {
-        const QString answer = m_openAnswers.front();
-        m_openAnswers.pop_front();
+    return fileDialog(Prompt::OpenFile, m_openAnswers, title, folder);
+}
+
+QString ScriptedDialogs::fileDialog(Prompt::Kind kind, std::deque<QString>& answers, const QString& title,
+                                    const QString& path)
+{
+    m_prompts.push_back({kind, path, title, 0});
+    if (!answers.empty()) {
+        const QString answer = answers.front();
+        answers.pop_front();
         return answer;
     }
-    ADD_FAILURE() << "unexpected open-file dialog: " << title.toStdString();
+    ADD_FAILURE() << "unexpected " << (kind == Prompt::SaveFile ? "save" : "open") << "-file dialog: "
+                  << title.toStdString();
     return {};
 }
 

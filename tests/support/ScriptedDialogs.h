@@ -65,6 +65,9 @@ public:
     void clear() { m_prompts.clear(); }
 
 private:
+    // A file dialog of `kind`: noted, then given the next of `answers`.
+    QString fileDialog(Prompt::Kind kind, std::deque<QString>& answers, const QString& title, const QString& path);
+
     platform::Dialogs* m_previous;
     std::deque<int> m_messageAnswers;
     std::deque<QString> m_inputAnswers;
