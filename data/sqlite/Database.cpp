@@ -136,10 +136,11 @@ QString writingRefusal(const QString& path, sqlite3* db)
 {
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     struct statvfs disk = {};
+    const bool known = ::statvfs(folder.constData(), &disk) == 0;
     int error = 0;
-    if (::statvfs(folder.constData(), &disk) == 0 && (disk.f_flag & ST_RDONLY))
+    if (known && (disk.f_flag & ST_RDONLY))
         error = EROFS;
-    else if (::statvfs(folder.constData(), &disk) == 0 && disk.f_bavail == 0)
+    else if (known && disk.f_bavail == 0)
         error = ENOSPC;
     else if (::access(folder.constData(), W_OK) != 0)
         error = errno;
