@@ -528,7 +528,7 @@ int main(int argc, char** argv)
         for (int run = 0; run < runs && !reportOnly && !changesOnly; ++run) {
             data::createConnection();
             data::connection().Open(data::connectionString());
-            platform::Recordset rs;
+            data::Recordset rs;
             rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"),
                     data::connection(), 3, 1);
             for (int row = 1; row < rows; ++row)

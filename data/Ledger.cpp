@@ -5,7 +5,6 @@
 #include "data/Undo.h"
 #include "platform/AppPaths.h"
 #include "data/StoredFormat.h"
-#include "data/UndoHistory.h"
 #include "data/sqlite/FileAccess.h"
 #include "platform/FileFunctions.h"
 #include "platform/StatementTrap.h"
@@ -17,10 +16,9 @@
 namespace data {
 
 namespace {
-// The shared connection with its history, which observes it and goes first.
+// The shared connection; its back end keeps the history.
 struct Shared {
-    platform::Connection connection;
-    UndoHistory history{connection};
+    Connection connection;
 };
 
 std::unique_ptr<Shared>& shared()
@@ -110,9 +108,6 @@ void createConnection()
         },
         .beforeMigration = beforeMigration,
     });
-    shared()->history.setUnavailable([](const QString& reason) {
-        tellUser(undoUnavailableMessage(workingDatabasePath(), reason));
-    });
 }
 
 void releaseConnection()
@@ -125,16 +120,16 @@ bool hasConnection()
     return shared() != nullptr;
 }
 
-platform::Connection& connection()
+Connection& connection()
 {
     if (!shared())
         throw platform::AppError(QStringLiteral("Object variable or With block variable not set"));
     return shared()->connection;
 }
 
-UndoHistory* connectionHistory()
+History* connectionHistory()
 {
-    return shared() ? &shared()->history : nullptr;
+    return shared() ? shared()->connection.history() : nullptr;
 }
 
 void setUserTeller(std::function<void(const QString& message)> tell)

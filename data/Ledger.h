@@ -1,9 +1,7 @@
 #pragma once
 // The ledger file, its folder and the one shared connection every window uses.
 
-#include "data/sqlite/Database.h"
-
-namespace data { class UndoHistory; }
+#include "data/Connection.h"
 
 #include <QDate>
 #include <QString>
@@ -41,9 +39,9 @@ void prepareDataFolder(platform::StatementTrap& trap);
 void createConnection();
 void releaseConnection();
 bool hasConnection();
-platform::Connection& connection();
+Connection& connection();
 // The shared connection's undo history; nullptr while there is no connection.
-UndoHistory* connectionHistory();
+History* connectionHistory();
 
 // How the ledger layer tells the user what it found by itself (a damaged file, a
 // backup that failed, an undo history that cannot be kept): the program shows it in a

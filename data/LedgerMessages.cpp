@@ -41,6 +41,11 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
                               "nothing is written to a file that is no longer the ledger. Close Tallyfold and start "
                               "it again to work on the ledger as it is now.")
             .arg(where);
+    case FileProblem::Away:
+        return QStringLiteral("The ledger's server cannot be reached:\r\n%1\r\n\r\nThe list shows the ledger as it "
+                              "was last read, and every change is refused until the server is back. Tallyfold "
+                              "connects again by itself and then reloads the list.\r\n\r\n(%2)")
+            .arg(file, detail);
     case FileProblem::None:
         break;
     }
@@ -61,6 +66,8 @@ QString problemNote(platform::FileProblem problem)
         return QStringLiteral(" - ledger file read-only: changes are refused");
     case FileProblem::Replaced:
         return QStringLiteral(" - ledger file replaced: changes are refused, start Tallyfold again");
+    case FileProblem::Away:
+        return QStringLiteral(" - server not reachable: changes are refused, reconnecting");
     case FileProblem::None:
         break;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // What the user is told about the ledger file itself: the one place for those texts.
 
-#include "data/sqlite/Database.h"
+#include "data/Connection.h"
 
 #include <QString>
 

@@ -126,7 +126,7 @@ RestoreOutcome restoreBackup(const BackupEntry& entry)
     if (const QString refusal = refusalOf(entry.path); !refusal.isEmpty())
         return {false, refusal};
 
-    platform::Connection& shared = connection();
+    data::Connection& shared = connection();
     const bool damaged = ledgerProblem() == platform::FileProblem::Damaged;
     // Alone with the ledger, or nothing is replaced: another copy of the program still
     // holding it would go on writing to a file that is no longer the ledger.

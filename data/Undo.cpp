@@ -2,21 +2,20 @@
 
 #include "data/Ledger.h"
 #include "data/LedgerMessages.h"
-#include "data/UndoHistory.h"
 
 namespace data {
 
 namespace {
 
 // The shared connection's history, or nullptr while there is no open connection.
-UndoHistory* history()
+History* history()
 {
-    if (!hasConnection() || connection().State() == platform::Connection::adStateClosed)
+    if (!hasConnection() || connection().State() == Connection::adStateClosed)
         return nullptr;
     return connectionHistory();
 }
 
-QString labelOf(const std::optional<UndoHistory::Step>& step)
+QString labelOf(const std::optional<History::Step>& step)
 {
     return step ? step->label : QString();
 }
@@ -27,7 +26,7 @@ HistoryMove move(bool back)
     if (ledgerProblem() != platform::FileProblem::None)
         throw platform::FileRefusal(ledgerProblemMessage(), false);
     HistoryMove result;
-    UndoHistory* steps = history();
+    History* steps = history();
     if (!steps)
         return result;
     try {
@@ -42,7 +41,7 @@ HistoryMove move(bool back)
 
 UndoStep::UndoStep(const QString& label)
 {
-    if (UndoHistory* steps = history()) {
+    if (History* steps = history()) {
         steps->begin(label);
         m_recording = true;
     }
@@ -52,14 +51,14 @@ UndoStep::~UndoStep()
 {
     // The connection may have gone meanwhile (closed by a restore): nothing to end then,
     // as closing ended the recording.
-    if (UndoHistory* steps = m_recording ? history() : nullptr)
+    if (History* steps = m_recording ? history() : nullptr)
         steps->end();
 }
 
 QString undoLabel()
 {
     try {
-        UndoHistory* steps = history();
+        History* steps = history();
         return steps ? labelOf(steps->nextUndo()) : QString();
     } catch (const platform::DbError&) {
         return {};   // a history that cannot be read offers nothing
@@ -69,7 +68,7 @@ QString undoLabel()
 QString redoLabel()
 {
     try {
-        UndoHistory* steps = history();
+        History* steps = history();
         return steps ? labelOf(steps->nextRedo()) : QString();
     } catch (const platform::DbError&) {
         return {};

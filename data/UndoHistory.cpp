@@ -211,7 +211,7 @@ struct UndoHistory::Statements {
     UndoStatement begin, commit, counters, clearRedoLog, clearRedoSteps, addStep, dropOldLog, dropOldSteps, log;
 };
 
-UndoHistory::UndoHistory(Connection& connection) : m_connection(connection)
+UndoHistory::UndoHistory(FileConnection& connection) : m_connection(connection)
 {
     m_connection.setObserver(this);
 }

@@ -37,6 +37,7 @@
 // since, nothing is changed: the step is taken out of the history (it can never apply
 // again) and UndoConflict names the row.
 
+#include "data/Connection.h"
 #include "data/sqlite/Database.h"
 #include "data/StoredFormat.h"
 
@@ -52,38 +53,15 @@ struct sqlite3;
 
 namespace data {
 
-// An undo or redo refused because a row the step touched has been changed since by
-// something the history did not record.
-class UndoConflict : public platform::DbError {
-public:
-    UndoConflict(const QString& label, const QString& table, qint64 key, bool redo)
-        : DbError(QStringLiteral("%1 %2 has changed since \"%3\"").arg(table).arg(key).arg(label))
-        , m_label(label), m_table(table), m_key(key), m_redo(redo)
-    {
-    }
-    QString label() const { return m_label; }
-    QString table() const { return m_table; }   // "Accounts" or "Transactions"
-    qint64 key() const { return m_key; }
-    bool redo() const { return m_redo; }
-
-private:
-    QString m_label, m_table;
-    qint64 m_key;
-    bool m_redo;
-};
-
 // Installed as its connection's write observer while it lives: set it up before the
 // connection opens, or on an open one.
-class UndoHistory final : public platform::WriteObserver {
+class UndoHistory final : public platform::WriteObserver, public History {
 public:
     // Steps that can be undone; the oldest beyond these are dropped, that many at a time.
     static constexpr int kStepsKept = 1000;
     static constexpr int kStepsDroppedTogether = 50;
 
-    struct Step {
-        qint64 id = 0;
-        QString label;
-    };
+    using Step = History::Step;
 
     // What a step's first change needs to know: the auto-number counters, and where the
     // history stands: the newest step not undone (those above it are undone: undo takes
@@ -140,18 +118,18 @@ public:
     // The changes made between begin() and end() form one step called `label`. Nested
     // steps join the outermost one. Never throws: a step that cannot be recorded is
     // left out of the history, and its changes are made all the same.
-    void begin(const QString& label);
-    void end();
+    void begin(const QString& label) override;
+    void end() override;
 
     // The step undo() or redo() would act on next; nullopt when there is none.
-    std::optional<Step> nextUndo();
-    std::optional<Step> nextRedo();
+    std::optional<Step> nextUndo() override;
+    std::optional<Step> nextRedo() override;
 
     // Undoes the newest step not yet undone, or redoes the oldest undone one, and
     // answers it (nullopt: there was none). Throws FileRefusal on a file the program
     // must not write, UndoConflict (see above), or DbError; nothing has changed then.
-    std::optional<Step> undo() { return move(true); }
-    std::optional<Step> redo() { return move(false); }
+    std::optional<Step> undo() override { return move(true); }
+    std::optional<Step> redo() override { return move(false); }
 
 private:
     struct Change;

@@ -10,7 +10,7 @@ namespace data {
 
 // What the history's own files name throughout: the back end's connection and errors,
 // the tables it records.
-using platform::Connection;
+using FileConnection = platform::Connection;
 using platform::DbError;
 using platform::FileProblem;
 using platform::FileRefusal;

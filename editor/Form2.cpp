@@ -5,7 +5,7 @@
 #include "data/Undo.h"
 #include "editor/TransactionStatements.h"
 #include "platform/Conversions.h"
-#include "data/sqlite/Database.h"
+#include "data/Connection.h"
 #include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 #include "platform/FileFunctions.h"
@@ -244,7 +244,7 @@ void Form2::LoadAccounts()
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("LoadAccounts"));
     trap.run(100, [&] { AccountIDs.clear(); });
     trap.run(102, [&] { Combo1->clear(); });
-    platform::Recordset rs;
+    data::Recordset rs;
     // A query that cannot be opened has been reported; reading it would only report again.
     const bool opened = trap.run(106, [&] { rs.Open(selectAccounts(), data::connection(), 3, 1); });
     while (opened && trap.loop(108, [&] { return !rs.eof(); })) {
@@ -266,7 +266,7 @@ void Form2::LoadAccounts()
 void Form2::LoadData()
 {
     ErrorTrap trap(QStringLiteral("Form2"), QStringLiteral("LoadData"));
-    platform::Recordset rs;
+    data::Recordset rs;
     if (!trap.run(102, [&] { rs.Open(selectTransaction(m_ID), data::connection(), 3, 1); }))
         return; // reported once; the fields keep their load defaults
     if (trap.test(104, [&] { return !rs.eof(); })) {
@@ -403,7 +403,7 @@ QString Form2::accountDeletionStep() const
     // The count only names the step: one that cannot be read leaves it unnamed.
     long long transactions = -1;
     try {
-        platform::Recordset rs;
+        data::Recordset rs;
         rs.Open(countAccountTransactions(selectedAccountId()), data::connection(), 3, 1);
         if (!rs.eof())
             transactions = platform::toLong(rs.Fields(u"CountID").Value());

@@ -28,7 +28,7 @@ struct Stored {
 QHash<QString, QList<Stored>> storedKeys(qint64 accountId)
 {
     QHash<QString, QList<Stored>> keys;
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(QStringLiteral("select k.ImportKey, k.KeyDate, k.KeyCents from ImportKeys k inner join Transactions t "
                            "on t.TransactionNumber = k.TransactionNumber where k.AccountID = %1")
                 .arg(accountId),
@@ -51,7 +51,7 @@ struct HandTyped {
 QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, const QDate& to)
 {
     QHash<qint64, QList<HandTyped>> rows;
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(QStringLiteral("select TransactionNumber, TransactionDate, WithdrawalAmount, DepositAmount from Transactions "
                            "where AccountID = %1 and TransactionDate >= #%2# and TransactionDate < #%3# and not exists "
                            "(select 1 from ImportKeys k where k.TransactionNumber = Transactions.TransactionNumber)")
@@ -69,7 +69,7 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
 // The account's balance at the end of `day` (every row when the day is not known).
 qint64 balance(qint64 accountId, const QDate& day)
 {
-    platform::Recordset rs;
+    data::Recordset rs;
     QString sql = QStringLiteral("select sum(DepositAmount) as D, sum(WithdrawalAmount) as W from Transactions "
                                  "where AccountID = %1").arg(accountId);
     if (day.isValid())

@@ -25,7 +25,7 @@ constexpr qsizetype kRowsAStatement = 500;
 // file's write lock, so that nothing else can number a row before the import's commit.
 qint64 nextTransactionNumber()
 {
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(QStringLiteral("select max(coalesce((select seq from sqlite_sequence where name = 'Transactions'), 0), "
                            "coalesce((select max(TransactionNumber) from Transactions), 0)) as Highest"),
             data::connection());
@@ -60,7 +60,7 @@ int writeImport(const ImportPlan& plan, Matches matches)
     }
     if (rows.isEmpty())
         return 0;
-    platform::Connection& db = data::connection();
+    data::Connection& db = data::connection();
     // The transaction first: the step's statements then join it rather than each
     // committing with its own log.
     db.BeginTrans();

@@ -103,7 +103,7 @@ std::function<double()>& randomSource()
 // reads eight fields of every row, and the names do not change between rows.
 class CachedField {
 public:
-    CachedField(const platform::Recordset& rs, QStringView name) : m_rs(rs), m_name(name) {}
+    CachedField(const data::Recordset& rs, QStringView name) : m_rs(rs), m_name(name) {}
     QVariant value()
     {
         if (!m_field)
@@ -112,9 +112,9 @@ public:
     }
 
 private:
-    const platform::Recordset& m_rs;
+    const data::Recordset& m_rs;
     QStringView m_name;
-    std::optional<platform::Field> m_field;
+    std::optional<data::Field> m_field;
 };
 
 } // namespace
@@ -354,7 +354,7 @@ void Form1::ListData()
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     TransactionListModel& list = ListView1->items();
     trap.run(100, [&] { list.clear(); });
-    platform::Recordset rs;                                   // 102
+    data::Recordset rs;                                   // 102
     const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
     double totalWithdrawal = 0;                               // 106
     double totalDeposit = 0;                                  // 108

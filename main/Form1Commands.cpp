@@ -63,7 +63,7 @@ void Form1::PushButton4_Click()
     auto trap = trapFor("PushButton4_Click");
     if (trap.test(100, [this] { return ListView1->count() == 0; }))
         return;
-    platform::Recordset rs;   // 102
+    data::Recordset rs;   // 102
     trap.run(104, [&] {
         rs.Open(statements::selectTransaction(ListView1->selectedText()), data::connection(), 3, 1);
     });
@@ -114,7 +114,7 @@ void Form1::createReport(const std::function<void()>& tick, const std::function<
     // true to show.
     if (!output::fillReportTable(trap, tick))                            // 110-126
         return;
-    platform::Recordset rs;
+    data::Recordset rs;
     if (!trap.run(128, [&] { rs.Open(output::kReportQuery, data::connection(), 3, 1); }))
         return;
     std::unique_ptr<output::DataReport> report;
@@ -147,7 +147,7 @@ void Form1::PushButton7_Click()
 {
     auto trap = trapFor("PushButton7_Click");
     const data::UndoStep step(data::steps::exampleData());              // the whole example is one step
-    platform::Recordset rs;                                              // 100
+    data::Recordset rs;                                              // 100
     int count = 0;                                                       // 102
     trap.run(104, [&] { rs.Open(statements::countAccounts(), data::connection(), 3, 1); });
     if (trap.test(106, [&] { return !rs.eof(); }))

@@ -79,7 +79,7 @@ importer::Statement readForScript(const QString& file, const QString& profileNam
 // case alone. A script expects its typing mistake refused, not a new account made.
 qint64 accountNamed(const QString& name)
 {
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(QStringLiteral("select AccountID, AccountName from Accounts order by AccountName"), data::connection());
     QStringList names;
     QList<qint64> exact, folded;
@@ -115,7 +115,7 @@ bool openLedger(const ConsoleDialogs& console)
         data::connection().Open(data::connectionString());
     });
     return console.shown() == 0 && data::hasConnection()
-        && data::connection().State() == platform::Connection::adStateOpen;
+        && data::connection().State() == data::Connection::adStateOpen;
 }
 
 } // namespace

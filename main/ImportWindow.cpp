@@ -102,7 +102,7 @@ ImportWindow::ImportWindow(const QString& file, QWidget* parent) : QDialog(paren
     layout->addLayout(buttons);
     resize(760, 480);
 
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(QStringLiteral("select AccountID, AccountName from Accounts order by AccountName"), data::connection());
     for (; !rs.eof(); rs.MoveNext())
         m_account->addItem(rs.Fields(u"AccountName").Value().toString(), rs.Fields(u"AccountID").Value().toLongLong());

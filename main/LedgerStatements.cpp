@@ -18,7 +18,7 @@ QString selectTransaction(const QString& number)
     return QStringLiteral("select * from Transactions where TransactionNumber=") + number;
 }
 
-QString duplicateInsert(const platform::Recordset& rs)
+QString duplicateInsert(const data::Recordset& rs)
 {
     const QVariant taxable = rs.Fields(u"Taxable").Value();
     return data::sql::kInsertTransaction + u'#' + data::sql::jetDate(rs.Fields(u"TransactionDate").Value())

@@ -2,7 +2,7 @@
 // SQL text the main window's commands send, built by the literal rules: quotes
 // doubled in text, dates as Jet literals, amounts as plain numbers.
 
-#include "data/sqlite/Database.h"
+#include "data/Connection.h"
 
 #include <QDate>
 #include <QString>
@@ -16,7 +16,7 @@ QString selectTransaction(const QString& number);
 // The copy of the record rs stands on: same date, description, account, amounts
 // (Null as 0) and taxable flag. Throws when a value cannot be written (a Null
 // description or date), so nothing half-built is sent.
-QString duplicateInsert(const platform::Recordset& rs);
+QString duplicateInsert(const data::Recordset& rs);
 
 // The example data's look-ups and accounts: the number of accounts (as "CountID"),
 // the first or last AccountID in stored order (aggregate "First" or "Last", as

@@ -11,7 +11,7 @@ DataReport::DataReport(ReportDefinition definition) : m_definition(std::move(def
 
 DataReport::~DataReport() = default;
 
-void DataReport::setDataSource(platform::Recordset& rs)
+void DataReport::setDataSource(data::Recordset& rs)
 {
     m_source = std::make_unique<RecordsetSource>(rs);
     m_rows.reset();

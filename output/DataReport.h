@@ -25,7 +25,7 @@ public:
 
     // The open recordset the rows are read from. It stays its opener's and must stay
     // open until the report has been shown or written.
-    void setDataSource(platform::Recordset& rs);
+    void setDataSource(data::Recordset& rs);
 
     // Shows the pages in the modal preview, owned by owner, and returns once it is
     // closed.

@@ -3,7 +3,7 @@
 // its data source once, front to back, into compact memory; paging and drawing then
 // reach any row directly, so a page is drawn without reading the rows before it again.
 
-#include "data/sqlite/Database.h"
+#include "data/Connection.h"
 
 #include <QByteArray>
 #include <QString>
@@ -29,15 +29,15 @@ public:
 // An open recordset as a report's data source. The recordset stays its opener's.
 class RecordsetSource : public ReportDataSource {
 public:
-    explicit RecordsetSource(platform::Recordset& rs) : m_rs(rs) {}
+    explicit RecordsetSource(data::Recordset& rs) : m_rs(rs) {}
     int bind(const QString& field) override;
     bool atEnd() override { return m_rs.eof(); }
     QVariant value(int column) override { return m_fields[size_t(column)].Value(); }
     void next() override { m_rs.MoveNext(); }
 
 private:
-    platform::Recordset& m_rs;
-    std::vector<platform::Field> m_fields;
+    data::Recordset& m_rs;
+    std::vector<data::Field> m_fields;
 };
 
 // The rows a report prints: the bound fields of every row, and the sum of each field.

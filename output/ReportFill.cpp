@@ -17,7 +17,7 @@ double amountOf(const QVariant& stored)
     return stored.isValid() ? platform::toDouble(stored) : 0;
 }
 
-void rollBack(platform::Connection& db)
+void rollBack(data::Connection& db)
 {
     // The failure that got here has been reported; the database may already have
     // ended the transaction itself.
@@ -55,7 +55,7 @@ QString reportInsert(const QVariant& date, double deposit, double withdrawal, co
 
 bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick)
 {
-    platform::Connection* db = nullptr;
+    data::Connection* db = nullptr;
     bool begun = false;
     const bool emptied = trap.run(110, [&] {
         db = &data::connection();
@@ -69,7 +69,7 @@ bool fillReportTable(shell::ErrorTrap& trap, const std::function<void()>& tick)
         return false;
     }
 
-    platform::Recordset rs;                                                       // 112
+    data::Recordset rs;                                                       // 112
     const bool opened = trap.run(114, [&] { rs.Open(data::kLedgerQuery, *db, 3, 1); });
     bool atEnd = false;
     bool readFailed = false;

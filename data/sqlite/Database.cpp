@@ -863,21 +863,29 @@ void Recordset::MoveNext()
     }
 }
 
-Field Recordset::Fields(QStringView name) const
+int Recordset::column(QStringView name) const
 {
     if (!m_open)
         throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
     // Callers mostly spell names as stored: try that cheap match before the folding one.
     for (size_t c = 0; c < m_names.size(); ++c) {
         if (name == m_names[c])
-            return Field(this, int(c));
+            return int(c);
     }
     for (size_t c = 0; c < m_names.size(); ++c) {
         if (QStringView(m_names[c]).compare(name, Qt::CaseInsensitive) == 0)
-            return Field(this, int(c));
+            return int(c);
     }
-    throw DbError(QStringLiteral("Item cannot be found in the collection corresponding to the requested "
-                                 "name or ordinal."));
+    return -1;
+}
+
+Field Recordset::Fields(QStringView name) const
+{
+    const int c = column(name);
+    if (c < 0)
+        throw DbError(QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                     "name or ordinal."));
+    return Field(this, c);
 }
 
 QVariant Recordset::value(int column) const

@@ -19,7 +19,7 @@
 // read-only for good: reads go on as far as they can, every write is refused. A file
 // that is no ledger, or of a newer format, is refused untouched.
 
-#include "platform/AppError.h"
+#include "data/LedgerProblem.h"
 
 #include "data/sqlite/RowPrefetch.h"
 
@@ -46,37 +46,6 @@ class UseLock;
 namespace jet {
 class ValuesInsert;
 }
-
-// A failing statement or query. what() is the database's own message (UTF-8).
-class DbError : public AppError {
-public:
-    using AppError::AppError;
-};
-
-// What keeps a connection from writing to its file.
-enum class FileProblem {
-    None,
-    Damaged,        // open read-only; what can be read is read
-    NotALedger,     // refused: a database without the ledger tables
-    NewerVersion,   // refused: written by a newer version
-    CannotUpgrade,  // refused: an older version that could not be brought up to date
-    ReadOnly,       // open read-only: the file or its folder cannot be written, or the
-                    // disk has no room for the files reading it takes
-    Replaced,       // another file took its place while it was open: nothing more is
-                    // written to the one open, which no longer is the ledger
-};
-
-// A statement or query refused because of a FileProblem. what() is the message the user
-// is given. A refused write is always shown; a read cut short by damage the user was
-// already told of is quiet, so one damaged file never gives a cascade of reports.
-class FileRefusal : public DbError {
-public:
-    FileRefusal(const QString& message, bool quiet) : DbError(message), m_quiet(quiet) {}
-    bool quiet() const { return m_quiet; }
-
-private:
-    bool m_quiet;
-};
 
 class Recordset;
 
@@ -113,19 +82,8 @@ public:
 
     enum { adStateClosed = 0, adStateOpen = 1 };
 
-    // How the owner hears of the file: every member is optional.
-    struct Owner {
-        // The message for a problem with `file`; detail is the database's own words.
-        std::function<QString(FileProblem, const QString& file, const QString& detail)> describe;
-        // Tells the user of damage found by a read or by the background check (a
-        // refused write or open is told by whoever catches the FileRefusal).
-        std::function<void(const QString& message)> tell;
-        // Runs whenever problem() changes.
-        std::function<void()> changed;
-        // Runs before an older file is brought up to date, while it is still untouched;
-        // throwing stops the opening and leaves the file as it is.
-        std::function<void(const QString& file, int fromVersion)> beforeMigration;
-    };
+    // How the owner hears of the file (see ConnectionOwner).
+    using Owner = ConnectionOwner;
     void setOwner(Owner owner) { m_owner = std::move(owner); }
 
     // Takes "provider=microsoft.jet.oledb.4.0;data source=<file>;...". The file must
@@ -269,6 +227,9 @@ public:
     Field Fields(QStringView name) const;
     void Close();
     bool isOpen() const { return m_open; }
+    // The same by number: the column of that name (-1: none), and its current value.
+    int column(QStringView name) const;
+    QVariant valueAt(int column) const { return value(column); }
 
     // The rows copied out of SQLite ahead of the current one, and whether that copying
     // has stopped for now (its slots are full, or the query has ended). For tests that

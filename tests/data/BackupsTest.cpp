@@ -285,7 +285,7 @@ TEST_F(BackupsTest, ARestorePutsTheBackupBackAndKeepsTheLedgerItReplaced)
     EXPECT_EQ(outcome.message, QStringLiteral("The ledger has been restored from the backup of 3/14/2026 9:26:53 AM "
                                               "(1 transaction).\r\n\r\nThe ledger as it was before is kept in the "
                                               "backup of 3/14/2026 9:27:53 AM."));
-    EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+    EXPECT_EQ(data::connection().State(), data::Connection::adStateOpen);
     EXPECT_EQ(env.rows(QStringLiteral("select * from Transactions")), atBackup);
     // The ledger it replaced is the newest backup now, whole.
     const std::vector<data::BackupEntry> after = data::listBackups();
@@ -312,7 +312,7 @@ TEST_F(BackupsTest, ADamagedBackupIsFoundAndNotRestored)
     const data::RestoreOutcome outcome = data::restoreBackup(backup);
     EXPECT_FALSE(outcome.restored);
     EXPECT_TRUE(outcome.message.startsWith(QStringLiteral("This backup is damaged and cannot be restored")));
-    EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+    EXPECT_EQ(data::connection().State(), data::Connection::adStateOpen);
     data::releaseConnection();
     EXPECT_EQ(fileHash(ledger()), before);
 }
@@ -329,7 +329,7 @@ TEST_F(BackupsTest, ARestoreOverADamagedLedgerKeepsTheDamagedFileAside)
     dialogs.answerMessage(platform::vbOK);   // the damage, when the first read meets it
     data::createConnection();
     data::connection().Open(data::connectionString());
-    platform::Recordset rs;
+    data::Recordset rs;
     EXPECT_THROW(rs.Open(QStringLiteral("select * from Transactions"), data::connection()), platform::DbError);
     ASSERT_EQ(data::ledgerProblem(), platform::FileProblem::Damaged);
 
@@ -482,7 +482,7 @@ TEST_F(BackupsTest, OnlyASoundLedgerThisVersionReadsCountsAsABackup)
         EXPECT_FALSE(outcome.restored);
         EXPECT_TRUE(outcome.message.contains(QDir::toNativeSeparators(path))) << outcome.message.toStdString();
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("The ledger is as it was.")));
-        EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+        EXPECT_EQ(data::connection().State(), data::Connection::adStateOpen);
     }
     data::releaseConnection();
     EXPECT_EQ(fileHash(ledger()), before);
@@ -539,7 +539,7 @@ TEST_F(BackupsTest, ARestoreIsRefusedWhileAnotherCopyHasTheLedgerOpenAndThatCopy
     EXPECT_FALSE(refused.restored);
     EXPECT_EQ(refused.message, "Nothing was restored: Another copy of Tallyfold, or another program, has the ledger "
                                "open. Close it, then restore again.\r\n\r\nThe ledger is as it was.");
-    EXPECT_EQ(data::connection().State(), platform::Connection::adStateOpen);
+    EXPECT_EQ(data::connection().State(), data::Connection::adStateOpen);
     EXPECT_EQ(data::connection().problem(), platform::FileProblem::None);
     EXPECT_EQ(backupNames(ledger()).size(), 1) << "not even the backup before it was made";
     // Both copies go on writing to the ledger itself.

@@ -1,5 +1,6 @@
 // The data folder and the working file as start-up prepares them, and the two small
 // file functions it leans on.
+#include "data/sqlite/Database.h"
 #include "data/Ledger.h"
 #include "shell/ErrorTrap.h"
 #include "platform/FileFunctions.h"

@@ -90,7 +90,7 @@ TEST_F(Literals, AwkwardDescriptionsAndNamesRoundTripUnchanged)
                    + data::sql::quoted(text) + QStringLiteral("',1,0,0,0)"));
         db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('") + data::sql::quoted(text)
                    + QStringLiteral("')"));
-        platform::Recordset rs;
+        data::Recordset rs;
         rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID "
                                "where TransactionNumber=(select max(TransactionNumber) from Transactions)"),
                 db, 3, 1);

@@ -9,7 +9,7 @@
 #include <QDate>
 #include <gtest/gtest.h>
 
-using platform::Recordset;
+using data::Recordset;
 
 namespace {
 

@@ -4,6 +4,7 @@
 // nothing.
 #include "data/Ledger.h"
 #include "data/sqlite/Database.h"
+#include "data/sqlite/FileBackend.h"
 #include "data/Undo.h"
 #include "data/UndoHistory.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -15,6 +16,14 @@
 #include <gtest/gtest.h>
 
 using platform::Connection;
+
+namespace {
+// The file back end under the shared connection: this history is the file's own.
+data::sqlite::FileBackend& fileLedger()
+{
+    return static_cast<data::sqlite::FileBackend&>(*data::connection().backend());
+}
+} // namespace
 using data::UndoConflict;
 using data::UndoHistory;
 using testing_support::LedgerEnvironment;
@@ -45,8 +54,8 @@ protected:
         db().Execute(kInsert + QStringLiteral("(#03/07/2024#,'bus',2,3,0,0)"));
     }
 
-    static Connection& db() { return data::connection(); }
-    static UndoHistory& history() { return *data::connectionHistory(); }
+    static Connection& db() { return fileLedger().connection(); }
+    static UndoHistory& history() { return fileLedger().undoHistory(); }
     std::string state() const { return env.rows(kLedgerState); }
     std::string steps() const { return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID")); }
     // Every change logged: a step's first in its own row, the others in UndoLog.
@@ -138,7 +147,7 @@ TEST_F(UndoHistoryTest, StepsUndoNewestFirstAndSurviveARestart)
 
     data::releaseConnection();
     data::createConnection();
-    db().Open(data::connectionString());
+    data::connection().Open(data::connectionString());
     EXPECT_EQ(history().nextUndo()->label, "Add account Travel");
     history().undo();
     EXPECT_EQ(state(), afterFirst);
@@ -347,11 +356,11 @@ TEST(UndoWithoutSharedMemory, TwoCopiesRecordingInTurnOnALedgerWithARollbackJour
     testing_support::NoSharedMemory noSharedMemory;
     LedgerEnvironment env;
     env.openLedger();
-    ASSERT_FALSE(data::connection().writeAheadLog());
+    ASSERT_FALSE(fileLedger().connection().writeAheadLog());
     Connection other;
     UndoHistory otherHistory(other);
     other.Open(data::connectionString());
-    UndoHistory& ours = *data::connectionHistory();
+    UndoHistory& ours = fileLedger().undoHistory();
     const auto step = [](Connection& db, UndoHistory& history, const QString& label, const QString& sql) {
         history.begin(label);
         db.Execute(sql);
@@ -360,12 +369,12 @@ TEST(UndoWithoutSharedMemory, TwoCopiesRecordingInTurnOnALedgerWithARollbackJour
     const auto steps = [&] {
         return env.rows(QStringLiteral("select StepID, Label, Undone from UndoSteps order by StepID"));
     };
-    step(data::connection(), ours, QStringLiteral("ours 1"), QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    step(fileLedger().connection(), ours, QStringLiteral("ours 1"), QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
     step(other, otherHistory, QStringLiteral("theirs"), QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
-    step(data::connection(), ours, QStringLiteral("ours 2"), QStringLiteral("insert into Accounts (AccountName) values ('Fuel')"));
+    step(fileLedger().connection(), ours, QStringLiteral("ours 2"), QStringLiteral("insert into Accounts (AccountName) values ('Fuel')"));
     EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 3|ours 2|0");
     EXPECT_EQ(otherHistory.undo()->label, "ours 2");
-    step(data::connection(), ours, QStringLiteral("ours 3"), QStringLiteral("insert into Accounts (AccountName) values ('Gift')"));
+    step(fileLedger().connection(), ours, QStringLiteral("ours 3"), QStringLiteral("insert into Accounts (AccountName) values ('Gift')"));
     EXPECT_EQ(steps(), "1|ours 1|0; 2|theirs|0; 4|ours 3|0");
     // Their undo gave number 3 back; ours took it again, and its undo gives it back.
     EXPECT_EQ(env.rows(QStringLiteral("select AccountID, AccountName from Accounts order by 1")), "1|Rent; 2|Food; 3|Gift");

@@ -38,7 +38,7 @@ protected:
     // The rows of tblReport as the ledger report binds them.
     const ReportRows& read()
     {
-        platform::Recordset rs;
+        data::Recordset rs;
         rs.Open(kReportQuery, data::connection());
         RecordsetSource source(rs);
         rows = ReportRows(source, definition.boundFields());
@@ -127,7 +127,7 @@ TEST_F(ReportEngine, FieldsBindWithoutRegardToCaseAndSumsSkipNull)
     // A field the source lacks is the data source's error, raised when the rows are read.
     ReportDefinition other = definition;
     other.Sections(QStringLiteral("Section1")).Controls(QStringLiteral("Text5")).DataField = QStringLiteral("Memo");
-    platform::Recordset rs;
+    data::Recordset rs;
     rs.Open(kReportQuery, data::connection());
     RecordsetSource source(rs);
     EXPECT_THROW(ReportRows(source, other.boundFields()), platform::AppError);
