@@ -108,6 +108,11 @@ public:
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
     virtual Capabilities capabilities() const = 0;
+    // The number the next row added to `table` (a recorded table: Accounts,
+    // Transactions, ImportKeys) gets, the table held so that nothing else numbers a row
+    // before the caller's transaction (BeginTrans) commits. For those that number rows
+    // themselves, as an import does.
+    virtual qint64 nextKey(const QString& table) = 0;
     // What the window's caption names the ledger by: "" for the file in the data folder,
     // "<database> on <host>" for a server ledger.
     virtual QString title() const = 0;
@@ -154,6 +159,8 @@ public:
     History* history() { return m_backend ? m_backend->history() : nullptr; }
     Capabilities capabilities() const { return m_backend ? m_backend->capabilities() : Capabilities{}; }
     QString title() const { return m_backend ? m_backend->title() : QString(); }
+    // See Backend::nextKey.
+    qint64 nextKey(const QString& table) { return open().nextKey(table); }
 
     // The back end open now, for what only it can do (tests, the ledger copy).
     Backend* backend() { return m_backend.get(); }

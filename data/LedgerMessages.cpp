@@ -52,6 +52,55 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
     return {};
 }
 
+QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail)
+{
+    using platform::FileProblem;
+    switch (problem) {
+    case FileProblem::NotALedger:
+        return QStringLiteral("The database %1 is not a Tallyfold ledger: %2\r\n\r\nTallyfold has left it unchanged "
+                              "and will not write to it.")
+            .arg(ledger, detail);
+    case FileProblem::NewerVersion:
+        return QStringLiteral("The ledger %1 was made by a newer version of Tallyfold.\r\n\r\nIts stored format is %2; "
+                              "this version reads formats up to %3. Tallyfold has left the ledger unchanged; open "
+                              "it with the newer version.")
+            .arg(ledger, detail, QString::number(data::stored::kLedgerVersion));
+    case FileProblem::CannotUpgrade:
+        return QStringLiteral("The ledger %1 could not be brought up to date.\r\n\r\nTallyfold has left it unchanged "
+                              "and will not write to it.\r\n\r\n(%2)")
+            .arg(ledger, detail);
+    case FileProblem::ReadOnly:
+        return QStringLiteral("The ledger %1 can only be read: the server lets your login role change nothing in "
+                              "it. The list shows every transaction, but every change is refused.\r\n\r\n(%2)")
+            .arg(ledger, detail);
+    case FileProblem::Away:
+        return QStringLiteral("The ledger's server cannot be reached:\r\n%1\r\n\r\nThe list shows the ledger as it "
+                              "was last read, and every change is refused until the server is back. Tallyfold "
+                              "connects again by itself and then reloads the list.\r\n\r\n(%2)")
+            .arg(ledger, detail);
+    case FileProblem::Damaged:
+    case FileProblem::Replaced:
+    case FileProblem::None:
+        break;
+    }
+    return {};
+}
+
+QString createLedgerQuestion(const QString& ledger)
+{
+    return QStringLiteral("Create a new Tallyfold ledger in database %1?").arg(ledger);
+}
+
+QString emptyDatabaseDetail()
+{
+    return QStringLiteral("it is empty, and no ledger was made in it.");
+}
+
+QString otherTablesDetail()
+{
+    return QStringLiteral("it holds other tables, but no ledger. Choose a database of its own for the ledger.");
+}
+
 QString problemNote(platform::FileProblem problem)
 {
     using platform::FileProblem;

@@ -11,6 +11,16 @@ namespace data {
 // and that Tallyfold leaves it as it is. detail is the database's own words.
 QString problemMessage(platform::FileProblem problem, const QString& file, const QString& detail);
 
+// The message for a problem with a ledger on a server; `ledger` names it as the
+// caption does ("<database> on <host>"), detail is the server's (or libpq's) own words,
+// or for NotALedger what the database holds instead, for NewerVersion its format.
+QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
+// The question before an empty database on a server becomes a ledger.
+QString createLedgerQuestion(const QString& ledger);
+// For NotALedger: what an empty database, or one holding something else, is told.
+QString emptyDatabaseDetail();
+QString otherTablesDetail();
+
 // The note the main window's caption carries while the ledger has a problem ("" when
 // it has none): the list shows what could be read, or nothing.
 QString problemNote(platform::FileProblem problem);

@@ -62,6 +62,9 @@ struct ConnectionOwner {
     // (a back end that can tell: another desktop on a server ledger), and when the
     // ledger came back after the connection was lost: what was read may be stale.
     std::function<void()> othersChanged = {};
+    // Asked when a server ledger's database is empty: whether to make it a ledger
+    // (`ledger` names it as the caption does). Unset, or false: it is refused.
+    std::function<bool(const QString& ledger)> createLedger = {};
 };
 
 } // namespace platform

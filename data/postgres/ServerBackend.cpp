@@ -1,21 +1,352 @@
 #include "data/postgres/ServerBackend.h"
 
+#include "data/LedgerMessages.h"
+#include "data/StoredFormat.h"
+#include "data/postgres/JetStandIn.h"
+#include "data/postgres/Listener.h"
+#include "data/postgres/PgSession.h"
+#include "data/postgres/ServerLedger.h"
+#include "data/postgres/ServerRows.h"
+
+#include <QRegularExpression>
+#include <libpq-fe.h>
+
 namespace data::postgres {
 
+using platform::FileProblem;
+
 namespace {
-[[noreturn]] void unavailable()
+
+[[noreturn]] void notOpen()
 {
-    throw platform::FileRefusal(QStringLiteral("Server ledgers are not available in this build."), false);
+    throw platform::DbError(QStringLiteral("Operation is not allowed when the object is closed."));
 }
+
+// "<database> on <host>", "this computer" for a Unix socket.
+QString titleOf(const QString& database, const QString& host)
+{
+    const bool local = host.isEmpty() || host.startsWith(u'/') || host.startsWith(u'@');
+    return QStringLiteral("%1 on %2").arg(database, local ? QStringLiteral("this computer") : host);
+}
+
+// The title before any connection: what the conninfo itself names.
+QString titleOf(const QString& conninfo)
+{
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), nullptr);
+    if (!options)
+        return conninfo;
+    QString database, host;
+    for (const PQconninfoOption* option = options; option->keyword; ++option) {
+        const QByteArray keyword(option->keyword);
+        if (keyword == "dbname" && option->val)
+            database = QString::fromUtf8(option->val);
+        else if (keyword == "host" && option->val)
+            host = QString::fromUtf8(option->val);
+    }
+    PQconninfoFree(options);
+    return database.isEmpty() ? conninfo : titleOf(database, host);
+}
+
+const stored::RecordedTable* recordedTable(const QString& table)
+{
+    for (const auto& known : stored::kRecordedTables) {
+        if (table.compare(QLatin1String(known.name), Qt::CaseInsensitive) == 0)
+            return &known;
+    }
+    return nullptr;
+}
+
+// Whether a statement reads or writes the report's table, the writer's own.
+bool namesReportTable(const QByteArray& sql)
+{
+    static const QRegularExpression word(QStringLiteral("\\btblreport\\b"), QRegularExpression::CaseInsensitiveOption);
+    return word.match(QString::fromUtf8(sql)).hasMatch();
+}
+
 } // namespace
 
 ServerBackend::ServerBackend() = default;
-ServerBackend::~ServerBackend() = default;
 
-void ServerBackend::open(const QString&) { unavailable(); }
-long long ServerBackend::execute(const QString&) { unavailable(); }
-std::unique_ptr<Rows> ServerBackend::query(const QString&) { unavailable(); }
-void ServerBackend::begin() { unavailable(); }
-void ServerBackend::commit() { unavailable(); }
+ServerBackend::~ServerBackend()
+{
+    close();
+}
+
+Session* ServerBackend::session()
+{
+    return m_writer.get();
+}
+
+void ServerBackend::setProblem(FileProblem problem, const QString& message)
+{
+    const bool changed = problem != m_problem;
+    m_problem = problem;
+    m_problemMessage = message;
+    if (changed && m_owner.changed)
+        m_owner.changed();
+}
+
+void ServerBackend::refuse(FileProblem problem, const QString& detail)
+{
+    close();
+    setProblem(problem, serverProblemMessage(problem, m_title, detail));
+    throw platform::FileRefusal(m_problemMessage, false);
+}
+
+QString ServerBackend::lost(const QString& detail, bool tell)
+{
+    if (m_problem != FileProblem::Away) {
+        setProblem(FileProblem::Away, serverProblemMessage(FileProblem::Away, m_title, detail));
+        if (tell && m_owner.tell)
+            m_owner.tell(m_problemMessage);
+    }
+    if (m_writer)
+        m_writer->refuseAll(m_problemMessage);
+    return m_problemMessage;
+}
+
+void ServerBackend::open(const QString& connectionString)
+{
+    if (m_writer)
+        throw platform::DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    m_conninfo = conninfoOf(connectionString);
+    m_title = titleOf(m_conninfo);
+    setProblem(FileProblem::None, {});
+    try {
+        m_writer = std::make_unique<PgSession>(connectTo(m_conninfo));
+    } catch (const platform::DbError& e) {
+        refuse(FileProblem::Away, QString::fromUtf8(e.what()));
+    }
+    m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())));
+    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
+    prepareLedger();
+    startSession();
+}
+
+void ServerBackend::prepareLedger()
+{
+    // Asked at most once: an empty database is made a ledger after the owner said so,
+    // unless another desktop made it one meanwhile.
+    bool asked = false;
+    for (;;) {
+        LedgerFacts facts;
+        try {
+            facts = lockAndInspect(*m_writer);
+            if (facts.kind == LedgerFacts::Ledger) {
+                if (facts.version > stored::kLedgerVersion) {
+                    m_writer->exec("rollback");
+                    refuse(FileProblem::NewerVersion, QString::number(facts.version));
+                }
+                if (facts.version < stored::kLedgerVersion) {
+                    try {
+                        migrateLedger(*m_writer, facts.version);
+                    } catch (const platform::DbError& e) {
+                        refuse(FileProblem::CannotUpgrade, QString::fromUtf8(e.what()));
+                    }
+                }
+                m_writer->exec("commit");
+                return;
+            }
+            if (facts.kind == LedgerFacts::Empty && asked) {
+                makeLedger(*m_writer);
+                m_writer->exec("commit");
+                return;
+            }
+            m_writer->exec("rollback");
+        } catch (const platform::FileRefusal&) {
+            throw;
+        } catch (const platform::DbError& e) {
+            refuse(FileProblem::NotALedger, QString::fromUtf8(e.what()));
+        }
+        if (facts.kind == LedgerFacts::OtherTables)
+            refuse(FileProblem::NotALedger, otherTablesDetail());
+        // Asked outside the transaction: no other desktop waits on the lock meanwhile.
+        if (asked || !m_owner.createLedger || !m_owner.createLedger(m_title))
+            refuse(FileProblem::NotALedger, emptyDatabaseDetail());
+        asked = true;
+    }
+}
+
+void ServerBackend::startSession()
+{
+    try {
+        m_writer->exec("create temp table tblreport (date timestamp(0), valuein double precision, "
+                       "valueout double precision, account text collate tallyfold_jet, "
+                       "description text collate tallyfold_jet)");
+        const Result mayWrite = m_writer->exec("select has_table_privilege('transactions', 'insert')");
+        m_readers = std::make_shared<ReaderPool>(m_conninfo);
+        const int ownPid = m_writer->backendPid();
+        m_listener = std::make_unique<Listener>(
+            connectTo(m_conninfo), ownPid,
+            [this] {
+                if (m_owner.othersChanged)
+                    m_owner.othersChanged();
+            },
+            [this](const QString& reason) { lost(reason, true); });
+        if (mayWrite.text(0, 0) != "t") {
+            setProblem(FileProblem::ReadOnly,
+                       serverProblemMessage(FileProblem::ReadOnly, m_title,
+                                            QStringLiteral("no permission to add transactions")));
+            if (m_owner.tell)
+                m_owner.tell(m_problemMessage);
+        }
+    } catch (const platform::FileRefusal&) {
+        close();
+        throw;
+    } catch (const platform::DbError& e) {
+        refuse(FileProblem::Away, QString::fromUtf8(e.what()));
+    }
+}
+
+void ServerBackend::close()
+{
+    m_listener.reset();
+    if (m_readers)
+        m_readers->close();
+    m_readers.reset();
+    m_writer.reset();
+}
+
+void ServerBackend::refuseWrites() const
+{
+    if (!m_writer)
+        notOpen();
+    if (m_problem == FileProblem::ReadOnly || m_problem == FileProblem::Away)
+        throw platform::FileRefusal(m_problemMessage, false);
+}
+
+QByteArray ServerBackend::translated(const QString& jetSql) const
+{
+    return translateStandIn(jetSql).toUtf8();
+}
+
+void ServerBackend::enterWrite()
+{
+}
+
+void ServerBackend::leftWrite(bool)
+{
+}
+
+long long ServerBackend::execute(const QString& jetSql)
+{
+    refuseWrites();
+    const QByteArray sql = translated(jetSql);
+    if (m_writer->inTransaction()) {
+        enterWrite();
+        return m_writer->execUndoingItselfOnly(sql);
+    }
+    m_writer->exec("begin");
+    long long changed = 0;
+    try {
+        enterWrite();
+        changed = m_writer->exec(sql).affected();
+        m_writer->exec("commit");
+    } catch (...) {
+        if (m_writer->connected() && m_writer->inTransaction())
+            Result(PQexec(m_writer->handle(), "rollback"));
+        leftWrite(false);
+        throw;
+    }
+    leftWrite(true);
+    return changed;
+}
+
+std::unique_ptr<Rows> ServerBackend::query(const QString& jetSql)
+{
+    if (!m_writer)
+        notOpen();
+    if (m_problem == FileProblem::Away)
+        throw platform::FileRefusal(m_problemMessage, true);
+    const QByteArray sql = translated(jetSql);
+    if (namesReportTable(sql))
+        return resultRows(m_writer->exec(sql));
+    try {
+        return cursorRows(m_readers, sql);
+    } catch (const ReaderLost& e) {
+        throw platform::FileRefusal(lost(QString::fromUtf8(e.what()), true), true);
+    }
+}
+
+void ServerBackend::begin()
+{
+    if (!m_writer)
+        notOpen();
+    if (m_writer->inTransaction())
+        throw platform::DbError(QStringLiteral("cannot start a transaction within a transaction"));
+    m_writer->exec("begin");
+}
+
+void ServerBackend::commit()
+{
+    if (!m_writer)
+        notOpen();
+    if (!m_writer->inTransaction())
+        throw platform::DbError(QStringLiteral("cannot commit - no transaction is active"));
+    bool committed = false;
+    try {
+        // A transaction a failure ended answers its commit with a rollback.
+        const Result result = m_writer->exec("commit");
+        committed = QByteArray(PQcmdStatus(result.get())) == "COMMIT";
+    } catch (...) {
+        leftWrite(false);
+        throw;
+    }
+    leftWrite(committed);
+    if (!committed)
+        throw platform::DbError(QStringLiteral("The transaction was rolled back: nothing of it was changed."));
+}
+
+void ServerBackend::rollback()
+{
+    if (!m_writer || !m_writer->inTransaction())
+        return;
+    if (m_writer->connected())
+        Result(PQexec(m_writer->handle(), "rollback"));
+    leftWrite(false);
+}
+
+bool ServerBackend::inTransaction() const
+{
+    return m_writer && m_writer->inTransaction();
+}
+
+qint64 ServerBackend::nextKey(const QString& table)
+{
+    refuseWrites();
+    const stored::RecordedTable* recorded = recordedTable(table);
+    Q_ASSERT(recorded);
+    if (!recorded)
+        throw platform::DbError(QStringLiteral("The table '%1' numbers no rows.").arg(table));
+    const QByteArray name = QByteArray(recorded->name).toLower();
+    const QByteArray key = QByteArray(recorded->key).toLower();
+    // Held until the caller's transaction ends: others may read, but none add, change
+    // or delete a row meanwhile.
+    if (m_writer->inTransaction())
+        m_writer->exec("lock table " + name + " in share row exclusive mode");
+    const Result next = m_writer->exec(
+        "select greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence($1, $2)), 0), "
+        "coalesce((select max(" + key + ") from " + name + "), 0)) + 1",
+        {name, key});
+    return next.text(0, 0).toLongLong();
+}
+
+int createServerLedger(const QString& conninfo, QString& message)
+{
+    bool made = false;
+    ServerBackend backend;
+    platform::ConnectionOwner owner;
+    owner.createLedger = [&](const QString&) { return made = true; };
+    backend.setOwner(owner);
+    try {
+        backend.open(serverConnectionString(conninfo));
+    } catch (const platform::DbError& e) {
+        message = QString::fromUtf8(e.what());
+        return 1;
+    }
+    message = made ? QStringLiteral("A new Tallyfold ledger was made in database %1.").arg(backend.title())
+                   : QStringLiteral("The database %1 already holds a Tallyfold ledger.").arg(backend.title());
+    return 0;
+}
 
 } // namespace data::postgres

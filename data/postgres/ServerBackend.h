@@ -1,34 +1,79 @@
 #pragma once
-// A ledger on a PostgreSQL server behind the windows' connection.
+// A ledger on a PostgreSQL server behind the windows' connection, shared live by
+// several desktops. Writes go through one connection, the writer (each statement in a
+// transaction of its own unless the caller's BeginTrans is pending); each query reads
+// on a reader connection of its own, in a snapshot taken when it opens; a third
+// connection listens for other desktops' commits. The report's table is the writer's
+// own temporary table, so two people printing never see each other's rows.
 
 #include "data/Connection.h"
 
+#include <memory>
+
 namespace data::postgres {
+
+class Listener;
+class PgSession;
+class ReaderPool;
+class Session;
 
 class ServerBackend final : public Backend {
 public:
     ServerBackend();
     ~ServerBackend() override;
+    // Opens the ledger: one older than this version is brought up to date, a newer one
+    // refused untouched; an empty database becomes a ledger when the owner says so
+    // (createLedger); a database holding other tables is refused. A login role that
+    // may only read opens read-only, the owner told once.
     void open(const QString& connectionString) override;
-    bool isOpen() const override { return false; }
-    void close() override {}
+    bool isOpen() const override { return m_writer != nullptr; }
+    void close() override;
     long long execute(const QString& jetSql) override;
     std::unique_ptr<Rows> query(const QString& jetSql) override;
     void begin() override;
     void commit() override;
-    void rollback() override {}
-    bool inTransaction() const override { return false; }
+    void rollback() override;
+    bool inTransaction() const override;
     platform::FileProblem problem() const override { return m_problem; }
     QString problemMessage() const override { return m_problemMessage; }
     void setOwner(platform::ConnectionOwner owner) override { m_owner = std::move(owner); }
     History* history() override { return nullptr; }
     Capabilities capabilities() const override { return {.fileBackups = false, .liveChanges = true}; }
-    QString title() const override { return {}; }
+    QString title() const override { return m_title; }
+    qint64 nextKey(const QString& table) override;
+
+    // The writer, for the parts of the back end that write beside the windows'
+    // statements (the ledger copy); nullptr while closed.
+    Session* session();
 
 private:
+    void prepareLedger();
+    void startSession();
+    [[noreturn]] void refuse(platform::FileProblem problem, const QString& detail);
+    void setProblem(platform::FileProblem problem, const QString& message);
+    // The server has gone: every write is refused from now on. `tell`: the user hears
+    // of it here (a refused write tells by its refusal instead). Answers the message.
+    QString lost(const QString& detail, bool tell);
+    void refuseWrites() const;
+    QByteArray translated(const QString& jetSql) const;
+    // Where the undo history takes part in a write's transaction: entered just before
+    // the ledger statement runs in it, left once it committed or rolled back.
+    void enterWrite();
+    void leftWrite(bool committed);
+
     platform::ConnectionOwner m_owner;
     platform::FileProblem m_problem = platform::FileProblem::None;
     QString m_problemMessage;
+    QString m_conninfo;
+    QString m_title;
+    std::unique_ptr<PgSession> m_writer;
+    std::shared_ptr<ReaderPool> m_readers;
+    std::unique_ptr<Listener> m_listener;
 };
+
+// Makes the database `conninfo` names a ledger, as `tallyfold --create-ledger` does:
+// 0 when it is one now (made, or one already), with what was done in `message`;
+// 1 with the reason in `message` when it is not.
+int createServerLedger(const QString& conninfo, QString& message);
 
 } // namespace data::postgres

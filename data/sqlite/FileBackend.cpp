@@ -1,6 +1,7 @@
 #include "data/sqlite/FileBackend.h"
 
 #include "data/Ledger.h"
+#include "data/StoredFormat.h"
 #include "data/Undo.h"
 
 namespace data::sqlite {
@@ -34,6 +35,26 @@ void FileBackend::open(const QString& connectionString)
 std::unique_ptr<Rows> FileBackend::query(const QString& jetSql)
 {
     return std::make_unique<FileRows>(jetSql, m_connection);
+}
+
+qint64 FileBackend::nextKey(const QString& table)
+{
+    const stored::RecordedTable* recorded = nullptr;
+    for (const auto& known : stored::kRecordedTables) {
+        if (table.compare(QLatin1String(known.name), Qt::CaseInsensitive) == 0)
+            recorded = &known;
+    }
+    Q_ASSERT(recorded);
+    if (!recorded)
+        throw platform::DbError(QStringLiteral("The table '%1' numbers no rows.").arg(table));
+    // Asked once the caller's transaction holds the file's write lock, so that nothing
+    // else can number a row before it commits: the counter or the highest key, which
+    // a row inserted with its key given may have passed.
+    FileRows rows(QStringLiteral("select max(coalesce((select seq from sqlite_sequence where name = '%1'), 0), "
+                                 "coalesce((select max(%2) from %1), 0)) as Highest")
+                      .arg(QLatin1String(recorded->name), QLatin1String(recorded->key)),
+                  m_connection);
+    return (rows.eof() ? 0 : rows.value(rows.column(u"Highest")).toLongLong()) + 1;
 }
 
 } // namespace data::sqlite

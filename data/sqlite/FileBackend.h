@@ -27,6 +27,7 @@ public:
     History* history() override { return &m_history; }
     Capabilities capabilities() const override { return {.fileBackups = true, .liveChanges = false}; }
     QString title() const override { return {}; }
+    qint64 nextKey(const QString& table) override;
 
     platform::Connection& connection() { return m_connection; }
     UndoHistory& undoHistory() { return m_history; }

@@ -1,0 +1,66 @@
+#pragma once
+// A libpq connection to the ledger's server: the writer every part of the server back
+// end shares (Session), and the way the back end's other connections (readers, the
+// listener) are made.
+
+#include "data/postgres/Session.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+struct pg_conn;
+
+namespace data::postgres {
+
+struct ConnectionFree {
+    void operator()(pg_conn* connection) const;
+};
+using PgConnection = std::unique_ptr<pg_conn, ConnectionFree>;
+
+// Connects to the server `conninfo` names (anything libpq takes), without letting a
+// server that does not answer hold the caller past `seconds`. Keep-alives are asked for
+// unless the user set them, so a dropped network is found within about half a minute.
+// Every connection reads dates in ISO order and numbers in full. Throws DbError with
+// libpq's own reason.
+PgConnection connectTo(const QString& conninfo, int seconds = 10);
+
+// What the server said when a statement failed, or why the connection failed.
+QString errorOf(pg_conn* connection, const pg_result* result = nullptr);
+
+class PgSession final : public Session {
+public:
+    explicit PgSession(PgConnection connection);
+    ~PgSession() override;
+
+    Result exec(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& parameters = {}) override;
+    bool inTransaction() const override;
+
+    // Runs `sql` so that, inside a pending transaction, a failure undoes only this
+    // statement and leaves the transaction open, as a refused row does on a file
+    // (one round trip: a savepoint around it, sent as a pipeline). Answers the rows
+    // it changed.
+    long long execUndoingItselfOnly(const QByteArray& sql);
+
+    // Runs several statements of the program's own (the ledger's tables), as one text.
+    void execScript(const char* sql);
+
+    // Called when a statement finds the connection gone; answers the message every
+    // statement is then refused with.
+    void setOnLost(std::function<QString(const QString& detail)> onLost) { m_onLost = std::move(onLost); }
+    // Refuses every statement with `message` ("" again: lets them through).
+    void refuseAll(const QString& message) { m_refusal = message; }
+    bool connected() const;
+    int backendPid() const;
+    pg_conn* handle() const { return m_connection.get(); }
+
+private:
+    // Throws for a failed statement: FileRefusal when the connection has gone.
+    [[noreturn]] void failed(const pg_result* result);
+
+    PgConnection m_connection;
+    std::function<QString(const QString&)> m_onLost;
+    QString m_refusal;
+};
+
+} // namespace data::postgres

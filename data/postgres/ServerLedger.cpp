@@ -1,0 +1,52 @@
+#include "data/postgres/ServerLedger.h"
+
+#include "data/StoredFormat.h"
+#include "generated/data/postgres/ServerSchema.h"
+
+namespace data::postgres {
+
+namespace {
+// The ledger's advisory lock: any fixed number no other program on the database uses
+// ("Tallyfld" in ASCII).
+const QByteArray kLedgerLock = "6080260185075903588";
+} // namespace
+
+LedgerFacts lockAndInspect(PgSession& session)
+{
+    session.exec("begin");
+    session.exec("select pg_advisory_xact_lock(" + kLedgerLock + ")");
+    LedgerFacts facts;
+    const Result format = session.exec("select to_regclass('public.ledgerformat') is not null");
+    if (format.text(0, 0) == "t") {
+        const Result version = session.exec("select max(version) from public.ledgerformat");
+        facts.kind = LedgerFacts::Ledger;
+        facts.version = version.isNull(0, 0) ? 0 : version.text(0, 0).toInt();
+        return facts;
+    }
+    const Result tables = session.exec("select exists (select 1 from pg_class c join pg_namespace n on "
+                                       "n.oid = c.relnamespace where n.nspname = 'public' and "
+                                       "c.relkind in ('r', 'p', 'v', 'm', 'f'))");
+    facts.kind = tables.text(0, 0) == "t" ? LedgerFacts::OtherTables : LedgerFacts::Empty;
+    return facts;
+}
+
+void makeLedger(PgSession& session)
+{
+    for (const char* script : {kFunctionsSql, kLedgerSql, kHistorySql}) {
+        if (!QByteArray(script).trimmed().isEmpty())
+            session.execScript(script);
+    }
+    session.exec("insert into ledgerformat (version) values ($1)",
+                 {QByteArray::number(data::stored::kLedgerVersion)});
+}
+
+void migrateLedger(PgSession&, int fromVersion)
+{
+    // Server ledgers began at the current format: none older exists yet. A migration
+    // to a later format goes here, one step a version.
+    throw platform::DbError(QStringLiteral("No way leads from format %1 to format %2.")
+                                .arg(fromVersion)
+                                .arg(data::stored::kLedgerVersion));
+}
+
+} // namespace data::postgres
