@@ -1,0 +1,137 @@
+// What the windows rely on from the ledger, run on the file and on a server: values
+// written by the windows' statements read back with their types, a refused row inside
+// a transaction undoes only itself, an open query keeps reading the ledger as it was
+// when it opened, and rows an import numbers itself never collide with the next.
+#include "data/Connection.h"
+#include "tests/data/postgres/ServerFixture.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using data::Connection;
+using data::Recordset;
+
+namespace {
+
+enum class Kind { File, Server };
+
+class LedgerBothWays : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == Kind::File) {
+            const QString path = dir.path() + QStringLiteral("/dbData.mdb");
+            ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), path));
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+            db.Open(QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + path);
+        } else {
+            const QString database = testing_support::freshPgDatabase();
+            db.setOwner(log.owner());
+            db.Open(data::serverConnectionString(testing_support::conninfoOf(database)));
+        }
+        db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('O''Brien''s')"));
+    }
+
+    // The one value of a query.
+    QVariant value(const QString& sql, QStringView column)
+    {
+        Recordset rs;
+        rs.Open(sql, db);
+        return rs.eof() ? QVariant(QStringLiteral("(no row)")) : rs.Fields(column).Value();
+    }
+
+    qlonglong count() { return value(QStringLiteral("select count(*) as N from Transactions"), u"n").toLongLong(); }
+
+    QTemporaryDir dir;
+    testing_support::OwnerLog log;
+    Connection db;
+};
+
+TEST_P(LedgerBothWays, ValuesTheWindowsWriteReadBackWithTheirTypes)
+{
+    const QString insert = QStringLiteral("insert into Transactions (TransactionDate,TransactionDescription,AccountID,"
+                                          "WithdrawalAmount,DepositAmount,Taxable) values ");
+    db.Execute(insert + QStringLiteral("(#03/05/2024#,'say \"hi\" & ''bye''',1,12345678901234.56,null,True)"));
+    db.Execute(insert + QStringLiteral("(#12/31/1999 23:59:58#,null,1,0.1,-2.5,False)"));
+
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID "
+                           "order by TransactionNumber"),
+            db);
+    ASSERT_FALSE(rs.eof());
+    EXPECT_EQ(rs.Fields(u"TRANSACTIONNUMBER").Value(), QVariant(qlonglong(1)));
+    EXPECT_EQ(rs.Fields(u"TransactionDate").Value(), QVariant(QDate(2024, 3, 5)));
+    EXPECT_EQ(rs.Fields(u"TransactionDescription").Value(), QVariant(QStringLiteral("say \"hi\" & 'bye'")));
+    EXPECT_EQ(rs.Fields(u"WithdrawalAmount").Value(), QVariant(12345678901234.56));
+    EXPECT_FALSE(rs.Fields(u"DepositAmount").Value().isValid());
+    EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(true));
+    EXPECT_EQ(rs.Fields(u"AccountName").Value(), QVariant(QStringLiteral("O'Brien's")));
+    rs.MoveNext();
+    ASSERT_FALSE(rs.eof());
+    EXPECT_EQ(rs.Fields(u"TransactionDate").Value(), QVariant(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58))));
+    EXPECT_FALSE(rs.Fields(u"TransactionDescription").Value().isValid());
+    EXPECT_EQ(rs.Fields(u"WithdrawalAmount").Value(), QVariant(0.1));
+    EXPECT_EQ(rs.Fields(u"DepositAmount").Value(), QVariant(-2.5));
+    EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(false));
+    rs.MoveNext();
+    EXPECT_TRUE(rs.eof());
+}
+
+TEST_P(LedgerBothWays, ARefusedRowInsideATransactionUndoesOnlyItself)
+{
+    db.BeginTrans();
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 1)"));
+    EXPECT_THROW(db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 1e309)")),
+                 platform::DbError);
+    EXPECT_TRUE(db.InTransaction());
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 3)"));
+    db.CommitTrans();
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(value(QStringLiteral("select sum(DepositAmount) as S from Transactions"), u"S"), QVariant(4.0));
+
+    // Rolled back, nothing of it stays.
+    db.BeginTrans();
+    db.Execute(QStringLiteral("delete from Transactions"));
+    db.RollbackTrans();
+    EXPECT_EQ(count(), 2);
+}
+
+TEST_P(LedgerBothWays, AnOpenQueryReadsTheLedgerAsItWasWhenItOpened)
+{
+    for (int i = 0; i < 3; ++i)
+        db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, %1)").arg(i));
+    Recordset rs;
+    rs.Open(QStringLiteral("select DepositAmount from Transactions order by TransactionNumber"), db);
+    db.Execute(QStringLiteral("delete from Transactions"));
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 99)"));
+    QList<double> read;
+    for (; !rs.eof(); rs.MoveNext())
+        read << rs.Fields(u"DepositAmount").Value().toDouble();
+    EXPECT_EQ(read, (QList<double>{0, 1, 2}));
+    EXPECT_EQ(count(), 1);
+}
+
+TEST_P(LedgerBothWays, RowsNumberedByTheCallerNeverCollideWithTheNext)
+{
+    db.BeginTrans();
+    const qint64 first = db.nextKey(QStringLiteral("Transactions"));
+    EXPECT_EQ(first, 1);
+    db.Execute(QStringLiteral("insert into Transactions (TransactionNumber, AccountID) values (%1, 1), (%2, 1)")
+                   .arg(first + 40)
+                   .arg(first + 49));
+    db.CommitTrans();
+    db.Execute(QStringLiteral("insert into Transactions (AccountID) values (1)"));
+    EXPECT_EQ(value(QStringLiteral("select max(TransactionNumber) as M from Transactions"), u"M"),
+              QVariant(qlonglong(51)));
+    // A deleted newest row's number is not given again.
+    db.Execute(QStringLiteral("delete from Transactions where TransactionNumber = 51"));
+    EXPECT_EQ(db.nextKey(QStringLiteral("Transactions")), 52);
+    EXPECT_EQ(db.nextKey(QStringLiteral("Accounts")), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(, LedgerBothWays, ::testing::Values(Kind::File, Kind::Server),
+                         [](const auto& info) { return info.param == Kind::File ? "File" : "Server"; });
+
+} // namespace

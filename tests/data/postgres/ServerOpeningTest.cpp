@@ -1,0 +1,150 @@
+// Opening a ledger on a server: an empty database becomes one only after the owner
+// says so; a database holding other tables, or a ledger of a newer format, is refused
+// and left exactly as it was; --create-ledger makes one once and then finds it; a
+// login role that may only read gets a read-only ledger with one message.
+#include "data/Connection.h"
+#include "data/postgres/ServerBackend.h"
+#include "tests/data/postgres/ServerFixture.h"
+
+#include <gtest/gtest.h>
+
+using data::postgres::ServerBackend;
+using platform::FileProblem;
+using platform::FileRefusal;
+using testing_support::OwnerLog;
+using testing_support::serverRows;
+
+namespace {
+
+const QString kPublicTables =
+    QStringLiteral("select string_agg(relname, ',' order by relname) from pg_class c join pg_namespace n on "
+                   "n.oid = c.relnamespace where nspname = 'public' and relkind = 'r'");
+
+// Opens and answers the refusal's message ("" when it opened).
+QString refusalOf(ServerBackend& backend, const QString& database, const QString& user = QStringLiteral("postgres"))
+{
+    try {
+        backend.open(data::serverConnectionString(testing_support::conninfoOf(database, user)));
+    } catch (const FileRefusal& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return {};
+}
+
+TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
+{
+    const QString database = testing_support::freshPgDatabase();
+    OwnerLog log;
+    log.createAnswer = false;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    const QString refusal = refusalOf(backend, database);
+    EXPECT_TRUE(refusal.contains(QStringLiteral("is not a Tallyfold ledger: it is empty"))) << refusal.toStdString();
+    EXPECT_EQ(log.asked, QStringList{database + QStringLiteral(" on this computer")});
+    EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
+    EXPECT_FALSE(backend.isOpen());
+    EXPECT_EQ(serverRows(kPublicTables, database), "NULL");
+
+    log.createAnswer = true;
+    EXPECT_EQ(refusalOf(backend, database), QString());
+    EXPECT_TRUE(backend.isOpen());
+    EXPECT_EQ(backend.problem(), FileProblem::None);
+    EXPECT_EQ(backend.title(), database + QStringLiteral(" on this computer"));
+    EXPECT_EQ(serverRows(QStringLiteral("select version from ledgerformat"), database), "4");
+    EXPECT_EQ(serverRows(kPublicTables, database), "accounts,importkeys,ledgerformat,transactions");
+
+    // A ledger is opened again without a question.
+    backend.close();
+    log.asked.clear();
+    EXPECT_EQ(refusalOf(backend, database), QString());
+    EXPECT_TRUE(log.asked.isEmpty());
+}
+
+TEST(ServerOpening, ADatabaseHoldingOtherTablesIsRefusedUntouched)
+{
+    const QString database = testing_support::freshPgDatabase();
+    serverRows(QStringLiteral("create table invoices (n int); insert into invoices values (7)"), database);
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    const QString refusal = refusalOf(backend, database);
+    EXPECT_TRUE(refusal.contains(QStringLiteral("it holds other tables, but no ledger"))) << refusal.toStdString();
+    EXPECT_TRUE(log.asked.isEmpty());
+    EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
+    EXPECT_EQ(serverRows(kPublicTables, database), "invoices");
+    EXPECT_EQ(serverRows(QStringLiteral("select n from invoices"), database), "7");
+
+    QString message;
+    EXPECT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 1);
+    EXPECT_TRUE(message.contains(QStringLiteral("other tables")));
+    EXPECT_EQ(serverRows(kPublicTables, database), "invoices");
+}
+
+TEST(ServerOpening, ALedgerOfANewerFormatIsRefusedUntouched)
+{
+    const QString database = testing_support::freshPgDatabase();
+    QString message;
+    ASSERT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 0);
+    serverRows(QStringLiteral("update ledgerformat set version = 5; insert into accounts (accountname) values ('Rent')"),
+               database);
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    const QString refusal = refusalOf(backend, database);
+    EXPECT_TRUE(refusal.contains(QStringLiteral("Its stored format is 5; this version reads formats up to 4")))
+        << refusal.toStdString();
+    EXPECT_EQ(backend.problem(), FileProblem::NewerVersion);
+    EXPECT_EQ(serverRows(QStringLiteral("select version from ledgerformat"), database), "5");
+    EXPECT_EQ(serverRows(QStringLiteral("select accountid, accountname from accounts"), database), "1|Rent");
+}
+
+TEST(ServerOpening, TheCreateLedgerCommandMakesALedgerOnceAndThenFindsIt)
+{
+    const QString database = testing_support::freshPgDatabase();
+    const QString conninfo = testing_support::conninfoOf(database);
+    QString first, second;
+    EXPECT_EQ(data::postgres::createServerLedger(conninfo, first), 0);
+    serverRows(QStringLiteral("insert into accounts (accountname) values ('Rent')"), database);
+    EXPECT_EQ(data::postgres::createServerLedger(conninfo, second), 0);
+    EXPECT_EQ(first, QStringLiteral("A new Tallyfold ledger was made in database %1 on this computer.").arg(database));
+    EXPECT_EQ(second, QStringLiteral("The database %1 on this computer already holds a Tallyfold ledger.").arg(database));
+    EXPECT_EQ(serverRows(QStringLiteral("select accountname from accounts"), database), "Rent");
+
+    QString unreachable;
+    EXPECT_EQ(data::postgres::createServerLedger(QStringLiteral("host=/nonexistent/socket dbname=x"), unreachable), 1);
+    EXPECT_TRUE(unreachable.contains(QStringLiteral("cannot be reached"))) << unreachable.toStdString();
+}
+
+TEST(ServerOpening, ARoleThatMayOnlyReadGetsAReadOnlyLedgerWithOneMessage)
+{
+    const QString database = testing_support::freshPgDatabase();
+    QString message;
+    ASSERT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 0);
+    serverRows(QStringLiteral("insert into accounts (accountname) values ('Rent')"), database);
+    ASSERT_EQ(testing_support::sharedPgServer().createRole(QStringLiteral("reader"), {}, database), QString());
+
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    EXPECT_EQ(refusalOf(backend, database, QStringLiteral("reader")), QString());
+    EXPECT_EQ(backend.problem(), FileProblem::ReadOnly);
+    ASSERT_EQ(log.told.size(), 1);
+    EXPECT_TRUE(log.told[0].contains(QStringLiteral("can only be read")));
+
+    auto rows = backend.query(QStringLiteral("select AccountName from Accounts"));
+    ASSERT_FALSE(rows->eof());
+    EXPECT_EQ(rows->value(rows->column(u"accountname")), QVariant(QStringLiteral("Rent")));
+    for (int i = 0; i < 2; ++i) {
+        try {
+            backend.execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+            ADD_FAILURE() << "a write went through";
+        } catch (const FileRefusal& e) {
+            EXPECT_FALSE(e.quiet());
+            EXPECT_EQ(QString::fromUtf8(e.what()), log.told[0]);
+        }
+    }
+    EXPECT_EQ(log.told.size(), 1);
+    EXPECT_EQ(serverRows(QStringLiteral("select count(*) from accounts"), database), "1");
+}
+
+} // namespace
