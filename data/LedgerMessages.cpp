@@ -86,6 +86,13 @@ QString serverProblemMessage(platform::FileProblem problem, const QString& ledge
     return {};
 }
 
+QString serverBackMessage(const QString& ledger)
+{
+    return QStringLiteral("The ledger's server can be reached again:\r\n%1\r\n\r\nTallyfold has connected again and "
+                          "reads the list anew. A change refused while the server was away was not made.")
+        .arg(ledger);
+}
+
 QString createLedgerQuestion(const QString& ledger)
 {
     return QStringLiteral("Create a new Tallyfold ledger in database %1?").arg(ledger);

@@ -15,6 +15,8 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 // caption does ("<database> on <host>"), detail is the server's (or libpq's) own words,
 // or for NotALedger what the database holds instead, for NewerVersion its format.
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
+// The server is back after it went away: the list has been read again.
+QString serverBackMessage(const QString& ledger);
 // The question before an empty database on a server becomes a ledger.
 QString createLedgerQuestion(const QString& ledger);
 // For NotALedger: what an empty database, or one holding something else, is told.

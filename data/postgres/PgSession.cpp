@@ -83,7 +83,7 @@ QString errorOf(pg_conn* connection, const pg_result* result)
     return QString::fromUtf8(PQerrorMessage(connection)).trimmed();
 }
 
-PgConnection connectTo(const QString& conninfo, int seconds)
+PgConnection startConnecting(const QString& conninfo, int seconds)
 {
     char* parseError = nullptr;
     PQconninfoOption* given = PQconninfoParse(conninfo.toUtf8().constData(), &parseError);
@@ -131,6 +131,24 @@ PgConnection connectTo(const QString& conninfo, int seconds)
     PgConnection connection(PQconnectStartParams(k.data(), v.data(), 0));
     if (!connection)
         throw platform::DbError(QStringLiteral("out of memory"));
+    if (PQstatus(connection.get()) == CONNECTION_BAD)
+        throw platform::DbError(errorOf(connection.get()));
+    return connection;
+}
+
+void prepareConnection(pg_conn* c)
+{
+    // The server's notices (and the word it sends as it shuts a connection) are not for
+    // the terminal: what matters reaches the user as a result.
+    PQsetNoticeReceiver(c, [](void*, const PGresult*) {}, nullptr);
+    Result set(PQexec(c, "set datestyle = 'ISO, YMD'; set intervalstyle = 'postgres'; set extra_float_digits = 1"));
+    if (!succeeded(set.get()))
+        throw platform::DbError(errorOf(c, set.get()));
+}
+
+PgConnection connectTo(const QString& conninfo, int seconds)
+{
+    PgConnection connection = startConnecting(conninfo, seconds);
     pg_conn* c = connection.get();
     // libpq's own time limit holds only for a blocking connect: this one waits on the
     // socket itself, up to one deadline for every host the conninfo names.
@@ -147,9 +165,7 @@ PgConnection connectTo(const QString& conninfo, int seconds)
     }
     if (PQstatus(c) != CONNECTION_OK)
         throw platform::DbError(errorOf(c));
-    Result set(PQexec(c, "set datestyle = 'ISO, YMD'; set intervalstyle = 'postgres'; set extra_float_digits = 1"));
-    if (!succeeded(set.get()))
-        throw platform::DbError(errorOf(c, set.get()));
+    prepareConnection(c);
     return connection;
 }
 

@@ -24,6 +24,10 @@ using PgConnection = std::unique_ptr<pg_conn, ConnectionFree>;
 // Every connection reads dates in ISO order and numbers in full. Throws DbError with
 // libpq's own reason.
 PgConnection connectTo(const QString& conninfo, int seconds = 10);
+// The same in two halves, for a caller that waits on the socket itself: the connection
+// started (PQconnectPoll takes it on), and once it is made, set up as connectTo's are.
+PgConnection startConnecting(const QString& conninfo, int seconds = 10);
+void prepareConnection(pg_conn* connection);
 
 // What the server said when a statement failed, or why the connection failed.
 QString errorOf(pg_conn* connection, const pg_result* result = nullptr);

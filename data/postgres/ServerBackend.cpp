@@ -5,9 +5,11 @@
 #include "data/postgres/JetStandIn.h"
 #include "data/postgres/Listener.h"
 #include "data/postgres/PgSession.h"
+#include "data/postgres/Reconnector.h"
 #include "data/postgres/ServerLedger.h"
 #include "data/postgres/ServerRows.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <libpq-fe.h>
 
@@ -96,9 +98,15 @@ void ServerBackend::refuse(FileProblem problem, const QString& detail)
 QString ServerBackend::lost(const QString& detail, bool tell)
 {
     if (m_problem != FileProblem::Away) {
+        m_beforeAway = m_problem;
+        m_problemMessageBeforeAway = m_problemMessage;
         setProblem(FileProblem::Away, serverProblemMessage(FileProblem::Away, m_title, detail));
         if (tell && m_owner.tell)
             m_owner.tell(m_problemMessage);
+        // Tried on the event loop; a program without one (a command) stays refused.
+        if (QCoreApplication::instance())
+            m_reconnect = std::make_unique<Reconnector>(
+                m_conninfo, [this](PgConnection connection) { reconnected(std::move(connection)); });
     }
     if (m_writer)
         m_writer->refuseAll(m_problemMessage);
@@ -118,7 +126,6 @@ void ServerBackend::open(const QString& connectionString)
         refuse(FileProblem::Away, QString::fromUtf8(e.what()));
     }
     m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())));
-    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
     prepareLedger();
     startSession();
 }
@@ -167,39 +174,68 @@ void ServerBackend::prepareLedger()
     }
 }
 
+bool ServerBackend::setUpSession()
+{
+    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
+    m_writer->exec("create temp table tblreport (date timestamp(0), valuein double precision, "
+                   "valueout double precision, account text collate tallyfold_jet, "
+                   "description text collate tallyfold_jet)");
+    const Result mayWrite = m_writer->exec("select has_table_privilege('transactions', 'insert')");
+    m_readers = std::make_shared<ReaderPool>(m_conninfo);
+    m_listener = std::make_unique<Listener>(
+        connectTo(m_conninfo), m_writer->backendPid(),
+        [this] {
+            if (m_owner.othersChanged)
+                m_owner.othersChanged();
+        },
+        [this](const QString& reason) { lost(reason, true); });
+    return mayWrite.text(0, 0) == "t";
+}
+
 void ServerBackend::startSession()
 {
+    bool mayWrite = false;
     try {
-        m_writer->exec("create temp table tblreport (date timestamp(0), valuein double precision, "
-                       "valueout double precision, account text collate tallyfold_jet, "
-                       "description text collate tallyfold_jet)");
-        const Result mayWrite = m_writer->exec("select has_table_privilege('transactions', 'insert')");
-        m_readers = std::make_shared<ReaderPool>(m_conninfo);
-        const int ownPid = m_writer->backendPid();
-        m_listener = std::make_unique<Listener>(
-            connectTo(m_conninfo), ownPid,
-            [this] {
-                if (m_owner.othersChanged)
-                    m_owner.othersChanged();
-            },
-            [this](const QString& reason) { lost(reason, true); });
-        if (mayWrite.text(0, 0) != "t") {
-            setProblem(FileProblem::ReadOnly,
-                       serverProblemMessage(FileProblem::ReadOnly, m_title,
-                                            QStringLiteral("no permission to add transactions")));
-            if (m_owner.tell)
-                m_owner.tell(m_problemMessage);
-        }
+        mayWrite = setUpSession();
     } catch (const platform::FileRefusal&) {
         close();
         throw;
     } catch (const platform::DbError& e) {
         refuse(FileProblem::Away, QString::fromUtf8(e.what()));
     }
+    if (!mayWrite) {
+        setProblem(FileProblem::ReadOnly, serverProblemMessage(FileProblem::ReadOnly, m_title,
+                                                               QStringLiteral("no permission to add transactions")));
+        if (m_owner.tell)
+            m_owner.tell(m_problemMessage);
+    }
+}
+
+void ServerBackend::reconnected(PgConnection connection)
+{
+    m_listener.reset();
+    if (m_readers)
+        m_readers->close();
+    m_writer = std::make_unique<PgSession>(std::move(connection));
+    try {
+        setUpSession();
+    } catch (const platform::DbError&) {
+        m_listener.reset();
+        m_writer->refuseAll(m_problemMessage);
+        m_reconnect->retry();
+        return;
+    }
+    setProblem(m_beforeAway, m_beforeAway == FileProblem::None ? QString() : m_problemMessageBeforeAway);
+    if (m_owner.tell)
+        m_owner.tell(serverBackMessage(m_title));
+    // What was read before may be stale: others may have changed the ledger meanwhile.
+    if (m_owner.othersChanged)
+        m_owner.othersChanged();
 }
 
 void ServerBackend::close()
 {
+    m_reconnect.reset();
     m_listener.reset();
     if (m_readers)
         m_readers->close();

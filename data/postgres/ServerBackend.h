@@ -10,10 +10,14 @@
 
 #include <memory>
 
+struct pg_conn;
+
 namespace data::postgres {
 
 class Listener;
+struct ConnectionFree;
 class PgSession;
+class Reconnector;
 class ReaderPool;
 class Session;
 
@@ -49,6 +53,10 @@ public:
 private:
     void prepareLedger();
     void startSession();
+    // The writer's temporary report table, the readers and the listener, on the writer
+    // just connected; answers whether the login role may change the ledger.
+    bool setUpSession();
+    void reconnected(std::unique_ptr<pg_conn, ConnectionFree> connection);
     [[noreturn]] void refuse(platform::FileProblem problem, const QString& detail);
     void setProblem(platform::FileProblem problem, const QString& message);
     // The server has gone: every write is refused from now on. `tell`: the user hears
@@ -69,6 +77,11 @@ private:
     std::unique_ptr<PgSession> m_writer;
     std::shared_ptr<ReaderPool> m_readers;
     std::unique_ptr<Listener> m_listener;
+    // While the server is away: connecting again (kept once it got through, until the
+    // next time).
+    std::unique_ptr<Reconnector> m_reconnect;
+    platform::FileProblem m_beforeAway = platform::FileProblem::None;
+    QString m_problemMessageBeforeAway;
 };
 
 // Makes the database `conninfo` names a ledger, as `tallyfold --create-ledger` does:

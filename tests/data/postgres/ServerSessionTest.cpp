@@ -2,7 +2,7 @@
 // committed transaction is told once to the others (not to its writer), numbering rows
 // holds the table for the caller, a large list is read a batch at a time, a text the
 // server cannot hold is refused whole, and a connection the server dropped refuses
-// every write with one message.
+// every write with one message until the program has connected again by itself.
 #include "data/postgres/PgSession.h"
 #include "data/postgres/ServerBackend.h"
 #include "tests/data/postgres/ServerFixture.h"
@@ -229,6 +229,45 @@ TEST_F(ServerSession, AConnectionTheServerDroppedRefusesEveryWriteWithOneMessage
     EXPECT_EQ(log.changed, 1);
     EXPECT_TRUE(log.told.isEmpty());   // the refused write was the one message
     EXPECT_EQ(serverRows(QStringLiteral("select accountname from accounts"), database), "Rent");
+
+    // It connects again by itself, says so, and has the list read again.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->problem() == FileProblem::None; }, 10000));
+    ASSERT_EQ(log.told.size(), 1);
+    EXPECT_TRUE(log.told[0].contains(QStringLiteral("can be reached again")));
+    EXPECT_EQ(log.othersChanged, 1);
+    a->execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+    EXPECT_EQ(serverRows(QStringLiteral("select string_agg(accountname, ',' order by accountid) from accounts"),
+                         database),
+              "Rent,Food");
+}
+
+TEST_F(ServerSession, AServerThatStopsIsToldOnceAndTheLedgerComesBackWhenItDoes)
+{
+    OwnerLog log;
+    auto a = desktop(log);
+    a->execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    auto& server = testing_support::sharedPgServer();
+    ASSERT_EQ(server.pause(), QString());
+    // The listener hears the server go, without a statement sent.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->problem() == FileProblem::Away; }, 10000));
+    ASSERT_EQ(log.told.size(), 1);
+    EXPECT_TRUE(log.told[0].contains(QStringLiteral("cannot be reached")));
+    EXPECT_THROW(a->execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')")), FileRefusal);
+    try {
+        a->query(QStringLiteral("select * from Accounts"));
+        ADD_FAILURE() << "read from a server that is away";
+    } catch (const FileRefusal& e) {
+        EXPECT_TRUE(e.quiet());   // the user was told already
+    }
+    EXPECT_EQ(log.told.size(), 1);
+
+    ASSERT_EQ(server.resume(), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->problem() == FileProblem::None; }, 15000));
+    EXPECT_EQ(log.told.size(), 2);
+    EXPECT_GE(log.othersChanged, 1);
+    auto rows = a->query(QStringLiteral("select AccountName from Accounts"));
+    ASSERT_FALSE(rows->eof());
+    EXPECT_EQ(rows->value(0), QVariant(QStringLiteral("Rent")));
 }
 
 } // namespace
