@@ -181,7 +181,7 @@ bool ServerBackend::setUpSession()
                    "valueout double precision, account text collate tallyfold_jet, "
                    "description text collate tallyfold_jet)");
     const Result mayWrite = m_writer->exec("select has_table_privilege('transactions', 'insert')");
-    m_readers = std::make_shared<ReaderPool>(m_conninfo);
+    m_readers = std::make_shared<ReaderPool>(m_conninfo, [this](const QString& detail) { return lost(detail, true); });
     m_listener = std::make_unique<Listener>(
         connectTo(m_conninfo), m_writer->backendPid(),
         [this] {
@@ -297,11 +297,7 @@ std::unique_ptr<Rows> ServerBackend::query(const QString& jetSql)
     const QByteArray sql = translated(jetSql);
     if (namesReportTable(sql))
         return resultRows(m_writer->exec(sql));
-    try {
-        return cursorRows(m_readers, sql);
-    } catch (const ReaderLost& e) {
-        throw platform::FileRefusal(lost(QString::fromUtf8(e.what()), true), true);
-    }
+    return cursorRows(m_readers, sql);
 }
 
 void ServerBackend::begin()

@@ -173,7 +173,9 @@ private:
         const QString message = errorOf(m_reader.get(), result);
         if (PQstatus(m_reader.get()) == CONNECTION_BAD) {
             m_reader.reset();
-            throw ReaderLost(message);
+            m_fetching = false;
+            m_rows = 0;
+            m_pool->lost(message);
         }
         throw platform::DbError(message);
     }
@@ -269,8 +271,15 @@ PgConnection ReaderPool::take()
     try {
         return connectTo(m_conninfo);
     } catch (const platform::DbError& e) {
-        throw ReaderLost(QString::fromUtf8(e.what()));
+        lost(QString::fromUtf8(e.what()));
     }
+}
+
+void ReaderPool::lost(const QString& detail)
+{
+    if (!m_lost)
+        throw platform::DbError(detail);
+    throw platform::FileRefusal(m_lost(detail), true);
 }
 
 void ReaderPool::giveBack(PgConnection reader)
@@ -282,6 +291,7 @@ void ReaderPool::giveBack(PgConnection reader)
 void ReaderPool::close()
 {
     m_closed = true;
+    m_lost = nullptr;
     m_idle.clear();
 }
 

@@ -8,24 +8,27 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace data::postgres {
 
-// A query's connection was lost (the server went away); what() is libpq's reason.
-class ReaderLost : public platform::DbError {
-public:
-    using DbError::DbError;
-};
-
 // Connections for reading, each serving one open query at a time, a few kept idle for
 // the next: the windows open many small queries.
 class ReaderPool {
 public:
-    explicit ReaderPool(QString conninfo) : m_conninfo(std::move(conninfo)) {}
-    // An idle reader, or a new connection; throws ReaderLost when none can be made.
+    // `lost` hears that the server has gone (libpq's reason) and answers the message a
+    // read is refused with then.
+    ReaderPool(QString conninfo, std::function<QString(const QString& detail)> lost)
+        : m_conninfo(std::move(conninfo)), m_lost(std::move(lost))
+    {
+    }
+    // An idle reader, or a new connection; throws as lost() does when none can be made.
     PgConnection take();
+    // A reader's connection has gone: throws FileRefusal, quiet (the user is told once,
+    // by whoever hears of it first), or DbError once the pool is closed.
+    [[noreturn]] void lost(const QString& detail);
     // A reader whose query has ended, idle again (dropped once the pool is closed).
     void giveBack(PgConnection reader);
     // Drops the idle readers; readers of queries still open are dropped as they end.
@@ -33,6 +36,7 @@ public:
 
 private:
     QString m_conninfo;
+    std::function<QString(const QString&)> m_lost;
     std::vector<PgConnection> m_idle;
     bool m_closed = false;
 };
@@ -40,7 +44,7 @@ private:
 // The rows of `sql` (one PostgreSQL select) as they are when it opens, read front to
 // back on a reader of the pool in a read-only repeatable-read transaction, a batch at a
 // time, the next batch fetched while the one before is read. Throws DbError with the
-// server's message, ReaderLost when the connection is gone.
+// server's message, as ReaderPool::lost() does when the connection is gone.
 std::unique_ptr<Rows> cursorRows(const std::shared_ptr<ReaderPool>& pool, const QByteArray& sql);
 
 // The rows of a result already read whole (a query on the writer's own session).

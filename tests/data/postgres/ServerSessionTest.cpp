@@ -241,6 +241,29 @@ TEST_F(ServerSession, AConnectionTheServerDroppedRefusesEveryWriteWithOneMessage
               "Rent,Food");
 }
 
+TEST_F(ServerSession, AReadCutShortByALostConnectionIsToldOnce)
+{
+    OwnerLog log;
+    auto a = desktop(log);
+    serverRows(QStringLiteral("insert into transactions (accountid) select 1 from generate_series(1, 100000)"), database);
+    auto rows = a->query(QStringLiteral("select TransactionNumber from Transactions"));
+    serverRows(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = "
+                              "current_database() and pid <> pg_backend_pid()"),
+               database);
+    qlonglong read = 0;
+    try {
+        for (; !rows->eof(); rows->next())
+            ++read;
+        ADD_FAILURE() << "every row read from a connection the server dropped";
+    } catch (const FileRefusal& e) {
+        EXPECT_TRUE(e.quiet());
+    }
+    EXPECT_LT(read, 100000);
+    EXPECT_EQ(a->problem(), FileProblem::Away);
+    ASSERT_EQ(log.told.size(), 1);
+    EXPECT_TRUE(log.told[0].contains(QStringLiteral("cannot be reached")));
+}
+
 TEST_F(ServerSession, AServerThatStopsIsToldOnceAndTheLedgerComesBackWhenItDoes)
 {
     OwnerLog log;
