@@ -11,7 +11,10 @@
 
 #include <QCoreApplication>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <libpq-fe.h>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace data::postgres {
 
@@ -77,6 +80,17 @@ ServerBackend::~ServerBackend()
 Session* ServerBackend::session()
 {
     return m_writer.get();
+}
+
+QString ServerBackend::desktop() const
+{
+    if (!m_writer)
+        return {};
+    QString user = qEnvironmentVariable("USER");
+    if (const passwd* entry = ::getpwuid(::getuid()))
+        user = QString::fromLocal8Bit(entry->pw_name);
+    return QStringLiteral("%1@%2/%3").arg(QString::fromUtf8(PQuser(m_writer->handle())), QSysInfo::machineHostName(),
+                                           user);
 }
 
 void ServerBackend::setProblem(FileProblem problem, const QString& message)

@@ -49,6 +49,9 @@ public:
     // The writer, for the parts of the back end that write beside the windows'
     // statements (the ledger copy); nullptr while closed.
     Session* session();
+    // Who this desktop is to the others: "<login role>@<client host name>/<OS user>",
+    // as the undo history records it; "" while closed.
+    QString desktop() const;
 
 private:
     void prepareLedger();

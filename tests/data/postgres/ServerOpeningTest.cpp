@@ -50,6 +50,7 @@ TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
     EXPECT_TRUE(backend.isOpen());
     EXPECT_EQ(backend.problem(), FileProblem::None);
     EXPECT_EQ(backend.title(), database + QStringLiteral(" on this computer"));
+    EXPECT_TRUE(backend.desktop().startsWith(QStringLiteral("postgres@"))) << backend.desktop().toStdString();
     EXPECT_EQ(serverRows(QStringLiteral("select version from ledgerformat"), database), "4");
     EXPECT_EQ(serverRows(kPublicTables, database), "accounts,importkeys,ledgerformat,transactions");
 
