@@ -35,30 +35,6 @@ const CopiedTable kTables[] = {
       QStringLiteral("KeyCents"), QStringLiteral("TransactionNumber")}},
 };
 
-// A stored value as a Jet literal that both back ends read back as the same value.
-QString literal(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("Null");
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case QMetaType::QDate:
-        return u'#' + sql::jetDate(value.toDate()) + u'#';
-    case QMetaType::QDateTime: {
-        const QDateTime moment = value.toDateTime();
-        return u'#' + sql::jetDate(moment.date()) + u' ' + moment.time().toString(QStringLiteral("HH:mm:ss")) + u'#';
-    }
-    case QMetaType::Double:
-        return sql::numberLiteral(value.toDouble());
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return QString::number(value.toLongLong());
-    default:
-        return u'\'' + sql::quoted(value.toString()) + u'\'';
-    }
-}
-
 bool isServerSide(const QString& side)
 {
     return side.startsWith(QStringLiteral("postgresql://")) || side.startsWith(QStringLiteral("postgres://"))
@@ -96,7 +72,7 @@ qint64 copyTable(Connection& from, Connection& to, const CopiedTable& table)
     for (; !rs.eof(); rs.MoveNext()) {
         QStringList values;
         for (const QString& column : table.columns)
-            values << literal(rs.Fields(column).Value());
+            values << sql::valueLiteral(rs.Fields(column).Value());
         rows << u'(' + values.join(u',') + u')';
         ++copied;
         if (rows.size() == kRowsAStatement)
