@@ -97,6 +97,13 @@ public:
     virtual void close() = 0;
     virtual long long execute(const QString& jetSql) = 0;
     virtual std::unique_ptr<Rows> query(const QString& jetSql) = 0;
+    // The number the next row added to `table` gets (Accounts, Transactions, ImportKeys),
+    // the table held so that nothing else numbers a row before the caller's transaction
+    // commits.
+    virtual qint64 nextKey(const QString& table) = 0;
+    // Sets the number the next row added to `table` gets (never below what the rows in
+    // it already take): for a copy of a ledger, whose counters go with it.
+    virtual void setNextKey(const QString& table, qint64 next) = 0;
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -108,11 +115,6 @@ public:
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
     virtual Capabilities capabilities() const = 0;
-    // The number the next row added to `table` (a recorded table: Accounts,
-    // Transactions, ImportKeys) gets, the table held so that nothing else numbers a row
-    // before the caller's transaction (BeginTrans) commits. For those that number rows
-    // themselves, as an import does.
-    virtual qint64 nextKey(const QString& table) = 0;
     // What the window's caption names the ledger by: "" for the file in the data folder,
     // "<database> on <host>" for a server ledger.
     virtual QString title() const = 0;
@@ -145,6 +147,8 @@ public:
     // serverConnectionString(...) a server ledger.
     void Open(const QString& connectionString);
     long long Execute(const QString& jetSql);
+    qint64 nextKey(const QString& table) { return open().nextKey(table); }
+    void setNextKey(const QString& table, qint64 next) { open().setNextKey(table, next); }
     int State() const { return m_backend && m_backend->isOpen() ? adStateOpen : adStateClosed; }
     void Close();
 
@@ -159,8 +163,6 @@ public:
     History* history() { return m_backend ? m_backend->history() : nullptr; }
     Capabilities capabilities() const { return m_backend ? m_backend->capabilities() : Capabilities{}; }
     QString title() const { return m_backend ? m_backend->title() : QString(); }
-    // See Backend::nextKey.
-    qint64 nextKey(const QString& table) { return open().nextKey(table); }
 
     // The back end open now, for what only it can do (tests, the ledger copy).
     Backend* backend() { return m_backend.get(); }

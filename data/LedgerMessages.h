@@ -17,8 +17,6 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
 // The server is back after it went away: the list has been read again.
 QString serverBackMessage(const QString& ledger);
-// The question before an empty database on a server becomes a ledger.
-QString createLedgerQuestion(const QString& ledger);
 // For NotALedger: what an empty database, or one holding something else, is told.
 QString emptyDatabaseDetail();
 QString otherTablesDetail();
@@ -42,6 +40,12 @@ QString backupUnnotedMessage(const QString& folder, const QString& problem);
 // `backup` names the backup as describeBackup() does.
 QString restoreQuestion(const QString& backup);
 QString noBackupsMessage(const QString& folder);
+// Why "Restore a Backup" lists nothing on a server ledger (`ledger`: its title).
+QString serverBackupsMessage(const QString& ledger);
+// Asked before an empty server database becomes a ledger, and for a server's password
+// (`ledger`: "<database> on <host>").
+QString createLedgerQuestion(const QString& ledger);
+QString passwordPrompt(const QString& ledger);
 // keptAs: the time of the backup now holding the ledger as it was ("" when none);
 // damagedAs: where a damaged ledger was put aside ("" when it was not damaged).
 QString restoredMessage(const QString& backup, const QString& keptAs, const QString& damagedAs);

@@ -3,7 +3,6 @@
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
 #include "data/StepNames.h"
-#include "data/StoredFormat.h"
 #include "data/Undo.h"
 
 #include <QStringList>
@@ -56,7 +55,9 @@ int writeImport(const ImportPlan& plan, Matches matches)
     db.BeginTrans();
     try {
         const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
-        const qint64 first = db.nextKey(QString::fromLatin1(data::stored::kTransactionsTable));
+        // Asked once the import's transaction holds the ledger, so that nothing else can
+        // number a row before the import's commit.
+        const qint64 first = db.nextKey(QStringLiteral("Transactions"));
         for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
             const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
             QStringList transactions, keys;

@@ -219,6 +219,8 @@ bool Form1::Form_Load()
 {
     // What the ledger finds by itself (a damaged file, a failed backup) is told in a box.
     data::setUserTeller(platform::tellInMessageBox);
+    data::setUserAsker(platform::askInMessageBox,
+                       [](const QString& prompt) { return platform::Dialogs::current().PasswordBox(prompt); });
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);                            // 100-110
     trap.run(112, [this] { ApplySkin(); });
@@ -248,6 +250,10 @@ bool Form1::Form_Load()
         data::setLedgerProblemListener([form = QPointer<Form1>(this)] {
             if (form)
                 form->showLedgerProblem();
+        });
+        data::setOthersChangedListener([form = QPointer<Form1>(this)] {
+            if (form)
+                form->othersChanged();
         });
         // Before anything could write to the ledger: a backup when it has changed.
         data::backUpAtStart();
@@ -395,11 +401,21 @@ void Form1::ListData()
     afterListData();
 }
 
+void Form1::othersChanged()
+{
+    // Another desktop's change: shown where the user is, ticks and all, and to an editor
+    // open on a row it touched.
+    const TransactionList::Place place = ListView1->place();
+    ListData();
+    ListView1->restorePlace(place);
+    emit ledgerChangedElsewhere();
+}
+
 void Form1::showLedgerProblem()
 {
     // Marked without moving anything: the caption carries a note, the summary the
     // whole message.
-    setWindowTitle(kProductName + data::ledgerProblemNote());
+    setWindowTitle(kProductName + data::ledgerTitleNote() + data::ledgerProblemNote());
     Frame1->setToolTip(data::ledgerProblemMessage());
 }
 

@@ -163,8 +163,11 @@ PgConnection connectTo(const QString& conninfo, int seconds)
             throw platform::DbError(QStringLiteral("The server did not answer within %1 seconds.").arg(seconds));
         state = PQconnectPoll(c);
     }
-    if (PQstatus(c) != CONNECTION_OK)
+    if (PQstatus(c) != CONNECTION_OK) {
+        if (PQconnectionNeedsPassword(c))
+            throw PasswordNeeded(errorOf(c));
         throw platform::DbError(errorOf(c));
+    }
     prepareConnection(c);
     return connection;
 }

@@ -18,11 +18,18 @@ struct ConnectionFree {
 };
 using PgConnection = std::unique_ptr<pg_conn, ConnectionFree>;
 
+// The server asks for a password the conninfo and libpq's own means did not give (or
+// refused the one given).
+class PasswordNeeded : public platform::DbError {
+public:
+    using DbError::DbError;
+};
+
 // Connects to the server `conninfo` names (anything libpq takes), without letting a
 // server that does not answer hold the caller past `seconds`. Keep-alives are asked for
 // unless the user set them, so a dropped network is found within about half a minute.
 // Every connection reads dates in ISO order and numbers in full. Throws DbError with
-// libpq's own reason.
+// libpq's own reason (PasswordNeeded when that is a password).
 PgConnection connectTo(const QString& conninfo, int seconds = 10);
 // The same in two halves, for a caller that waits on the socket itself: the connection
 // started (PQconnectPoll takes it on), and once it is made, set up as connectTo's are.

@@ -2,6 +2,7 @@
 
 #include "data/LedgerMessages.h"
 #include "data/StoredFormat.h"
+#include "data/postgres/Conninfo.h"
 #include "data/postgres/JetStandIn.h"
 #include "data/postgres/Listener.h"
 #include "data/postgres/PgSession.h"
@@ -134,10 +135,20 @@ void ServerBackend::open(const QString& connectionString)
     m_conninfo = conninfoOf(connectionString);
     m_title = titleOf(m_conninfo);
     setProblem(FileProblem::None, {});
-    try {
-        m_writer = std::make_unique<PgSession>(connectTo(m_conninfo));
-    } catch (const platform::DbError& e) {
-        refuse(FileProblem::Away, QString::fromUtf8(e.what()));
+    // A password libpq's own means did not give is asked for, and kept in this
+    // conninfo alone, in memory, for the readers, the listener and a reconnection.
+    for (;;) {
+        try {
+            m_writer = std::make_unique<PgSession>(connectTo(m_conninfo));
+            break;
+        } catch (const PasswordNeeded& e) {
+            const std::optional<QString> password = m_owner.password ? m_owner.password(m_title) : std::nullopt;
+            if (!password)
+                refuse(FileProblem::Away, QString::fromUtf8(e.what()));
+            m_conninfo = withPassword(m_conninfo, *password);
+        } catch (const platform::DbError& e) {
+            refuse(FileProblem::Away, QString::fromUtf8(e.what()));
+        }
     }
     m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())));
     prepareLedger();
@@ -357,18 +368,28 @@ bool ServerBackend::inTransaction() const
     return m_writer && m_writer->inTransaction();
 }
 
-qint64 ServerBackend::nextKey(const QString& table)
+// The table's key column, lower case as the server names it.
+QByteArray ServerBackend::keyOf(const QString& table, QByteArray& name) const
 {
-    refuseWrites();
+    if (!m_writer)
+        notOpen();
+    if (m_problem == FileProblem::Away)
+        throw platform::FileRefusal(m_problemMessage, false);
     const stored::RecordedTable* recorded = recordedTable(table);
     Q_ASSERT(recorded);
     if (!recorded)
         throw platform::DbError(QStringLiteral("The table '%1' numbers no rows.").arg(table));
-    const QByteArray name = QByteArray(recorded->name).toLower();
-    const QByteArray key = QByteArray(recorded->key).toLower();
+    name = QByteArray(recorded->name).toLower();
+    return QByteArray(recorded->key).toLower();
+}
+
+qint64 ServerBackend::nextKey(const QString& table)
+{
+    QByteArray name;
+    const QByteArray key = keyOf(table, name);
     // Held until the caller's transaction ends: others may read, but none add, change
-    // or delete a row meanwhile.
-    if (m_writer->inTransaction())
+    // or delete a row meanwhile. (A role that may only read numbers nothing.)
+    if (m_writer->inTransaction() && m_problem == FileProblem::None)
         m_writer->exec("lock table " + name + " in share row exclusive mode");
     const Result next = m_writer->exec(
         "select greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence($1, $2)), 0), "
@@ -377,22 +398,16 @@ qint64 ServerBackend::nextKey(const QString& table)
     return next.text(0, 0).toLongLong();
 }
 
-int createServerLedger(const QString& conninfo, QString& message)
+void ServerBackend::setNextKey(const QString& table, qint64 next)
 {
-    bool made = false;
-    ServerBackend backend;
-    platform::ConnectionOwner owner;
-    owner.createLedger = [&](const QString&) { return made = true; };
-    backend.setOwner(owner);
-    try {
-        backend.open(serverConnectionString(conninfo));
-    } catch (const platform::DbError& e) {
-        message = QString::fromUtf8(e.what());
-        return 1;
-    }
-    message = made ? QStringLiteral("A new Tallyfold ledger was made in database %1.").arg(backend.title())
-                   : QStringLiteral("The database %1 already holds a Tallyfold ledger.").arg(backend.title());
-    return 0;
+    refuseWrites();
+    QByteArray name;
+    const QByteArray key = keyOf(table, name);
+    // A counter never called gives its own value next; one called, the value after it.
+    m_writer->exec("select setval(pg_get_serial_sequence($1, $2), greatest(m.highest, 1), m.highest >= 1) from "
+                   "(select greatest($3::bigint - 1, coalesce((select max(" + key + ") from " + name + "), 0)) "
+                   "as highest) m",
+                   {name, key, QByteArray::number(next)});
 }
 
 } // namespace data::postgres

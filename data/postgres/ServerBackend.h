@@ -45,6 +45,7 @@ public:
     Capabilities capabilities() const override { return {.fileBackups = false, .liveChanges = true}; }
     QString title() const override { return m_title; }
     qint64 nextKey(const QString& table) override;
+    void setNextKey(const QString& table, qint64 next) override;
 
     // The writer, for the parts of the back end that write beside the windows'
     // statements (the ledger copy); nullptr while closed.
@@ -66,6 +67,7 @@ private:
     // of it here (a refused write tells by its refusal instead). Answers the message.
     QString lost(const QString& detail, bool tell);
     void refuseWrites() const;
+    QByteArray keyOf(const QString& table, QByteArray& name) const;
     QByteArray translated(const QString& jetSql) const;
     // Where the undo history takes part in a write's transaction: entered just before
     // the ledger statement runs in it, left once it committed or rolled back.
@@ -86,10 +88,5 @@ private:
     platform::FileProblem m_beforeAway = platform::FileProblem::None;
     QString m_problemMessageBeforeAway;
 };
-
-// Makes the database `conninfo` names a ledger, as `tallyfold --create-ledger` does:
-// 0 when it is one now (made, or one already), with what was done in `message`;
-// 1 with the reason in `message` when it is not.
-int createServerLedger(const QString& conninfo, QString& message);
 
 } // namespace data::postgres

@@ -32,7 +32,8 @@ int digits(const char* text, int from, int count)
 }
 
 // "YYYY-MM-DD" and "YYYY-MM-DD HH:MM:SS", as the server writes dates in ISO style; a
-// date beyond those (before year 1000, after 9999, BC) goes the slow way.
+// date beyond those (before year 1000, after 9999, BC) goes the slow way. A time of day
+// is read as the file's are: a wall-clock time, in UTC so no zone moves it.
 QVariant dateValue(const char* text, int length)
 {
     if (length == 10 || length == 19) {
@@ -41,12 +42,14 @@ QVariant dateValue(const char* text, int length)
             return date;
         const QTime time(digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
         if (date.isValid() && time.isValid())
-            return time == QTime(0, 0) ? QVariant(date) : QVariant(QDateTime(date, time));
+            return time == QTime(0, 0) ? QVariant(date) : QVariant(QDateTime(date, time, Qt::UTC));
     }
-    const QDateTime parsed = QDateTime::fromString(QString::fromLatin1(text, length).replace(u' ', u'T'), Qt::ISODate);
+    QDateTime parsed = QDateTime::fromString(QString::fromLatin1(text, length).replace(u' ', u'T'), Qt::ISODate);
     if (!parsed.isValid())
         return QString::fromUtf8(text, length);
-    return parsed.time() == QTime(0, 0) ? QVariant(parsed.date()) : QVariant(parsed);
+    if (parsed.time() == QTime(0, 0))
+        return parsed.date();
+    return QDateTime(parsed.date(), parsed.time(), Qt::UTC);
 }
 
 QVariant integerValue(const char* text, int length)

@@ -1,7 +1,7 @@
 #include "data/sqlite/FileBackend.h"
 
 #include "data/Ledger.h"
-#include "data/StoredFormat.h"
+#include "data/SqlLiteral.h"
 #include "data/Undo.h"
 
 namespace data::sqlite {
@@ -39,22 +39,22 @@ std::unique_ptr<Rows> FileBackend::query(const QString& jetSql)
 
 qint64 FileBackend::nextKey(const QString& table)
 {
-    const stored::RecordedTable* recorded = nullptr;
-    for (const auto& known : stored::kRecordedTables) {
-        if (table.compare(QLatin1String(known.name), Qt::CaseInsensitive) == 0)
-            recorded = &known;
-    }
-    Q_ASSERT(recorded);
-    if (!recorded)
-        throw platform::DbError(QStringLiteral("The table '%1' numbers no rows.").arg(table));
-    // Asked once the caller's transaction holds the file's write lock, so that nothing
-    // else can number a row before it commits: the counter or the highest key, which
-    // a row inserted with its key given may have passed.
+    // The counter, or the highest key where a row was numbered by hand past it. A caller
+    // in a transaction holds the file's write lock: nothing else numbers a row meanwhile.
+    const QString name = sql::quoted(table);
     FileRows rows(QStringLiteral("select max(coalesce((select seq from sqlite_sequence where name = '%1'), 0), "
-                                 "coalesce((select max(%2) from %1), 0)) as Highest")
-                      .arg(QLatin1String(recorded->name), QLatin1String(recorded->key)),
+                                 "coalesce((select max(rowid) from %2), 0)) as Highest").arg(name, table),
                   m_connection);
-    return (rows.eof() ? 0 : rows.value(rows.column(u"Highest")).toLongLong()) + 1;
+    return (rows.eof() ? 0 : rows.value(0).toLongLong()) + 1;
+}
+
+void FileBackend::setNextKey(const QString& table, qint64 next)
+{
+    const QString name = sql::quoted(table);
+    const QString highest = QStringLiteral("max(%1, coalesce((select max(rowid) from %2), 0))")
+                                .arg(QString::number(next - 1), table);
+    if (m_connection.Execute(QStringLiteral("update sqlite_sequence set seq = %1 where name = '%2'").arg(highest, name)) == 0)
+        m_connection.Execute(QStringLiteral("insert into sqlite_sequence (name, seq) values ('%1', %2)").arg(name, highest));
 }
 
 } // namespace data::sqlite

@@ -64,11 +64,7 @@ public:
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(TALLYFOLD_PGSERVER_HOLDER), {base});
     }
-    ~Holder()
-    {
-        m_process.kill();
-        m_process.waitForFinished(kStartWaitMs);
-    }
+    ~Holder() { finish(); }
     // "started <socket folder>" or "failed: <why>".
     QString answer()
     {
@@ -82,7 +78,8 @@ public:
     int finish()
     {
         m_process.closeWriteChannel();
-        m_process.waitForFinished(kStartWaitMs);
+        if (!m_process.waitForFinished(kStartWaitMs))
+            crash();
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
     void crash()
@@ -96,11 +93,20 @@ private:
 };
 
 // A base folder of the test's own, with no template yet, on the file system the shared
-// one is on.
-QString freshBasePattern()
-{
-    return QFileInfo(testing_support::pg::defaultBaseFolder()).path() + QStringLiteral("/tallyfold-pgtest-XXXXXX");
-}
+// one is on. Whatever server a failing test left in it is stopped before it goes.
+class FreshBase {
+public:
+    FreshBase()
+        : m_dir(QFileInfo(testing_support::pg::defaultBaseFolder()).path() +
+                QStringLiteral("/tallyfold-pgtest-XXXXXX"))
+    {
+    }
+    ~FreshBase() { testing_support::pg::removeAbandoned(m_dir.path()); }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
 
 QStringList entries(const QString& base, const QString& pattern)
 {
@@ -176,7 +182,7 @@ TEST(PgServer, keepsItsDataAndPortAcrossRestartsAndPauses)
 
 TEST(PgServer, twoBinariesStartingAtOnceOnAFreshMachineMakeOneTemplate)
 {
-    QTemporaryDir base(freshBasePattern());
+    FreshBase base;
     Holder first(base.path());
     Holder second(base.path());
     const QString one = first.answer();
@@ -195,7 +201,7 @@ TEST(PgServer, twoBinariesStartingAtOnceOnAFreshMachineMakeOneTemplate)
 
 TEST(PgServer, theNextStartStopsAndRemovesTheServerOfACrashedBinary)
 {
-    QTemporaryDir base(freshBasePattern());
+    FreshBase base;
     Holder crashing(base.path());
     const QString answer = crashing.answer();
     ASSERT_TRUE(answer.startsWith(QLatin1String("started "))) << answer.toStdString();

@@ -1,9 +1,12 @@
 // What the windows rely on from the ledger, run on the file and on a server: values
 // written by the windows' statements read back with their types, a refused row inside
 // a transaction undoes only itself, an open query keeps reading the ledger as it was
-// when it opened, and rows an import numbers itself never collide with the next.
+// when it opened, and rows an import numbers itself never collide with the next, nor
+// does a counter a copy sets. A server ledger copied to a file keeps every value.
 #include "data/Connection.h"
+#include "data/LedgerCopy.h"
 #include "tests/data/postgres/ServerFixture.h"
+#include "tests/support/TestEnvironment.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -70,7 +73,7 @@ TEST_P(LedgerBothWays, ValuesTheWindowsWriteReadBackWithTheirTypes)
     EXPECT_EQ(rs.Fields(u"AccountName").Value(), QVariant(QStringLiteral("O'Brien's")));
     rs.MoveNext();
     ASSERT_FALSE(rs.eof());
-    EXPECT_EQ(rs.Fields(u"TransactionDate").Value(), QVariant(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58))));
+    EXPECT_EQ(rs.Fields(u"TransactionDate").Value(), QVariant(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58), Qt::UTC)));
     EXPECT_FALSE(rs.Fields(u"TransactionDescription").Value().isValid());
     EXPECT_EQ(rs.Fields(u"WithdrawalAmount").Value(), QVariant(0.1));
     EXPECT_EQ(rs.Fields(u"DepositAmount").Value(), QVariant(-2.5));
@@ -129,6 +132,74 @@ TEST_P(LedgerBothWays, RowsNumberedByTheCallerNeverCollideWithTheNext)
     db.Execute(QStringLiteral("delete from Transactions where TransactionNumber = 51"));
     EXPECT_EQ(db.nextKey(QStringLiteral("Transactions")), 52);
     EXPECT_EQ(db.nextKey(QStringLiteral("Accounts")), 2);
+
+    // A copied ledger's counter goes with it, never below the rows it holds.
+    db.setNextKey(QStringLiteral("Accounts"), 10);
+    db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+    EXPECT_EQ(value(QStringLiteral("select max(AccountID) as M from Accounts"), u"M"), QVariant(qlonglong(10)));
+    db.setNextKey(QStringLiteral("Accounts"), 2);
+    EXPECT_EQ(db.nextKey(QStringLiteral("Accounts")), 11);
+}
+
+// Every row of the three tables, each value with its type, and the counters.
+QStringList ledgerState(Connection& db)
+{
+    QStringList state;
+    for (const char* table : {"Accounts", "Transactions", "ImportKeys"}) {
+        Recordset rs;
+        rs.Open(QStringLiteral("select * from %1").arg(QLatin1String(table)), db);
+        QStringList rows;
+        for (; !rs.eof(); rs.MoveNext()) {
+            QStringList values;
+            for (const char* column : {"AccountID", "AccountName", "TransactionNumber", "TransactionDate",
+                                       "TransactionDescription", "WithdrawalAmount", "DepositAmount", "Taxable",
+                                       "ImportKeyID", "ImportKey", "KeyDate", "KeyCents"}) {
+                try {
+                    const QVariant value = rs.Fields(QString::fromLatin1(column)).Value();
+                    values << QString::fromLatin1(value.typeName()) + u':' + value.toString();
+                } catch (const platform::DbError&) {
+                    // not a column of this table
+                }
+            }
+            rows << values.join(u'|');
+        }
+        rows.sort();
+        state << rows << QString::number(db.nextKey(QLatin1String(table)));
+    }
+    return state;
+}
+
+TEST(LedgerCopy, AServerLedgerCopiedToAFileKeepsEveryValueAndCounter)
+{
+    testing_support::TestEnvironment env;   // the program folder with the empty ledger a copy starts from
+    const auto fileSide = [&](const QString& name) {
+        return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + env.root() + u'/' + name;
+    };
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), env.root() + QStringLiteral("/first.mdb")));
+    QFile::setPermissions(env.root() + QStringLiteral("/first.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+    QStringList before;
+    {
+        Connection first;
+        first.Open(fileSide(QStringLiteral("first.mdb")));
+        first.Execute(QStringLiteral("insert into Accounts (AccountID, AccountName) values (3, 'O''Brien'), (7, Null)"));
+        first.Execute(QStringLiteral("insert into Transactions (TransactionNumber, TransactionDate, TransactionDescription, "
+                                     "AccountID, WithdrawalAmount, DepositAmount, Taxable) values "
+                                     "(5, #02/29/2024#, 'a \"quoted\" ''text''', 3, 0.1, Null, True), "
+                                     "(9, #12/31/1999 23:59:58#, Null, 7, 12345678901234.56, -0.5, False), "
+                                     "(12, Null, 'no date', 3, Null, 1e-7, Null)"));
+        first.Execute(QStringLiteral("insert into ImportKeys (AccountID, ImportKey, KeyDate, KeyCents, TransactionNumber) "
+                                     "values (3, 'fitid:X1', '2024-02-29', -1234, 5)"));
+        first.Execute(QStringLiteral("delete from Transactions where TransactionNumber = 12"));
+        before = ledgerState(first);
+    }
+    const QString server = data::serverConnectionString(testing_support::conninfoOf(testing_support::freshPgDatabase()));
+    data::copyLedger(fileSide(QStringLiteral("first.mdb")), server);
+    data::copyLedger(server, fileSide(QStringLiteral("second.mdb")));
+    Connection onServer, second;
+    onServer.Open(server);
+    second.Open(fileSide(QStringLiteral("second.mdb")));
+    EXPECT_EQ(ledgerState(onServer), before);
+    EXPECT_EQ(ledgerState(second), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, LedgerBothWays, ::testing::Values(Kind::File, Kind::Server),

@@ -1,7 +1,8 @@
 // Opening a ledger on a server: an empty database becomes one only after the owner
 // says so; a database holding other tables, or a ledger of a newer format, is refused
-// and left exactly as it was; --create-ledger makes one once and then finds it; a
-// login role that may only read gets a read-only ledger with one message.
+// and left exactly as it was; a server that cannot be reached is refused; a
+// login role that may only read gets a read-only ledger with one message; a password
+// the server asks for is asked of the user once.
 #include "data/Connection.h"
 #include "data/postgres/ServerBackend.h"
 #include "tests/data/postgres/ServerFixture.h"
@@ -19,6 +20,13 @@ namespace {
 const QString kPublicTables =
     QStringLiteral("select string_agg(relname, ',' order by relname) from pg_class c join pg_namespace n on "
                    "n.oid = c.relnamespace where nspname = 'public' and relkind = 'r'");
+
+// Makes the database a ledger, as --create-ledger does.
+void makeLedger(const QString& database)
+{
+    OwnerLog log;
+    testing_support::openServerLedger(database, log);
+}
 
 // Opens and answers the refusal's message ("" when it opened).
 QString refusalOf(ServerBackend& backend, const QString& database, const QString& user = QStringLiteral("postgres"))
@@ -74,18 +82,12 @@ TEST(ServerOpening, ADatabaseHoldingOtherTablesIsRefusedUntouched)
     EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
     EXPECT_EQ(serverRows(kPublicTables, database), "invoices");
     EXPECT_EQ(serverRows(QStringLiteral("select n from invoices"), database), "7");
-
-    QString message;
-    EXPECT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 1);
-    EXPECT_TRUE(message.contains(QStringLiteral("other tables")));
-    EXPECT_EQ(serverRows(kPublicTables, database), "invoices");
 }
 
 TEST(ServerOpening, ALedgerOfANewerFormatIsRefusedUntouched)
 {
     const QString database = testing_support::freshPgDatabase();
-    QString message;
-    ASSERT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 0);
+    makeLedger(database);
     serverRows(QStringLiteral("update ledgerformat set version = 5; insert into accounts (accountname) values ('Rent')"),
                database);
     OwnerLog log;
@@ -99,28 +101,55 @@ TEST(ServerOpening, ALedgerOfANewerFormatIsRefusedUntouched)
     EXPECT_EQ(serverRows(QStringLiteral("select accountid, accountname from accounts"), database), "1|Rent");
 }
 
-TEST(ServerOpening, TheCreateLedgerCommandMakesALedgerOnceAndThenFindsIt)
+TEST(ServerOpening, AServerThatCannotBeReachedIsRefused)
+{
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    try {
+        backend.open(data::serverConnectionString(QStringLiteral("host=/nonexistent/socket dbname=books")));
+        ADD_FAILURE() << "opened";
+    } catch (const FileRefusal& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("cannot be reached:\r\nbooks on this computer")))
+            << e.what();
+    }
+    EXPECT_EQ(backend.problem(), FileProblem::Away);
+    EXPECT_FALSE(backend.isOpen());
+}
+
+TEST(ServerOpening, APasswordTheServerAsksForIsAskedOnceAndKeptForEveryConnection)
 {
     const QString database = testing_support::freshPgDatabase();
-    const QString conninfo = testing_support::conninfoOf(database);
-    QString first, second;
-    EXPECT_EQ(data::postgres::createServerLedger(conninfo, first), 0);
-    serverRows(QStringLiteral("insert into accounts (accountname) values ('Rent')"), database);
-    EXPECT_EQ(data::postgres::createServerLedger(conninfo, second), 0);
-    EXPECT_EQ(first, QStringLiteral("A new Tallyfold ledger was made in database %1 on this computer.").arg(database));
-    EXPECT_EQ(second, QStringLiteral("The database %1 on this computer already holds a Tallyfold ledger.").arg(database));
-    EXPECT_EQ(serverRows(QStringLiteral("select accountname from accounts"), database), "Rent");
-
-    QString unreachable;
-    EXPECT_EQ(data::postgres::createServerLedger(QStringLiteral("host=/nonexistent/socket dbname=x"), unreachable), 1);
-    EXPECT_TRUE(unreachable.contains(QStringLiteral("cannot be reached"))) << unreachable.toStdString();
+    makeLedger(database);
+    auto& server = testing_support::sharedPgServer();
+    ASSERT_EQ(server.enableTls(), QString());
+    ASSERT_EQ(server.createRole(QStringLiteral("keeper"), QStringLiteral("s3cret'\\x"), {}), QString());
+    serverRows(QStringLiteral("grant all on all tables in schema public to keeper; "
+                              "grant all on all sequences in schema public to keeper"),
+               database);
+    OwnerLog log;
+    QStringList asked;
+    platform::ConnectionOwner owner = log.owner();
+    owner.password = [&](const QString& ledger) -> std::optional<QString> {
+        asked << ledger;
+        return QStringLiteral("s3cret'\\x");
+    };
+    ServerBackend backend;
+    backend.setOwner(owner);
+    backend.open(data::serverConnectionString(server.tlsConninfo(database, QStringLiteral("keeper"))));
+    EXPECT_EQ(asked, QStringList{database + QStringLiteral(" on localhost")});
+    EXPECT_EQ(backend.problem(), FileProblem::None);
+    // The readers connect with it too.
+    backend.execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
+    auto rows = backend.query(QStringLiteral("select count(*) as n from Accounts"));
+    EXPECT_EQ(rows->value(0), QVariant(qlonglong(1)));
+    EXPECT_EQ(asked.size(), 1);
 }
 
 TEST(ServerOpening, ARoleThatMayOnlyReadGetsAReadOnlyLedgerWithOneMessage)
 {
     const QString database = testing_support::freshPgDatabase();
-    QString message;
-    ASSERT_EQ(data::postgres::createServerLedger(testing_support::conninfoOf(database), message), 0);
+    makeLedger(database);
     serverRows(QStringLiteral("insert into accounts (accountname) values ('Rent')"), database);
     ASSERT_EQ(testing_support::sharedPgServer().createRole(QStringLiteral("reader"), {}, database), QString());
 
