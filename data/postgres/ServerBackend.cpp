@@ -139,7 +139,7 @@ void ServerBackend::open(const QString& connectionString)
     // conninfo alone, in memory, for the readers, the listener and a reconnection.
     for (;;) {
         try {
-            m_writer = std::make_unique<PgSession>(connectTo(m_conninfo));
+            adoptWriter(connectTo(m_conninfo));
             break;
         } catch (const PasswordNeeded& e) {
             const std::optional<QString> password = m_owner.password ? m_owner.password(m_title) : std::nullopt;
@@ -151,8 +151,14 @@ void ServerBackend::open(const QString& connectionString)
         }
     }
     m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())));
-    prepareLedger();
-    startSession();
+    try {
+        prepareLedger();
+        startSession();
+    } catch (...) {
+        // Refused, or the server went while opening: nothing stays open.
+        close();
+        throw;
+    }
 }
 
 void ServerBackend::prepareLedger()
@@ -199,9 +205,14 @@ void ServerBackend::prepareLedger()
     }
 }
 
+void ServerBackend::adoptWriter(PgConnection connection)
+{
+    m_writer = std::make_unique<PgSession>(std::move(connection));
+    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
+}
+
 bool ServerBackend::setUpSession()
 {
-    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
     m_writer->exec("create temp table tblreport (date timestamp(0), valuein double precision, "
                    "valueout double precision, account text collate tallyfold_jet, "
                    "description text collate tallyfold_jet)");
@@ -241,7 +252,7 @@ void ServerBackend::reconnected(PgConnection connection)
     m_listener.reset();
     if (m_readers)
         m_readers->close();
-    m_writer = std::make_unique<PgSession>(std::move(connection));
+    adoptWriter(std::move(connection));
     try {
         setUpSession();
     } catch (const platform::DbError&) {

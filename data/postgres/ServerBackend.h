@@ -61,6 +61,7 @@ private:
     // just connected; answers whether the login role may change the ledger.
     bool setUpSession();
     void reconnected(std::unique_ptr<pg_conn, ConnectionFree> connection);
+    void adoptWriter(std::unique_ptr<pg_conn, ConnectionFree> connection);
     [[noreturn]] void refuse(platform::FileProblem problem, const QString& detail);
     void setProblem(platform::FileProblem problem, const QString& message);
     // The server has gone: every write is refused from now on. `tell`: the user hears
