@@ -179,6 +179,12 @@ PgSession::PgSession(PgConnection connection)
 
 PgSession::~PgSession() = default;
 
+void PgSession::replace(PgConnection connection)
+{
+    m_connection = std::move(connection);
+    m_refusal.clear();
+}
+
 bool PgSession::connected() const
 {
     return PQstatus(m_connection.get()) == CONNECTION_OK;

@@ -59,6 +59,9 @@ public:
     // Called when a statement finds the connection gone; answers the message every
     // statement is then refused with.
     void setOnLost(std::function<QString(const QString& detail)> onLost) { m_onLost = std::move(onLost); }
+    // Goes on over a new connection to the same server (after the old one was lost),
+    // statements let through again: those holding the session keep holding it.
+    void replace(PgConnection connection);
     // Refuses every statement with `message` ("" again: lets them through).
     void refuseAll(const QString& message) { m_refusal = message; }
     bool connected() const;

@@ -252,7 +252,9 @@ void ServerBackend::reconnected(PgConnection connection)
     m_listener.reset();
     if (m_readers)
         m_readers->close();
-    adoptWriter(std::move(connection));
+    // The same session over the new connection: the parts holding it (the undo
+    // history) go on with it.
+    m_writer->replace(std::move(connection));
     try {
         setUpSession();
     } catch (const platform::DbError&) {

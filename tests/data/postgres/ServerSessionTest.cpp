@@ -210,7 +210,8 @@ TEST_F(ServerSession, AConnectionTheServerDroppedRefusesEveryWriteWithOneMessage
     OwnerLog log;
     auto a = desktop(log);
     a->execute(QStringLiteral("insert into Accounts (AccountName) values ('Rent')"));
-    const int pid = dynamic_cast<data::postgres::PgSession&>(*a->session()).backendPid();
+    data::postgres::Session& session = *a->session();   // as the undo history holds it
+    const int pid = dynamic_cast<data::postgres::PgSession&>(session).backendPid();
     serverRows(QStringLiteral("select pg_terminate_backend(%1)").arg(pid), database);
 
     QStringList refusals;
@@ -236,6 +237,7 @@ TEST_F(ServerSession, AConnectionTheServerDroppedRefusesEveryWriteWithOneMessage
     EXPECT_TRUE(log.told[0].contains(QStringLiteral("can be reached again")));
     EXPECT_EQ(log.othersChanged, 1);
     a->execute(QStringLiteral("insert into Accounts (AccountName) values ('Food')"));
+    EXPECT_EQ(session.exec("select count(*) from accounts").text(0, 0), "2");
     EXPECT_EQ(serverRows(QStringLiteral("select string_agg(accountname, ',' order by accountid) from accounts"),
                          database),
               "Rent,Food");
