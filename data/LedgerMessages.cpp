@@ -125,6 +125,13 @@ QString otherTablesDetail()
     return QStringLiteral("it holds other tables, but no ledger. Choose a database of its own for the ledger.");
 }
 
+QString noLedgerMadeDetail(const QString& why)
+{
+    return QStringLiteral("it is empty, and the server would not let a ledger be made in it (%1). The database's "
+                          "owner can make it one, or let your login role create tables there.")
+        .arg(why);
+}
+
 QString problemNote(platform::FileProblem problem)
 {
     using platform::FileProblem;

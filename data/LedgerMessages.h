@@ -20,6 +20,9 @@ QString serverBackMessage(const QString& ledger);
 // For NotALedger: what an empty database, or one holding something else, is told.
 QString emptyDatabaseDetail();
 QString otherTablesDetail();
+// For NotALedger: an empty database the server would not let become a ledger (why: its
+// own words).
+QString noLedgerMadeDetail(const QString& why);
 
 // The note the main window's caption carries while the ledger has a problem ("" when
 // it has none): the list shows what could be read, or nothing.

@@ -186,8 +186,14 @@ void ServerBackend::prepareLedger()
                 return;
             }
             if (facts.kind == LedgerFacts::Empty && asked) {
-                makeLedger(*m_writer);
-                m_writer->exec("commit");
+                try {
+                    makeLedger(*m_writer);
+                    m_writer->exec("commit");
+                } catch (const platform::FileRefusal&) {
+                    throw;
+                } catch (const platform::DbError& e) {
+                    refuse(FileProblem::NotALedger, noLedgerMadeDetail(QString::fromUtf8(e.what())));
+                }
                 return;
             }
             m_writer->exec("rollback");

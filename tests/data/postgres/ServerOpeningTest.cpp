@@ -69,6 +69,21 @@ TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
     EXPECT_TRUE(log.asked.isEmpty());
 }
 
+TEST(ServerOpening, ARoleThatMayNotMakeTablesIsToldWhyNoLedgerWasMade)
+{
+    const QString database = testing_support::freshPgDatabase();
+    ASSERT_EQ(testing_support::sharedPgServer().createRole(QStringLiteral("clerk"), {}, database), QString());
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    const QString refusal = refusalOf(backend, database, QStringLiteral("clerk"));
+    EXPECT_TRUE(refusal.contains(QStringLiteral("the server would not let a ledger be made in it (permission denied")))
+        << refusal.toStdString();
+    EXPECT_EQ(log.asked.size(), 1);
+    EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
+    EXPECT_EQ(serverRows(kPublicTables, database), "NULL");
+}
+
 TEST(ServerOpening, ADatabaseHoldingOtherTablesIsRefusedUntouched)
 {
     const QString database = testing_support::freshPgDatabase();
