@@ -1,5 +1,6 @@
 #include "data/sqlite/JetSql.h"
 
+#include "data/JetTokens.h"
 #include "platform/Conversions.h"
 #include "data/sqlite/Database.h"
 #include "data/sqlite/JetFunctions.h"
@@ -12,134 +13,15 @@
 
 namespace platform::jet {
 
+using namespace data::jet;
+
 namespace {
-
-// Jet knows no comments, so there is no comment token: "--" is two minus signs.
-enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Punct };
-
-struct Token {
-    Tok type;
-    // The token's text; for String/DqString/Bracket/Hash the inner text as written,
-    // a doubled quote still doubled. A view into the statement: no copies.
-    QStringView text;
-};
-
-DbError syntaxError(const QString& what, const QString& sql)
-{
-    return DbError(QStringLiteral("Syntax error in %1 in query expression '%2'.").arg(what, sql));
-}
-
-bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
-
-// Reads a quoted run that ends at `close`, in which a doubled close stands for one.
-QStringView readQuoted(const QString& sql, qsizetype& i, QChar close, bool doubling, const QString& what)
-{
-    const qsizetype start = ++i;
-    for (; i < sql.size(); ++i) {
-        if (sql[i] == close) {
-            if (doubling && i + 1 < sql.size() && sql[i + 1] == close) {
-                ++i;
-                continue;
-            }
-            return QStringView(sql).mid(start, i++ - start);
-        }
-    }
-    throw syntaxError(what, sql);
-}
-
-// The inner text of a quoted run with its doubled quotes made single.
-QString unquoted(QStringView inner, QChar quote)
-{
-    QString out = inner.toString();
-    if (inner.contains(quote))
-        out.replace(QString(2, quote), QString(quote));
-    return out;
-}
-
-// Whether a word is the keyword, in any case. Most words are not: their length says so.
-bool isWord(QStringView text, QStringView keyword)
-{
-    return text.size() == keyword.size() && text.compare(keyword, Qt::CaseInsensitive) == 0;
-}
-
-std::vector<Token> tokenize(const QString& sql)
-{
-    std::vector<Token> tokens;
-    tokens.reserve(64);
-    const QStringView view(sql);
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const QChar c = sql[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && sql[i].isSpace())
-                ++i;
-            tokens.push_back({Tok::Space, view.mid(start, i - start)});
-        } else if (isWordStart(c)) {
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            tokens.push_back({Tok::Word, view.mid(start, i - start)});
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
-            while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
-                ++i;
-            if (i < n && (sql[i] == u'e' || sql[i] == u'E')) {
-                qsizetype j = i + 1;
-                if (j < n && (sql[j] == u'+' || sql[j] == u'-'))
-                    ++j;
-                if (j < n && sql[j].isDigit()) {
-                    i = j;
-                    while (i < n && sql[i].isDigit())
-                        ++i;
-                }
-            }
-            // Letters run on into the number's token ("5true", "1e5yes"): a word is
-            // only a word on its own, and the database refuses the whole as it stands.
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            tokens.push_back({Tok::Number, view.mid(start, i - start)});
-        } else if (c == u'\'') {
-            tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
-        } else if (c == u'"') {
-            tokens.push_back({Tok::DqString, readQuoted(sql, i, u'"', true, QStringLiteral("string"))});
-        } else if (c == u'[') {
-            tokens.push_back({Tok::Bracket, readQuoted(sql, i, u']', false, QStringLiteral("name"))});
-        } else if (c == u'#') {
-            tokens.push_back({Tok::Hash, readQuoted(sql, i, u'#', false, QStringLiteral("date"))});
-        } else {
-            ++i;
-            tokens.push_back({Tok::Punct, view.mid(start, 1)});
-        }
-    }
-    return tokens;
-}
-
-QString quoted(const QString& text, QChar quote)
-{
-    QString out = text;
-    out.replace(quote, QString(2, quote));
-    return quote + out + quote;
-}
 
 QString storedText(const QVariant& date)
 {
     if (date.typeId() == QMetaType::QDateTime)
         return data::stored::dateTimeText(date.toDateTime());
     return data::stored::dateText(date.toDate());
-}
-
-// Index of the next token that is not space, or tokens.size().
-size_t nextSignificant(const std::vector<Token>& tokens, size_t from)
-{
-    while (from < tokens.size() && tokens[from].type == Tok::Space)
-        ++from;
-    return from;
-}
-
-bool isPunct(const std::vector<Token>& tokens, size_t i, QChar c)
-{
-    return i < tokens.size() && tokens[i].type == Tok::Punct && tokens[i].text.front() == c;
 }
 
 int twoDigitYear(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
@@ -310,11 +192,6 @@ std::optional<QVariant> parseLocaleDate(const QString& input, const QLocale& loc
 
 namespace {
 
-bool isWord(const Token& t, const char* word)
-{
-    return t.type == Tok::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
-
 // Puts Jet's text order on every ORDER BY term: the term ends at a comma, at ASC or
 // DESC, at LIMIT, or where its parenthesis, the statement or the text ends. A term that names
 // its own collation keeps it.
@@ -422,8 +299,8 @@ size_t translateWord(const std::vector<Token>& tokens, size_t i, QString& out)
 void translatePunct(const Token& t, QString& out)
 {
     // The database would read these as parameters and quietly give Null for them.
-    if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
-        throw DbError(QStringLiteral("No value given for one or more required parameters."));
+    if (isParameterMark(t.text))
+        throw parameterError();
     // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
     // nothing after them is silently dropped (Jet reads 5--3 as 8).
     if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
