@@ -1,8 +1,8 @@
 #include "data/postgres/ServerSql.h"
 
+#include "data/JetDates.h"
 #include "data/JetTokens.h"
 #include "data/StoredFormat.h"
-#include "data/sqlite/JetSql.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
