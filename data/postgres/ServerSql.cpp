@@ -5,7 +5,6 @@
 #include "data/StoredFormat.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <map>
 
 namespace data::postgres {
@@ -43,10 +42,28 @@ QString identifier(QStringView name)
     return quoted(folded, u'"');
 }
 
+// Digits with at most one point and an optional exponent: a number and nothing more.
 bool isPlainDecimal(QStringView number)
 {
-    static const QRegularExpression re(QStringLiteral("^(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    return re.match(number).hasMatch();
+    qsizetype i = 0;
+    const qsizetype n = number.size();
+    qsizetype digits = 0;
+    for (; i < n && number[i].isDigit(); ++i)
+        ++digits;
+    if (i < n && number[i] == u'.')
+        for (++i; i < n && number[i].isDigit(); ++i)
+            ++digits;
+    if (digits == 0)
+        return false;
+    if (i < n && (number[i] == u'e' || number[i] == u'E')) {
+        if (++i < n && (number[i] == u'+' || number[i] == u'-'))
+            ++i;
+        if (i == n || !number[i].isDigit())
+            return false;
+        while (i < n && number[i].isDigit())
+            ++i;
+    }
+    return i == n;
 }
 
 // The value ranges (first and last token) in an insert's values or an update's set
@@ -256,7 +273,14 @@ QString translate(const QString& sql)
             i = translateWord(tokens, i, out);
             break;
         case Tok::String:
-            out += textLiteral(unquoted(t.text, u'\''));
+            if (t.text.contains(u'\\')) {
+                out += textLiteral(unquoted(t.text, u'\''));
+            } else {
+                // Written as PostgreSQL writes it already: quotes doubled inside single quotes.
+                out += u'\'';
+                out += t.text;
+                out += u'\'';
+            }
             break;
         case Tok::DqString:
             out += textLiteral(unquoted(t.text, u'"'));
