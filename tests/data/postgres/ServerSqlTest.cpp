@@ -31,11 +31,17 @@ QString errorOf(const QString& jet)
 TEST(ServerTranslation, StatementsTranslateToTheirServerForm)
 {
     const Translation cases[] = {
-        // Plain SQL passes unchanged, spacing and ORDER BY included: the sorted columns
-        // carry the ledger's collation themselves.
+        // Plain SQL passes unchanged, spacing included.
         {"select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID",
          "select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID"},
-        {"select * from Accounts order by AccountName", "select * from Accounts order by AccountName"},
+        // Every ORDER BY term puts Null first, as the file does (the sorted columns carry
+        // the ledger's text order themselves); a term that places its Nulls keeps that.
+        {"select * from Accounts order by AccountName", "select * from Accounts order by AccountName NULLS FIRST"},
+        {"select * from a ORDER  BY x desc, f(y, z) , w nulls last",
+         "select * from a ORDER  BY x desc NULLS LAST, f(y, z) NULLS FIRST , w nulls last"},
+        {"select (select n from b order by n desc limit 1) from a order by 1;",
+         "select (select n from b order by n desc NULLS LAST limit 1) from a order by 1 NULLS FIRST;"},
+        {"select 'order by x' from a group by y", "select 'order by x' from a group by y"},
         // Bracketed names are folded as a bare name is, so both name one column.
         {"delete from [Transactions] where TransactionNumber=12", "delete from \"transactions\" where TransactionNumber=12"},
         {"select [odd\"Name] from x", "select \"odd\"\"name\" from x"},
