@@ -1,13 +1,13 @@
 // The windows' statements run on a ledger file and, translated, on a real PostgreSQL
 // server: each reads back the same values on both.
 #include "data/SqlLiteral.h"
-#include "data/postgres/ServerFunctions.h"
 #include "data/postgres/ServerSql.h"
 #include "data/sqlite/Database.h"
 #include "tests/support/PgEnvironment.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -73,7 +73,9 @@ protected:
         ASSERT_EQ(PQstatus(m_server), CONNECTION_OK) << PQerrorMessage(m_server);
         // In one transaction, as the ledger's creation runs them, and twice, as a
         // creation that is tried again would.
-        const QString functions = QString::fromUtf8(data::postgres::kFunctionsSql);
+        QFile script(QStringLiteral(TALLYFOLD_SERVER_FUNCTIONS));
+        ASSERT_TRUE(script.open(QIODevice::ReadOnly)) << TALLYFOLD_SERVER_FUNCTIONS;
+        const QString functions = QString::fromUtf8(script.readAll());
         ASSERT_EQ(serverRun(functions + u'\n' + functions + QString::fromUtf8(kServerTables)), QString());
     }
     void TearDown() override { PQfinish(m_server); }
