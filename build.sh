@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ pkg-config qt6-base-dev libsqlite3-dev libxlsxwriter-dev
           libgtest-dev fonts-liberation python3-openpyxl qt6-svg-dev libgif-dev poppler-utils
-          libofx-dev qt6-charts-dev libqt6opengl6-dev)
+          libofx-dev qt6-charts-dev libqt6opengl6-dev libpq-dev postgresql-15 openssl)
 [ "${1:-run}" = sanitize ] && packages+=(clang)
 [ "${1:-run}" = package ] && packages+=(dpkg-dev)
 missing=()

@@ -365,6 +365,9 @@ BackupResult makeBackup(const QString& ledger, const QString& spare)
 
 void backUpAtStart()
 {
+    // A server keeps its own backups (pg_dump): the file in the data folder is not the ledger.
+    if (serverLedgerChosen())
+        return;
     const QString ledger = workingDatabasePath();
     removeLeftovers(ledger);
     // A ledger without an account, a transaction or a step to undo (the template as

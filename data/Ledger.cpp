@@ -7,11 +7,14 @@
 #include "data/StoredFormat.h"
 #include "data/sqlite/FileAccess.h"
 #include "platform/FileFunctions.h"
+#include "platform/Settings.h"
 #include "platform/StatementTrap.h"
+#include "data/postgres/Conninfo.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <memory>
+#include <optional>
 
 namespace data {
 
@@ -31,6 +34,17 @@ std::function<void(const QString&)>& teller()
 {
     static std::function<void(const QString&)> tell;
     return tell;
+}
+
+struct Asker {
+    std::function<bool(const QString&)> ask;
+    std::function<std::optional<QString>(const QString&)> password;
+};
+
+Asker& asker()
+{
+    static Asker asking;
+    return asking;
 }
 
 std::function<void()>& problemListener()
@@ -69,8 +83,48 @@ QString templatePath()
     return platform::programFolder() + u'/' + platform::stored::kTemplateFileName;
 }
 
+namespace {
+std::optional<QString>& chosenLedger()
+{
+    static std::optional<QString> choice;
+    return choice;
+}
+
+QString normalChoice(const QString& choice)
+{
+    const QString trimmed = choice.trimmed();
+    return trimmed.compare(platform::stored::kFileLedger, Qt::CaseInsensitive) == 0 ? QString() : trimmed;
+}
+} // namespace
+
+QString ledgerChoice()
+{
+    if (chosenLedger())
+        return *chosenLedger();
+    if (qEnvironmentVariableIsSet("TALLYFOLD_LEDGER"))
+        return normalChoice(qEnvironmentVariable("TALLYFOLD_LEDGER"));
+    return normalChoice(platform::settings::get(platform::stored::kLedgerKey, platform::stored::kFileLedger));
+}
+
+void chooseLedger(const QString& choice, bool keep)
+{
+    chosenLedger() = normalChoice(choice);
+    if (keep) {
+        const QString kept = chosenLedger()->isEmpty() ? platform::stored::kFileLedger
+                                                       : postgres::withoutPassword(*chosenLedger());
+        platform::settings::save(platform::stored::kLedgerKey, kept);
+    }
+}
+
+bool serverLedgerChosen()
+{
+    return !ledgerChoice().isEmpty();
+}
+
 QString connectionString()
 {
+    if (const QString server = ledgerChoice(); !server.isEmpty())
+        return serverConnectionString(server);
     return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabasePath()
         + QStringLiteral(";JET OLEDB:Database Password=");
 }
@@ -107,6 +161,15 @@ void createConnection()
                 problemListener()();
         },
         .beforeMigration = beforeMigration,
+        .othersChanged = {},
+        .createLedger = [](const QString& ledger) {
+            return asker().ask && asker().ask(createLedgerQuestion(ledger));
+        },
+        .password = [](const QString& ledger) -> std::optional<QString> {
+            if (!asker().password)
+                return std::nullopt;
+            return asker().password(passwordPrompt(ledger));
+        },
     });
 }
 
@@ -137,6 +200,12 @@ void setUserTeller(std::function<void(const QString& message)> tell)
     teller() = std::move(tell);
 }
 
+void setUserAsker(std::function<bool(const QString& question)> ask,
+                  std::function<std::optional<QString>(const QString& prompt)> password)
+{
+    asker() = {std::move(ask), std::move(password)};
+}
+
 void tellUser(const QString& message)
 {
     if (teller())
@@ -156,6 +225,12 @@ platform::FileProblem ledgerProblem()
 QString ledgerProblemNote()
 {
     return problemNote(ledgerProblem());
+}
+
+QString ledgerTitleNote()
+{
+    const QString title = shared() ? shared()->connection.title() : QString();
+    return title.isEmpty() ? QString() : QStringLiteral(" - ") + title;
 }
 
 QString ledgerProblemMessage()

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace platform { class StatementTrap; }
 
@@ -21,8 +22,19 @@ QString dataFolder();
 QString workingDatabasePath();
 // The empty template beside the program.
 QString templatePath();
-// The connection string the shared connection is opened with.
+// The connection string the shared connection is opened with: the ledger file's, or
+// the chosen server ledger's.
 QString connectionString();
+
+// Which ledger the program opens: "" for the file in the data folder, else a server
+// ledger's libpq conninfo. Chosen for this run by chooseLedger() (the command line's
+// --ledger), else by the environment variable TALLYFOLD_LEDGER, else by the settings'
+// "Ledger", which chooseLedger(.., true) keeps for the next start without any password
+// the conninfo holds. "file" anywhere means the file.
+QString ledgerChoice();
+void chooseLedger(const QString& choice, bool keep);
+// Whether the chosen ledger is on a server.
+bool serverLedgerChosen();
 
 // Makes the data folder and copies the template into it when there is no working
 // file yet, as statements 100-110 of the start-up, each under the caller's trap.
@@ -48,6 +60,9 @@ History* connectionHistory();
 // message box. Unset, nobody is told.
 void setUserTeller(std::function<void(const QString& message)> tell);
 void tellUser(const QString& message);
+// How it asks: a yes-or-no question (unset: no), and a password (unset: none).
+void setUserAsker(std::function<bool(const QString& question)> ask,
+                  std::function<std::optional<QString>(const QString& prompt)> password);
 
 // Runs before an older ledger file is brought up to the current stored format, while
 // the file is still exactly as it was: backs it up (see Backups.h; a failure is told
@@ -59,6 +74,9 @@ void beforeMigration(const QString& ledgerFile, int fromVersion);
 // the connection was opened), and the note the main window shows for it.
 platform::FileProblem ledgerProblem();
 QString ledgerProblemNote();
+// What the caption names the open ledger by: "" for the file in the data folder,
+// " - <database> on <host>" for a server ledger.
+QString ledgerTitleNote();
 QString ledgerProblemMessage();
 // Runs `listener` whenever ledgerProblem() changes; one listener at a time.
 void setLedgerProblemListener(std::function<void()> listener);

@@ -52,6 +52,28 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
     return {};
 }
 
+QString serverBackupsMessage(const QString& ledger)
+{
+    return QStringLiteral("The ledger %1 is kept on a PostgreSQL server, which keeps its backups: Tallyfold makes "
+                          "none of its own here.\r\n\r\nTo restore one, ask whoever runs the server (a backup made "
+                          "with pg_dump goes back with pg_restore or psql). To keep a copy of your own, run:\r\n"
+                          "tallyfold --copy-ledger server-ledger /path/to/copy.mdb")
+        .arg(ledger);
+}
+
+QString createLedgerQuestion(const QString& ledger)
+{
+    const qsizetype on = ledger.lastIndexOf(QStringLiteral(" on "));
+    const QString database = on < 0 ? ledger : ledger.left(on);
+    const QString host = on < 0 ? QString() : ledger.mid(on + 4);
+    return QStringLiteral("Create a new Tallyfold ledger in database %1 on %2?").arg(database, host);
+}
+
+QString passwordPrompt(const QString& ledger)
+{
+    return QStringLiteral("The server asks for a password to open the ledger %1.\r\n\r\nPassword:").arg(ledger);
+}
+
 QString problemNote(platform::FileProblem problem)
 {
     using platform::FileProblem;

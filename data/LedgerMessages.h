@@ -30,6 +30,12 @@ QString backupUnnotedMessage(const QString& folder, const QString& problem);
 // `backup` names the backup as describeBackup() does.
 QString restoreQuestion(const QString& backup);
 QString noBackupsMessage(const QString& folder);
+// Why "Restore a Backup" lists nothing on a server ledger (`ledger`: its title).
+QString serverBackupsMessage(const QString& ledger);
+// Asked before an empty server database becomes a ledger, and for a server's password
+// (`ledger`: "<database> on <host>").
+QString createLedgerQuestion(const QString& ledger);
+QString passwordPrompt(const QString& ledger);
 // keptAs: the time of the backup now holding the ledger as it was ("" when none);
 // damagedAs: where a damaged ledger was put aside ("" when it was not damaged).
 QString restoredMessage(const QString& backup, const QString& keptAs, const QString& damagedAs);

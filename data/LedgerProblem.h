@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace platform {
 
@@ -62,6 +63,12 @@ struct ConnectionOwner {
     // (a back end that can tell: another desktop on a server ledger), and when the
     // ledger came back after the connection was lost: what was read may be stale.
     std::function<void()> othersChanged = {};
+    // Asked when the server database named holds no tables yet: whether to make it a
+    // ledger (unset: it is refused as no ledger).
+    std::function<bool(const QString& ledger)> createLedger = {};
+    // Asked when the server wants a password that libpq's own means (~/.pgpass, a service
+    // file, PGPASSWORD) did not give: the password, kept in memory only, or nullopt.
+    std::function<std::optional<QString>(const QString& ledger)> password = {};
 };
 
 } // namespace platform

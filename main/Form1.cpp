@@ -219,6 +219,8 @@ bool Form1::Form_Load()
 {
     // What the ledger finds by itself (a damaged file, a failed backup) is told in a box.
     data::setUserTeller(platform::tellInMessageBox);
+    data::setUserAsker(platform::askInMessageBox,
+                       [](const QString& prompt) { return platform::Dialogs::current().PasswordBox(prompt); });
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("Form_Load"));
     data::prepareDataFolder(trap);                            // 100-110
     trap.run(112, [this] { ApplySkin(); });
@@ -399,7 +401,7 @@ void Form1::showLedgerProblem()
 {
     // Marked without moving anything: the caption carries a note, the summary the
     // whole message.
-    setWindowTitle(kProductName + data::ledgerProblemNote());
+    setWindowTitle(kProductName + data::ledgerTitleNote() + data::ledgerProblemNote());
     Frame1->setToolTip(data::ledgerProblemMessage());
 }
 

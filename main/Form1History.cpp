@@ -122,6 +122,11 @@ void Form1::mnuRestore_Click()
 {
     auto trap = trapFor("mnuRestore_Click");
     auto& dialogs = platform::Dialogs::current();
+    // A server ledger has no backup files here: the server's own are the way back.
+    if (trap.test(96, [] { return !data::connection().capabilities().fileBackups; })) {
+        trap.run(98, [&] { dialogs.MsgBox(data::serverBackupsMessage(data::connection().title())); });
+        return;
+    }
     std::vector<data::BackupEntry> backups;
     trap.run(100, [&] { backups = data::listBackups(); });
     if (trap.test(102, [&] { return backups.empty(); })) {

@@ -37,5 +37,9 @@ inline const QString kNamedCsvProfileKeyPrefix = QStringLiteral("CsvProfileNamed
 // The account a statement's source was last imported into (its AccountID), under
 // "ImportAccount." + the source's text in hexadecimal (see importing::statementSource).
 inline const QString kImportAccountKeyPrefix = QStringLiteral("ImportAccount.");
+// The ledger opened at start: "file" (or absent) for the file in the data folder, else a
+// server ledger's libpq conninfo, never with a password in it.
+inline const QString kLedgerKey = QStringLiteral("Ledger");
+inline const QString kFileLedger = QStringLiteral("file");
 
 } // namespace platform::stored

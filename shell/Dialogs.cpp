@@ -36,6 +36,11 @@ void tellInMessageBox(const QString& message)
     Dialogs::current().MsgBox(message, vbExclamation, appTitle());
 }
 
+bool askInMessageBox(const QString& question)
+{
+    return Dialogs::current().MsgBox(question, vbYesNo | vbQuestion, appTitle()) == vbYes;
+}
+
 QString appTitle()
 {
     return g_title;
@@ -49,6 +54,11 @@ void setAppTitle(const QString& title)
 QString Dialogs::SaveFileName(const QString&, const QString&, const QString&)
 {
     return {};
+}
+
+std::optional<QString> Dialogs::PasswordBox(const QString&)
+{
+    return std::nullopt;
 }
 
 QString Dialogs::OpenFileName(const QString&, const QString&, const QString&)
@@ -106,6 +116,16 @@ QString QtDialogs::OpenFileName(const QString& title, const QString& folder, con
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), title.isEmpty() ? appTitle() : title, folder,
                                         filter);
+}
+
+std::optional<QString> QtDialogs::PasswordBox(const QString& prompt)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), appTitle(), displayText(prompt),
+                                               QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
 }
 
 } // namespace platform

@@ -3,6 +3,7 @@
 // current Dialogs object, so tests can answer them from a script.
 
 #include <QString>
+#include <optional>
 
 namespace platform {
 
@@ -34,6 +35,9 @@ public:
     // Asks for a file to open, starting in `folder`; the empty string on a cancel, and
     // from dialogs that cannot ask.
     virtual QString OpenFileName(const QString& title, const QString& folder, const QString& filter);
+    // Asks for a password, its characters hidden; nullopt on a cancel, and from dialogs
+    // that cannot ask. The answer is the caller's to keep in memory only.
+    virtual std::optional<QString> PasswordBox(const QString& prompt);
 
     static Dialogs& current();
     // Replaces the dialogs in use (nullptr restores the real ones).
@@ -48,6 +52,8 @@ void setAppTitle(const QString& title);
 // title: how the program tells the user what a layer below the windows found by itself
 // (the ledger layer's tellUser).
 void tellInMessageBox(const QString& message);
+// Asks `question` with Yes and No in the current dialogs: whether the answer was Yes.
+bool askInMessageBox(const QString& question);
 
 // The real dialogs, on Qt's message box and input dialog.
 class QtDialogs : public Dialogs {
@@ -56,6 +62,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText) override;
     QString SaveFileName(const QString& title, const QString& suggestedPath, const QString& filter) override;
     QString OpenFileName(const QString& title, const QString& folder, const QString& filter) override;
+    std::optional<QString> PasswordBox(const QString& prompt) override;
 };
 
 } // namespace platform
