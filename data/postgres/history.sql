@@ -75,7 +75,9 @@ begin
     stepid := coalesce(step, nextval(pg_get_serial_sequence('undosteps', 'stepid')));
     made := exists (select 1 from undosteps s where s.stepid = tallyfold_enter_step.stepid);
     perform set_config('tallyfold.step', stepid::text, true);
-    if not made then
+    if made then
+        perform set_config('tallyfold.stepmade', stepid::text, true);
+    else
         perform set_config('tallyfold.desktop', who, true);
         perform set_config('tallyfold.label', label, true);
         perform set_config('tallyfold.counters',
@@ -91,10 +93,12 @@ end $$;
 create or replace function tallyfold_make_step(step bigint) returns void
 language plpgsql as $$
 declare
-    who text := current_setting('tallyfold.desktop');
-    counters bigint[] := current_setting('tallyfold.counters')::bigint[];
+    who text;
+    counters bigint[];
 begin
     if not exists (select 1 from undosteps where stepid = step) then
+        who := current_setting('tallyfold.desktop');
+        counters := current_setting('tallyfold.counters')::bigint[];
         if exists (select 1 from undosteps where desktop = who and undone) then
             perform tallyfold_drop_unreachable(who);
             delete from undosteps where desktop = who and undone;
