@@ -326,7 +326,7 @@ std::optional<History::Step> ServerHistory::move(bool back)
         // The step can never apply again: it leaves the history (those beyond reach
         // first, so that one step fewer brings none of them back).
         exec("select tallyfold_drop_unreachable($1)", {m_desktop});
-        exec("delete from undosteps where stepid = $1", id);
+        exec("select tallyfold_forget_steps(array[$1::bigint])", id);
         commit();
         throw UndoConflict(step->label, QString::fromLatin1(changed.table->jet.name), changed.key, !back);
     }
