@@ -1,9 +1,8 @@
-// The server's undo history: its schema, and steps named for the server's triggers to
-// record.
+// The server's undo history: steps named for the server's triggers to record, and the
+// steps a desktop can undo and redo next.
 #include "data/postgres/ServerHistory.h"
 
 #include "data/UndoHistory.h"
-#include "data/postgres/HistorySql.h"
 
 namespace data::postgres {
 
@@ -16,60 +15,10 @@ QByteArray number(qint64 n)
     return QByteArray::number(n);
 }
 
-// The statements of a script, split at the semicolons that end them (not those in
-// quotes, dollar quotes or comments).
-std::vector<QByteArray> statementsOf(const QByteArray& script)
-{
-    std::vector<QByteArray> out;
-    QByteArray current;
-    const auto flush = [&] {
-        if (!current.trimmed().isEmpty())
-            out.push_back(current.trimmed());
-        current.clear();
-    };
-    for (qsizetype i = 0; i < script.size(); ++i) {
-        const char c = script[i];
-        if (c == '-' && script.mid(i, 2) == "--") {
-            const qsizetype end = script.indexOf('\n', i);
-            i = end < 0 ? script.size() : end;
-            current += '\n';
-            continue;
-        }
-        if (c == '\'' || c == '$') {
-            const QByteArray quote = c == '\'' ? QByteArray("'") : script.mid(i, 2) == "$$" ? QByteArray("$$") : QByteArray();
-            if (!quote.isEmpty()) {
-                const qsizetype end = script.indexOf(quote, i + quote.size());
-                const qsizetype stop = end < 0 ? script.size() : end + quote.size();
-                current += script.mid(i, stop - i);
-                i = stop - 1;
-                continue;
-            }
-        }
-        if (c == ';') {
-            flush();
-            continue;
-        }
-        current += c;
-    }
-    flush();
-    return out;
-}
-
 } // namespace
 
 ServerHistory::ServerHistory(Session& session, QString desktop) : m_session(session), m_desktop(desktop.toUtf8())
 {
-}
-
-std::vector<QByteArray> ServerHistory::schemaStatements()
-{
-    return statementsOf(QByteArray(kHistorySql));
-}
-
-void ServerHistory::create(Session& session)
-{
-    for (const QByteArray& statement : schemaStatements())
-        session.exec(statement);
 }
 
 Result ServerHistory::exec(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& parameters)

@@ -15,6 +15,8 @@
 //
 // The back end calls enter() inside each write's transaction just before its statement
 // and left() once that transaction has ended; everything else is the History surface.
+// The history's tables, functions and triggers are history.sql, which the ledger's
+// making runs after the ledger tables.
 
 #include "data/Connection.h"
 #include "data/postgres/Session.h"
@@ -36,13 +38,6 @@ public:
     ServerHistory(Session& session, QString desktop);
     ServerHistory(const ServerHistory&) = delete;
     ServerHistory& operator=(const ServerHistory&) = delete;
-
-    // The history's tables, functions and triggers (history.sql), one statement at a
-    // time, inside the caller's transaction; run after the ledger tables exist. Running
-    // them again changes nothing.
-    static void create(Session& session);
-    // history.sql's statements, as create() runs them.
-    static std::vector<QByteArray> schemaStatements();
 
     // Inside a write's transaction, just before its statement: while a step is being
     // recorded, names it for the transaction (its number taken at its first change).

@@ -58,6 +58,13 @@ Result LibpqSession::exec(const QByteArray& sql, const std::vector<std::optional
     return result;
 }
 
+void LibpqSession::execScript(const QByteArray& sql)
+{
+    const Result result(PQexec(m_connection, sql.constData()));
+    if (PQresultStatus(result.get()) != PGRES_COMMAND_OK && PQresultStatus(result.get()) != PGRES_TUPLES_OK)
+        throw platform::DbError(QString::fromUtf8(PQerrorMessage(m_connection)).trimmed());
+}
+
 bool LibpqSession::inTransaction() const
 {
     return PQtransactionStatus(m_connection) != PQTRANS_IDLE;

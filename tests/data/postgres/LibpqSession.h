@@ -22,6 +22,8 @@ public:
     data::postgres::Result exec(const QByteArray& sql,
                                 const std::vector<std::optional<QByteArray>>& parameters = {}) override;
     bool inTransaction() const override;
+    // Runs several statements given as one text, as the ledger's making runs its scripts.
+    void execScript(const QByteArray& sql);
 
     // The first column of the first row of `sql`, "" when there is none.
     QString value(const QByteArray& sql);

@@ -6,6 +6,7 @@
 #include "tests/data/postgres/LibpqSession.h"
 #include "tests/support/PgEnvironment.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -78,8 +79,11 @@ protected:
         s.exec("begin");
         for (const char* table : kLedgerTables)
             s.exec(table);
-        ServerHistory::create(s);
-        ServerHistory::create(s);   // a ledger brought up to date runs it again
+        QFile history(QStringLiteral(TALLYFOLD_HISTORY_SQL));
+        ASSERT_TRUE(history.open(QIODevice::ReadOnly));
+        const QByteArray script = history.readAll();
+        s.execScript(script);
+        s.execScript(script);   // a ledger brought up to date runs it again
         s.exec("commit");
         s.exec("create temp table tblreport (date timestamp(0), valuein double precision, valueout double precision, "
                "account text, description text)");
