@@ -97,6 +97,13 @@ public:
     virtual void close() = 0;
     virtual long long execute(const QString& jetSql) = 0;
     virtual std::unique_ptr<Rows> query(const QString& jetSql) = 0;
+    // The number the next row added to `table` gets (Accounts, Transactions, ImportKeys),
+    // the table held so that nothing else numbers a row before the caller's transaction
+    // commits.
+    virtual qint64 nextKey(const QString& table) = 0;
+    // Sets the number the next row added to `table` gets (never below what the rows in
+    // it already take): for a copy of a ledger, whose counters go with it.
+    virtual void setNextKey(const QString& table, qint64 next) = 0;
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -140,6 +147,8 @@ public:
     // serverConnectionString(...) a server ledger.
     void Open(const QString& connectionString);
     long long Execute(const QString& jetSql);
+    qint64 nextKey(const QString& table) { return open().nextKey(table); }
+    void setNextKey(const QString& table, qint64 next) { open().setNextKey(table, next); }
     int State() const { return m_backend && m_backend->isOpen() ? adStateOpen : adStateClosed; }
     void Close();
 

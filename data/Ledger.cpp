@@ -53,6 +53,12 @@ std::function<void()>& problemListener()
     return listener;
 }
 
+std::function<void()>& othersListener()
+{
+    static std::function<void()> listener;
+    return listener;
+}
+
 // A working file that holds no data: no bytes, and no write-ahead log beside it that
 // could still hold some.
 bool isEmptyFile(const QString& path)
@@ -161,7 +167,10 @@ void createConnection()
                 problemListener()();
         },
         .beforeMigration = beforeMigration,
-        .othersChanged = {},
+        .othersChanged = [] {
+            if (othersListener())
+                othersListener()();
+        },
         .createLedger = [](const QString& ledger) {
             return asker().ask && asker().ask(createLedgerQuestion(ledger));
         },
@@ -241,6 +250,11 @@ QString ledgerProblemMessage()
 void setLedgerProblemListener(std::function<void()> listener)
 {
     problemListener() = std::move(listener);
+}
+
+void setOthersChangedListener(std::function<void()> listener)
+{
+    othersListener() = std::move(listener);
 }
 
 void checkLedgerInBackground()

@@ -80,6 +80,9 @@ QString ledgerTitleNote();
 QString ledgerProblemMessage();
 // Runs `listener` whenever ledgerProblem() changes; one listener at a time.
 void setLedgerProblemListener(std::function<void()> listener);
+// Runs `listener` when someone else has changed the ledger (another desktop on a server
+// ledger), or it came back after the server was away; one listener at a time.
+void setOthersChangedListener(std::function<void()> listener);
 // Starts the full check of the open ledger in the background (see Connection).
 void checkLedgerInBackground();
 

@@ -117,4 +117,27 @@ QString amount(const QVariant& stored)
     return numberLiteral(platform::toDouble(stored));
 }
 
+QString valueLiteral(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("Null");
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::QDate:
+        return u'#' + jetDate(value.toDate()) + u'#';
+    case QMetaType::QDateTime: {
+        const QDateTime moment = value.toDateTime();
+        return u'#' + jetDate(moment.date()) + u' ' + moment.time().toString(QStringLiteral("HH:mm:ss")) + u'#';
+    }
+    case QMetaType::Double:
+        return numberLiteral(value.toDouble());
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+        return QString::number(value.toLongLong());
+    default:
+        return u'\'' + quoted(value.toString()) + u'\'';
+    }
+}
+
 } // namespace data::sql

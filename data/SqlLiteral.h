@@ -36,5 +36,9 @@ QString dateLiteral(const QVariant& stored, bool cdate = false);
 QString numberLiteral(double value);
 // A stored amount as a number literal; Null as 0.
 QString amount(const QVariant& stored);
+// Any value as the connection gives it, as a literal that reads back as that value on
+// either back end: Null, True/False, #mm/dd/yyyy# (with " hh:mm:ss" for a time of day),
+// a number, or a quoted text.
+QString valueLiteral(const QVariant& value);
 
 } // namespace data::sql

@@ -289,6 +289,14 @@ void Form2::LoadData()
             trap.run(118, [&] { Option1->setChecked(true); });
         else
             trap.run(120, [&] { Option2->setChecked(true); });
+        // What a Save must still find; a row that cannot be read whole is saved as before.
+        try {
+            m_read = storedTransaction(rs);
+        } catch (const platform::AppError&) {
+            m_read.reset();
+        }
+        if (m_notice)
+            m_notice->hide();
     }
     trap.run(122, [&] { rs.Close(); });
 }
@@ -334,17 +342,22 @@ void Form2::PushButton2_Click()
     // saved, so the window stays open with everything the user entered.
     if (trap.test(110, [&] { return !m_ID.isEmpty(); })) {
         long long changed = -1;
-        if (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); })
-            || !trap.run(114, [&] {
-                   const data::UndoStep step(data::steps::editTransaction(m_ID));
-                   changed = data::connection().Execute(sql);
-               }))
+        bool regardless = false;
+        const auto save = [&] {
+            const data::UndoStep step(data::steps::editTransaction(m_ID));
+            changed = data::connection().Execute(sql);
+        };
+        if (!trap.run(112, [&] {
+                sql = m_read ? updateTransactionIfUnchanged(values(), m_ID, *m_read) : updateTransaction(values(), m_ID);
+            })
+            || !trap.run(114, save))
             return;
-        if (changed == 0) {
-            dialogs.MsgBox(QStringLiteral("This transaction no longer exists, so nothing was saved."),
-                           platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+        if (changed == 0 && !(regardless = saveMetChange(values())))
             return;
-        }
+        // The row reads as it did, but not as the comparison wrote it (a value another
+        // program stored its own way): the user's values go in as before.
+        if (regardless && (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); }) || !trap.run(114, save)))
+            return;
     } else {
         if (!trap.run(116, [&] { sql = insertTransaction(values()); })
             || !trap.run(118, [&] {
@@ -357,6 +370,69 @@ void Form2::PushButton2_Click()
         dialogs.MsgBox(QStringLiteral("Record Successfully Saved"), platform::vbOKOnly, platform::appTitle());
     });
     trap.run(122, [&] { unload(); });
+}
+
+std::optional<StoredTransaction> Form2::readAgain()
+{
+    data::Recordset rs;
+    rs.Open(selectTransaction(m_ID), data::connection(), 3, 1);
+    if (rs.eof())
+        return std::nullopt;
+    return storedTransaction(rs);
+}
+
+bool Form2::saveMetChange(const TransactionValues& yours)
+{
+    auto& dialogs = platform::Dialogs::current();
+    std::optional<StoredTransaction> theirs;
+    try {
+        theirs = readAgain();
+    } catch (const platform::AppError& e) {
+        dialogs.MsgBox(e.description(), platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+        return false;
+    }
+    if (!theirs) {
+        dialogs.MsgBox(QStringLiteral("This transaction no longer exists, so nothing was saved."),
+                       platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+        return false;
+    }
+    if (m_read && *theirs == *m_read)
+        return true;
+    const QString message =
+        conflictMessage(m_read.value_or(StoredTransaction{}), *theirs, yours, Combo1->currentText());
+    if (dialogs.MsgBox(message, platform::vbYesNo | platform::vbExclamation, platform::appTitle()) == platform::vbYes) {
+        LoadData();   // theirs, in the window and as what a Save must find
+    } else {
+        m_read = theirs;   // seen: the next Save puts the user's values over them
+        if (m_notice)
+            m_notice->hide();
+    }
+    return false;
+}
+
+void Form2::othersChanged()
+{
+    if (m_ID.isEmpty() || !m_read || m_unloaded)
+        return;
+    std::optional<StoredTransaction> now;
+    try {
+        now = readAgain();
+    } catch (const platform::AppError&) {
+        return;   // a ledger that cannot be read now says so when it is saved
+    }
+    if (now && *now == *m_read)
+        return;
+    if (!m_notice) {
+        m_notice = new QLabel(this);
+        m_notice->setObjectName(QStringLiteral("changedNotice"));
+        m_notice->setWordWrap(true);
+        m_notice->setAutoFillBackground(true);
+        m_notice->setStyleSheet(QStringLiteral("background: #fff4c2; color: black; border: 1px solid #c9a400; padding: 3px;"));
+    }
+    m_notice->setText(changedElsewhereNotice(!now));
+    m_notice->setGeometry(0, 0, width(), m_notice->heightForWidth(width()));
+    m_notice->raise();
+    m_notice->show();
 }
 
 void Form2::PushButton5_Click()

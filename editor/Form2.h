@@ -5,7 +5,10 @@
 // it learns nothing back and reloads its own list afterwards.
 
 #include <QDialog>
+#include "editor/EditConflict.h"
+
 #include <QString>
+#include <optional>
 #include <array>
 #include <vector>
 
@@ -71,6 +74,12 @@ public:
     // Escape and the close box act as "Cancel".
     void reject() override;
 
+    // Someone else changed the ledger while the window is open: when it was this
+    // transaction, a notice says so over the top of the window, moving nothing.
+    void othersChanged();
+    // The notice, hidden while there is none.
+    QLabel* changedNotice() const { return m_notice; }
+
 protected:
     // Enter acts as "OK", or presses the button that has the focus.
     void keyPressEvent(QKeyEvent* event) override;
@@ -89,6 +98,14 @@ private:
     std::array<QLabel*, 3> m_Label1{};
     std::array<QLabel*, 2> m_lblDetails{};
     bool m_unloaded = false;
+    // The transaction as LoadData read it; a Save goes through only while it is so.
+    std::optional<StoredTransaction> m_read;
+    QLabel* m_notice = nullptr;
+    // The row edited now, read again: nullopt when it is gone.
+    std::optional<StoredTransaction> readAgain();
+    // After a Save that changed no row: tells why and offers the choice. True when
+    // the user's values should be saved regardless (the row reads as it did).
+    bool saveMetChange(const TransactionValues& yours);
 };
 
 } // namespace editor

@@ -21,17 +21,6 @@ const QString kInsertKeys =
 // file, so a large import goes in a few hundred statements rather than one a row.
 constexpr qsizetype kRowsAStatement = 500;
 
-// The number the next transaction gets. Asked once the import's transaction holds the
-// file's write lock, so that nothing else can number a row before the import's commit.
-qint64 nextTransactionNumber()
-{
-    data::Recordset rs;
-    rs.Open(QStringLiteral("select max(coalesce((select seq from sqlite_sequence where name = 'Transactions'), 0), "
-                           "coalesce((select max(TransactionNumber) from Transactions), 0)) as Highest"),
-            data::connection());
-    return (rs.eof() ? 0 : rs.Fields(u"Highest").Value().toLongLong()) + 1;
-}
-
 } // namespace
 
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row)
@@ -66,7 +55,9 @@ int writeImport(const ImportPlan& plan, Matches matches)
     db.BeginTrans();
     try {
         const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
-        const qint64 first = nextTransactionNumber();
+        // Asked once the import's transaction holds the ledger, so that nothing else can
+        // number a row before the import's commit.
+        const qint64 first = db.nextKey(QStringLiteral("Transactions"));
         for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
             const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
             QStringList transactions, keys;

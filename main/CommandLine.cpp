@@ -4,6 +4,7 @@
 #include "main/ConsoleDialogs.h"
 #include "main/Form1.h"
 #include "main/ImportCommand.h"
+#include "main/LedgerCommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -44,6 +45,7 @@ void addOptions(QCommandLineParser& parser)
                       QStringLiteral("file")});
     addChartOptions(parser);
     addImportOptions(parser);
+    addLedgerOptions(parser);
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("Bank or card statements to import, each shown in the Import Statement "
                                                 "window once the main window is up."),
@@ -124,7 +126,7 @@ bool runsWithoutWindows(int argc, char** argv)
             return true;
         if (std::strcmp(argv[i], "--chart") == 0 || std::strncmp(argv[i], "--chart=", 8) == 0)
             return true;
-        if (importRunsWithoutWindows(argv[i]))
+        if (importRunsWithoutWindows(argv[i]) || ledgerRunsWithoutWindows(argv[i]))
             return true;
     }
     return false;
@@ -135,6 +137,9 @@ std::optional<int> runCommandLine(const QCoreApplication& app)
     QCommandLineParser parser;
     addOptions(parser);
     parser.process(app);
+    // The ledger first: what follows works on the one chosen.
+    if (const auto status = runLedgerOptions(parser))
+        return status;
     if (const auto status = runImportOptions(parser))
         return status;
     if (parser.isSet(QString::fromLatin1(kReportPdf)))

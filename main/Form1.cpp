@@ -251,6 +251,10 @@ bool Form1::Form_Load()
             if (form)
                 form->showLedgerProblem();
         });
+        data::setOthersChangedListener([form = QPointer<Form1>(this)] {
+            if (form)
+                form->othersChanged();
+        });
         // Before anything could write to the ledger: a backup when it has changed.
         data::backUpAtStart();
         data::connection().Open(data::connectionString());
@@ -395,6 +399,16 @@ void Form1::ListData()
     trap.run(144, [&] { setCaption(Label33, QStringLiteral("Balance: ") + platform::numberText(balance)); });
     showLedgerProblem();
     afterListData();
+}
+
+void Form1::othersChanged()
+{
+    // Another desktop's change: shown where the user is, ticks and all, and to an editor
+    // open on a row it touched.
+    const TransactionList::Place place = ListView1->place();
+    ListData();
+    ListView1->restorePlace(place);
+    emit ledgerChangedElsewhere();
 }
 
 void Form1::showLedgerProblem()

@@ -55,6 +55,8 @@ public:
     // Marks the window while the ledger file has a problem (damaged, not opened): a
     // note in the caption, the message as the summary's tooltip.
     void showLedgerProblem();
+    // Someone else changed the ledger: the list reloads where the user is.
+    void othersChanged();
     void ListView1_ColumnClick(int index);
     void Form_Resize();
 
@@ -153,6 +155,11 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+
+
+signals:
+    // After a reload for someone else's change (an editor open meanwhile hears of it).
+    void ledgerChangedElsewhere();
 
 private:
     // The error report of Form1's procedure `procedure`.

@@ -29,6 +29,7 @@ void Form1::PushButton1_Click()
     if (trap.test(100, [this] { return ListView1->count() == 0; }))
         return;
     editor::Form2 form2(this);
+    connect(this, &Form1::ledgerChangedElsewhere, &form2, &editor::Form2::othersChanged);
     trap.run(102, [&] { form2.m_ID = ListView1->selectedText(); });
     trap.run(104, [&] { form2.setWindowTitle(QStringLiteral("Edit Data")); });
     trap.run(106, [&] { form2.showModal(); });

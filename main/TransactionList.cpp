@@ -230,6 +230,24 @@ void TransactionList::publish()
     setCurrentRow(m_model.firstAddedRow());
 }
 
+TransactionList::Place TransactionList::place() const
+{
+    return {m_model.idAt(currentRow()), m_model.idAt(rowAt(0)), m_model.checkedIds()};
+}
+
+void TransactionList::restorePlace(const Place& place)
+{
+    m_model.setCheckedIds(place.ticked);
+    if (place.current) {
+        if (const int row = m_model.viewRowOfId(*place.current); row >= 0)
+            setCurrentRow(row);
+    }
+    if (place.top) {
+        if (const int row = m_model.viewRowOfId(*place.top); row >= 0)
+            scrollTo(m_model.index(row, 0), QAbstractItemView::PositionAtTop);
+    }
+}
+
 void TransactionList::keyPressEvent(QKeyEvent* event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

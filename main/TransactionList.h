@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QTableView>
+#include <optional>
 #include <vector>
 
 namespace mainwindow {
@@ -42,6 +43,17 @@ public:
     // Shows the rows staged since the model was cleared, then makes the first row
     // added the current one.
     void publish();
+
+    // Where the user is in the list, by transaction number: the current row, the ticked
+    // rows and the row at the top of the view. Kept across a reload the user did not ask
+    // for (another desktop's change), so nothing moves under the user's hand.
+    struct Place {
+        std::optional<qint64> current;
+        std::optional<qint64> top;
+        QSet<qint64> ticked;
+    };
+    Place place() const;
+    void restorePlace(const Place& place);
 
     // The list's sort properties. Turning Sorted on re-sorts at once and keeps the
     // current row current.

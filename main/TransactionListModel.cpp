@@ -250,6 +250,45 @@ int TransactionListModel::viewRowOf(int added) const
     return it == shown.end() ? -1 : int(it - shown.begin());
 }
 
+std::optional<qint64> TransactionListModel::idAt(int viewRow) const
+{
+    if (viewRow < 0 || viewRow >= shownCount() || m_oddIds.contains(addedAt(viewRow)))
+        return std::nullopt;
+    return rowAt(viewRow).id;
+}
+
+int TransactionListModel::viewRowOfId(qint64 id) const
+{
+    const int shown = shownCount();
+    for (int viewRow = 0; viewRow < shown; ++viewRow) {
+        const int added = addedAt(viewRow);
+        if (m_rows[size_t(added)].id == id && !m_oddIds.contains(added))
+            return viewRow;
+    }
+    return -1;
+}
+
+QSet<qint64> TransactionListModel::checkedIds() const
+{
+    QSet<qint64> ids;
+    for (int added = 0; added < m_published; ++added) {
+        if (m_rows[size_t(added)].checked && !m_oddIds.contains(added))
+            ids.insert(m_rows[size_t(added)].id);
+    }
+    return ids;
+}
+
+void TransactionListModel::setCheckedIds(const QSet<qint64>& ids)
+{
+    if (ids.isEmpty() || m_published == 0)
+        return;
+    for (int added = 0; added < m_published; ++added) {
+        Row& row = m_rows[size_t(added)];
+        row.checked = ids.contains(row.id) && !m_oddIds.contains(added);
+    }
+    emit dataChanged(index(0, IdColumn), index(rowCount() - 1, IdColumn), {Qt::CheckStateRole});
+}
+
 void TransactionListModel::setSorted(bool sorted)
 {
     m_sorted = sorted;

@@ -9,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <limits>
@@ -79,6 +80,13 @@ public:
     int addedIndex(int viewRow) const { return addedAt(viewRow); }
     int viewRowOf(int added) const;
     int firstAddedRow() const { return viewRowOf(0); }
+    // The same by transaction number: a shown row's number (nullopt for a row whose
+    // number is no whole number), and the view row showing a number (-1: none).
+    std::optional<qint64> idAt(int viewRow) const;
+    int viewRowOfId(qint64 id) const;
+    // The ticked rows by number, and ticks put back on the rows of those numbers.
+    QSet<qint64> checkedIds() const;
+    void setCheckedIds(const QSet<qint64>& ids);
 
     // The list's own sort, ascending (0) or descending (1), by what a column means:
     // IDs and amounts by value (a Null before every number), dates by date and time,

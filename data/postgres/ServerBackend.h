@@ -14,6 +14,8 @@ public:
     void close() override {}
     long long execute(const QString& jetSql) override;
     std::unique_ptr<Rows> query(const QString& jetSql) override;
+    qint64 nextKey(const QString&) override { return 0; }
+    void setNextKey(const QString&, qint64) override {}
     void begin() override;
     void commit() override;
     void rollback() override {}

@@ -1,6 +1,7 @@
 #include "data/sqlite/FileBackend.h"
 
 #include "data/Ledger.h"
+#include "data/SqlLiteral.h"
 #include "data/Undo.h"
 
 namespace data::sqlite {
@@ -34,6 +35,26 @@ void FileBackend::open(const QString& connectionString)
 std::unique_ptr<Rows> FileBackend::query(const QString& jetSql)
 {
     return std::make_unique<FileRows>(jetSql, m_connection);
+}
+
+qint64 FileBackend::nextKey(const QString& table)
+{
+    // The counter, or the highest key where a row was numbered by hand past it. A caller
+    // in a transaction holds the file's write lock: nothing else numbers a row meanwhile.
+    const QString name = sql::quoted(table);
+    FileRows rows(QStringLiteral("select max(coalesce((select seq from sqlite_sequence where name = '%1'), 0), "
+                                 "coalesce((select max(rowid) from %2), 0)) as Highest").arg(name, table),
+                  m_connection);
+    return (rows.eof() ? 0 : rows.value(0).toLongLong()) + 1;
+}
+
+void FileBackend::setNextKey(const QString& table, qint64 next)
+{
+    const QString name = sql::quoted(table);
+    const QString highest = QStringLiteral("max(%1, coalesce((select max(rowid) from %2), 0))")
+                                .arg(QString::number(next - 1), table);
+    if (m_connection.Execute(QStringLiteral("update sqlite_sequence set seq = %1 where name = '%2'").arg(highest, name)) == 0)
+        m_connection.Execute(QStringLiteral("insert into sqlite_sequence (name, seq) values ('%1', %2)").arg(name, highest));
 }
 
 } // namespace data::sqlite

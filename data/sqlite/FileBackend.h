@@ -16,6 +16,8 @@ public:
     void close() override { m_connection.Close(); }
     long long execute(const QString& jetSql) override { return m_connection.Execute(jetSql); }
     std::unique_ptr<Rows> query(const QString& jetSql) override;
+    qint64 nextKey(const QString& table) override;
+    void setNextKey(const QString& table, qint64 next) override;
     void begin() override { m_connection.BeginTrans(); }
     void commit() override { m_connection.CommitTrans(); }
     void rollback() override { m_connection.RollbackTrans(); }

@@ -115,10 +115,10 @@ qint64 TestEnvironment::addTransaction(const QString& values) const
     return std::stoll(rows(QStringLiteral("select max(TransactionNumber) from Transactions")));
 }
 
-std::string TestEnvironment::rows(const QString& sql) const
+std::string TestEnvironment::rowsOf(const QString& file, const QString& sql)
 {
     sqlite3* db = nullptr;
-    sqlite3_open_v2(workingDatabase().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
     EXPECT_EQ(sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     std::string out;

@@ -55,7 +55,9 @@ public:
     qint64 addTransaction(const QString& values) const;
     // The rows of a query on the working file, read through a separate handle:
     // values joined by "|", rows by "; ", Null as "NULL".
-    std::string rows(const QString& sql) const;
+    std::string rows(const QString& sql) const { return rowsOf(workingDatabase(), sql); }
+    // The same on any ledger file.
+    static std::string rowsOf(const QString& file, const QString& sql);
 
     // What a run of a program ended with: its exit code (-1 when it crashed), and what
     // it printed.

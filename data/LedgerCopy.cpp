@@ -1,0 +1,146 @@
+#include "data/LedgerCopy.h"
+
+#include "data/Connection.h"
+#include "data/Ledger.h"
+#include "data/SqlLiteral.h"
+#include "platform/Conversions.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace data {
+
+namespace {
+
+// Rows a statement, as the import writes them: a few hundred statements for a large ledger.
+constexpr int kRowsAStatement = 500;
+
+struct CopiedTable {
+    const char* name;
+    const char* key;
+    QStringList columns;
+};
+
+const CopiedTable kTables[] = {
+    {"Accounts", "AccountID", {QStringLiteral("AccountID"), QStringLiteral("AccountName")}},
+    {"Transactions",
+     "TransactionNumber",
+     {QStringLiteral("TransactionNumber"), QStringLiteral("TransactionDate"), QStringLiteral("TransactionDescription"),
+      QStringLiteral("AccountID"), QStringLiteral("WithdrawalAmount"), QStringLiteral("DepositAmount"),
+      QStringLiteral("Taxable")}},
+    {"ImportKeys",
+     "ImportKeyID",
+     {QStringLiteral("ImportKeyID"), QStringLiteral("AccountID"), QStringLiteral("ImportKey"), QStringLiteral("KeyDate"),
+      QStringLiteral("KeyCents"), QStringLiteral("TransactionNumber")}},
+};
+
+bool isServerSide(const QString& side)
+{
+    return side.startsWith(QStringLiteral("postgresql://")) || side.startsWith(QStringLiteral("postgres://"))
+        || side.contains(u'=');
+}
+
+QString fileOf(const QString& connectionString)
+{
+    const QString marker = QStringLiteral("data source=");
+    const qsizetype at = connectionString.indexOf(marker, 0, Qt::CaseInsensitive);
+    const qsizetype end = connectionString.indexOf(u';', at + marker.size());
+    return connectionString.mid(at + marker.size(), end < 0 ? -1 : end - at - marker.size());
+}
+
+[[noreturn]] void refuse(const QString& message)
+{
+    throw platform::DbError(message);
+}
+
+qint64 copyTable(Connection& from, Connection& to, const CopiedTable& table)
+{
+    Recordset rs;
+    rs.Open(QStringLiteral("select %1 from %2 order by %3").arg(table.columns.join(u','), QString::fromLatin1(table.name),
+                                                                 QString::fromLatin1(table.key)),
+            from);
+    const QString head = QStringLiteral("insert into %1 (%2) values ").arg(QString::fromLatin1(table.name),
+                                                                          table.columns.join(u','));
+    QStringList rows;
+    qint64 copied = 0;
+    const auto flush = [&] {
+        if (!rows.isEmpty())
+            to.Execute(head + rows.join(u','));
+        rows.clear();
+    };
+    for (; !rs.eof(); rs.MoveNext()) {
+        QStringList values;
+        for (const QString& column : table.columns)
+            values << sql::valueLiteral(rs.Fields(column).Value());
+        rows << u'(' + values.join(u',') + u')';
+        ++copied;
+        if (rows.size() == kRowsAStatement)
+            flush();
+    }
+    flush();
+    return copied;
+}
+
+} // namespace
+
+QString copySideConnectionString(const QString& side)
+{
+    if (side.compare(QStringLiteral("file"), Qt::CaseInsensitive) == 0)
+        return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabasePath()
+            + QStringLiteral(";JET OLEDB:Database Password=");
+    if (isServerSide(side))
+        return serverConnectionString(side);
+    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + QFileInfo(side).absoluteFilePath()
+        + QStringLiteral(";JET OLEDB:Database Password=");
+}
+
+CopyCount copyLedger(const QString& from, const QString& to)
+{
+    Connection source;
+    source.setOwner({.tell = tellUser});
+    source.Open(from);
+
+    // The target: a new file made from the empty template, or a server database made a
+    // ledger now. One that is a ledger already is never written.
+    bool made = false;
+    QString madeFile;
+    Connection target;
+    target.setOwner({.tell = tellUser, .createLedger = [&made](const QString&) { return made = true; }});
+    if (!isServerConnectionString(to)) {
+        const QString file = fileOf(to);
+        const QFileInfo info(file);
+        if (info.exists() && !(info.isFile() && info.size() == 0))
+            refuse(QStringLiteral("%1 exists already: a ledger is copied only into a new file.").arg(file));
+        QFile::remove(file);
+        if (!QFile::copy(templatePath(), file))
+            refuse(QStringLiteral("%1 could not be made from the empty ledger %2.").arg(file, templatePath()));
+        QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        madeFile = file;
+        made = true;
+    }
+    CopyCount count;
+    try {
+        target.Open(to);
+        if (!made)
+            refuse(QStringLiteral("The server database %1 holds a ledger already: a ledger is copied only into an "
+                                  "empty database.").arg(target.title()));
+        target.BeginTrans();
+        count.accounts = copyTable(source, target, kTables[0]);
+        count.transactions = copyTable(source, target, kTables[1]);
+        count.importKeys = copyTable(source, target, kTables[2]);
+        for (const CopiedTable& table : kTables)
+            target.setNextKey(QString::fromLatin1(table.name), source.nextKey(QString::fromLatin1(table.name)));
+        target.CommitTrans();
+        target.Close();
+    } catch (...) {
+        target.RollbackTrans();
+        target.Close();
+        if (!madeFile.isEmpty())
+            QFile::remove(madeFile);
+        throw;
+    }
+    return count;
+}
+
+} // namespace data

@@ -1,0 +1,96 @@
+// A transaction changed by someone else while the editor has it open: here another
+// program writing the same ledger file, which is what a second desktop is to a server
+// ledger.
+#include "editor/Form2.h"
+
+#include "tests/editor/EditorFixture.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+using editor::Form2;
+using platform::vbNo;
+using platform::vbOK;
+using platform::vbYes;
+
+namespace {
+class EditConflictTest : public EditorTest {
+protected:
+    void SetUp() override
+    {
+        EditorTest::SetUp();
+        bank = env.addAccount(QStringLiteral("Bank"));
+        id = env.addTransaction(QStringLiteral("'2024-03-05','Rent',%1,700,NULL,0").arg(bank));
+        form.m_ID = QString::number(id);
+        form.Form_Load();
+    }
+    std::string row() const
+    {
+        return env.rows(QStringLiteral("select TransactionDescription, WithdrawalAmount, Taxable from Transactions"));
+    }
+
+    qint64 bank = 0, id = 0;
+    Form2 form;
+};
+} // namespace
+
+TEST_F(EditConflictTest, ASaveOverTheirChangeIsRefusedWithBothValuesAndKeepingEditingThenSavesOverThem)
+{
+    env.sqlite(QStringLiteral("update Transactions set WithdrawalAmount = 725, TransactionDescription = 'Rent March'"));
+    form.Text1->setText(QStringLiteral("Rent (March)"));
+    dialogs.answerMessage(vbNo);   // keep editing
+    form.PushButton2->click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    const QString told = dialogs.messages().first();
+    EXPECT_TRUE(told.contains(QStringLiteral("Description: theirs \"Rent March\", yours \"Rent (March)\""))) << qPrintable(told);
+    EXPECT_TRUE(told.contains(QStringLiteral("Withdrawal: theirs \"725\", yours \"700\""))) << qPrintable(told);
+    EXPECT_FALSE(told.contains(QStringLiteral("Deposit:")));   // only what they changed
+    EXPECT_EQ(row(), "Rent March|725.0|0");                    // theirs stands
+    EXPECT_FALSE(form.isUnloaded());
+    EXPECT_EQ(form.Text1->text(), QStringLiteral("Rent (March)"));   // nothing typed is lost
+
+    // Seen and kept: the next Save puts the user's values over theirs.
+    dialogs.answerMessage(vbOK);
+    form.PushButton2->click();
+    EXPECT_EQ(row(), "Rent (March)|700.0|0");
+    EXPECT_TRUE(form.isUnloaded());
+}
+
+TEST_F(EditConflictTest, TakingTheirsShowsTheirValuesAndADeletedRowIsNeverWrittenBack)
+{
+    env.sqlite(QStringLiteral("update Transactions set Taxable = 1"));
+    form.Text2->setText(QStringLiteral("1"));
+    dialogs.answerMessage(vbYes);
+    form.PushButton2->click();
+    EXPECT_TRUE(dialogs.messages().value(0).contains(QStringLiteral("Taxable: theirs \"Yes\", yours \"No\"")));
+    EXPECT_TRUE(form.Option1->isChecked());
+    EXPECT_EQ(form.Text2->text(), QStringLiteral("700"));
+    EXPECT_EQ(row(), "Rent|700.0|1");
+
+    env.sqlite(QStringLiteral("delete from Transactions"));
+    form.othersChanged();
+    ASSERT_TRUE(form.changedNotice() && form.changedNotice()->isVisibleTo(&form));
+    EXPECT_TRUE(form.changedNotice()->text().contains(QStringLiteral("deleted")));
+    dialogs.answerMessage(vbOK);
+    form.PushButton2->click();
+    EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("This transaction no longer exists, so nothing was saved."));
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "0");
+}
+
+TEST_F(EditConflictTest, AnUnchangedRowSavesAtOnceAndShowsNoNotice)
+{
+    // Another row changing is no news to this editor.
+    env.addTransaction(QStringLiteral("'2024-03-06','Food',%1,5,NULL,0").arg(bank));
+    form.othersChanged();
+    EXPECT_TRUE(!form.changedNotice() || !form.changedNotice()->isVisibleTo(&form));
+    form.Text1->setText(QStringLiteral("Rent, paid"));
+    dialogs.answerMessage(vbOK);
+    form.PushButton2->click();
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Record Successfully Saved")});
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions where TransactionNumber = 1")),
+              "Rent, paid");
+}
