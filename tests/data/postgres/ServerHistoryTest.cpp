@@ -328,3 +328,15 @@ TEST_F(ServerHistoryTest, OnlyADesktopsNewestThousandStepsCanBeUndoneAndOlderOne
     rename(0);
     EXPECT_EQ(ours->session.rows(held), "1|step 0");
 }
+
+TEST_F(ServerHistoryTest, AChangeThatCannotBeRecordedFailsWholeAndOneOutsideAStepStillRuns)
+{
+    ours->session.exec("drop table undolog");
+    ours->history.begin(QStringLiteral("Add account Travel"));
+    EXPECT_THROW(ours->write("insert into accounts (accountname) values ('Travel')"), platform::DbError);
+    ours->history.end();
+    EXPECT_EQ(ours->session.value("select count(*) from accounts"), "2");
+    EXPECT_EQ(ours->session.value("select count(*) from undosteps"), "0");
+    ours->write("insert into accounts (accountname) values ('Travel')");
+    EXPECT_EQ(ours->session.value("select count(*) from accounts where accountname = 'Travel'"), "1");
+}
