@@ -12,13 +12,14 @@
 // and the Import Statement window opened on a 10,000-row CSV.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
-//                   [--report-only | --changes-only | --find-only | --import-only]
+//                   [--report-only | --changes-only | --find-only | --import-only | --server-only]
 // --report-only: start-up and the printed report's figures alone.
 // --changes-only: the single adds, edits and deletes alone, with and without their step,
 // and the delete by SQLite alone.
 // --find-only: find as you type and the charts window alone (TALLYFOLD_BENCH_KEYS=1 prints
 // each keystroke's figures on standard error).
 // --import-only: the statement imports and the import preview alone.
+// --server-only: the same ledger on a throwaway PostgreSQL server (ServerBench.h).
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has both; the header shows them only on request
 #define SQLITE_ENABLE_SESSION 1
 #include "data/Backups.h"
@@ -36,6 +37,9 @@
 #include "data/sqlite/DatabaseCopy.h"
 #include "shell/Desktop.h"
 #include "data/UndoHistory.h"
+#ifdef TALLYFOLD_BENCH_SERVER
+#include "bench/ServerBench.h"
+#endif
 #include "shell/Dialogs.h"
 #include "shell/ErrorTrap.h"
 
@@ -474,6 +478,7 @@ int main(int argc, char** argv)
     const bool changesOnly = args.contains(QStringLiteral("--changes-only"));
     const bool findOnly = args.contains(QStringLiteral("--find-only"));
     const bool importOnly = args.contains(QStringLiteral("--import-only"));
+    const bool serverOnly = args.contains(QStringLiteral("--server-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QStringLiteral("--sizes")) {
             sizes.clear();
@@ -510,6 +515,19 @@ int main(int argc, char** argv)
         QFile::setPermissions(data::workingDatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
         if (!fillLedger(data::workingDatabasePath(), rows))
             return 1;
+#ifdef TALLYFOLD_BENCH_SERVER
+        if (serverOnly) {
+            if (!bench::measureServer(rows, runs, report, resetPeak))
+                return 1;
+            QFile::remove(data::workingDatabasePath());
+            continue;
+        }
+#else
+        if (serverOnly) {
+            std::fprintf(stderr, "bench: built without the test server (BUILD_TESTING off)\n");
+            return 1;
+        }
+#endif
         if (importOnly) {
             timeImports(dataHome, rows, runs);
             QFile::remove(data::workingDatabasePath());

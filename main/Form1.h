@@ -57,6 +57,8 @@ public:
     void showLedgerProblem();
     // Someone else changed the ledger: the list reloads where the user is.
     void othersChanged();
+    // How many times the list has been filled so far.
+    int reloads() const { return m_reloads; }
     void ListView1_ColumnClick(int index);
     void Form_Resize();
 

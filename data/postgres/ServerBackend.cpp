@@ -3,12 +3,13 @@
 #include "data/LedgerMessages.h"
 #include "data/StoredFormat.h"
 #include "data/postgres/Conninfo.h"
-#include "data/postgres/JetStandIn.h"
 #include "data/postgres/Listener.h"
 #include "data/postgres/PgSession.h"
 #include "data/postgres/Reconnector.h"
+#include "data/postgres/ServerHistory.h"
 #include "data/postgres/ServerLedger.h"
 #include "data/postgres/ServerRows.h"
+#include "data/postgres/ServerSql.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -76,6 +77,11 @@ ServerBackend::ServerBackend() = default;
 ServerBackend::~ServerBackend()
 {
     close();
+}
+
+History* ServerBackend::history()
+{
+    return m_history.get();
 }
 
 Session* ServerBackend::session()
@@ -154,6 +160,7 @@ void ServerBackend::open(const QString& connectionString)
     try {
         prepareLedger();
         startSession();
+        m_history = std::make_unique<ServerHistory>(*m_writer, desktop());
     } catch (...) {
         // Refused, or the server went while opening: nothing stays open.
         close();
@@ -280,6 +287,7 @@ void ServerBackend::reconnected(PgConnection connection)
 void ServerBackend::close()
 {
     m_reconnect.reset();
+    m_history.reset();
     m_listener.reset();
     if (m_readers)
         m_readers->close();
@@ -297,15 +305,19 @@ void ServerBackend::refuseWrites() const
 
 QByteArray ServerBackend::translated(const QString& jetSql) const
 {
-    return translateStandIn(jetSql).toUtf8();
+    return translate(jetSql).toUtf8();
 }
 
 void ServerBackend::enterWrite()
 {
+    if (m_history)
+        m_history->enter();
 }
 
-void ServerBackend::leftWrite(bool)
+void ServerBackend::leftWrite(bool committed)
 {
+    if (m_history)
+        m_history->left(committed);
 }
 
 long long ServerBackend::execute(const QString& jetSql)

@@ -19,6 +19,7 @@ struct ConnectionFree;
 class PgSession;
 class Reconnector;
 class ReaderPool;
+class ServerHistory;
 class Session;
 
 class ServerBackend final : public Backend {
@@ -41,7 +42,7 @@ public:
     platform::FileProblem problem() const override { return m_problem; }
     QString problemMessage() const override { return m_problemMessage; }
     void setOwner(platform::ConnectionOwner owner) override { m_owner = std::move(owner); }
-    History* history() override { return nullptr; }
+    History* history() override;
     Capabilities capabilities() const override { return {.fileBackups = false, .liveChanges = true}; }
     QString title() const override { return m_title; }
     qint64 nextKey(const QString& table) override;
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<PgSession> m_writer;
     std::shared_ptr<ReaderPool> m_readers;
     std::unique_ptr<Listener> m_listener;
+    std::unique_ptr<ServerHistory> m_history;   // holds m_writer's session
     // While the server is away: connecting again (kept once it got through, until the
     // next time).
     std::unique_ptr<Reconnector> m_reconnect;

@@ -1,126 +1,20 @@
 #include "data/sqlite/JetSql.h"
 
+#include "data/JetTokens.h"
 #include "platform/Conversions.h"
 #include "data/sqlite/Database.h"
 #include "data/sqlite/JetFunctions.h"
 #include "data/StoredFormat.h"
 
-#include <QRegularExpression>
 #include <cstring>
 #include <limits>
 #include <string_view>
 
 namespace platform::jet {
 
+using namespace data::jet;
+
 namespace {
-
-// Jet knows no comments, so there is no comment token: "--" is two minus signs.
-enum class Tok { Space, Word, Number, String, DqString, Bracket, Hash, Punct };
-
-struct Token {
-    Tok type;
-    // The token's text; for String/DqString/Bracket/Hash the inner text as written,
-    // a doubled quote still doubled. A view into the statement: no copies.
-    QStringView text;
-};
-
-DbError syntaxError(const QString& what, const QString& sql)
-{
-    return DbError(QStringLiteral("Syntax error in %1 in query expression '%2'.").arg(what, sql));
-}
-
-bool isWordStart(QChar c) { return c.isLetter() || c == u'_'; }
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
-
-// Reads a quoted run that ends at `close`, in which a doubled close stands for one.
-QStringView readQuoted(const QString& sql, qsizetype& i, QChar close, bool doubling, const QString& what)
-{
-    const qsizetype start = ++i;
-    for (; i < sql.size(); ++i) {
-        if (sql[i] == close) {
-            if (doubling && i + 1 < sql.size() && sql[i + 1] == close) {
-                ++i;
-                continue;
-            }
-            return QStringView(sql).mid(start, i++ - start);
-        }
-    }
-    throw syntaxError(what, sql);
-}
-
-// The inner text of a quoted run with its doubled quotes made single.
-QString unquoted(QStringView inner, QChar quote)
-{
-    QString out = inner.toString();
-    if (inner.contains(quote))
-        out.replace(QString(2, quote), QString(quote));
-    return out;
-}
-
-// Whether a word is the keyword, in any case. Most words are not: their length says so.
-bool isWord(QStringView text, QStringView keyword)
-{
-    return text.size() == keyword.size() && text.compare(keyword, Qt::CaseInsensitive) == 0;
-}
-
-std::vector<Token> tokenize(const QString& sql)
-{
-    std::vector<Token> tokens;
-    tokens.reserve(64);
-    const QStringView view(sql);
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const QChar c = sql[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && sql[i].isSpace())
-                ++i;
-            tokens.push_back({Tok::Space, view.mid(start, i - start)});
-        } else if (isWordStart(c)) {
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            tokens.push_back({Tok::Word, view.mid(start, i - start)});
-        } else if (c.isDigit() || (c == u'.' && i + 1 < n && sql[i + 1].isDigit())) {
-            while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
-                ++i;
-            if (i < n && (sql[i] == u'e' || sql[i] == u'E')) {
-                qsizetype j = i + 1;
-                if (j < n && (sql[j] == u'+' || sql[j] == u'-'))
-                    ++j;
-                if (j < n && sql[j].isDigit()) {
-                    i = j;
-                    while (i < n && sql[i].isDigit())
-                        ++i;
-                }
-            }
-            // Letters run on into the number's token ("5true", "1e5yes"): a word is
-            // only a word on its own, and the database refuses the whole as it stands.
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            tokens.push_back({Tok::Number, view.mid(start, i - start)});
-        } else if (c == u'\'') {
-            tokens.push_back({Tok::String, readQuoted(sql, i, u'\'', true, QStringLiteral("string"))});
-        } else if (c == u'"') {
-            tokens.push_back({Tok::DqString, readQuoted(sql, i, u'"', true, QStringLiteral("string"))});
-        } else if (c == u'[') {
-            tokens.push_back({Tok::Bracket, readQuoted(sql, i, u']', false, QStringLiteral("name"))});
-        } else if (c == u'#') {
-            tokens.push_back({Tok::Hash, readQuoted(sql, i, u'#', false, QStringLiteral("date"))});
-        } else {
-            ++i;
-            tokens.push_back({Tok::Punct, view.mid(start, 1)});
-        }
-    }
-    return tokens;
-}
-
-QString quoted(const QString& text, QChar quote)
-{
-    QString out = text;
-    out.replace(quote, QString(2, quote));
-    return quote + out + quote;
-}
 
 QString storedText(const QVariant& date)
 {
@@ -129,191 +23,9 @@ QString storedText(const QVariant& date)
     return data::stored::dateText(date.toDate());
 }
 
-// Index of the next token that is not space, or tokens.size().
-size_t nextSignificant(const std::vector<Token>& tokens, size_t from)
-{
-    while (from < tokens.size() && tokens[from].type == Tok::Space)
-        ++from;
-    return from;
-}
-
-bool isPunct(const std::vector<Token>& tokens, size_t i, QChar c)
-{
-    return i < tokens.size() && tokens[i].type == Tok::Punct && tokens[i].text.front() == c;
-}
-
-int twoDigitYear(int yy) { return yy < 30 ? 2000 + yy : 1900 + yy; }
-
-std::optional<QTime> parseTime(const QString& text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?$"));
-    const auto m = re.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    int h = m.captured(1).toInt();
-    const QString ampm = m.captured(4).toUpper();
-    if (!ampm.isEmpty()) {
-        if (h < 1 || h > 12)
-            return std::nullopt;
-        h = (h % 12) + (ampm == u"PM" ? 12 : 0);
-    }
-    const QTime t(h, m.captured(2).toInt(), m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
-    if (!t.isValid())
-        return std::nullopt;
-    return t;
-}
-
-std::optional<QVariant> dateWithTime(const QDate& date, const QString& timeText)
-{
-    if (!date.isValid())
-        return std::nullopt;
-    if (timeText.trimmed().isEmpty())
-        return QVariant(date);
-    const auto time = parseTime(timeText);
-    if (!time)
-        return std::nullopt;
-    if (*time == QTime(0, 0))
-        return QVariant(date);
-    return QVariant(QDateTime(date, *time, Qt::UTC));
-}
-
 } // namespace
 
 namespace {
-
-// A run of 1 to maxDigits digits at i, as a number; -1 when there is none.
-template <class Char>
-int digitsAt(std::basic_string_view<Char> text, size_t& i, int maxDigits)
-{
-    int value = 0;
-    int count = 0;
-    for (; i < text.size() && count < maxDigits && text[i] >= Char('0') && text[i] <= Char('9'); ++i, ++count)
-        value = value * 10 + (text[i] - Char('0'));
-    return count > 0 ? value : -1;
-}
-
-// The two forms this program's own statements carry, month/day/year and
-// year-month-day, read without the pattern engine: a report writes one per row. Read
-// from the statement's own text or from its UTF-8 bytes alike.
-template <class Char>
-std::optional<QDate> plainDate(std::basic_string_view<Char> text)
-{
-    size_t i = 0;
-    const int first = digitsAt(text, i, 4);
-    if (first < 0 || i >= text.size() || (text[i] != Char('/') && text[i] != Char('-')))
-        return std::nullopt;
-    const Char separator = text[i];
-    const bool iso = separator == Char('-');
-    if ((iso && i != 4) || (!iso && i > 2))
-        return std::nullopt;
-    ++i;
-    const int second = digitsAt(text, i, 2);
-    if (second < 0 || i >= text.size() || text[i] != separator)
-        return std::nullopt;
-    const size_t yearStart = ++i;
-    const int third = digitsAt(text, i, iso ? 2 : 4);
-    if (third < 0 || i != text.size() || (!iso && i - yearStart != 4))
-        return std::nullopt;
-    const QDate date = iso ? QDate(first, second, third) : QDate(third, first, second);
-    if (!date.isValid())
-        return std::nullopt;
-    return date;
-}
-
-std::optional<QDate> plainDate(const QString& text)
-{
-    return plainDate(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
-}
-
-} // namespace
-
-std::optional<QVariant> parseLiteralDate(const QString& input)
-{
-    if (const auto date = plainDate(input))
-        return QVariant(*date);
-    const QString text = input.trimmed();
-    static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})(.*)$"));
-    static const QRegularExpression us(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4}|\\d{2})(.*)$"));
-    if (const auto m = iso.match(text); m.hasMatch()) {
-        const QString rest = m.captured(4);
-        if (!rest.isEmpty() && !rest[0].isSpace())
-            return std::nullopt;
-        return dateWithTime(QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()), rest);
-    }
-    if (const auto m = us.match(text); m.hasMatch()) {
-        const QString rest = m.captured(4);
-        if (!rest.isEmpty() && !rest[0].isSpace())
-            return std::nullopt;
-        int year = m.captured(3).toInt();
-        if (m.captured(3).size() == 2)
-            year = twoDigitYear(year);
-        return dateWithTime(QDate(year, m.captured(1).toInt(), m.captured(2).toInt()), rest);
-    }
-    return std::nullopt;
-}
-
-namespace {
-
-// The patterns a locale's date format is read with: whole years first, and day and
-// month also without their leading zero ("5.3.2021" as well as "05.03.2021").
-QStringList readingPatterns(const QString& format)
-{
-    QStringList patterns;
-    for (const QString& pattern : {wholeYearFormat(format), format}) {
-        QString loose = pattern;
-        loose.replace(QStringLiteral("dd"), QStringLiteral("d")).replace(QStringLiteral("MM"), QStringLiteral("M"));
-        for (const QString& p : {pattern, loose})
-            if (!patterns.contains(p))
-                patterns << p;
-    }
-    return patterns;
-}
-
-std::optional<QVariant> localeDate(const QString& input, const QLocale& locale)
-{
-    const QString text = input.trimmed();
-    for (const auto format : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        for (const QString& pattern : readingPatterns(locale.dateFormat(format))) {
-            QDate date = locale.toDate(text, pattern);
-            if (!date.isValid())
-                continue;
-            if (!pattern.contains(QStringLiteral("yyyy")))
-                date = QDate(twoDigitYear(date.year() % 100), date.month(), date.day());
-            if (date.isValid())
-                return QVariant(date);
-        }
-    }
-    for (const QString& pattern : readingPatterns(locale.dateTimeFormat(QLocale::ShortFormat))) {
-        const QDateTime dateTime = locale.toDateTime(text, pattern);
-        if (dateTime.isValid())
-            return dateWithTime(dateTime.date(), dateTime.time().toString(QStringLiteral("HH:mm:ss")));
-    }
-    return std::nullopt;
-}
-
-} // namespace
-
-std::optional<QVariant> parseCDate(const QString& input, const QLocale& locale)
-{
-    if (auto literal = parseLiteralDate(input))
-        return literal;
-    return localeDate(input, locale);
-}
-
-std::optional<QVariant> parseLocaleDate(const QString& input, const QLocale& locale)
-{
-    if (auto date = localeDate(input, locale))
-        return date;
-    return parseLiteralDate(input);
-}
-
-namespace {
-
-bool isWord(const Token& t, const char* word)
-{
-    return t.type == Tok::Word && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
 
 // Puts Jet's text order on every ORDER BY term: the term ends at a comma, at ASC or
 // DESC, at LIMIT, or where its parenthesis, the statement or the text ends. A term that names
@@ -422,8 +134,8 @@ size_t translateWord(const std::vector<Token>& tokens, size_t i, QString& out)
 void translatePunct(const Token& t, QString& out)
 {
     // The database would read these as parameters and quietly give Null for them.
-    if (t.text == u'?' || t.text == u':' || t.text == u'@' || t.text == u'$')
-        throw DbError(QStringLiteral("No value given for one or more required parameters."));
+    if (isParameterMark(t.text))
+        throw parameterError();
     // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
     // nothing after them is silently dropped (Jet reads 5--3 as 8).
     if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
@@ -673,7 +385,7 @@ bool ValuesInsert::readDate(qsizetype start, qsizetype open, qsizetype close)
 {
     // The stored text "yyyy-mm-dd" takes the place of the literal, which is longer:
     // at least "#m/d/yyyy#".
-    const auto date = plainDate(std::string_view(m_text.constData() + open, size_t(close - open)));
+    const auto date = readPlainDate(std::string_view(m_text.constData() + open, size_t(close - open)));
     if (!date || close - open < 8)
         return false;
     char* text = m_text.data() + start;

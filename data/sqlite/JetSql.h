@@ -13,6 +13,8 @@
 //                              (text in Jet's order; numbers are not affected)
 // First() and Last() stay as they are: the connection registers them as aggregates.
 
+#include "data/JetDates.h"
+
 #include <QByteArray>
 #include <QLocale>
 #include <QString>
@@ -26,19 +28,6 @@ namespace platform::jet {
 // that names no date, or a parameter ("?", ":name", "@name", "$name"), which no
 // statement here can be given a value for.
 QString translate(const QString& jetSql);
-
-// The date a Jet date literal's inner text names ("03/05/2021", "2021-03-05",
-// optionally with a time): a QDate, or a QDateTime when a time other than midnight
-// is given.
-std::optional<QVariant> parseLiteralDate(const QString& text);
-
-// The date CDate reads from a text: the literal forms above, then the locale's short
-// and long date formats (two-digit years 00-29 are 2000-2029, 30-99 are 1930-1999).
-std::optional<QVariant> parseCDate(const QString& text, const QLocale& locale = QLocale());
-
-// The same, but the locale's formats first: for date text written in the user's own
-// short format, where "05/03/2021" means the fifth of March to a day-first user.
-std::optional<QVariant> parseLocaleDate(const QString& text, const QLocale& locale = QLocale());
 
 // An insert of one row of plain values, "insert into T (a, b, ...) values (v1, v2, ...)",
 // read as its shape and its values. Inserts of one shape differ only in their values,

@@ -1,6 +1,7 @@
 // What the windows rely on from the ledger, run on the file and on a server: values
 // written by the windows' statements read back with their types, a refused row inside
-// a transaction undoes only itself, an open query keeps reading the ledger as it was
+// a transaction undoes only itself, a change made as a step is undone and redone whole,
+// an open query keeps reading the ledger as it was
 // when it opened, and rows an import numbers itself never collide with the next, nor
 // does a counter a copy sets. A server ledger copied to a file keeps every value.
 #include "data/Connection.h"
@@ -139,6 +140,24 @@ TEST_P(LedgerBothWays, RowsNumberedByTheCallerNeverCollideWithTheNext)
     EXPECT_EQ(value(QStringLiteral("select max(AccountID) as M from Accounts"), u"M"), QVariant(qlonglong(10)));
     db.setNextKey(QStringLiteral("Accounts"), 2);
     EXPECT_EQ(db.nextKey(QStringLiteral("Accounts")), 11);
+}
+
+TEST_P(LedgerBothWays, AChangeMadeAsAStepIsUndoneAndRedoneWhole)
+{
+    data::History* history = db.history();
+    ASSERT_NE(history, nullptr);
+    history->begin(QStringLiteral("Add two"));
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 5)"));
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 7)"));
+    history->end();
+    db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount) values (1, 100)"));   // no step
+
+    ASSERT_TRUE(history->nextUndo());
+    EXPECT_EQ(history->nextUndo()->label, QStringLiteral("Add two"));
+    ASSERT_TRUE(history->undo());
+    EXPECT_EQ(value(QStringLiteral("select sum(DepositAmount) as S from Transactions"), u"S"), QVariant(100.0));
+    ASSERT_TRUE(history->redo());
+    EXPECT_EQ(value(QStringLiteral("select sum(DepositAmount) as S from Transactions"), u"S"), QVariant(112.0));
 }
 
 // Every row of the three tables, each value with its type, and the counters.

@@ -60,7 +60,8 @@ TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
     EXPECT_EQ(backend.title(), database + QStringLiteral(" on this computer"));
     EXPECT_TRUE(backend.desktop().startsWith(QStringLiteral("postgres@"))) << backend.desktop().toStdString();
     EXPECT_EQ(serverRows(QStringLiteral("select version from ledgerformat"), database), "4");
-    EXPECT_EQ(serverRows(kPublicTables, database), "accounts,importkeys,ledgerformat,transactions");
+    EXPECT_EQ(serverRows(kPublicTables, database),
+              "accounts,importkeys,ledgerformat,transactions,undolog,undosteps");
 
     // A ledger is opened again without a question.
     backend.close();

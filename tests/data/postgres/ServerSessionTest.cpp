@@ -5,6 +5,7 @@
 // every write with one message until the program has connected again by itself.
 #include "data/postgres/PgSession.h"
 #include "data/postgres/ServerBackend.h"
+#include "data/postgres/ServerSql.h"
 #include "tests/data/postgres/ServerFixture.h"
 
 #include <QFile>
@@ -210,7 +211,7 @@ TEST_F(ServerSession, ATextTheServerCannotHoldIsRefusedWhole)
     } catch (const FileRefusal&) {
         ADD_FAILURE() << "refused as though the ledger could not be written";
     } catch (const platform::DbError& e) {
-        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("NUL")));
+        EXPECT_EQ(QString::fromUtf8(e.what()), data::postgres::nulRefusalMessage());
     }
     EXPECT_EQ(serverRows(QStringLiteral("select count(*) from accounts"), database), "0");
     EXPECT_EQ(a->problem(), FileProblem::None);
