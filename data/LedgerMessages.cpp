@@ -125,6 +125,15 @@ QString otherTablesDetail()
     return QStringLiteral("it holds other tables, but no ledger. Choose a database of its own for the ledger.");
 }
 
+QString uncertainChangeMessage(std::optional<bool> landed)
+{
+    if (!landed)
+        return QStringLiteral("Whether the change made as the server went away was saved cannot be told. Look for it "
+                              "in the list, and make it again if it is not there.");
+    return *landed ? QStringLiteral("The change made as the server went away was saved all the same.")
+                   : QStringLiteral("The change made as the server went away was not saved. Make it again.");
+}
+
 QString noLedgerMadeDetail(const QString& why)
 {
     return QStringLiteral("it is empty, and the server would not let a ledger be made in it (%1). The database's "

@@ -4,6 +4,7 @@
 #include "data/Connection.h"
 
 #include <QString>
+#include <optional>
 
 namespace data {
 
@@ -17,6 +18,9 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
 // The server is back after it went away: the list has been read again.
 QString serverBackMessage(const QString& ledger);
+// Whether the change whose commit the server went away during was saved after all
+// (nullopt: the server could not tell).
+QString uncertainChangeMessage(std::optional<bool> landed);
 // For NotALedger: what an empty database, or one holding something else, is told.
 QString emptyDatabaseDetail();
 QString otherTablesDetail();

@@ -277,8 +277,23 @@ void ServerBackend::reconnected(PgConnection connection)
         return;
     }
     setProblem(m_beforeAway, m_beforeAway == FileProblem::None ? QString() : m_problemMessageBeforeAway);
+    QString message = serverBackMessage(m_title);
+    if (!m_uncertainCommit.isEmpty()) {
+        std::optional<bool> landed;
+        try {
+            const Result status = m_writer->exec("select txid_status($1)", {m_uncertainCommit});
+            if (status.text(0, 0) == "committed")
+                landed = true;
+            else if (status.text(0, 0) == "aborted")
+                landed = false;
+        } catch (const platform::DbError&) {
+            // Not known: said so.
+        }
+        m_uncertainCommit.clear();
+        message += QStringLiteral("\r\n\r\n") + uncertainChangeMessage(landed);
+    }
     if (m_owner.tell)
-        m_owner.tell(serverBackMessage(m_title));
+        m_owner.tell(message);
     // What was read before may be stale: others may have changed the ledger meanwhile.
     if (m_owner.othersChanged)
         m_owner.othersChanged();
@@ -333,7 +348,7 @@ long long ServerBackend::execute(const QString& jetSql)
     try {
         enterWrite();
         changed = m_writer->exec(sql).affected();
-        m_writer->exec("commit");
+        commitWriter();
     } catch (...) {
         if (m_writer->connected() && m_writer->inTransaction())
             Result(PQexec(m_writer->handle(), "rollback"));
@@ -373,9 +388,7 @@ void ServerBackend::commit()
         throw platform::DbError(QStringLiteral("cannot commit - no transaction is active"));
     bool committed = false;
     try {
-        // A transaction a failure ended answers its commit with a rollback.
-        const Result result = m_writer->exec("commit");
-        committed = QByteArray(PQcmdStatus(result.get())) == "COMMIT";
+        committed = commitWriter();
     } catch (...) {
         leftWrite(false);
         throw;
@@ -383,6 +396,25 @@ void ServerBackend::commit()
     leftWrite(committed);
     if (!committed)
         throw platform::DbError(QStringLiteral("The transaction was rolled back: nothing of it was changed."));
+}
+
+bool ServerBackend::commitWriter()
+{
+    // The transaction's number first: should the server go while it commits, whether
+    // the change landed is asked once it is back.
+    QByteArray number;
+    if (PQtransactionStatus(m_writer->handle()) == PQTRANS_INTRANS) {
+        const Result id = m_writer->exec("select txid_current_if_assigned()");
+        number = id.isNull(0, 0) ? QByteArray() : id.text(0, 0);
+    }
+    try {
+        // A transaction a failure ended answers its commit with a rollback.
+        const Result result = m_writer->exec("commit");
+        return QByteArray(PQcmdStatus(result.get())) == "COMMIT";
+    } catch (const platform::FileRefusal&) {
+        m_uncertainCommit = number;
+        throw;
+    }
 }
 
 void ServerBackend::rollback()

@@ -69,6 +69,9 @@ private:
     // of it here (a refused write tells by its refusal instead). Answers the message.
     QString lost(const QString& detail, bool tell);
     void refuseWrites() const;
+    // Commits the writer's transaction; answers whether it committed (false: a failure
+    // had ended it, and it rolled back).
+    bool commitWriter();
     QByteArray keyOf(const QString& table, QByteArray& name) const;
     QByteArray translated(const QString& jetSql) const;
     // Where the undo history takes part in a write's transaction: entered just before
@@ -90,6 +93,8 @@ private:
     std::unique_ptr<Reconnector> m_reconnect;
     platform::FileProblem m_beforeAway = platform::FileProblem::None;
     QString m_problemMessageBeforeAway;
+    // The transaction whose commit the server went away during ("" when none).
+    QByteArray m_uncertainCommit;
 };
 
 } // namespace data::postgres

@@ -278,6 +278,27 @@ TEST_F(ServerSession, AReadCutShortByALostConnectionIsToldOnce)
     EXPECT_TRUE(log.told[0].contains(QStringLiteral("cannot be reached")));
 }
 
+TEST_F(ServerSession, AChangeWhoseCommitTheServerDroppedIsToldWhetherItLanded)
+{
+    // A commit that ends its own connection: the server goes away in the middle of it.
+    serverRows(QStringLiteral("create function doom() returns trigger language plpgsql as $$ begin "
+                              "if new.accountname = 'doomed' then perform pg_terminate_backend(pg_backend_pid()); "
+                              "end if; return null; end $$"),
+               database);
+    OwnerLog log;
+    auto a = desktop(log);
+    serverRows(QStringLiteral("create constraint trigger doom after insert on accounts deferrable initially deferred "
+                              "for each row execute function doom()"),
+               database);
+    EXPECT_THROW(a->execute(QStringLiteral("insert into Accounts (AccountName) values ('doomed')")), FileRefusal);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a->problem() == FileProblem::None; }, 10000));
+    ASSERT_EQ(log.told.size(), 1);
+    EXPECT_TRUE(log.told[0].endsWith(QStringLiteral("The change made as the server went away was not saved. Make it "
+                                                    "again.")))
+        << log.told[0].toStdString();
+    EXPECT_EQ(serverRows(QStringLiteral("select count(*) from accounts"), database), "0");
+}
+
 TEST_F(ServerSession, AServerThatStopsIsToldOnceAndTheLedgerComesBackWhenItDoes)
 {
     OwnerLog log;
