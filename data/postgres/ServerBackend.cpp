@@ -36,7 +36,7 @@ QString titleOf(const QString& database, const QString& host)
     return QStringLiteral("%1 on %2").arg(database, local ? QStringLiteral("this computer") : host);
 }
 
-// The title before any connection: what the conninfo itself names.
+// The title before any connection: what the conninfo itself names, never its password.
 QString titleOf(const QString& conninfo)
 {
     PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), nullptr);
@@ -51,7 +51,7 @@ QString titleOf(const QString& conninfo)
             host = QString::fromUtf8(option->val);
     }
     PQconninfoFree(options);
-    return database.isEmpty() ? conninfo : titleOf(database, host);
+    return database.isEmpty() ? withoutPassword(conninfo) : titleOf(database, host);
 }
 
 const stored::RecordedTable* recordedTable(const QString& table)

@@ -131,6 +131,14 @@ TEST(ServerOpening, AServerThatCannotBeReachedIsRefused)
     }
     EXPECT_EQ(backend.problem(), FileProblem::Away);
     EXPECT_FALSE(backend.isOpen());
+
+    // A conninfo that names no database is shown as it is, but without its password.
+    try {
+        backend.open(data::serverConnectionString(QStringLiteral("host=/nonexistent/socket password=hush")));
+        ADD_FAILURE() << "opened";
+    } catch (const FileRefusal& e) {
+        EXPECT_FALSE(QString::fromUtf8(e.what()).contains(QStringLiteral("hush"))) << e.what();
+    }
 }
 
 TEST(ServerOpening, APasswordTheServerAsksForIsAskedOnceAndKeptForEveryConnection)
