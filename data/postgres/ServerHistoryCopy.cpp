@@ -5,6 +5,7 @@
 
 #include "data/postgres/ServerRows.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -89,17 +90,21 @@ QJsonValue serverText(const QVariant& value)
     }
 }
 
-// An image as a jsonb object of texts, which the server turns into the table's row.
-std::optional<QByteArray> imageText(const RecordedTable& table, qint64 key, const std::optional<QVariantList>& values)
+// An image as a json object of texts, which the server turns into the table's row.
+QJsonValue imageObject(const RecordedTable& table, qint64 key, const std::optional<QVariantList>& values)
 {
     if (!values)
-        return std::nullopt;
+        return QJsonValue::Null;
     QJsonObject object;
     object.insert(lower(table.key), QString::number(key));
     for (int c = 0; c < table.columnCount; ++c)
         object.insert(lower(table.columns[c]), serverText((*values)[c]));
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    return object;
 }
+
+// Changes logged a statement at a time, so that an import's thousands of rows are not
+// as many round trips.
+constexpr qsizetype kChangesAStatement = 1000;
 
 void writeStep(Session& session, const HistoryStep& step, const QString& desktop)
 {
@@ -115,6 +120,21 @@ void writeStep(Session& session, const HistoryStep& step, const QString& desktop
          step.label.toUtf8(), step.undone ? "t" : "f", QByteArray::number(step.sequences[0].value_or(0)),
          QByteArray::number(step.sequences[1].value_or(0)), QByteArray::number(step.sequences[2].value_or(0))});
     const QByteArray id = made.text(0, 0);
+    // Each run of changes to one table in one statement, in their order (the log's
+    // numbers are handed out as the rows come).
+    const RecordedTable* runOf = nullptr;
+    QJsonArray run;
+    const auto flush = [&] {
+        if (run.isEmpty())
+            return;
+        const QByteArray name = lower(runOf->name).toUtf8();
+        session.exec("insert into undolog (stepid, tablename, rowkey, before, after) select $1, $2, (c->>'k')::bigint, "
+                     "to_jsonb(jsonb_populate_record(null::" + name + ", nullif(c->'b', 'null'))), "
+                     "to_jsonb(jsonb_populate_record(null::" + name + ", nullif(c->'a', 'null'))) "
+                     "from jsonb_array_elements($3::jsonb) with ordinality x(c, n) order by n",
+                     {id, name, QJsonDocument(run).toJson(QJsonDocument::Compact)});
+        run = QJsonArray();
+    };
     for (const HistoryStep::Change& change : step.changes) {
         const RecordedTable* table = recordedTable(change.table);
         if (!table)
@@ -127,13 +147,15 @@ void writeStep(Session& session, const HistoryStep& step, const QString& desktop
                                   .arg((*values)->size())
                                   .arg(table->columnCount));
         }
-        const QByteArray name = lower(table->name).toUtf8();
-        session.exec("insert into undolog (stepid, tablename, rowkey, before, after) values ($1, $2, $3, "
-                     "to_jsonb(jsonb_populate_record(null::" + name + ", $4::jsonb)), "
-                     "to_jsonb(jsonb_populate_record(null::" + name + ", $5::jsonb)))",
-                     {id, name, QByteArray::number(change.key), imageText(*table, change.key, change.before),
-                      imageText(*table, change.key, change.after)});
+        if (table != runOf || run.size() == kChangesAStatement) {
+            flush();
+            runOf = table;
+        }
+        run.append(QJsonObject{{QStringLiteral("k"), QString::number(change.key)},
+                               {QStringLiteral("b"), imageObject(*table, change.key, change.before)},
+                               {QStringLiteral("a"), imageObject(*table, change.key, change.after)}});
     }
+    flush();
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include "tests/data/postgres/ServerFixture.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -186,6 +188,51 @@ TEST_F(HistoryCopy, StepsTravelToAFileAServerAnotherServerAndBackAndUndoAndRedoA
     for (Connection& db : ledgers)
         db.Execute(QStringLiteral("insert into Transactions (AccountID, DepositAmount, Taxable) values (1, 9, False)"));
     same("a row added");
+}
+
+TEST_F(HistoryCopy, AStepOfThousandsOfRowsTravelsWholeAndInOrder)
+{
+    const int rows = qEnvironmentVariableIntValue("TALLYFOLD_HISTORY_COPY_ROWS") ?: 2500;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TALLYFOLD_TEMPLATE), env.root() + QStringLiteral("/first.mdb")));
+    QFile::setPermissions(env.root() + QStringLiteral("/first.mdb"), QFile::ReadOwner | QFile::WriteOwner);
+    const QString first = fileSide(QStringLiteral("first.mdb"));
+    QStringList original;
+    {
+        Connection db;
+        db.Open(first);
+        QStringList values;
+        for (int r = 0; r < rows; ++r)
+            values << QStringLiteral("(#01/02/2024#, 'row %1', 1, Null, %1.5, False)").arg(r);
+        db.history()->begin(QStringLiteral("Import"));
+        db.Execute(QStringLiteral("insert into Accounts (AccountName) values ('Bank')"));
+        db.Execute(QStringLiteral("insert into Transactions (TransactionDate, TransactionDescription, AccountID, "
+                                  "WithdrawalAmount, DepositAmount, Taxable) values ")
+                   + values.join(u','));
+        db.history()->end();
+        original = ledgerState(db);
+    }
+    const QString server = serverSide();
+    QElapsedTimer timer;
+    timer.start();
+    data::copyLedger(first, server);
+    const qint64 there = timer.restart();
+    data::copyLedger(server, fileSide(QStringLiteral("last.mdb")));
+    std::printf("%d rows' step copied to a server in %lld ms, back to a file in %lld ms\n", rows, there,
+                timer.elapsed());
+    Connection copies[2];
+    copies[0].Open(server);
+    copies[1].Open(fileSide(QStringLiteral("last.mdb")));
+    Connection source;
+    source.Open(first);
+    const QStringList steps = described(source.backend()->exportHistory(), false);
+    ASSERT_EQ(steps.size(), rows + 2);
+    for (Connection& copy : copies) {
+        EXPECT_EQ(described(copy.backend()->exportHistory(), false), steps);
+        ASSERT_TRUE(copy.history()->undo());
+        EXPECT_EQ(ledgerState(copy), (QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}));
+        ASSERT_TRUE(copy.history()->redo());
+        EXPECT_EQ(ledgerState(copy), original);
+    }
 }
 
 TEST_F(HistoryCopy, AStepTheTargetCannotKeepStopsTheCopyAndLeavesNothing)
