@@ -233,7 +233,8 @@ platform::FileProblem ledgerProblem()
 
 QString ledgerProblemNote()
 {
-    return problemNote(ledgerProblem());
+    const bool server = shared() && !shared()->connection.title().isEmpty();
+    return server ? serverProblemNote(ledgerProblem()) : problemNote(ledgerProblem());
 }
 
 QString ledgerTitleNote()
