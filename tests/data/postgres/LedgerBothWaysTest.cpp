@@ -265,6 +265,21 @@ TEST(LedgerCopy, AServerLedgerCopiedToAFileKeepsEveryValueAndCounter)
     second.Open(fileSide(QStringLiteral("second.mdb")));
     EXPECT_EQ(ledgerState(onServer), before);
     EXPECT_EQ(ledgerState(second), before);
+
+    // A ledger with rows is never copied over; an empty one (as --create-ledger leaves it)
+    // takes a copy.
+    EXPECT_THROW(data::copyLedger(fileSide(QStringLiteral("first.mdb")), server), platform::DbError);
+    EXPECT_EQ(ledgerState(onServer), before);
+    const QString empty = data::serverConnectionString(testing_support::conninfoOf(testing_support::freshPgDatabase()));
+    {
+        Connection made;
+        made.setOwner({.createLedger = [](const QString&) { return true; }});
+        made.Open(empty);
+    }
+    data::copyLedger(fileSide(QStringLiteral("first.mdb")), empty);
+    Connection copied;
+    copied.Open(empty);
+    EXPECT_EQ(ledgerState(copied), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, LedgerBothWays, ::testing::Values(Kind::File, Kind::Server),
