@@ -82,14 +82,14 @@ qint64 copyTable(Connection& from, Connection& to, const CopiedTable& table)
     return copied;
 }
 
-// Whether an open ledger holds nothing at all, no row and no step: a server database
-// made a ledger just now, or by a copy that failed.
+// Whether an open ledger holds nothing at all, no row and no undo step: a server
+// database made a ledger just now (--create-ledger), or by a copy that failed.
 bool holdsNothing(Connection& ledger)
 {
     for (const CopiedTable& table : kTables) {
         Recordset rs;
         rs.Open(QStringLiteral("select count(*) as N from %1").arg(QString::fromLatin1(table.name)), ledger);
-        if (rs.Fields(u"N").Value().toLongLong() != 0)
+        if (!rs.eof() && rs.Fields(u"N").Value().toLongLong() > 0)
             return false;
     }
     return ledger.backend()->exportHistory().empty();
@@ -135,6 +135,7 @@ CopyCount copyLedger(const QString& from, const QString& to)
     CopyCount count;
     try {
         target.Open(to);
+        // A ledger made empty before (--create-ledger, or a copy that failed) takes the copy.
         if (!made && !holdsNothing(target))
             refuse(QStringLiteral("The server database %1 holds a ledger already: a ledger is copied only into an "
                                   "empty database.").arg(target.title()));

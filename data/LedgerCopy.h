@@ -19,12 +19,12 @@ struct CopyCount {
 
 // Copies the ledger `from` names into `to` (connection strings). The target must hold no
 // ledger yet: a file that does not exist (or has no bytes; it is made from the empty
-// template), or a server database with no tables (it is made a ledger) or a ledger with
-// no rows and no undo steps. Everything is written in one transaction: a copy that fails
-// leaves a server database an empty ledger, which a copy may fill later, and removes a
-// file it made. Throws DbError (FileRefusal for a refused side) with the reason.
-// A step of the undo history goes to a server as the copying desktop's own; from a
-// server to a file, every desktop's steps go in the order they were made.
+// template), or a server database with no tables (it is made a ledger) or an empty
+// ledger (no rows, no undo steps). Everything is written in one transaction: a copy that
+// fails leaves a server ledger empty (a copy again goes ahead) and removes a file it
+// made. Throws DbError (FileRefusal for a refused side) with the reason. A step of the
+// undo history goes to a server as the copying desktop's own; from a server to a file,
+// every desktop's steps go in the order they were made.
 CopyCount copyLedger(const QString& from, const QString& to);
 
 } // namespace data

@@ -31,6 +31,8 @@ QString noLedgerMadeDetail(const QString& why);
 // The note the main window's caption carries while the ledger has a problem ("" when
 // it has none): the list shows what could be read, or nothing.
 QString problemNote(platform::FileProblem problem);
+// The same for a ledger on a server, which is no file.
+QString serverProblemNote(platform::FileProblem problem);
 
 // Why the step `label` could not be undone (or redone): the row `key` of `table`
 // ("Accounts", "Transactions") has been changed since by another program.
