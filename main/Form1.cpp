@@ -357,6 +357,12 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::ListData()
 {
+    // While the ledger's server is away the list keeps what was read last: reading it
+    // again could only empty it. It is read anew once the server is back.
+    if (data::ledgerProblem() == platform::FileProblem::Away) {
+        showLedgerProblem();
+        return;
+    }
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     TransactionListModel& list = ListView1->items();
     trap.run(100, [&] { list.clear(); });
