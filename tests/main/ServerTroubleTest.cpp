@@ -81,6 +81,26 @@ TEST_F(ServerDesktopTest, ARestartOfTheServerInTheMiddleOfASessionIsToldAndTheWi
     EXPECT_EQ(server(QStringLiteral("select transactionnumber from transactions order by 1")), "2; 3");
     EXPECT_EQ(column(Description), (QStringList{"row 002", "row 003"}));
     EXPECT_EQ(dialogs.messages().size(), 2);
+
+    // Restarted again, and this time a write finds out first: refused with one message,
+    // the list as it was; then back by itself as before.
+    dialogs.clear();
+    dialogs.answerMessage(platform::vbOK);   // the write refused
+    dialogs.answerMessage(platform::vbOK);   // back
+    ASSERT_EQ(testing_support::sharedPgServer().restart(), QString());
+    form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(2));
+    const int beforeWrite = form.reloads();
+    form.PushButton3_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1) << dialogs.messages().join(u'\n').toStdString();
+    EXPECT_TRUE(dialogs.messages().at(0).startsWith(kAway)) << qPrintable(dialogs.messages().at(0));
+    EXPECT_EQ(column(Description), (QStringList{"row 002", "row 003"}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages().size() == 2 && form.reloads() > beforeWrite; },
+                                kPatienceMs));
+    EXPECT_TRUE(dialogs.messages().at(1).startsWith(kBack)) << qPrintable(dialogs.messages().at(1));
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber from transactions order by 1")), "2; 3");
+    form.PushButton3_Click();
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber from transactions order by 1")), "3");
+    EXPECT_EQ(dialogs.messages().size(), 2);
 }
 
 TEST_F(ServerDesktopTest, ALoginRoleThatMayOnlyReadOpensTheLedgerReadOnlyWithOneMessageAndEveryChangeIsRefused)
