@@ -199,3 +199,21 @@ TEST_F(ServerDesktopTest, TheReportIsPrintedToPdfFromTheCommandLineOnAServerLedg
     // The report's table was this run's own: nothing of it stays on the server.
     EXPECT_EQ(server(QStringLiteral("select count(*) from pg_tables where tablename = 'tblreport'")), "0");
 }
+
+TEST_F(ServerDesktopTest, AReadThatFindsTheServerGoneFirstLeavesTheListAsItWas)
+{
+    seed(3);
+    start();
+    form.show();
+    dialogs.answerMessage(platform::vbOK);   // the server is away
+    ASSERT_EQ(testing_support::sharedPgServer().pause(), QString());
+    form.ListData();   // a reload (as after any command) before anything else heard of it
+    ASSERT_EQ(dialogs.messages().size(), 1) << dialogs.messages().join(u'\n').toStdString();
+    EXPECT_TRUE(dialogs.messages().first().startsWith(kAway)) << qPrintable(dialogs.messages().first());
+    EXPECT_TRUE(form.windowTitle().contains(kAwayNote)) << qPrintable(form.windowTitle());
+    EXPECT_EQ(column(Description), (QStringList{"row 001", "row 002", "row 003"}));
+    EXPECT_EQ(summary().value(0), "Widrawal: $6.00");
+    ASSERT_EQ(testing_support::sharedPgServer().resume(), QString());
+    dialogs.answerMessage(platform::vbOK);   // back
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialogs.messages().size() == 2; }, kPatienceMs));
+}
