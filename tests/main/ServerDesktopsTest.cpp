@@ -3,6 +3,7 @@
 // itself; neither loses a change; a collision is told plainly.
 #include "tests/main/ServerDesktopFixture.h"
 
+#include "data/Undo.h"
 #include "editor/Form2.h"
 #include "tests/support/OtherCopy.h"
 
@@ -158,4 +159,25 @@ TEST_F(ServerDesktopTest, ADesktopKilledInTheMiddleOfALargeImportLeavesNoRowOfIt
     form.mnuUndo_Click();
     EXPECT_EQ(server(QStringLiteral("select count(*), sum(withdrawalamount) from transactions")), "5|15");
     EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.messages().join(u'\n').toStdString();
+}
+
+TEST_F(ServerDesktopTest, DeletingARowAnotherDesktopAlreadyDeletedTellsSoAndChangesNothingElse)
+{
+    seed(3);
+    start();
+    OtherCopy other;
+    ASSERT_EQ(other.send(QStringLiteral("open")), "opened");
+    ASSERT_EQ(other.send(QStringLiteral("exec delete from Transactions where TransactionNumber = 2")), "done 1");
+
+    // Chosen here before this desktop heard of it.
+    form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(2));
+    dialogs.answerMessage(platform::vbOK);
+    form.PushButton3_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first(),
+              "Transaction 2 had already been deleted, on another desktop or by another program. Nothing was changed.");
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber from transactions order by 1")), "1; 3");
+    EXPECT_EQ(column(Description), (QStringList{"row 001", "row 003"}));
+    // No step of this desktop's to undo: it changed nothing.
+    EXPECT_EQ(data::undoLabel(), QString());
 }
