@@ -357,18 +357,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::ListData()
 {
-    // While the ledger's server is away the list keeps what was read last: reading it
-    // again could only empty it. It is read anew once the server is back.
-    if (data::ledgerProblem() == platform::FileProblem::Away) {
-        showLedgerProblem();
-        return;
-    }
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     TransactionListModel& list = ListView1->items();
     data::Recordset rs;                                   // 102
     const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
-    // The old rows go only once it is known whether new ones can be read: a server found
-    // gone by this very read leaves them shown.
+    // The old rows go only once it is known whether new ones can be read: while the
+    // ledger's server is away (found so now or before) the list keeps what was read
+    // last, and is read anew once the server is back.
     if (!opened && data::ledgerProblem() == platform::FileProblem::Away) {
         showLedgerProblem();
         return;

@@ -118,7 +118,7 @@ TEST_F(ServerDesktopTest, ALoginRoleThatMayOnlyReadOpensTheLedgerReadOnlyWithOne
 
     const std::string before = server(QStringLiteral("select * from transactions order by 1"));
     form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(1));
-    for (const auto command : {&Form1::PushButton3_Click, &Form1::PushButton4_Click}) {
+    for (const auto command : {&Form1::PushButton3_Click, &Form1::PushButton4_Click, &Form1::PushButton7_Click}) {
         dialogs.clear();
         dialogs.answerMessage(platform::vbOK);
         (form.*command)();
