@@ -46,4 +46,71 @@ bool isWord(const Token& token, const char* keyword);
 size_t nextSignificant(const std::vector<Token>& tokens, size_t from);
 bool isPunct(const std::vector<Token>& tokens, size_t i, QChar c);
 
+// Walks a statement's ORDER BY terms token by token, for a translation that adds
+// something to each term. A term ends at a comma, or where its parenthesis, the
+// statement or the text ends; the clause ends at a word Rule::endsClause names. Rule
+// says what else ends a term (endsTerm), what a token of the term tells of it (see),
+// and writes what the term needs once it has ended (close, given the text so far).
+template <class Rule>
+class OrderByTerms {
+public:
+    // Called before token i is written to out.
+    void before(const std::vector<Token>& tokens, size_t i, QString& out)
+    {
+        const Token& t = tokens[i];
+        if (t.type == Tok::Space)
+            return;
+        if (m_afterBy) {
+            m_afterBy = false;
+            m_levels.push_back({m_depth, {}});
+        }
+        const bool atLevel = !m_levels.empty() && m_levels.back().depth == m_depth;
+        if (atLevel && Rule::endsClause(t)) {
+            endTerm(out);
+            m_levels.pop_back();
+        } else if (atLevel && (isPunct(tokens, i, u',') || isPunct(tokens, i, u')') || isPunct(tokens, i, u';')
+                               || Rule::endsTerm(t))) {
+            endTerm(out);
+        } else if (atLevel) {
+            Rule::see(t, m_levels.back().term);
+        }
+        if (isPunct(tokens, i, u'(')) {
+            ++m_depth;
+        } else if (isPunct(tokens, i, u')') && m_depth > 0) {
+            --m_depth;
+            while (!m_levels.empty() && m_levels.back().depth > m_depth)
+                m_levels.pop_back();
+        }
+        if (isWord(t, "by") && i > 0) {
+            size_t before = i;
+            while (before > 0 && tokens[before - 1].type == Tok::Space)
+                --before;
+            m_afterBy = before > 0 && isWord(tokens[before - 1], "order");
+        }
+    }
+
+    void end(QString& out)
+    {
+        for (; !m_levels.empty(); m_levels.pop_back())
+            endTerm(out);
+    }
+
+private:
+    struct Level {
+        int depth;
+        typename Rule::Term term;
+    };
+
+    void endTerm(QString& out)
+    {
+        Level& level = m_levels.back();
+        Rule::close(level.term, out);
+        level.term = {};
+    }
+
+    std::vector<Level> m_levels;
+    int m_depth = 0;
+    bool m_afterBy = false;
+};
+
 } // namespace data::jet

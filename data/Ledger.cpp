@@ -2,14 +2,14 @@
 
 #include "data/Backups.h"
 #include "data/LedgerMessages.h"
-#include "data/Undo.h"
-#include "platform/AppPaths.h"
 #include "data/StoredFormat.h"
+#include "data/Undo.h"
+#include "data/postgres/Conninfo.h"
 #include "data/sqlite/FileAccess.h"
+#include "platform/AppPaths.h"
 #include "platform/FileFunctions.h"
 #include "platform/Settings.h"
 #include "platform/StatementTrap.h"
-#include "data/postgres/Conninfo.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,6 +59,19 @@ std::function<void()>& othersListener()
     return listener;
 }
 
+// The ledger chosen for this run, when one was.
+std::optional<QString>& chosenLedger()
+{
+    static std::optional<QString> choice;
+    return choice;
+}
+
+QString normalChoice(const QString& choice)
+{
+    const QString trimmed = choice.trimmed();
+    return trimmed.compare(platform::stored::kFileLedger, Qt::CaseInsensitive) == 0 ? QString() : trimmed;
+}
+
 // A working file that holds no data: no bytes, and no write-ahead log beside it that
 // could still hold some.
 bool isEmptyFile(const QString& path)
@@ -88,20 +101,6 @@ QString templatePath()
 {
     return platform::programFolder() + u'/' + platform::stored::kTemplateFileName;
 }
-
-namespace {
-std::optional<QString>& chosenLedger()
-{
-    static std::optional<QString> choice;
-    return choice;
-}
-
-QString normalChoice(const QString& choice)
-{
-    const QString trimmed = choice.trimmed();
-    return trimmed.compare(platform::stored::kFileLedger, Qt::CaseInsensitive) == 0 ? QString() : trimmed;
-}
-} // namespace
 
 QString ledgerChoice()
 {
@@ -233,7 +232,8 @@ platform::FileProblem ledgerProblem()
 
 QString ledgerProblemNote()
 {
-    return problemNote(ledgerProblem());
+    const bool server = shared() && !shared()->connection.title().isEmpty();
+    return server ? serverProblemNote(ledgerProblem()) : problemNote(ledgerProblem());
 }
 
 QString ledgerTitleNote()

@@ -82,6 +82,17 @@ qint64 copyTable(Connection& from, Connection& to, const CopiedTable& table)
     return copied;
 }
 
+bool holdsRows(Connection& ledger)
+{
+    for (const CopiedTable& table : kTables) {
+        Recordset rs;
+        rs.Open(QStringLiteral("select count(*) as N from %1").arg(QString::fromLatin1(table.name)), ledger);
+        if (!rs.eof() && rs.Fields(u"N").Value().toLongLong() > 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString copySideConnectionString(const QString& side)
@@ -122,7 +133,8 @@ CopyCount copyLedger(const QString& from, const QString& to)
     CopyCount count;
     try {
         target.Open(to);
-        if (!made)
+        // A ledger made empty before (--create-ledger, or a copy that failed) takes the copy.
+        if (!made && holdsRows(target))
             refuse(QStringLiteral("The server database %1 holds a ledger already: a ledger is copied only into an "
                                   "empty database.").arg(target.title()));
         target.BeginTrans();

@@ -18,9 +18,10 @@ struct CopyCount {
 
 // Copies the ledger `from` names into `to` (connection strings). The target must hold no
 // ledger yet: a file that does not exist (or has no bytes; it is made from the empty
-// template), or a server database with no tables (it is made a ledger). Everything is
-// written in one transaction: a copy that fails leaves a server database empty and
-// removes a file it made. Throws DbError (FileRefusal for a refused side) with the reason.
+// template), or a server database with no tables (it is made a ledger) or an empty
+// ledger. The rows are written in one transaction: a copy that fails leaves a server
+// ledger empty (a copy again goes ahead) and removes a file it made. Throws DbError
+// (FileRefusal for a refused side) with the reason.
 CopyCount copyLedger(const QString& from, const QString& to);
 
 } // namespace data

@@ -148,6 +148,21 @@ QString noLedgerMadeDetail(const QString& why)
         .arg(why);
 }
 
+QString serverProblemNote(platform::FileProblem problem)
+{
+    using platform::FileProblem;
+    switch (problem) {
+    case FileProblem::ReadOnly:
+        return QStringLiteral(" - read-only: your role may only read, changes are refused");
+    case FileProblem::Away:
+        return problemNote(problem);
+    case FileProblem::None:
+        return {};
+    default:
+        return QStringLiteral(" - ledger not opened: the list is empty");
+    }
+}
+
 QString problemNote(platform::FileProblem problem)
 {
     using platform::FileProblem;

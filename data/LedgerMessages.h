@@ -31,6 +31,8 @@ QString noLedgerMadeDetail(const QString& why);
 // The note the main window's caption carries while the ledger has a problem ("" when
 // it has none): the list shows what could be read, or nothing.
 QString problemNote(platform::FileProblem problem);
+// The same for a ledger on a server, which is no file.
+QString serverProblemNote(platform::FileProblem problem);
 
 // A delete that found its transaction gone already: someone else (another desktop on a
 // shared ledger, another program on the file) deleted it after the list was read.

@@ -86,6 +86,12 @@ QString conflictMessage(const StoredTransaction& read, const StoredTransaction& 
                          "for you to save over theirs.");
 }
 
+QString accountGoneMessage(const QString& name)
+{
+    return QStringLiteral("The account \"%1\" no longer exists: someone else has deleted it. Nothing was saved; "
+                          "choose another account.").arg(name);
+}
+
 QString changedElsewhereNotice(bool deleted)
 {
     return deleted ? QStringLiteral("Someone else has deleted this transaction since you opened it.")

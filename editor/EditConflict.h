@@ -35,6 +35,9 @@ QString updateTransactionIfUnchanged(const TransactionValues& values, const QStr
 QString conflictMessage(const StoredTransaction& read, const StoredTransaction& theirs, const TransactionValues& yours,
                         const QString& yourAccount, const QLocale& locale = QLocale());
 
+// Why a new transaction was not saved: its account `name` was deleted meanwhile.
+QString accountGoneMessage(const QString& name);
+
 // The notice an open editor shows when the row changed, or went, meanwhile.
 QString changedElsewhereNotice(bool deleted);
 

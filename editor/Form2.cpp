@@ -359,17 +359,46 @@ void Form2::PushButton2_Click()
         if (regardless && (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); }) || !trap.run(114, save)))
             return;
     } else {
+        // Written only while its account is there: someone else may have deleted it
+        // since the list of accounts was read, and a row without one is never shown.
+        bool accountGone = false;
         if (!trap.run(116, [&] { sql = insertTransaction(values()); })
             || !trap.run(118, [&] {
-                   const data::UndoStep step(data::steps::addTransaction());
-                   data::connection().Execute(sql);
+                   data::Connection& db = data::connection();
+                   db.BeginTrans();
+                   try {
+                       const data::UndoStep step(data::steps::addTransaction());
+                       db.Execute(sql);
+                       accountGone = !accountExists(selectedAccountId());
+                   } catch (...) {
+                       db.RollbackTrans();
+                       throw;
+                   }
+                   if (accountGone)
+                       db.RollbackTrans();
+                   else
+                       db.CommitTrans();
                }))
             return;
+        if (accountGone) {
+            dialogs.MsgBox(accountGoneMessage(Combo1->currentText()), platform::vbOKOnly | platform::vbExclamation,
+                           platform::appTitle());
+            LoadAccounts();
+            Combo1->setFocus();
+            return;
+        }
     }
     trap.run(120, [&] {
         dialogs.MsgBox(QStringLiteral("Record Successfully Saved"), platform::vbOKOnly, platform::appTitle());
     });
     trap.run(122, [&] { unload(); });
+}
+
+bool Form2::accountExists(qint32 accountId)
+{
+    data::Recordset rs;
+    rs.Open(selectAccount(accountId), data::connection(), 3, 1);
+    return !rs.eof();
 }
 
 std::optional<StoredTransaction> Form2::readAgain()

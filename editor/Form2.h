@@ -103,6 +103,7 @@ private:
     QLabel* m_notice = nullptr;
     // The row edited now, read again: nullopt when it is gone.
     std::optional<StoredTransaction> readAgain();
+    static bool accountExists(qint32 accountId);
     // After a Save that changed no row: tells why and offers the choice. True when
     // the user's values should be saved regardless (the row reads as it did).
     bool saveMetChange(const TransactionValues& yours);

@@ -85,6 +85,11 @@ QString selectAccounts()
     return QStringLiteral("select * from Accounts order by AccountName");
 }
 
+QString selectAccount(qint32 accountId)
+{
+    return QStringLiteral("select AccountID from Accounts where AccountID=") + QString::number(accountId);
+}
+
 QString insertAccount(const QString& name)
 {
     return QStringLiteral("insert into Accounts (AccountName) values ('") + data::sql::quoted(name)

@@ -49,6 +49,8 @@ QString updateTransaction(const TransactionValues& values, const QString& transa
 QString selectTransaction(const QString& transactionNumber);
 
 QString selectAccounts();
+// The account of that number, if it is there.
+QString selectAccount(qint32 accountId);
 QString insertAccount(const QString& name);
 QString deleteAccount(qint32 accountId);
 QString deleteAccountTransactions(qint32 accountId);

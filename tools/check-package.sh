@@ -113,7 +113,7 @@ problems=()
 [ "$(field Priority)" = optional ] || problems+=("Priority: $(field Priority)")
 [ "$(field Description | wc -l)" -gt 3 ] || problems+=("Description without a long part")
 depends=$(field Depends)
-for d in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6charts6 libqt6svg6 libsqlite3-0 libxlsxwriter libc6; do
+for d in fonts-liberation libqt6widgets6 libqt6gui6 libqt6core6 libqt6printsupport6 libqt6charts6 libqt6svg6 libsqlite3-0 libpq5 libxlsxwriter libc6; do
   grep -qE "(^|, )${d}[0-9a-z.-]*( |,|$)" <<<"$depends" || problems+=("Depends lacks $d: $depends")
 done
 grep -q xdg-utils <<<"$(field Recommends)" || problems+=("Recommends lacks xdg-utils")

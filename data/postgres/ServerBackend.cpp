@@ -301,6 +301,7 @@ void ServerBackend::reconnected(PgConnection connection)
 
 void ServerBackend::close()
 {
+    dropReportRows();
     m_reconnect.reset();
     m_history.reset();
     m_listener.reset();
@@ -335,10 +336,57 @@ void ServerBackend::leftWrite(bool committed)
         m_history->left(committed);
 }
 
+bool ServerBackend::gatherReportRow(const QByteArray& sql)
+{
+    // "insert into tblReport (columns) values (...)": no text comes before the values.
+    static const QRegularExpression insert(QStringLiteral("^\\s*insert\\s+into\\s+tblreport\\s*\\([^)']*\\)\\s*values\\s*\\("),
+                                           QRegularExpression::CaseInsensitiveOption);
+    if (!m_writer->inTransaction())
+        return false;
+    const QString text = QString::fromUtf8(sql);
+    const QRegularExpressionMatch head = insert.match(text);
+    if (!head.hasMatch())
+        return false;
+    const QByteArray start = text.left(head.capturedEnd() - 1).toUtf8();
+    if (start != m_reportHead)
+        sendReportRows();
+    m_reportHead = start;
+    if (m_reportCount > 0)
+        m_reportRows += ',';
+    m_reportRows += text.mid(head.capturedEnd() - 1).toUtf8();
+    if (++m_reportCount == kReportRowsAStatement)
+        sendReportRows();
+    return true;
+}
+
+void ServerBackend::sendReportRows()
+{
+    if (m_reportCount == 0)
+        return;
+    const QByteArray sql = m_reportHead + m_reportRows;
+    dropReportRows();
+    try {
+        m_writer->exec(sql);
+    } catch (...) {
+        rollback();
+        throw;
+    }
+}
+
+void ServerBackend::dropReportRows()
+{
+    m_reportHead.clear();
+    m_reportRows.clear();
+    m_reportCount = 0;
+}
+
 long long ServerBackend::execute(const QString& jetSql)
 {
     refuseWrites();
     const QByteArray sql = translated(jetSql);
+    if (gatherReportRow(sql))
+        return 1;
+    sendReportRows();
     if (m_writer->inTransaction()) {
         enterWrite();
         return m_writer->execUndoingItselfOnly(sql);
@@ -366,6 +414,7 @@ std::unique_ptr<Rows> ServerBackend::query(const QString& jetSql)
     if (m_problem == FileProblem::Away)
         throw platform::FileRefusal(m_problemMessage, true);
     const QByteArray sql = translated(jetSql);
+    sendReportRows();
     if (namesReportTable(sql))
         return resultRows(m_writer->exec(sql));
     return cursorRows(m_readers, sql);
@@ -388,6 +437,7 @@ void ServerBackend::commit()
         throw platform::DbError(QStringLiteral("cannot commit - no transaction is active"));
     bool committed = false;
     try {
+        sendReportRows();
         committed = commitWriter();
     } catch (...) {
         leftWrite(false);
@@ -419,6 +469,7 @@ bool ServerBackend::commitWriter()
 
 void ServerBackend::rollback()
 {
+    dropReportRows();
     if (!m_writer || !m_writer->inTransaction())
         return;
     if (m_writer->connected())

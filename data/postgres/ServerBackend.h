@@ -72,6 +72,17 @@ private:
     // Commits the writer's transaction; answers whether it committed (false: a failure
     // had ended it, and it rolled back).
     bool commitWriter();
+    // Rows for the report table inside a caller's transaction are gathered into one
+    // insert of many rows: a report of 100,000 rows would otherwise make as many round
+    // trips. Whatever else the connection is asked first sends them; a batch that fails
+    // rolls the transaction back and fails that call.
+    bool gatherReportRow(const QByteArray& sql);
+    void sendReportRows();
+    void dropReportRows();
+    static constexpr int kReportRowsAStatement = 1000;
+    QByteArray m_reportHead;
+    QByteArray m_reportRows;
+    int m_reportCount = 0;
     QByteArray keyOf(const QString& table, QByteArray& name) const;
     QByteArray translated(const QString& jetSql) const;
     // Where the undo history takes part in a write's transaction: entered just before

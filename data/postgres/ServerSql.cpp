@@ -194,77 +194,33 @@ private:
 };
 
 // Jet and the file sort Null before every value, PostgreSQL after: each ORDER BY term is
-// given the file's place for Null. A term ends at a comma, at LIMIT or OFFSET, or where
-// its parenthesis, the statement or the text ends; one that places its Nulls keeps that.
-class NullsFirst {
-public:
-    // Called before token i is written to out.
-    void before(const std::vector<Token>& tokens, size_t i, QString& out)
-    {
-        const Token& t = tokens[i];
-        if (t.type == Tok::Space)
-            return;
-        if (m_afterBy) {
-            m_afterBy = false;
-            m_levels.push_back({m_depth});
-        }
-        const bool atLevel = !m_levels.empty() && m_levels.back().depth == m_depth;
-        if (atLevel && (isWord(t, "limit") || isWord(t, "offset"))) {
-            endTerm(out);
-            m_levels.pop_back();
-        } else if (atLevel && (isPunct(tokens, i, u',') || isPunct(tokens, i, u')') || isPunct(tokens, i, u';'))) {
-            endTerm(out);
-        } else if (atLevel) {
-            Level& level = m_levels.back();
-            level.inTerm = true;
-            level.descending = level.descending || isWord(t, "desc");
-            level.placed = level.placed || isWord(t, "nulls");
-        }
-        if (isPunct(tokens, i, u'(')) {
-            ++m_depth;
-        } else if (isPunct(tokens, i, u')') && m_depth > 0) {
-            --m_depth;
-            while (!m_levels.empty() && m_levels.back().depth > m_depth)
-                m_levels.pop_back();
-        }
-        if (isWord(t, "by") && i > 0) {
-            size_t before = i;
-            while (before > 0 && tokens[before - 1].type == Tok::Space)
-                --before;
-            m_afterBy = before > 0 && isWord(tokens[before - 1], "order");
-        }
-    }
-
-    void end(QString& out)
-    {
-        for (; !m_levels.empty(); m_levels.pop_back())
-            endTerm(out);
-    }
-
-private:
-    struct Level {
-        int depth;
+// given the file's place for Null. The clause ends at LIMIT or OFFSET; a term that places
+// its Nulls keeps that.
+struct NullsFirstRule {
+    struct Term {
         bool inTerm = false;
         bool descending = false;
         bool placed = false;
     };
-
-    void endTerm(QString& out)
+    static bool endsClause(const Token& t) { return isWord(t, "limit") || isWord(t, "offset"); }
+    static bool endsTerm(const Token&) { return false; }
+    static void see(const Token& t, Term& term)
     {
-        Level& level = m_levels.back();
-        if (level.inTerm && !level.placed) {
-            qsizetype at = out.size();
-            while (at > 0 && out[at - 1].isSpace())
-                --at;
-            out.insert(at, level.descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"));
-        }
-        level = {level.depth};
+        term.inTerm = true;
+        term.descending = term.descending || isWord(t, "desc");
+        term.placed = term.placed || isWord(t, "nulls");
     }
-
-    std::vector<Level> m_levels;
-    int m_depth = 0;
-    bool m_afterBy = false;
+    static void close(const Term& term, QString& out)
+    {
+        if (!term.inTerm || term.placed)
+            return;
+        qsizetype at = out.size();
+        while (at > 0 && out[at - 1].isSpace())
+            --at;
+        out.insert(at, term.descending ? QStringLiteral(" NULLS LAST") : QStringLiteral(" NULLS FIRST"));
+    }
 };
+using NullsFirst = data::jet::OrderByTerms<NullsFirstRule>;
 
 // A word: CDate of a literal becomes the timestamp it names, yes and no the truths,
 // Chr(0) is refused; anything else stays as written. Answers the last token used.

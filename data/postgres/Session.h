@@ -42,7 +42,8 @@ public:
     // Runs one statement with its parameters given as text (nullopt: NULL) and answers
     // its result. Throws DbError with the server's own message when it fails (the
     // transaction it ran in is then failed too, as PostgreSQL has it), FileRefusal while
-    // writes are refused (the server away, a role that may only read).
+    // the server is away. (A role that may only read is refused its writes by the server
+    // itself; the back end refuses the windows' writes before they get here.)
     virtual Result exec(const QByteArray& sql, const std::vector<std::optional<QByteArray>>& parameters = {}) = 0;
     // Whether a transaction is open on the writer (the caller's BeginTrans, or the one a
     // single recorded statement runs in).

@@ -27,71 +27,30 @@ QString storedText(const QVariant& date)
 
 namespace {
 
-// Puts Jet's text order on every ORDER BY term: the term ends at a comma, at ASC or
-// DESC, at LIMIT, or where its parenthesis, the statement or the text ends. A term that names
-// its own collation keeps it.
-class OrderByTerms {
-public:
-    // Called before token i is written to out.
-    void before(const std::vector<Token>& tokens, size_t i, QString& out)
+// Puts Jet's text order on every ORDER BY term: a term also ends at ASC or DESC, the
+// clause at LIMIT. A term that names its own collation keeps it.
+struct JetTextOrder {
+    struct Term {
+        bool inTerm = false;
+        bool collated = false;
+    };
+    static bool endsClause(const Token& t) { return isWord(t, "limit"); }
+    static bool endsTerm(const Token& t) { return isWord(t, "asc") || isWord(t, "desc"); }
+    static void see(const Token& t, Term& term)
     {
-        const Token& t = tokens[i];
-        if (t.type == Tok::Space)
+        term.inTerm = true;
+        term.collated = term.collated || isWord(t, "collate");
+    }
+    static void close(const Term& term, QString& out)
+    {
+        if (!term.inTerm || term.collated)
             return;
-        if (m_afterBy) {
-            m_afterBy = false;
-            m_levels.push_back({m_depth, false, false});
-        }
-        const bool atLevel = !m_levels.empty() && m_levels.back().depth == m_depth;
-        if (atLevel && isWord(t, "limit")) {
-            endTerm(out);
-            m_levels.pop_back();
-        } else if (atLevel && (isPunct(tokens, i, u',') || isPunct(tokens, i, u')') || isPunct(tokens, i, u';')
-                               || isWord(t, "asc") || isWord(t, "desc")))
-            endTerm(out);
-        else if (atLevel)
-            m_levels.back().inTerm = true;
-        if (atLevel && isWord(t, "collate"))
-            m_levels.back().collated = true;
-        if (isPunct(tokens, i, u'(')) {
-            ++m_depth;
-        } else if (isPunct(tokens, i, u')') && m_depth > 0) {
-            --m_depth;
-            while (!m_levels.empty() && m_levels.back().depth > m_depth)
-                m_levels.pop_back();
-        }
-        if (isWord(t, "by") && i > 0) {
-            size_t before = i;
-            while (before > 0 && tokens[before - 1].type == Tok::Space)
-                --before;
-            m_afterBy = before > 0 && isWord(tokens[before - 1], "order");
-        }
+        while (!out.isEmpty() && out.back().isSpace())
+            out.chop(1);
+        out += QStringLiteral(" COLLATE ") + QLatin1String(kJetCollation) + u' ';
     }
-
-    void end(QString& out)
-    {
-        for (; !m_levels.empty(); m_levels.pop_back())
-            endTerm(out);
-    }
-
-private:
-    struct Level { int depth; bool collated; bool inTerm; };
-
-    void endTerm(QString& out)
-    {
-        Level& level = m_levels.back();
-        if (level.inTerm && !level.collated) {
-            while (!out.isEmpty() && out.back().isSpace())
-                out.chop(1);
-            out += QStringLiteral(" COLLATE ") + QLatin1String(kJetCollation) + u' ';
-        }
-        level = {level.depth, false, false};
-    }
-
-    std::vector<Level> m_levels;
-    int m_depth = 0;
-    bool m_afterBy = false;
 };
+using OrderByTerms = data::jet::OrderByTerms<JetTextOrder>;
 
 } // namespace
 

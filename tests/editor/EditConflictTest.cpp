@@ -94,3 +94,24 @@ TEST_F(EditConflictTest, AnUnchangedRowSavesAtOnceAndShowsNoNotice)
     EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription from Transactions where TransactionNumber = 1")),
               "Rent, paid");
 }
+
+TEST_F(EditConflictTest, ANewTransactionForAnAccountSomeoneDeletedIsRefusedAndNothingIsWritten)
+{
+    env.addAccount(QStringLiteral("Cash"));
+    Form2 added;
+    added.Form_Load();
+    added.Combo1->setCurrentIndex(added.Combo1->findText(QStringLiteral("Bank")));
+    added.Text1->setText(QStringLiteral("Salary"));
+    added.Text3->setText(QStringLiteral("1000"));
+    env.sqlite(QStringLiteral("delete from Accounts where AccountName = 'Bank'"));
+    dialogs.answerMessage(vbOK);
+    added.PushButton2->click();
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral(
+        "The account \"Bank\" no longer exists: someone else has deleted it. Nothing was saved; choose another account.")});
+    EXPECT_FALSE(added.isUnloaded());
+    EXPECT_EQ(added.Text1->text(), QStringLiteral("Salary"));
+    EXPECT_EQ(added.Combo1->count(), 1);   // the accounts as they are now, none chosen
+    EXPECT_EQ(added.Combo1->currentIndex(), -1);
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions")), "1");
+    EXPECT_EQ(env.rows(QStringLiteral("select count(*) from UndoSteps")), "0");
+}

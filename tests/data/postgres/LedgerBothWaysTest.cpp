@@ -83,6 +83,52 @@ TEST_P(LedgerBothWays, ValuesTheWindowsWriteReadBackWithTheirTypes)
     EXPECT_TRUE(rs.eof());
 }
 
+// The report's copy: thousands of rows in one transaction, read back in order; a row
+// that cannot be stored ends that transaction, never leaving half of it.
+TEST_P(LedgerBothWays, TheReportsRowsGoInWholeAndInOrderOrNotAtAll)
+{
+    const auto row = [](int i, const QString& in) {
+        return QStringLiteral("insert into tblReport ([Date], ValueIn, ValueOut, Account, Description) values "
+                              "(#03/05/2024#, %1, 0, 'Bank', 'row %2, (paid)')").arg(in).arg(i);
+    };
+    db.BeginTrans();
+    db.Execute(QStringLiteral("delete from tblReport"));
+    for (int i = 1; i <= 2500; ++i)
+        EXPECT_EQ(db.Execute(row(i, QString::number(i))), 1);
+    db.CommitTrans();
+    Recordset rs;
+    rs.Open(QStringLiteral("select * from tblReport"), db);
+    int read = 0;
+    for (; !rs.eof(); rs.MoveNext()) {
+        ++read;
+        ASSERT_EQ(rs.Fields(u"Description").Value().toString(), QStringLiteral("row %1, (paid)").arg(read));
+        ASSERT_EQ(rs.Fields(u"ValueIn").Value().toDouble(), read);
+    }
+    EXPECT_EQ(read, 2500);
+    rs.Close();
+
+    // The file's report table takes any value; a server's refuses a text as a number.
+    if (GetParam() == Kind::File)
+        return;
+    db.BeginTrans();
+    db.Execute(QStringLiteral("delete from tblReport"));
+    bool failed = false;
+    for (int i = 1; i <= 10 && !failed; ++i) {
+        try {
+            db.Execute(row(i, i == 5 ? QStringLiteral("'not a number'") : QStringLiteral("1")));
+            if (i == 10)
+                db.CommitTrans();
+        } catch (const platform::DbError&) {
+            failed = true;
+            EXPECT_FALSE(db.InTransaction());   // ended, so the report's copy stops here
+        }
+    }
+    EXPECT_TRUE(failed);
+    db.RollbackTrans();
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(value(QStringLiteral("select count(*) as N from tblReport"), u"n").toLongLong(), 2500);
+}
+
 TEST_P(LedgerBothWays, ARefusedRowInsideATransactionUndoesOnlyItself)
 {
     db.BeginTrans();
@@ -219,6 +265,21 @@ TEST(LedgerCopy, AServerLedgerCopiedToAFileKeepsEveryValueAndCounter)
     second.Open(fileSide(QStringLiteral("second.mdb")));
     EXPECT_EQ(ledgerState(onServer), before);
     EXPECT_EQ(ledgerState(second), before);
+
+    // A ledger with rows is never copied over; an empty one (as --create-ledger leaves it)
+    // takes a copy.
+    EXPECT_THROW(data::copyLedger(fileSide(QStringLiteral("first.mdb")), server), platform::DbError);
+    EXPECT_EQ(ledgerState(onServer), before);
+    const QString empty = data::serverConnectionString(testing_support::conninfoOf(testing_support::freshPgDatabase()));
+    {
+        Connection made;
+        made.setOwner({.createLedger = [](const QString&) { return true; }});
+        made.Open(empty);
+    }
+    data::copyLedger(fileSide(QStringLiteral("first.mdb")), empty);
+    Connection copied;
+    copied.Open(empty);
+    EXPECT_EQ(ledgerState(copied), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(, LedgerBothWays, ::testing::Values(Kind::File, Kind::Server),
