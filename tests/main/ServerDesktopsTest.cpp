@@ -7,6 +7,7 @@
 #include "editor/Form2.h"
 #include "tests/support/OtherCopy.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -179,5 +180,26 @@ TEST_F(ServerDesktopTest, DeletingARowAnotherDesktopAlreadyDeletedTellsSoAndChan
     EXPECT_EQ(server(QStringLiteral("select transactionnumber from transactions order by 1")), "1; 3");
     EXPECT_EQ(column(Description), (QStringList{"row 001", "row 003"}));
     // No step of this desktop's to undo: it changed nothing.
+    EXPECT_EQ(data::undoLabel(), QString());
+}
+
+TEST_F(ServerDesktopTest, ANewTransactionForAnAccountAnotherDesktopDeletedIsRefusedAndNothingIsWritten)
+{
+    start();
+    editor::Form2 added(&form);
+    added.Form_Load();
+    added.Combo1->setCurrentIndex(added.Combo1->findText(QStringLiteral("Household")));
+    added.Text1->setText(QStringLiteral("Salary"));
+    added.Text3->setText(QStringLiteral("1000"));
+
+    OtherCopy other;
+    ASSERT_EQ(other.send(QStringLiteral("open")), "opened");
+    ASSERT_EQ(other.send(QStringLiteral("exec delete from Accounts where AccountID = 1")), "done 1");
+    dialogs.answerMessage(platform::vbOK);
+    added.PushButton2->click();
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("The account \"Household\" no longer exists: someone else "
+                                                             "has deleted it. Nothing was saved; choose another account.")});
+    EXPECT_FALSE(added.isUnloaded());
+    EXPECT_EQ(server(QStringLiteral("select count(*) from transactions")), "0");
     EXPECT_EQ(data::undoLabel(), QString());
 }
