@@ -3,6 +3,8 @@
 // itself; neither loses a change; a collision is told plainly.
 #include "tests/main/ServerDesktopFixture.h"
 
+#include "data/LedgerMessages.h"
+#include "data/StepNames.h"
 #include "data/Undo.h"
 #include "editor/Form2.h"
 #include "tests/support/OtherCopy.h"
@@ -202,4 +204,53 @@ TEST_F(ServerDesktopTest, ANewTransactionForAnAccountAnotherDesktopDeletedIsRefu
     EXPECT_FALSE(added.isUnloaded());
     EXPECT_EQ(server(QStringLiteral("select count(*) from transactions")), "0");
     EXPECT_EQ(data::undoLabel(), QString());
+}
+
+TEST_F(ServerDesktopTest, EachDesktopUndoesItsOwnStepsAndOneWhoseRowTheOtherChangedIsRefused)
+{
+    seed(2);
+    start();
+    OtherCopy other;
+    ASSERT_EQ(other.send(QStringLiteral("open")), "opened");
+
+    form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(1));
+    form.PushButton4_Click();   // duplicates 1 as 3, here
+    // 4, there: an import, a step of that desktop's own. (A desktop is its login role on
+    // its computer: another role here is another desktop.)
+    const QString statement =
+        env.writeFile(QStringLiteral("theirs.csv"), "Date,Description,Amount\n2024-03-06,theirs,-5.00\n");
+    auto& pg = testing_support::sharedPgServer();
+    ASSERT_EQ(pg.createRole(QStringLiteral("clerk"), {}), QString());
+    ASSERT_TRUE(pg.run(QStringLiteral("grant select, insert, update, delete on all tables in schema public to clerk; "
+                                      "grant usage, select, update on all sequences in schema public to clerk"),
+                       database)
+                    .ok());
+    const auto imported = env.runWithoutScreen(
+        QStringLiteral(TALLYFOLD_PROGRAM),
+        {QStringLiteral("--import"), statement, QStringLiteral("--account"), QStringLiteral("Household")},
+        {QStringLiteral("TALLYFOLD_LEDGER=") + pg.conninfo(database, QStringLiteral("clerk"))});
+    ASSERT_EQ(imported.status, 0) << imported.errors.toStdString();
+    form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(2));
+    form.PushButton3_Click();   // deletes 2, here
+
+    // The newest step is theirs, but undo here takes back this desktop's own.
+    form.mnuUndo_Click();
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber, transactiondescription from transactions order by 1")),
+              "1|row 001; 2|row 002; 3|row 001; 4|theirs");
+
+    // Their change to the duplicate since: its undo is refused, and nothing changes.
+    ASSERT_EQ(other.send(QStringLiteral(
+                  "exec update Transactions set TransactionDescription = 'copy, theirs' where TransactionNumber = 3")),
+              "done 1");
+    dialogs.answerMessage(platform::vbOK);
+    form.mnuUndo_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first(),
+              data::undoConflictMessage(data::steps::duplicateTransaction(QStringLiteral("1")),
+                                        QStringLiteral("Transactions"), 3, false));
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber, transactiondescription from transactions order by 1")),
+              "1|row 001; 2|row 002; 3|copy, theirs; 4|theirs");
+    // Their import is still theirs to undo.
+    EXPECT_EQ(server(QStringLiteral("select label from undosteps where desktop like 'clerk@%' and not undone")),
+              data::steps::importStatement(1, QStringLiteral("theirs.csv")).toStdString());
 }
