@@ -153,6 +153,7 @@ TEST_F(ServerDesktopTest, ADesktopKilledInTheMiddleOfALargeImportLeavesNoRowOfIt
 
     EXPECT_EQ(server(QStringLiteral("select count(*), sum(withdrawalamount) from transactions")), "5|15");
     EXPECT_EQ(server(QStringLiteral("select count(*) from importkeys")), "0");
+    EXPECT_EQ(server(QStringLiteral("select count(*) from undosteps")), "0");   // nor a step to undo it
 
     // This desktop goes on: a change of its own, and its undo, go through.
     form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(5));
