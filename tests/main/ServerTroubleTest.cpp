@@ -7,6 +7,7 @@
 #include "tests/support/PdfText.h"
 #include "tests/support/TestCertificates.h"
 
+#include <QFile>
 #include <QtTest/QTest>
 
 using namespace mainwindow;
@@ -162,6 +163,15 @@ TEST_F(ServerDesktopTest, ACertificateNoTrustedAuthoritySignedIsRefusedPlainly)
     EXPECT_TRUE(told.contains(QStringLiteral("certificate"))) << qPrintable(told);
     EXPECT_TRUE(dialogs.reports().isEmpty());
     EXPECT_EQ(form.ListView1->count(), 0);
+
+    // The report from the command line alike: said on its error output, no file written.
+    const QString pdf = env.root() + QStringLiteral("/report.pdf");
+    const auto run = env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), {QStringLiteral("--report-pdf"), pdf});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.status, -1);   // no crash
+    EXPECT_TRUE(run.errors.contains(kAway)) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("certificate"))) << run.errors.toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
 
     // Another desktop refused alike: a change asked of it afterwards is refused with
     // the same words, not reported as an error of the program.
