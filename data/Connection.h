@@ -11,6 +11,7 @@
 //   data/postgres  a ledger on a PostgreSQL server, shared live by several desktops
 // Each implements Backend, Rows and (when it keeps an undo history) History.
 
+#include "data/HistoryStep.h"
 #include "data/LedgerProblem.h"
 
 #include <QString>
@@ -114,6 +115,12 @@ public:
     virtual void checkInBackground() {}
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
+    // That history whole, every desktop's steps, oldest first: for a copy of the ledger.
+    virtual std::vector<HistoryStep> exportHistory() = 0;
+    // Adds those steps to the history, newest last, inside the caller's transaction, as
+    // the steps of a ledger whose rows have just been copied in; a step it cannot keep
+    // throws DbError (the caller rolls back: no step is ever half there).
+    virtual void importHistory(const std::vector<HistoryStep>& steps) = 0;
     virtual Capabilities capabilities() const = 0;
     // What the window's caption names the ledger by: "" for the file in the data folder,
     // "<database> on <host>" for a server ledger.

@@ -82,15 +82,17 @@ qint64 copyTable(Connection& from, Connection& to, const CopiedTable& table)
     return copied;
 }
 
-bool holdsRows(Connection& ledger)
+// Whether an open ledger holds nothing at all, no row and no undo step: a server
+// database made a ledger just now (--create-ledger), or by a copy that failed.
+bool holdsNothing(Connection& ledger)
 {
     for (const CopiedTable& table : kTables) {
         Recordset rs;
         rs.Open(QStringLiteral("select count(*) as N from %1").arg(QString::fromLatin1(table.name)), ledger);
         if (!rs.eof() && rs.Fields(u"N").Value().toLongLong() > 0)
-            return true;
+            return false;
     }
-    return false;
+    return ledger.backend()->exportHistory().empty();
 }
 
 } // namespace
@@ -113,7 +115,7 @@ CopyCount copyLedger(const QString& from, const QString& to)
     source.Open(from);
 
     // The target: a new file made from the empty template, or a server database made a
-    // ledger now. One that is a ledger already is never written.
+    // ledger now (or one that holds nothing yet). One that holds a ledger is never written.
     bool made = false;
     QString madeFile;
     Connection target;
@@ -134,7 +136,7 @@ CopyCount copyLedger(const QString& from, const QString& to)
     try {
         target.Open(to);
         // A ledger made empty before (--create-ledger, or a copy that failed) takes the copy.
-        if (!made && holdsRows(target))
+        if (!made && !holdsNothing(target))
             refuse(QStringLiteral("The server database %1 holds a ledger already: a ledger is copied only into an "
                                   "empty database.").arg(target.title()));
         target.BeginTrans();
@@ -143,6 +145,10 @@ CopyCount copyLedger(const QString& from, const QString& to)
         count.importKeys = copyTable(source, target, kTables[2]);
         for (const CopiedTable& table : kTables)
             target.setNextKey(QString::fromLatin1(table.name), source.nextKey(QString::fromLatin1(table.name)));
+        // The steps' images hold the rows as the copy now has them: undo finds them so.
+        const std::vector<HistoryStep> steps = source.backend()->exportHistory();
+        target.backend()->importHistory(steps);
+        count.steps = qint64(steps.size());
         target.CommitTrans();
         target.Close();
     } catch (...) {

@@ -98,7 +98,7 @@ QString serverBackupsMessage(const QString& ledger)
     return QStringLiteral("The ledger %1 is kept on a PostgreSQL server, which keeps its backups: Tallyfold makes "
                           "none of its own here.\r\n\r\nTo restore one, ask whoever runs the server (a backup made "
                           "with pg_dump goes back with pg_restore or psql). To keep a copy of your own, run:\r\n"
-                          "tallyfold --copy-ledger server-ledger /path/to/copy.mdb")
+                          "tallyfold --copy-ledger \"<its conninfo>\" /path/to/copy.mdb")
         .arg(ledger);
 }
 

@@ -38,6 +38,7 @@
 // again) and UndoConflict names the row.
 
 #include "data/Connection.h"
+#include "data/HistoryStep.h"
 #include "data/sqlite/Database.h"
 #include "data/StoredFormat.h"
 
@@ -130,6 +131,15 @@ public:
     // must not write, UndoConflict (see above), or DbError; nothing has changed then.
     std::optional<Step> undo() override { return move(true); }
     std::optional<Step> redo() override { return move(false); }
+
+    // The history whole, oldest step first, for a copy of the ledger (nothing from a
+    // file that keeps none).
+    std::vector<HistoryStep> exportSteps();
+    // Adds a copied ledger's steps above those there are, in the transaction pending on
+    // the writer. A file's history is one line: undone steps that a later step was made
+    // over (another desktop's on a server) could never be redone here, and stay behind.
+    // Throws DbError for a step it cannot keep; the caller rolls back.
+    void importSteps(const std::vector<HistoryStep>& steps);
 
 private:
     struct Change;

@@ -101,8 +101,9 @@ int copyLedgerCommand(const QString& from, const QString& to)
     try {
         const data::CopyCount count =
             data::copyLedger(data::copySideConnectionString(from), data::copySideConnectionString(to));
-        std::printf("%lld accounts, %lld transactions, %lld import keys copied\n", qlonglong(count.accounts),
-                    qlonglong(count.transactions), qlonglong(count.importKeys));
+        std::printf("%lld accounts, %lld transactions, %lld import keys, %lld undo steps copied\n",
+                    qlonglong(count.accounts), qlonglong(count.transactions), qlonglong(count.importKeys),
+                    qlonglong(count.steps));
         data::setUserTeller({});
         return 0;
     } catch (const platform::DbError& e) {

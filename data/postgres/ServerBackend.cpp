@@ -7,6 +7,7 @@
 #include "data/postgres/PgSession.h"
 #include "data/postgres/Reconnector.h"
 #include "data/postgres/ServerHistory.h"
+#include "data/postgres/ServerHistoryCopy.h"
 #include "data/postgres/ServerLedger.h"
 #include "data/postgres/ServerRows.h"
 #include "data/postgres/ServerSql.h"
@@ -82,6 +83,19 @@ ServerBackend::~ServerBackend()
 History* ServerBackend::history()
 {
     return m_history.get();
+}
+
+std::vector<HistoryStep> ServerBackend::exportHistory()
+{
+    if (!m_writer)
+        notOpen();
+    return readHistory(*m_writer);
+}
+
+void ServerBackend::importHistory(const std::vector<HistoryStep>& steps)
+{
+    refuseWrites();
+    writeHistory(*m_writer, steps, desktop());
 }
 
 Session* ServerBackend::session()

@@ -43,6 +43,9 @@ public:
     QString problemMessage() const override { return m_problemMessage; }
     void setOwner(platform::ConnectionOwner owner) override { m_owner = std::move(owner); }
     History* history() override;
+    // Every desktop's steps; copied in, the steps a file kept become this desktop's.
+    std::vector<HistoryStep> exportHistory() override;
+    void importHistory(const std::vector<HistoryStep>& steps) override;
     Capabilities capabilities() const override { return {.fileBackups = false, .liveChanges = true}; }
     QString title() const override { return m_title; }
     qint64 nextKey(const QString& table) override;

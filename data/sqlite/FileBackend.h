@@ -27,6 +27,8 @@ public:
     void setOwner(platform::ConnectionOwner owner) override { m_connection.setOwner(std::move(owner)); }
     void checkInBackground() override { m_connection.checkInBackground(); }
     History* history() override { return &m_history; }
+    std::vector<HistoryStep> exportHistory() override { return m_history.exportSteps(); }
+    void importHistory(const std::vector<HistoryStep>& steps) override { m_history.importSteps(steps); }
     Capabilities capabilities() const override { return {.fileBackups = true, .liveChanges = false}; }
     QString title() const override { return {}; }
 
