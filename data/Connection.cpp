@@ -73,9 +73,17 @@ Backend& Connection::open() const
     return *m_backend;
 }
 
+Backend& Connection::usable(bool reading) const
+{
+    Backend& backend = open();
+    if (!backend.isOpen() && backend.problem() != platform::FileProblem::None)
+        throw platform::FileRefusal(backend.problemMessage(), reading);
+    return backend;
+}
+
 long long Connection::Execute(const QString& jetSql)
 {
-    return open().execute(jetSql);
+    return usable(false).execute(jetSql);
 }
 
 void Connection::Close()
@@ -133,7 +141,7 @@ void Recordset::Open(const QString& jetSql, Connection& connection, int, int)
 {
     if (m_rows)
         throw platform::DbError(QStringLiteral("Operation is not allowed when the object is open."));
-    m_rows = connection.open().query(jetSql);
+    m_rows = connection.usable(true).query(jetSql);
 }
 
 const Rows& Recordset::rows() const

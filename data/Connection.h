@@ -178,6 +178,10 @@ private:
     friend class Recordset;
     // The back end, open or not; throws as a closed connection does when there is none.
     Backend& open() const;
+    // The same for a statement: a back end that refused its ledger told the user why at
+    // the opening, and whatever is asked of it afterwards is refused with those words,
+    // quietly for a read (`reading`), as a damaged ledger's is.
+    Backend& usable(bool reading) const;
 
     std::unique_ptr<Backend> m_backend;
     bool m_server = false;   // m_backend is a server's

@@ -125,6 +125,13 @@ QString otherTablesDetail()
     return QStringLiteral("it holds other tables, but no ledger. Choose a database of its own for the ledger.");
 }
 
+QString alreadyDeletedMessage(const QString& transactionNumber)
+{
+    return QStringLiteral("Transaction %1 had already been deleted, on another desktop or by another program. "
+                          "Nothing was changed.")
+        .arg(transactionNumber);
+}
+
 QString uncertainChangeMessage(std::optional<bool> landed)
 {
     if (!landed)

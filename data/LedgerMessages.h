@@ -34,6 +34,10 @@ QString problemNote(platform::FileProblem problem);
 // The same for a ledger on a server, which is no file.
 QString serverProblemNote(platform::FileProblem problem);
 
+// A delete that found its transaction gone already: someone else (another desktop on a
+// shared ledger, another program on the file) deleted it after the list was read.
+QString alreadyDeletedMessage(const QString& transactionNumber);
+
 // Why the step `label` could not be undone (or redone): the row `key` of `table`
 // ("Accounts", "Transactions") has been changed since by another program.
 QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo);

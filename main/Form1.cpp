@@ -359,9 +359,16 @@ void Form1::ListData()
 {
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
     TransactionListModel& list = ListView1->items();
-    trap.run(100, [&] { list.clear(); });
     data::Recordset rs;                                   // 102
     const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
+    // The old rows go only once it is known whether new ones can be read: while the
+    // ledger's server is away (found so now or before) the list keeps what was read
+    // last, and is read anew once the server is back.
+    if (!opened && data::ledgerProblem() == platform::FileProblem::Away) {
+        showLedgerProblem();
+        return;
+    }
+    trap.run(100, [&] { list.clear(); });
     double totalWithdrawal = 0;                               // 106
     double totalDeposit = 0;                                  // 108
     // The pattern cannot change during one reload: fetch it once, not once a cell.

@@ -6,6 +6,7 @@
 #include "currency/CurrencyChoice.h"
 #include "currency/Form3.h"
 #include "data/Ledger.h"
+#include "data/LedgerMessages.h"
 #include "data/StepNames.h"
 #include "data/Undo.h"
 #include "editor/Form2.h"
@@ -51,12 +52,17 @@ void Form1::PushButton3_Click()
     auto trap = trapFor("PushButton3_Click");
     if (trap.test(100, [this] { return ListView1->count() == 0; }))
         return;
-    trap.run(102, [this] {
+    QString gone;   // the transaction someone else deleted after the list was read
+    trap.run(102, [&] {
         const QString number = ListView1->selectedText();
         const data::UndoStep step(data::steps::deleteTransaction(number));
-        data::connection().Execute(statements::deleteTransaction(number));
+        if (data::connection().Execute(statements::deleteTransaction(number)) == 0)
+            gone = number;
     });
     trap.run(104, [this] { ListData(); });
+    if (!gone.isEmpty())
+        platform::Dialogs::current().MsgBox(data::alreadyDeletedMessage(gone), platform::vbOKOnly | platform::vbExclamation,
+                                            platform::appTitle());
 }
 
 void Form1::PushButton4_Click()

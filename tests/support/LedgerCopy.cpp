@@ -6,6 +6,7 @@
 //   open           the shared connection opens the ledger      opened
 //   add TEXT       a transaction described TEXT is added to    added | refused: ... | error: ...
 //                  the first account
+//   exec SQL       a Jet statement runs on the ledger          done N (rows changed) | refused: ... | error: ...
 //   close          the connection closes                       closed | error: ...
 //   quit           the copy ends
 #include "data/Ledger.h"
@@ -50,6 +51,9 @@ int main(int argc, char** argv)
                                                           "DepositAmount, Taxable) values ('2024-03-05', '%1', 1, 1, 0, 0)")
                                                .arg(line.section(u' ', 1)));
                 answer(QStringLiteral("added"));
+            } else if (command == QLatin1String("exec")) {
+                const long long changed = data::connection().Execute(line.section(u' ', 1));
+                answer(QStringLiteral("done %1").arg(changed));
             } else if (command == QLatin1String("close")) {
                 data::connection().Close();
                 data::releaseConnection();
