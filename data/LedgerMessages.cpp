@@ -52,6 +52,14 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
     return {};
 }
 
+QString serverNotOpenedMessage(const QString& ledger, const QString& detail)
+{
+    return QStringLiteral("The ledger %1 could not be opened: its server cannot be reached or refused the "
+                          "connection.\r\n\r\nCheck what --ledger names (host, database, user, password, "
+                          "certificate), then start Tallyfold again.\r\n\r\n(%2)")
+        .arg(ledger, detail);
+}
+
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail)
 {
     using platform::FileProblem;

@@ -16,6 +16,8 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 // caption does ("<database> on <host>"), detail is the server's (or libpq's) own words,
 // or for NotALedger what the database holds instead, for NewerVersion its format.
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
+// Why a server ledger could not be opened at all (unreachable, refused, a certificate).
+QString serverNotOpenedMessage(const QString& ledger, const QString& detail);
 // The server is back after it went away: the list has been read again.
 QString serverBackMessage(const QString& ledger);
 // Whether the change whose commit the server went away during was saved after all

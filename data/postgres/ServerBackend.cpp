@@ -126,7 +126,9 @@ void ServerBackend::setProblem(FileProblem problem, const QString& message)
 void ServerBackend::refuse(FileProblem problem, const QString& detail)
 {
     close();
-    setProblem(problem, serverProblemMessage(problem, m_title, detail));
+    // Refused at its opening, a server is not tried again: the user is told what to check.
+    setProblem(problem, problem == FileProblem::Away ? serverNotOpenedMessage(m_title, detail)
+                                                     : serverProblemMessage(problem, m_title, detail));
     throw platform::FileRefusal(m_problemMessage, false);
 }
 

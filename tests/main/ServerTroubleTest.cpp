@@ -17,6 +17,8 @@ enum { Id, Date, Account, Description, Withdrawal };
 const QString kAwayNote = QStringLiteral(" - server not reachable");
 const QString kAway = QStringLiteral("The ledger's server cannot be reached");
 const QString kBack = QStringLiteral("The ledger's server can be reached again");
+// A server refused at the opening is not tried again: the words say what to check instead.
+const QString kNotOpened = QStringLiteral("could not be opened: its server cannot be reached or refused the connection");
 constexpr int kPatienceMs = 30000;
 } // namespace
 
@@ -159,7 +161,7 @@ TEST_F(ServerDesktopTest, ACertificateNoTrustedAuthoritySignedIsRefusedPlainly)
     start();
     ASSERT_EQ(dialogs.messages().size(), 1) << dialogs.messages().join(u'\n').toStdString();
     const QString told = dialogs.messages().first();
-    EXPECT_TRUE(told.startsWith(kAway)) << qPrintable(told);
+    EXPECT_TRUE(told.contains(kNotOpened)) << qPrintable(told);
     EXPECT_TRUE(told.contains(QStringLiteral("certificate"))) << qPrintable(told);
     EXPECT_TRUE(dialogs.reports().isEmpty());
     EXPECT_EQ(form.ListView1->count(), 0);
@@ -169,15 +171,15 @@ TEST_F(ServerDesktopTest, ACertificateNoTrustedAuthoritySignedIsRefusedPlainly)
     const auto run = env.runWithoutScreen(QStringLiteral(TALLYFOLD_PROGRAM), {QStringLiteral("--report-pdf"), pdf});
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.status, -1);   // no crash
-    EXPECT_TRUE(run.errors.contains(kAway)) << run.errors.toStdString();
+    EXPECT_TRUE(run.errors.contains(kNotOpened)) << run.errors.toStdString();
     EXPECT_TRUE(run.errors.contains(QStringLiteral("certificate"))) << run.errors.toStdString();
     EXPECT_FALSE(QFile::exists(pdf));
 
     // Another desktop refused alike: a change asked of it afterwards is refused with
     // the same words, not reported as an error of the program.
     testing_support::OtherCopy other;
-    EXPECT_TRUE(other.send(QStringLiteral("open")).startsWith(QStringLiteral("refused: ") + kAway));
-    EXPECT_TRUE(other.send(QStringLiteral("add x")).startsWith(QStringLiteral("refused: ") + kAway));
+    EXPECT_TRUE(other.send(QStringLiteral("open")).contains(kNotOpened));
+    EXPECT_TRUE(other.send(QStringLiteral("add x")).contains(kNotOpened));
 }
 
 TEST_F(ServerDesktopTest, ADatabaseHoldingSomethingElseIsRefusedWithOneMessageAndAnEmptyList)
