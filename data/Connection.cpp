@@ -94,12 +94,12 @@ void Connection::Close()
 
 void Connection::BeginTrans()
 {
-    open().begin();
+    usable(false).begin();
 }
 
 void Connection::CommitTrans()
 {
-    open().commit();
+    usable(false).commit();
 }
 
 void Connection::RollbackTrans()

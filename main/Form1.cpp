@@ -363,8 +363,9 @@ void Form1::ListData()
     const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
     // The old rows go only once it is known whether new ones can be read: while the
     // ledger's server is away (found so now or before) the list keeps what was read
-    // last, and is read anew once the server is back.
-    if (!opened && data::ledgerProblem() == platform::FileProblem::Away) {
+    // last, and is read anew once the server is back. A first fill goes on, so the
+    // summary shows its totals (of nothing).
+    if (!opened && data::ledgerProblem() == platform::FileProblem::Away && m_reloads > 0) {
         showLedgerProblem();
         return;
     }
