@@ -130,4 +130,16 @@ std::vector<Token> tokenize(const QString& sql)
     return tokens;
 }
 
+void translatePunct(const Token& t, QString& out)
+{
+    if (isParameterMark(t.text))
+        throw parameterError();
+    if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
+        out += u' ';
+    if (t.text.front() == u'&')
+        out += QStringLiteral("||");
+    else
+        out += t.text;
+}
+
 } // namespace data::jet

@@ -31,6 +31,10 @@ platform::DbError syntaxError(const QString& what, const QString& sql);
 // Jet's message for a parameter ("?", ":name", "@name", "$name"): no statement here
 // is given values for one.
 platform::DbError parameterError();
+// A punctuation mark as both translations write it: Jet's & joins texts (as ||), a
+// parameter mark is refused, and "-" "-" or "/" "*" are kept apart, since they open a
+// comment in SQL but not in Jet (which reads 5--3 as 8): nothing after them is dropped.
+void translatePunct(const Token& t, QString& out);
 bool isParameterMark(QStringView punct);
 
 // The inner text of a quoted run with its doubled quotes made single.

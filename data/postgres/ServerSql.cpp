@@ -259,20 +259,6 @@ size_t translateWord(const std::vector<Token>& tokens, size_t i, QString& out)
     return i;
 }
 
-void translatePunct(const Token& t, QString& out)
-{
-    // PostgreSQL would read "$1" as a parameter, and the others are no Jet syntax.
-    if (isParameterMark(t.text))
-        throw parameterError();
-    // "--" and "/*" open comments in PostgreSQL but not in Jet: keep them apart so
-    // nothing after them is silently dropped (Jet reads 5--3 as 8).
-    if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
-        out += u' ';
-    if (t.text.front() == u'&')
-        out += QStringLiteral("||");
-    else
-        out += t.text;
-}
 
 } // namespace
 

@@ -89,21 +89,6 @@ size_t translateWord(const std::vector<Token>& tokens, size_t i, QString& out)
     return i;
 }
 
-// A punctuation mark: Jet's & joins texts; parameters are refused.
-void translatePunct(const Token& t, QString& out)
-{
-    // The database would read these as parameters and quietly give Null for them.
-    if (isParameterMark(t.text))
-        throw parameterError();
-    // "--" and "/*" open comments in SQLite but not in Jet: keep them apart so
-    // nothing after them is silently dropped (Jet reads 5--3 as 8).
-    if (!out.isEmpty() && ((t.text.front() == u'-' && out.back() == u'-') || (t.text.front() == u'*' && out.back() == u'/')))
-        out += u' ';
-    if (t.text.front() == u'&')
-        out += QStringLiteral("||");
-    else
-        out += t.text;
-}
 
 } // namespace
 
