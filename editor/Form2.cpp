@@ -457,6 +457,8 @@ void Form2::othersChanged()
         m_notice->setWordWrap(true);
         m_notice->setAutoFillBackground(true);
         m_notice->setStyleSheet(QStringLiteral("background: #fff4c2; color: black; border: 1px solid #c9a400; padding: 3px;"));
+        m_notice->setToolTip(QStringLiteral("Click to close this notice"));
+        m_notice->installEventFilter(this);
     }
     m_notice->setText(changedElsewhereNotice(!now));
     m_notice->setGeometry(0, 0, width(), m_notice->heightForWidth(width()));
@@ -551,6 +553,11 @@ void Form2::zeroUnlessNumeric(QLineEdit* box)
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
+    // The notice lies over the top of the window: a click puts it away.
+    if (watched == m_notice && event->type() == QEvent::MouseButtonPress) {
+        m_notice->hide();
+        return true;
+    }
     auto* box = watched == Text2 || watched == Text3 ? static_cast<QLineEdit*>(watched) : nullptr;
     const bool focusChange = event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut;
     if (!box || !focusChange)

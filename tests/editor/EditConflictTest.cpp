@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 using editor::Form2;
 using platform::vbNo;
@@ -75,6 +76,8 @@ TEST_F(EditConflictTest, TakingTheirsShowsTheirValuesAndADeletedRowIsNeverWritte
     form.othersChanged();
     ASSERT_TRUE(form.changedNotice() && form.changedNotice()->isVisibleTo(&form));
     EXPECT_TRUE(form.changedNotice()->text().contains(QStringLiteral("deleted")));
+    QTest::mouseClick(form.changedNotice(), Qt::LeftButton);   // put away, as it covers the date
+    EXPECT_FALSE(form.changedNotice()->isVisibleTo(&form));
     dialogs.answerMessage(vbOK);
     form.PushButton2->click();
     EXPECT_EQ(dialogs.messages().value(1), QStringLiteral("This transaction no longer exists, so nothing was saved."));
