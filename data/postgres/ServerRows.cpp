@@ -92,8 +92,9 @@ int columnNamed(const std::vector<QString>& names, QStringView name)
 
 QVariant valueAt(const PGresult* result, int row, int column)
 {
+    // A yes/no left empty reads as No, as the ledger file has always read it.
     if (PQgetisnull(result, row, column))
-        return {};
+        return PQftype(result, column) == kBool ? QVariant(false) : QVariant();
     return valueOf(PQftype(result, column), PQgetvalue(result, row, column), PQgetlength(result, row, column));
 }
 

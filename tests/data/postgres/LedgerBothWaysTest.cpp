@@ -59,6 +59,7 @@ TEST_P(LedgerBothWays, ValuesTheWindowsWriteReadBackWithTheirTypes)
                                           "WithdrawalAmount,DepositAmount,Taxable) values ");
     db.Execute(insert + QStringLiteral("(#03/05/2024#,'say \"hi\" & ''bye''',1,12345678901234.56,null,True)"));
     db.Execute(insert + QStringLiteral("(#12/31/1999 23:59:58#,null,1,0.1,-2.5,False)"));
+    db.Execute(insert + QStringLiteral("(null,'no flag',1,null,null,null)"));
 
     Recordset rs;
     rs.Open(QStringLiteral("select * from Transactions a inner join Accounts b on b.AccountID = a.AccountID "
@@ -78,6 +79,11 @@ TEST_P(LedgerBothWays, ValuesTheWindowsWriteReadBackWithTheirTypes)
     EXPECT_FALSE(rs.Fields(u"TransactionDescription").Value().isValid());
     EXPECT_EQ(rs.Fields(u"WithdrawalAmount").Value(), QVariant(0.1));
     EXPECT_EQ(rs.Fields(u"DepositAmount").Value(), QVariant(-2.5));
+    EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(false));
+    rs.MoveNext();
+    ASSERT_FALSE(rs.eof());   // a yes/no left empty is No; other empty values are Null
+    EXPECT_FALSE(rs.Fields(u"TransactionDate").Value().isValid());
+    EXPECT_FALSE(rs.Fields(u"WithdrawalAmount").Value().isValid());
     EXPECT_EQ(rs.Fields(u"Taxable").Value(), QVariant(false));
     rs.MoveNext();
     EXPECT_TRUE(rs.eof());
