@@ -14,6 +14,12 @@ const QString kServerProvider = QStringLiteral("provider=postgresql;data source=
 }
 } // namespace
 
+QString fileConnectionString(const QString& path)
+{
+    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + path
+        + QStringLiteral(";JET OLEDB:Database Password=");
+}
+
 bool isServerConnectionString(const QString& connectionString)
 {
     return connectionString.startsWith(kServerProvider, Qt::CaseInsensitive);

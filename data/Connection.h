@@ -127,6 +127,8 @@ public:
     virtual QString title() const = 0;
 };
 
+// The connection string for the ledger file at `path`.
+QString fileConnectionString(const QString& path);
 // Whether a connection string names a ledger on a server (see serverConnectionString).
 bool isServerConnectionString(const QString& connectionString);
 // The connection string for a server ledger: libpq's own conninfo (keywords, a

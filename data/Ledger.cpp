@@ -130,8 +130,7 @@ QString connectionString()
 {
     if (const QString server = ledgerChoice(); !server.isEmpty())
         return serverConnectionString(server);
-    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabasePath()
-        + QStringLiteral(";JET OLEDB:Database Password=");
+    return fileConnectionString(workingDatabasePath());
 }
 
 void prepareDataFolder(platform::StatementTrap& trap)

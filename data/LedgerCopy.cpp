@@ -3,6 +3,7 @@
 #include "data/Connection.h"
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
+#include "data/sqlite/Database.h"
 #include "platform/Conversions.h"
 
 #include <QFile>
@@ -39,14 +40,6 @@ bool isServerSide(const QString& side)
 {
     return side.startsWith(QStringLiteral("postgresql://")) || side.startsWith(QStringLiteral("postgres://"))
         || side.contains(u'=');
-}
-
-QString fileOf(const QString& connectionString)
-{
-    const QString marker = QStringLiteral("data source=");
-    const qsizetype at = connectionString.indexOf(marker, 0, Qt::CaseInsensitive);
-    const qsizetype end = connectionString.indexOf(u';', at + marker.size());
-    return connectionString.mid(at + marker.size(), end < 0 ? -1 : end - at - marker.size());
 }
 
 [[noreturn]] void refuse(const QString& message)
@@ -100,12 +93,10 @@ bool holdsNothing(Connection& ledger)
 QString copySideConnectionString(const QString& side)
 {
     if (side.compare(QStringLiteral("file"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + workingDatabasePath()
-            + QStringLiteral(";JET OLEDB:Database Password=");
+        return fileConnectionString(workingDatabasePath());
     if (isServerSide(side))
         return serverConnectionString(side);
-    return QStringLiteral("provider=microsoft.jet.oledb.4.0;data source=") + QFileInfo(side).absoluteFilePath()
-        + QStringLiteral(";JET OLEDB:Database Password=");
+    return fileConnectionString(QFileInfo(side).absoluteFilePath());
 }
 
 CopyCount copyLedger(const QString& from, const QString& to)
@@ -121,7 +112,7 @@ CopyCount copyLedger(const QString& from, const QString& to)
     Connection target;
     target.setOwner({.tell = tellUser, .createLedger = [&made](const QString&) { return made = true; }});
     if (!isServerConnectionString(to)) {
-        const QString file = fileOf(to);
+        const QString file = platform::dataSourceOf(to);
         const QFileInfo info(file);
         if (info.exists() && !(info.isFile() && info.size() == 0))
             refuse(QStringLiteral("%1 exists already: a ledger is copied only into a new file.").arg(file));

@@ -42,40 +42,6 @@ DbError closedError()
     return DbError(QStringLiteral("Operation is not allowed when the object is closed."));
 }
 
-bool isConnectionKey(const QString& key)
-{
-    static const char* const keys[] = {"provider", "data source", "jet oledb:database password", "user id",
-                                       "password", "mode", "persist security info"};
-    for (const char* known : keys) {
-        if (key.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return key.startsWith(QLatin1String("jet oledb:"), Qt::CaseInsensitive);
-}
-
-QString dataSourceOf(const QString& connectionString, QString* provider)
-{
-    // The folder comes from the user's environment and may itself hold a ";": a piece
-    // that does not start with a known key belongs to the value before it.
-    std::vector<std::pair<QString, QString>> pairs;
-    for (const QString& part : connectionString.split(u';')) {
-        const qsizetype eq = part.indexOf(u'=');
-        const QString key = eq < 0 ? QString() : part.left(eq).trimmed();
-        if (eq >= 0 && isConnectionKey(key))
-            pairs.emplace_back(key, part.mid(eq + 1));
-        else if (!pairs.empty())
-            pairs.back().second += u';' + part;
-    }
-    QString source;
-    for (const auto& [key, value] : pairs) {
-        if (key.compare(u"data source", Qt::CaseInsensitive) == 0)
-            source = value.trimmed();
-        else if (key.compare(u"provider", Qt::CaseInsensitive) == 0)
-            *provider = value.trimmed();
-    }
-    return source;
-}
-
 // Translates and prepares one statement, giving SQLite's result code. Text that is not
 // exactly one statement is refused here, before SQLite could run any of it.
 int prepare(sqlite3* db, const QString& jetSql, sqlite3_stmt** stmt)
@@ -147,7 +113,41 @@ QString writingRefusal(const QString& path, sqlite3* db)
     return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : lastError(db);
 }
 
+bool isConnectionKey(const QString& key)
+{
+    static const char* const keys[] = {"provider", "data source", "jet oledb:database password", "user id",
+                                       "password", "mode", "persist security info"};
+    for (const char* known : keys) {
+        if (key.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return key.startsWith(QLatin1String("jet oledb:"), Qt::CaseInsensitive);
+}
 } // namespace
+
+QString dataSourceOf(const QString& connectionString, QString* provider)
+{
+    // The folder comes from the user's environment and may itself hold a ";": a piece
+    // that does not start with a known key belongs to the value before it.
+    std::vector<std::pair<QString, QString>> pairs;
+    for (const QString& part : connectionString.split(u';')) {
+        const qsizetype eq = part.indexOf(u'=');
+        const QString key = eq < 0 ? QString() : part.left(eq).trimmed();
+        if (eq >= 0 && isConnectionKey(key))
+            pairs.emplace_back(key, part.mid(eq + 1));
+        else if (!pairs.empty())
+            pairs.back().second += u';' + part;
+    }
+    QString source;
+    for (const auto& [key, value] : pairs) {
+        if (key.compare(u"data source", Qt::CaseInsensitive) == 0)
+            source = value.trimmed();
+        else if (provider && key.compare(u"provider", Qt::CaseInsensitive) == 0)
+            *provider = value.trimmed();
+    }
+    return source;
+}
+
 
 // ---- Connection ----
 

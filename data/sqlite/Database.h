@@ -280,6 +280,11 @@ private:
     QString m_failureMessage;
 };
 
+// The file a ledger file's connection string names ("data source"), and its provider
+// when asked for. A folder may itself hold a ";": a piece that starts with no known key
+// belongs to the value before it.
+QString dataSourceOf(const QString& connectionString, QString* provider = nullptr);
+
 // The number SQLite reads from a numeric literal's text ("12.5", "1e-07"), which for a
 // few long texts differs from the nearest double by a unit in the last place; nullopt
 // when the text is no number literal.
