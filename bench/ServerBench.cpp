@@ -1,5 +1,6 @@
 #include "bench/ServerBench.h"
 
+#include "bench/Timing.h"
 #include "data/Connection.h"
 #include "data/Ledger.h"
 #include "data/LedgerCopy.h"
@@ -20,21 +21,6 @@
 namespace bench {
 
 namespace {
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
-template <class F>
-double timeMs(F&& f)
-{
-    QElapsedTimer timer;
-    timer.start();
-    f();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
 testing_support::PgServer& server()
 {
     static testing_support::PgServer running;

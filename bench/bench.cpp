@@ -37,6 +37,7 @@
 #include "data/sqlite/DatabaseCopy.h"
 #include "shell/Desktop.h"
 #include "data/UndoHistory.h"
+#include "bench/Timing.h"
 #ifdef TALLYFOLD_BENCH_SERVER
 #include "bench/ServerBench.h"
 #endif
@@ -60,6 +61,10 @@
 #include <sqlite3.h>
 #include <string>
 #include <vector>
+
+using bench::median;
+using bench::threadCpuMs;
+using bench::timeMs;
 
 namespace {
 
@@ -166,31 +171,6 @@ bool fillLedger(const QString& path, int rows)
     ok = ok && exec(db, "COMMIT");
     sqlite3_close(db);
     return ok;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double threadCpuMs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-template <class F>
-double timeMs(F&& f)
-{
-    QElapsedTimer timer;
-    const double cpu = threadCpuMs();
-    timer.start();
-    f();
-    if (qEnvironmentVariableIsSet("TALLYFOLD_BENCH_CPU"))
-        std::fprintf(stderr, "cpu %.1f ms\n", threadCpuMs() - cpu);
-    return timer.nsecsElapsed() / 1e6;
 }
 
 // The least that any undo history kept in the ledger file costs a change: a delete by
