@@ -27,11 +27,6 @@ QString shownDate(const QVariant& value, const QLocale& locale)
     return platform::valueText(value);
 }
 
-QString shownAmount(const QVariant& value, const QLocale& locale)
-{
-    return amountText(value, locale);
-}
-
 QString shownTaxable(const QVariant& value)
 {
     return value.isValid() && value.toBool() ? QStringLiteral("Yes") : QStringLiteral("No");
@@ -74,9 +69,9 @@ QString conflictMessage(const StoredTransaction& read, const StoredTransaction& 
     if (theirs.description != read.description)
         line(QStringLiteral("Description"), platform::valueText(theirs.description), yours.description);
     if (theirs.withdrawal != read.withdrawal)
-        line(QStringLiteral("Withdrawal"), shownAmount(theirs.withdrawal, locale), yours.withdrawal);
+        line(QStringLiteral("Withdrawal"), amountText(theirs.withdrawal, locale), yours.withdrawal);
     if (theirs.deposit != read.deposit)
-        line(QStringLiteral("Deposit"), shownAmount(theirs.deposit, locale), yours.deposit);
+        line(QStringLiteral("Deposit"), amountText(theirs.deposit, locale), yours.deposit);
     if (theirs.taxable != read.taxable)
         line(QStringLiteral("Taxable"), shownTaxable(theirs.taxable), yours.taxable ? QStringLiteral("Yes") : QStringLiteral("No"));
     return QStringLiteral("Someone else changed this transaction after you opened it, so your changes were not "

@@ -357,7 +357,11 @@ bool ServerBackend::gatherReportRow(const QByteArray& sql)
     // "insert into tblReport (columns) values (...)": no text comes before the values.
     static const QRegularExpression insert(QStringLiteral("^\\s*insert\\s+into\\s+tblreport\\s*\\([^)']*\\)\\s*values\\s*\\("),
                                            QRegularExpression::CaseInsensitiveOption);
-    if (!m_writer->inTransaction())
+    // Every write passes here: the regular expression only for what could be such an insert.
+    static constexpr QByteArrayView kStart = "insert into tblreport";
+    const QByteArrayView written = QByteArrayView(sql).trimmed();
+    if (!m_writer->inTransaction() || written.size() < kStart.size()
+        || written.first(kStart.size()).compare(kStart, Qt::CaseInsensitive) != 0)
         return false;
     const QString text = QString::fromUtf8(sql);
     const QRegularExpressionMatch head = insert.match(text);
