@@ -2,6 +2,9 @@
 
 #include "importer/Statement.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace importer {
 
 namespace {
@@ -122,6 +125,30 @@ QChar decimalSeparatorOf(const QStringList& samples, QChar fallback)
     if (comma == point)
         return fallback;
     return comma > point ? u',' : u'.';
+}
+
+QString amountKeepingProblem(qint64 cents)
+{
+    const QByteArray written = centsText(cents).toLatin1();
+    double value = 0;
+    std::from_chars(written.cbegin(), written.cend(), value);   // the nearest double, as the database reads it
+    const QString shown = QString::fromLatin1(written);
+    if (std::fabs(value) >= 1e15)
+        return QStringLiteral("the amount %1 is too large: the ledger keeps amounts under 1000000000000000").arg(shown);
+    // The shortest text of that double against the decimal without its trailing zeros.
+    char shortest[32];
+    const auto end = std::to_chars(shortest, shortest + sizeof shortest, value, std::chars_format::fixed).ptr;
+    QByteArray plain = written;
+    while (plain.endsWith('0'))
+        plain.chop(1);
+    if (plain.endsWith('.'))
+        plain.chop(1);
+    if (plain == QByteArrayView(shortest, end - shortest))
+        return {};
+    char kept[32];
+    const auto keptEnd = std::to_chars(kept, kept + sizeof kept, value, std::chars_format::fixed, 2).ptr;
+    return QStringLiteral("the ledger would keep the amount %1 as %2 (an amount this large is kept to only about "
+                          "16 digits)").arg(shown, QString::fromLatin1(kept, keptEnd - kept));
 }
 
 } // namespace importer

@@ -28,4 +28,11 @@ AmountResult parseAmount(const QString& text, QChar decimal);
 // decides, `fallback`.
 QChar decimalSeparatorOf(const QStringList& samples, QChar fallback = u'.');
 
+// Why the ledger cannot keep `cents` exactly, "" when it can. The ledger stores an amount
+// as a double, written as the shortest text that reads back as it, and under 10^15: an
+// amount is kept when the double nearest to it writes as the same decimal, which every
+// amount of up to 15 digits does and larger ones only some of the time
+// (99999999999999.97 is kept, 99999999999999.99 would come back as 99999999999999.98).
+QString amountKeepingProblem(qint64 cents);
+
 } // namespace importer

@@ -2,6 +2,8 @@
 
 #include "importer/Amounts.h"
 
+#include <QHash>
+#include <QLocale>
 #include <QXmlStreamReader>
 
 namespace importer {
@@ -13,7 +15,7 @@ struct Gathered {
     int line = 0;
     QString amount, indicator, status, bookingDate, valueDate, acctSvcrRef, ntryRef;
     QString debtor, creditor, additional;
-    QStringList remittance;
+    QString remittance;   // its lines joined, as banks split one text across them
     QString balanceType;
 };
 
@@ -32,6 +34,75 @@ bool pathEndsWith(const QStringList& path, std::initializer_list<const char*> ta
             return false;
     return true;
 }
+
+// An entity's name in `text` after the '&' at `at`, up to its ';' ("" for a character
+// reference or anything else that is not a name).
+template <class Text>
+Text referenceAt(const Text& text, qsizetype at, qsizetype* length)
+{
+    const qsizetype semicolon = text.indexOf(';', at + 1);
+    if (semicolon < 0 || semicolon == at + 1 || semicolon - at > 256 || text.at(at + 1) == '#')
+        return {};
+    *length = semicolon - at + 1;
+    return text.mid(at + 1, semicolon - at - 1);
+}
+
+// What the file's text comes to with its entities written out, counted from their
+// declarations before any is expanded: the file's own size plus, for every reference to
+// a declared entity, what that entity expands to. Counting stops once past `limit`.
+class ExpandedSize {
+public:
+    ExpandedSize(const QXmlStreamEntityDeclarations& declarations, qint64 limit) : m_limit(limit)
+    {
+        for (const QXmlStreamEntityDeclaration& d : declarations)
+            m_values.insert(d.name().toString(), d.value().toString());
+    }
+
+    qint64 of(const QByteArray& bytes)
+    {
+        qint64 total = bytes.size();
+        for (qsizetype at = bytes.indexOf('&'); at >= 0 && total <= m_limit; at = bytes.indexOf('&', at + 1)) {
+            qsizetype length = 0;
+            const QString name = QString::fromUtf8(referenceAt(bytes, at, &length));
+            if (m_values.contains(name))
+                total += entity(name, 0) - length;
+        }
+        return total;
+    }
+
+private:
+    // An entity's characters, its own references written out; past the limit (or nested
+    // deeper than any sane file) it counts as the limit and one more.
+    qint64 entity(const QString& name, int depth)
+    {
+        if (const auto known = m_sizes.constFind(name); known != m_sizes.cend())
+            return *known;
+        const auto value = m_values.constFind(name);
+        if (value == m_values.cend())
+            return 1;   // &amp; and the other four XML names, or one the reader refuses itself
+        if (depth > 64)
+            return m_limit + 1;
+        m_sizes.insert(name, m_limit + 1);   // a loop, which the reader refuses, counts as too much
+        qint64 size = 0;
+        for (qsizetype i = 0; i < value->size() && size <= m_limit; ++i) {
+            qsizetype length = 0;
+            const QString inner = value->at(i) == u'&' ? referenceAt(*value, i, &length) : QString();
+            if (inner.isEmpty()) {
+                ++size;
+            } else {
+                size += entity(inner, depth + 1);
+                i += length - 1;
+            }
+        }
+        size = std::min(size, m_limit + 1);
+        m_sizes.insert(name, size);
+        return size;
+    }
+
+    qint64 m_limit;
+    QHash<QString, QString> m_values;
+    QHash<QString, qint64> m_sizes;
+};
 
 } // namespace
 
@@ -60,7 +131,9 @@ Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
             else if (pathEndsWith(path, {"Ntry", "AcctSvcrRef"})) entry.acctSvcrRef = text;
             else if (pathEndsWith(path, {"Ntry", "NtryRef"})) entry.ntryRef = text;
             else if (pathEndsWith(path, {"Ntry", "AddtlNtryInf"})) entry.additional = text;
-            else if (pathEndsWith(path, {"RmtInf", "Ustrd"})) entry.remittance.append(text);
+            else if (pathEndsWith(path, {"RmtInf", "Ustrd"})) {
+                if (entry.remittance.size() <= kMaxTextLength) entry.remittance += text;
+            }
             else if (pathEndsWith(path, {"RltdPties", "Dbtr", "Nm"}) || pathEndsWith(path, {"RltdPties", "Dbtr", "Pty", "Nm"})) {
                 if (entry.debtor.isEmpty()) entry.debtor = text;
             } else if (pathEndsWith(path, {"RltdPties", "Cdtr", "Nm"}) || pathEndsWith(path, {"RltdPties", "Cdtr", "Pty", "Nm"})) {
@@ -80,6 +153,14 @@ Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
     };
     while (!xml.atEnd()) {
         const auto token = xml.readNext();
+        if (token == QXmlStreamReader::DTD && !xml.entityDeclarations().isEmpty()
+            && ExpandedSize(xml.entityDeclarations(), kMaxStatementText).of(bytes) > kMaxStatementText) {
+            s.refusal = QStringLiteral("The file declares abbreviations (XML entities) that would make its text "
+                                       "larger than %1; statements larger than that are not read (a bank's "
+                                       "statement declares none: is this the right file?).")
+                            .arg(QLocale::c().formattedDataSize(kMaxStatementText));
+            return s;
+        }
         if (token == QXmlStreamReader::StartElement) {
             const QString name = xml.name().toString();
             if (path.isEmpty()) {
@@ -108,7 +189,10 @@ Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
             }
             elementText.clear();
         } else if (token == QXmlStreamReader::Characters) {
-            elementText += xml.text();   // entities and CDATA may split one element's text
+            // Entities and CDATA may split one element's text; past the longest text kept,
+            // the rest is not gathered (the statement notes the cut).
+            if (elementText.size() <= kMaxTextLength)
+                elementText += xml.text().left(kMaxTextLength + 1 - elementText.size());
         } else if (token == QXmlStreamReader::EndElement) {
             leaf(elementText.trimmed());
             elementText.clear();
@@ -125,7 +209,7 @@ Statement readCamt(const QByteArray& bytes, const ReadOptions& options)
                 const bool debit = entry.indicator == u"DBIT";
                 // The other party: whom money went to on a debit, whom it came from on a credit.
                 const QString party = debit ? entry.creditor : entry.debtor;
-                QString said = entry.remittance.join(QString()).simplified();
+                QString said = entry.remittance.simplified();
                 if (said.isEmpty())
                     said = entry.additional.simplified();
                 row.description = party.isEmpty() ? said

@@ -150,6 +150,8 @@ Statement readCsv(const QByteArray& bytes, const ReadOptions& options)
     CsvProfile given = options.csvProfile.value_or(CsvProfile{});
     const DecodedText decoded = decodeText(bytes, given.encoding);
     s.encoding = decoded.encoding;
+    if (const QString note = decoded.replacementNote(); !note.isEmpty())
+        s.notes.append(note);
     if (decoded.text.trimmed().isEmpty()) {
         s.refusal = QStringLiteral("The file is empty.");
         return s;

@@ -35,6 +35,41 @@ QString ofxText(const QByteArray& raw, bool utf8)
     return text.simplified();
 }
 
+// A CDATA section's text as element text writes it (escaped), so that ofxText reads
+// it back as it stands: "<![CDATA[Joe's & Co]]>" is "Joe's &amp; Co".
+QByteArray escapedCdata(const char* from, const char* to)
+{
+    QByteArray text(from, to - from);
+    text.replace('&', "&amp;");
+    text.replace('<', "&lt;");
+    text.replace('>', "&gt;");
+    return text;
+}
+
+constexpr QByteArrayView kCdataOpen("<![CDATA[");
+
+// An element's value from `p`: its text up to the next tag (SGML) or its end tag (XML),
+// CDATA sections (OFX 2.x) taken as their text. `valueEnd` is where the value stops.
+QByteArray elementValue(const char* p, const char* end, const char** valueEnd)
+{
+    QByteArray value;
+    for (;;) {
+        const char* next = static_cast<const char*>(memchr(p, '<', size_t(end - p)));
+        if (!next)
+            next = end;
+        value += QByteArrayView(p, next - p);
+        if (!QByteArrayView(next, end - next).startsWith(kCdataOpen)) {
+            *valueEnd = next;
+            return value.trimmed();
+        }
+        const char* inner = next + kCdataOpen.size();
+        const qsizetype close = QByteArrayView(inner, end - inner).indexOf(QByteArrayView("]]>"));
+        const char* innerEnd = close < 0 ? end : inner + close;
+        value += escapedCdata(inner, innerEnd);
+        p = close < 0 ? end : innerEnd + 3;
+    }
+}
+
 struct Transaction {
     int line = 0;
     QByteArray amount, date, fitid, name, memo;
@@ -74,6 +109,11 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
             continue;
         }
         const char* close = static_cast<const char*>(memchr(p, '>', size_t(end - p)));
+        if (QByteArrayView(p, end - p).startsWith(kCdataOpen)) {
+            // Text outside any value: a '>' inside it ends no tag.
+            const qsizetype at = QByteArrayView(p, end - p).indexOf(QByteArrayView("]]>"));
+            close = at < 0 ? nullptr : p + at + 2;
+        }
         if (!close)
             break;
         tag = QByteArray(p + 1, close - p - 1).trimmed().toUpper();
@@ -94,11 +134,8 @@ Statement readOfx(const QByteArray& bytes, const ReadOptions& options)
             }
             continue;
         }
-        // The element's value runs to the next tag (SGML) or to its end tag (XML).
-        const char* valueEnd = static_cast<const char*>(memchr(p, '<', size_t(end - p)));
-        if (!valueEnd)
-            valueEnd = end;
-        const QByteArray value = QByteArray(p, valueEnd - p).trimmed();
+        const char* valueEnd = end;
+        const QByteArray value = elementValue(p, end, &valueEnd);
         if (tag == "OFX") {
             sawOfx = true;
         } else if (tag == "STMTTRN") {

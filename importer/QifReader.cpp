@@ -31,6 +31,8 @@ Statement readQif(const QByteArray& bytes, const ReadOptions& options)
     s.format = Format::Qif;
     const DecodedText decoded = decodeText(bytes);
     s.encoding = decoded.encoding;
+    if (const QString note = decoded.replacementNote(); !note.isEmpty())
+        s.notes.append(note);
     const QStringList lines = decoded.text.split(u'\n');
     QList<Entry> entries;
     Entry current;

@@ -1,5 +1,8 @@
 #include "importer/Statement.h"
 
+#include "importer/Amounts.h"
+#include "platform/LedgerDays.h"
+
 #include <algorithm>
 
 namespace importer {
@@ -23,10 +26,21 @@ int Statement::readableCount() const
 
 void Row::settle(const QString& whyNot, qint64 amount, bool invertSigns)
 {
-    if (whyNot.isEmpty())
-        cents = invertSigns ? -amount : amount;
+    using namespace platform::stored;
+    const qint64 signedAmount = invertSigns ? -amount : amount;
+    QString why = whyNot;
+    if (why.isEmpty() && !date.isValid())
+        why = QStringLiteral("no date");
+    else if (why.isEmpty() && !isLedgerDay(date))
+        why = QStringLiteral("the date %1 is outside the days a ledger keeps (%2 to %3)")
+                  .arg(date.toString(Qt::ISODate), kFirstLedgerDay.toString(Qt::ISODate),
+                       kLastLedgerDay.toString(Qt::ISODate));
+    if (why.isEmpty())
+        why = amountKeepingProblem(signedAmount);
+    if (why.isEmpty())
+        cents = signedAmount;
     else
-        problem = QStringLiteral("Line %1: %2.").arg(line).arg(whyNot);
+        problem = QStringLiteral("Line %1: %2.").arg(line).arg(why);
 }
 
 QString centsText(qint64 cents)

@@ -39,7 +39,8 @@ struct Row {
     bool readable() const { return problem.isEmpty(); }
     // Ends the row's reading: `whyNot` ("" when readable) becomes its problem, on its
     // line, or else `amount` its cents, turned over for a statement read with its signs
-    // inverted.
+    // inverted. A row the ledger could not keep as read (a day outside those it keeps,
+    // an amount it would store otherwise) is not readable either, whatever the format.
     void settle(const QString& whyNot, qint64 amount, bool invertSigns);
 };
 
@@ -99,6 +100,15 @@ QString centsText(qint64 cents);
 // Files larger than this are refused before any of them is read, so memory stays bounded:
 // even a busy business account's year of statements is a few megabytes.
 inline constexpr qint64 kMaxStatementBytes = 64LL * 1024 * 1024;
+
+// The most characters a statement's text may come to once the file's own abbreviations
+// (XML entities) are written out: the same bound as the file's size, so that a small
+// file cannot grow past what a large one may be.
+inline constexpr qint64 kMaxStatementText = kMaxStatementBytes;
+
+// A description or bank id longer than this is cut: no bank writes one, and a longer
+// text would only make the list and the ledger slow. The user is told once.
+inline constexpr qsizetype kMaxTextLength = 4096;
 
 // Amounts of this size or more (in cents) are refused, as the editor refuses them.
 inline constexpr qint64 kMaxCents = 100'000'000'000'000'000LL;   // 1e15 in currency units

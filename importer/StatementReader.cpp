@@ -28,6 +28,43 @@ QString tooLarge(qint64 size)
         .arg(QLocale::c().formattedDataSize(size), QLocale::c().formattedDataSize(kMaxStatementBytes));
 }
 
+// Cuts descriptions and bank ids longer than any bank writes, and says so once.
+void cutLongTexts(Statement& s)
+{
+    auto cut = [](QString& text) {
+        if (text.size() <= kMaxTextLength)
+            return false;
+        // Never between the two halves of a character outside the basic plane.
+        text.truncate(text.at(kMaxTextLength - 1).isHighSurrogate() ? kMaxTextLength - 1 : kMaxTextLength);
+        return true;
+    };
+    int firstLine = 0;
+    qsizetype rows = 0;
+    for (Row& row : s.rows) {
+        const bool description = cut(row.description);
+        if ((cut(row.reference) || description) && rows++ == 0)
+            firstLine = row.line;
+    }
+    if (rows == 1)
+        s.notes.append(QStringLiteral("Line %1: a text longer than %2 characters was cut there.")
+                           .arg(firstLine).arg(kMaxTextLength));
+    else if (rows > 1)
+        s.notes.append(QStringLiteral("Line %1 and %2 more rows: texts longer than %3 characters were cut there.")
+                           .arg(firstLine).arg(rows - 1).arg(kMaxTextLength));
+}
+
+Statement readFormat(Format format, const QByteArray& bytes, const ReadOptions& options)
+{
+    switch (format) {
+    case Format::Ofx: return readOfx(bytes, options);
+    case Format::Qif: return readQif(bytes, options);
+    case Format::Csv: return readCsv(bytes, options);
+    case Format::Camt: return readCamt(bytes, options);
+    case Format::Unknown: break;
+    }
+    return {};
+}
+
 } // namespace
 
 Statement readStatement(const QByteArray& bytes, const QString& fileName, const ReadOptions& options)
@@ -35,14 +72,11 @@ Statement readStatement(const QByteArray& bytes, const QString& fileName, const 
     if (bytes.size() > kMaxStatementBytes)
         return refused(tooLarge(bytes.size()));
     const Sniffed sniffed = sniffFormat(bytes.left(64 * 1024), fileName);
-    switch (sniffed.format) {
-    case Format::Ofx: return readOfx(bytes, options);
-    case Format::Qif: return readQif(bytes, options);
-    case Format::Csv: return readCsv(bytes, options);
-    case Format::Camt: return readCamt(bytes, options);
-    case Format::Unknown: break;
-    }
-    return refused(sniffed.refusal);
+    if (sniffed.format == Format::Unknown)
+        return refused(sniffed.refusal);
+    Statement s = readFormat(sniffed.format, bytes, options);
+    cutLongTexts(s);
+    return s;
 }
 
 Statement readStatementFile(const QString& path, const ReadOptions& options)

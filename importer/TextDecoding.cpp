@@ -1,6 +1,7 @@
 #include "importer/TextDecoding.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <array>
 
@@ -44,6 +45,85 @@ QString fromIso885915(const QByteArray& bytes)
     return text;
 }
 
+// What a look through bytes as UTF-8 finds: characters of more than one byte, and
+// sequences that are not UTF-8 (no overlong forms, no surrogates) with their lines.
+struct Utf8Scan {
+    qsizetype multibyte = 0;
+    qsizetype badSequences = 0;
+    QList<int> badLines;        // the first kNamedLines
+    qsizetype badLineCount = 0;
+};
+
+constexpr qsizetype kNamedLines = 5;
+
+// The length of the well-formed UTF-8 character at p (1 to 4), or 0 when none starts there.
+int utf8Length(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned char c = *p;
+    if (c < 0x80)
+        return 1;
+    int more = 0;
+    unsigned min = 0, code = 0;
+    if ((c & 0xE0) == 0xC0) more = 1, min = 0x80, code = c & 0x1F;
+    else if ((c & 0xF0) == 0xE0) more = 2, min = 0x800, code = c & 0x0F;
+    else if ((c & 0xF8) == 0xF0) more = 3, min = 0x10000, code = c & 0x07;
+    else return 0;
+    if (end - p <= more)
+        return 0;
+    for (int i = 1; i <= more; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[i] & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return more + 1;
+}
+
+Utf8Scan scanUtf8(const QByteArray& bytes, bool stopAtFirstBad = false)
+{
+    Utf8Scan scan;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto* end = p + bytes.size();
+    int line = 1, lastBadLine = 0;
+    while (p < end) {
+        const int length = utf8Length(p, end);
+        if (length == 0) {
+            ++scan.badSequences;
+            if (stopAtFirstBad)
+                return scan;
+            if (line != lastBadLine) {
+                lastBadLine = line;
+                if (scan.badLineCount++ < kNamedLines)
+                    scan.badLines.append(line);
+            }
+            ++p;
+            continue;
+        }
+        line += *p == '\n';
+        scan.multibyte += length > 1;
+        p += length;
+    }
+    return scan;
+}
+
+DecodedText textIn(const QString& text, const QString& encoding)
+{
+    DecodedText decoded;
+    decoded.text = text;
+    decoded.encoding = encoding;
+    return decoded;
+}
+
+// UTF-8, each byte that is not part of a character read as U+FFFD, its lines kept.
+DecodedText fromUtf8(const QByteArray& bytes, const Utf8Scan& scan)
+{
+    DecodedText decoded = textIn(QString::fromUtf8(bytes), QStringLiteral("UTF-8"));
+    decoded.replacedLines = scan.badLines;
+    decoded.replacedLineCount = scan.badLineCount;
+    return decoded;
+}
+
 QString decodeWith(QStringDecoder::Encoding encoding, const QByteArray& bytes)
 {
     QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
@@ -54,63 +134,64 @@ QString decodeWith(QStringDecoder::Encoding encoding, const QByteArray& bytes)
 
 bool isUtf8(const QByteArray& bytes)
 {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const auto* end = p + bytes.size();
-    while (p < end) {
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int more = 0;
-        unsigned min = 0, code = 0;
-        if ((c & 0xE0) == 0xC0) more = 1, min = 0x80, code = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0) more = 2, min = 0x800, code = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0) more = 3, min = 0x10000, code = c & 0x07;
-        else return false;
-        if (end - p <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((p[i] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (p[i] & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        p += more + 1;
-    }
-    return true;
+    return scanUtf8(bytes, true).badSequences == 0;
+}
+
+QString DecodedText::replacementNote() const
+{
+    if (replacedLines.isEmpty())
+        return {};
+    QStringList named;
+    for (const int line : replacedLines)
+        named.append(QString::number(line));
+    const qsizetype more = replacedLineCount - replacedLines.size();
+    QString lines;
+    if (named.size() == 1)
+        lines = QStringLiteral("Line ") + named.first() + QStringLiteral(" holds");
+    else if (more > 0)
+        lines = QStringLiteral("Lines %1 and %2 more hold").arg(named.join(QStringLiteral(", "))).arg(more);
+    else
+        lines = QStringLiteral("Lines %1 and %2 hold").arg(named.mid(0, named.size() - 1).join(QStringLiteral(", ")),
+                                                          named.last());
+    return lines + QStringLiteral(" bytes that are not UTF-8, in a file that otherwise is; they were read as "
+                                  "\"\uFFFD\". Check those rows' descriptions.");
 }
 
 DecodedText decodeText(const QByteArray& bytes, const QString& encoding)
 {
     if (encoding.isEmpty()) {
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            return {QString::fromUtf8(bytes.mid(3)), QStringLiteral("UTF-8")};
+        if (bytes.startsWith("\xEF\xBB\xBF")) {
+            const QByteArray body = bytes.mid(3);
+            return fromUtf8(body, scanUtf8(body));
+        }
         if (bytes.startsWith("\xFF\xFE"))
-            return {decodeWith(QStringDecoder::Utf16LE, bytes.mid(2)), QStringLiteral("UTF-16LE")};
+            return textIn(decodeWith(QStringDecoder::Utf16LE, bytes.mid(2)), QStringLiteral("UTF-16LE"));
         if (bytes.startsWith("\xFE\xFF"))
-            return {decodeWith(QStringDecoder::Utf16BE, bytes.mid(2)), QStringLiteral("UTF-16BE")};
-        if (isUtf8(bytes))
-            return {QString::fromUtf8(bytes), QStringLiteral("UTF-8")};
-        return {fromWindows1252(bytes), QStringLiteral("windows-1252")};
+            return textIn(decodeWith(QStringDecoder::Utf16BE, bytes.mid(2)), QStringLiteral("UTF-16BE"));
+        // A windows-1252 file's letters are single bytes that almost never happen to
+        // form UTF-8 characters: a file with at least as many real UTF-8 characters as
+        // stray bytes is UTF-8 with a few stray bytes, not the other way round.
+        const Utf8Scan scan = scanUtf8(bytes);
+        if (scan.badSequences == 0 || (scan.multibyte > 0 && scan.multibyte >= scan.badSequences))
+            return fromUtf8(bytes, scan);
+        return textIn(fromWindows1252(bytes), QStringLiteral("windows-1252"));
     }
     if (encoding.compare(u"windows-1252", Qt::CaseInsensitive) == 0)
-        return {fromWindows1252(bytes), QStringLiteral("windows-1252")};
+        return textIn(fromWindows1252(bytes), QStringLiteral("windows-1252"));
     if (encoding.compare(u"ISO-8859-15", Qt::CaseInsensitive) == 0)
-        return {fromIso885915(bytes), QStringLiteral("ISO-8859-15")};
+        return textIn(fromIso885915(bytes), QStringLiteral("ISO-8859-15"));
     if (encoding.startsWith(u"UTF-16", Qt::CaseInsensitive)) {
         const bool little = !encoding.endsWith(u"BE", Qt::CaseInsensitive);
         QByteArray body = bytes;
         if (body.startsWith("\xFF\xFE") || body.startsWith("\xFE\xFF"))
             body.remove(0, 2);
-        return {decodeWith(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, body),
-                little ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE")};
+        return textIn(decodeWith(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, body),
+                      little ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE"));
     }
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF"))
         body.remove(0, 3);
-    return {QString::fromUtf8(body), QStringLiteral("UTF-8")};
+    return fromUtf8(body, scanUtf8(body));
 }
 
 } // namespace importer

@@ -3,6 +3,7 @@
 #include "data/Ledger.h"
 #include "data/SqlLiteral.h"
 #include "importing/ImportKeys.h"
+#include "platform/LedgerDays.h"
 
 #include <QHash>
 #include <algorithm>
@@ -52,12 +53,15 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
 {
     QHash<qint64, QList<HandTyped>> rows;
     data::Recordset rs;
-    rs.Open(QStringLiteral("select TransactionNumber, TransactionDate, WithdrawalAmount, DepositAmount from Transactions "
-                           "where AccountID = %1 and TransactionDate >= #%2# and TransactionDate < #%3# and not exists "
-                           "(select 1 from ImportKeys k where k.TransactionNumber = Transactions.TransactionNumber)")
-                .arg(accountId)
-                .arg(data::sql::jetDate(from), data::sql::jetDate(to.addDays(1))),
-            data::connection());
+    QString sql = QStringLiteral("select TransactionNumber, TransactionDate, WithdrawalAmount, DepositAmount from "
+                                 "Transactions where AccountID = %1 and TransactionDate >= #%2# and not exists "
+                                 "(select 1 from ImportKeys k where k.TransactionNumber = Transactions.TransactionNumber)")
+                      .arg(accountId)
+                      .arg(data::sql::jetDate(std::max(from, platform::stored::kFirstLedgerDay)));
+    // No date literal names the day after the ledger's last: a window reaching it has no end.
+    if (to < platform::stored::kLastLedgerDay)
+        sql += QStringLiteral(" and TransactionDate < #%1#").arg(data::sql::jetDate(to.addDays(1)));
+    rs.Open(sql, data::connection());
     for (; !rs.eof(); rs.MoveNext()) {
         const qint64 cents = centsOf(rs.Fields(u"DepositAmount").Value()) - centsOf(rs.Fields(u"WithdrawalAmount").Value());
         rows[cents].append({rs.Fields(u"TransactionNumber").Value().toLongLong(),
@@ -72,7 +76,7 @@ qint64 balance(qint64 accountId, const QDate& day)
     data::Recordset rs;
     QString sql = QStringLiteral("select sum(DepositAmount) as D, sum(WithdrawalAmount) as W from Transactions "
                                  "where AccountID = %1").arg(accountId);
-    if (day.isValid())
+    if (day.isValid() && day < platform::stored::kLastLedgerDay)
         sql += QStringLiteral(" and TransactionDate < #%1#").arg(data::sql::jetDate(day.addDays(1)));
     rs.Open(sql, data::connection());
     return rs.eof() ? 0 : centsOf(rs.Fields(u"D").Value()) - centsOf(rs.Fields(u"W").Value());
