@@ -5,7 +5,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    checkStatement(importer::readStatement(bytes));
-    checkStatement(importer::readStatement(bytes, QStringLiteral("statement.qif")));
+    for (const QString& name : {QString(), QStringLiteral("statement.qif")}) {
+        const importer::Statement s = importer::readStatement(bytes, name);
+        checkStatement(s);
+        checkTextsBounded(s);
+    }
     return 0;
 }
