@@ -98,6 +98,22 @@ TEST_P(StatementLimitsImport, RowsTheLedgerCannotKeepAreNamedAndTheOthersArriveE
     EXPECT_EQ(value(QStringLiteral("select count(*) from transactions")), "3");
 }
 
+// A closing balance taken on the ledger's last day is compared with the account's
+// balance at the end of that day, which no literal after it can bound.
+class ClosingOnTheLastDay : public StatementLimitsImport {};
+
+TEST_P(ClosingOnTheLastDay, IsComparedWithEveryRowOfTheAccount)
+{
+    QByteArray statement = testing_support::ofxOf({{"2024-03-05", "-1.00", QStringLiteral("Coffee")}});
+    statement.replace("</STMTRS>", "<LEDGERBAL><BALAMT>5.00<DTASOF>99991231</LEDGERBAL></STMTRS>");
+    const TestEnvironment::Run run = import(env.writeFile(QStringLiteral("closing.ofx"), statement));
+    EXPECT_EQ(run.status, 0) << run.errors.toStdString();
+    EXPECT_EQ(run.errors, QString());
+    EXPECT_TRUE(run.out.startsWith(u"1 added, 0 already in the ledger, 0 not readable\n")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(u"closing balance on 9999-12-31, 5.00, differs from the account's, -1.00, by 6.00"))
+        << run.out.toStdString();
+}
+
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Kind, int>>& info)
 {
     static const char* const kNames[] = {"Csv", "Qif", "Ofx", "Camt"};
@@ -107,5 +123,7 @@ std::string caseName(const ::testing::TestParamInfo<std::tuple<Kind, int>>& info
 INSTANTIATE_TEST_SUITE_P(EachFormatOnEachLedger, StatementLimitsImport,
                          ::testing::Combine(::testing::Values(Kind::File, Kind::Server), ::testing::Values(0, 1, 2, 3)),
                          caseName);
+INSTANTIATE_TEST_SUITE_P(OfxOnEachLedger, ClosingOnTheLastDay,
+                         ::testing::Combine(::testing::Values(Kind::File, Kind::Server), ::testing::Values(2)), caseName);
 
 } // namespace
