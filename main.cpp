@@ -1,6 +1,7 @@
 // Tallyfold: loading the main window brings the program up, closing it ends it. The
 // user may also stop it while it loads; then the window never shows. A few
 // command-line options do their work without a window instead.
+#include "data/Ledger.h"
 #include "main/CommandLine.h"
 #include "main/Form1.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");   // no screen needed, none used
         mainwindow::keepQtQuiet();
+        data::setRunsWithoutEventLoop(true);
     }
     QApplication app(argc, argv);
     mainwindow::describeApplication();

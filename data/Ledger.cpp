@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace data {
 
@@ -66,6 +67,34 @@ std::optional<QString>& chosenLedger()
     return choice;
 }
 
+bool& withoutEventLoop()
+{
+    static bool without = false;
+    return without;
+}
+
+// A server ledger chosen for this run and the next, kept once it has opened: a text
+// that names none is never kept.
+bool& keepOnceOpened()
+{
+    static bool keep = false;
+    return keep;
+}
+
+void keepChosenLedger()
+{
+    if (!std::exchange(keepOnceOpened(), false) || !chosenLedger())
+        return;
+    const QString kept = postgres::withoutSecrets(*chosenLedger());
+    if (kept.isEmpty())
+        return;
+    try {
+        platform::settings::save(platform::stored::kLedgerKey, kept);
+    } catch (const platform::AppError& e) {
+        tellUser(e.description());
+    }
+}
+
 QString normalChoice(const QString& choice)
 {
     const QString trimmed = choice.trimmed();
@@ -114,11 +143,14 @@ QString ledgerChoice()
 void chooseLedger(const QString& choice, bool keep)
 {
     chosenLedger() = normalChoice(choice);
-    if (keep) {
-        const QString kept = chosenLedger()->isEmpty() ? platform::stored::kFileLedger
-                                                       : postgres::withoutPassword(*chosenLedger());
-        platform::settings::save(platform::stored::kLedgerKey, kept);
-    }
+    keepOnceOpened() = keep && !chosenLedger()->isEmpty();
+    if (keep && chosenLedger()->isEmpty())
+        platform::settings::save(platform::stored::kLedgerKey, platform::stored::kFileLedger);
+}
+
+void setRunsWithoutEventLoop(bool without)
+{
+    withoutEventLoop() = without;
 }
 
 bool serverLedgerChosen()
@@ -177,6 +209,8 @@ void createConnection()
                 return std::nullopt;
             return asker().password(passwordPrompt(ledger));
         },
+        .opened = keepChosenLedger,
+        .settlesLostCommits = withoutEventLoop(),
     });
 }
 

@@ -29,12 +29,17 @@ QString connectionString();
 // Which ledger the program opens: "" for the file in the data folder, else a server
 // ledger's libpq conninfo. Chosen for this run by chooseLedger() (the command line's
 // --ledger), else by the environment variable TALLYFOLD_LEDGER, else by the settings'
-// "Ledger", which chooseLedger(.., true) keeps for the next start without any password
-// the conninfo holds. "file" anywhere means the file.
+// "Ledger", which chooseLedger(.., true) keeps for the next start once that ledger has
+// opened, without any secret the conninfo holds (a text libpq cannot read is never
+// kept). "file" anywhere means the file.
 QString ledgerChoice();
 void chooseLedger(const QString& choice, bool keep);
 // Whether the chosen ledger is on a server.
 bool serverLedgerChosen();
+// The program does its work without windows (a command) and so runs no event loop: what
+// the loop would do later for the shared connection (settle a commit whose answer a lost
+// server never gave) is done at once.
+void setRunsWithoutEventLoop(bool without);
 
 // Makes the data folder and copies the template into it when there is no working
 // file yet, as statements 100-110 of the start-up, each under the caller's trap.

@@ -60,6 +60,14 @@ QString serverNotOpenedMessage(const QString& ledger, const QString& detail)
         .arg(ledger, detail);
 }
 
+QString unreadableConninfoMessage(const QString& detail)
+{
+    return QStringLiteral("The server ledger named could not be opened: the text naming it cannot be read as a "
+                          "connection (%1).\r\n\r\nTallyfold has kept nothing of it. Check what --ledger names, "
+                          "then start Tallyfold again.")
+        .arg(detail);
+}
+
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail)
 {
     using platform::FileProblem;
@@ -147,6 +155,26 @@ QString uncertainChangeMessage(std::optional<bool> landed)
                               "in the list, and make it again if it is not there.");
     return *landed ? QStringLiteral("The change made as the server went away was saved all the same.")
                    : QStringLiteral("The change made as the server went away was not saved. Make it again.");
+}
+
+QString rolledBackMessage()
+{
+    return QStringLiteral("The server refused the change as it was saved, and undid it: nothing of it was saved.");
+}
+
+QString lostTransactionMessage()
+{
+    return QStringLiteral("The connection to the ledger's server was lost during this change, so part of it is "
+                          "gone: nothing of it will be saved. Make the change again.");
+}
+
+QString missingTablesDetail(const QStringList& tables)
+{
+    return QStringLiteral("it is only part of one: the table%1 %2 %3 missing. Tallyfold does not make them again over "
+                          "what is left: restore the database from its backup, or make the ledger in a new, "
+                          "empty database.")
+        .arg(tables.size() == 1 ? QString() : QStringLiteral("s"), tables.join(QStringLiteral(", ")),
+             tables.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
 }
 
 QString noLedgerMadeDetail(const QString& why)

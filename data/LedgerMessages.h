@@ -4,6 +4,7 @@
 #include "data/Connection.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace data {
@@ -18,14 +19,25 @@ QString problemMessage(platform::FileProblem problem, const QString& file, const
 QString serverProblemMessage(platform::FileProblem problem, const QString& ledger, const QString& detail);
 // Why a server ledger could not be opened at all (unreachable, refused, a certificate).
 QString serverNotOpenedMessage(const QString& ledger, const QString& detail);
+// Why a server ledger was not even tried: the text naming it is no conninfo libpq can
+// read (detail: which part, every secret masked).
+QString unreadableConninfoMessage(const QString& detail);
 // The server is back after it went away: the list has been read again.
 QString serverBackMessage(const QString& ledger);
 // Whether the change whose commit the server went away during was saved after all
 // (nullopt: the server could not tell).
 QString uncertainChangeMessage(std::optional<bool> landed);
+// A change the server rolled back as it was committed (a check it makes at the end, a
+// conflict with another desktop's change).
+QString rolledBackMessage();
+// Every statement of a change whose connection to the server was lost part way is
+// refused until the change is abandoned (rolled back).
+QString lostTransactionMessage();
 // For NotALedger: what an empty database, or one holding something else, is told.
 QString emptyDatabaseDetail();
 QString otherTablesDetail();
+// For NotALedger: a ledger lacking some of its tables (their names).
+QString missingTablesDetail(const QStringList& tables);
 // For NotALedger: an empty database the server would not let become a ledger (why: its
 // own words).
 QString noLedgerMadeDetail(const QString& why);

@@ -69,6 +69,12 @@ struct ConnectionOwner {
     // Asked when the server wants a password that libpq's own means (~/.pgpass, a service
     // file, PGPASSWORD) did not give: the password, kept in memory only, or nullopt.
     std::function<std::optional<QString>(const QString& ledger)> password = {};
+    // Runs once a server ledger has opened (read-only included): what named it may be
+    // kept for the next start.
+    std::function<void()> opened = {};
+    // Nothing runs the event loop later (a command): a commit whose answer the lost
+    // server never gave is settled before the commit returns (see ServerBackend).
+    bool settlesLostCommits = false;
 };
 
 } // namespace platform

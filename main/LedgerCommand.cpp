@@ -80,12 +80,17 @@ int createServerLedger(const QString& conninfo)
 {
     Console console;
     data::Connection server;
-    server.setOwner({.tell = printError, .createLedger = [](const QString&) { return true; }});
+    bool made = false;
+    server.setOwner({.tell = printError, .createLedger = [&made](const QString&) { return made = true; }});
     try {
         server.Open(data::serverConnectionString(conninfo));
         const bool ok = server.problem() == platform::FileProblem::None;
         if (!ok)
             printError(server.problemMessage());
+        else if (made)
+            std::printf("Made a Tallyfold ledger in database %s\n", qPrintable(server.title()));
+        else
+            std::printf("The database %s is already a Tallyfold ledger: nothing was changed\n", qPrintable(server.title()));
         server.Close();
         return ok ? 0 : 1;
     } catch (const platform::DbError& e) {

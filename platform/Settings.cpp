@@ -67,12 +67,18 @@ AppError cannotSave(const QString& path, const QString& reason)
 }
 
 // Writes the text whole to a new file that then takes the old one's place: a failure
-// halfway leaves the old file as it was. Answers why it failed, "" when it did not.
+// halfway leaves the old file as it was. Only its owner may read it (what names a
+// server ledger may name its user and host), from its first byte on. Answers why it
+// failed, "" when it did not.
 QString replaceText(const QString& path, const QByteArray& text)
 {
+    constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnly) || file.write(text) < 0 || !file.commit())
         return file.errorString();
+    // The new file may take the old one's permissions instead: set again.
+    if (!QFile::setPermissions(path, kOwnerOnly))
+        return QStringLiteral("its permissions cannot be set");
     return {};
 }
 

@@ -1,10 +1,14 @@
 #include "data/postgres/PgSession.h"
 
+#include "data/postgres/Conninfo.h"
+
 #include <QDeadlineTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <libpq-fe.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace data::postgres {
 
@@ -83,16 +87,101 @@ QString errorOf(pg_conn* connection, const pg_result* result)
     return QString::fromUtf8(PQerrorMessage(connection)).trimmed();
 }
 
-PgConnection startConnecting(const QString& conninfo, int seconds)
+namespace {
+
+// The conninfo's options as libpq reads them; throws ConninfoUnreadable.
+PQconninfoOption* parsed(const QString& conninfo)
 {
     char* parseError = nullptr;
     PQconninfoOption* given = PQconninfoParse(conninfo.toUtf8().constData(), &parseError);
     if (!given) {
         const QString reason = parseError ? QString::fromUtf8(parseError).trimmed() : QStringLiteral("out of memory");
         PQfreemem(parseError);
-        throw platform::DbError(reason);
+        throw ConninfoUnreadable(conninfoProblem(conninfo, reason));
     }
-    std::vector<QByteArray> keywords, values;
+    return given;
+}
+
+int statementLimitMs()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("TALLYFOLD_STATEMENT_SECONDS", &ok);
+    return ok && seconds > 0 ? seconds * 1000 : 120 * 1000;
+}
+
+} // namespace
+
+int connectSeconds(const QString& conninfo)
+{
+    PQconninfoOption* given = parsed(conninfo);
+    QByteArray timeout = qgetenv("PGCONNECT_TIMEOUT");
+    int hosts = 1;
+    for (const PQconninfoOption* option = given; option->keyword; ++option) {
+        if (!option->val)
+            continue;
+        if (qstrcmp(option->keyword, "connect_timeout") == 0)
+            timeout = option->val;
+        else if (qstrcmp(option->keyword, "host") == 0 || qstrcmp(option->keyword, "hostaddr") == 0)
+            hosts = std::max(hosts, int(QByteArray(option->val).count(',')) + 1);
+    }
+    PQconninfoFree(given);
+    bool ok = false;
+    const int seconds = timeout.trimmed().toInt(&ok);
+    // libpq waits at least two seconds for a host, and without end for 0.
+    return hosts * (ok && seconds > 0 ? std::max(seconds, 2) : kDefaultConnectSeconds);
+}
+
+bool awaitAnswer(pg_conn* c)
+{
+    const QDeadlineTimer deadline(statementLimitMs());
+    while (PQisBusy(c)) {
+        pollfd wait = {PQsocket(c), POLLIN, 0};
+        const int ready = ::poll(&wait, 1, int(std::min<qint64>(deadline.remainingTime(), 60000)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0 && deadline.hasExpired()) {
+            ::shutdown(PQsocket(c), SHUT_RDWR);
+            PQconsumeInput(c);
+            return false;
+        }
+        if (ready > 0 && !PQconsumeInput(c))
+            return true;   // lost: the results say so
+    }
+    return true;
+}
+
+pg_result* answerOf(pg_conn* c)
+{
+    awaitAnswer(c);
+    PGresult* kept = nullptr;
+    while (PGresult* got = PQgetResult(c)) {
+        if (kept && !succeeded(kept)) {
+            PQclear(got);
+        } else {
+            PQclear(kept);
+            kept = got;
+        }
+        if (PQstatus(c) == CONNECTION_BAD)
+            break;
+        awaitAnswer(c);
+    }
+    return kept;
+}
+
+namespace {
+
+// The conninfo's options with the program's defaults added, as libpq's arrays take them.
+struct ConnectParameters {
+    std::vector<QByteArray> keywordTexts, valueTexts;
+    std::vector<const char*> keywords, values;
+};
+
+ConnectParameters connectParameters(const QString& conninfo)
+{
+    PQconninfoOption* given = parsed(conninfo);
+    ConnectParameters parameters;
+    std::vector<QByteArray>& keywords = parameters.keywordTexts;
+    std::vector<QByteArray>& values = parameters.valueTexts;
     for (const PQconninfoOption* option = given; option->keyword; ++option) {
         if (option->val) {
             keywords.emplace_back(option->keyword);
@@ -112,7 +201,9 @@ PgConnection startConnecting(const QString& conninfo, int seconds)
     setUnlessGiven("keepalives_idle", "10");
     setUnlessGiven("keepalives_interval", "5");
     setUnlessGiven("keepalives_count", "3");
-    setUnlessGiven("connect_timeout", QByteArray::number(seconds));
+    setUnlessGiven("tcp_user_timeout", "30000");
+    if (!qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"))
+        setUnlessGiven("connect_timeout", QByteArray::number(kDefaultConnectSeconds));
     setUnlessGiven("application_name", "Tallyfold");
     // Every text crosses as UTF-8, whatever the user's environment says.
     for (size_t i = 0; i < keywords.size(); ++i) {
@@ -120,15 +211,22 @@ PgConnection startConnecting(const QString& conninfo, int seconds)
             values[i] = "UTF8";
     }
     setUnlessGiven("client_encoding", "UTF8");
-    std::vector<const char*> k, v;
     for (size_t i = 0; i < keywords.size(); ++i) {
-        k.push_back(keywords[i].constData());
-        v.push_back(values[i].constData());
+        parameters.keywords.push_back(keywords[i].constData());
+        parameters.values.push_back(values[i].constData());
     }
-    k.push_back(nullptr);
-    v.push_back(nullptr);
+    parameters.keywords.push_back(nullptr);
+    parameters.values.push_back(nullptr);
+    return parameters;
+}
 
-    PgConnection connection(PQconnectStartParams(k.data(), v.data(), 0));
+} // namespace
+
+PgConnection startConnecting(const QString& conninfo)
+{
+    const ConnectParameters parameters = connectParameters(conninfo);
+
+    PgConnection connection(PQconnectStartParams(parameters.keywords.data(), parameters.values.data(), 0));
     if (!connection)
         throw platform::DbError(QStringLiteral("out of memory"));
     if (PQstatus(connection.get()) == CONNECTION_BAD)
@@ -146,23 +244,15 @@ void prepareConnection(pg_conn* c)
         throw platform::DbError(errorOf(c, set.get()));
 }
 
-PgConnection connectTo(const QString& conninfo, int seconds)
+PgConnection connectTo(const QString& conninfo)
 {
-    PgConnection connection = startConnecting(conninfo, seconds);
+    // libpq's own blocking connect: it gives each host its connect_timeout and goes on
+    // to the next one when a host does not answer.
+    const ConnectParameters parameters = connectParameters(conninfo);
+    PgConnection connection(PQconnectdbParams(parameters.keywords.data(), parameters.values.data(), 0));
     pg_conn* c = connection.get();
-    // libpq's own time limit holds only for a blocking connect: this one waits on the
-    // socket itself, up to one deadline for every host the conninfo names.
-    const QDeadlineTimer deadline(qint64(seconds) * 1000);
-    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
-    while (PQstatus(c) != CONNECTION_BAD && state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
-        pollfd wait = {PQsocket(c), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
-        const int ready = ::poll(&wait, 1, int(deadline.remainingTime()));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready == 0)
-            throw platform::DbError(QStringLiteral("The server did not answer within %1 seconds.").arg(seconds));
-        state = PQconnectPoll(c);
-    }
+    if (!c)
+        throw platform::DbError(QStringLiteral("out of memory"));
     if (PQstatus(c) != CONNECTION_OK) {
         if (PQconnectionNeedsPassword(c))
             throw PasswordNeeded(errorOf(c));
@@ -223,8 +313,10 @@ Result PgSession::exec(const QByteArray& sql, const std::vector<std::optional<QB
             refuseNul(*parameter);
         values.push_back(parameter ? parameter->constData() : nullptr);
     }
-    Result result(PQexecParams(m_connection.get(), sql.constData(), int(values.size()), nullptr, values.data(),
-                               nullptr, nullptr, 0));
+    pg_conn* c = m_connection.get();
+    Result result(PQsendQueryParams(c, sql.constData(), int(values.size()), nullptr, values.data(), nullptr, nullptr, 0)
+                      ? answerOf(c)
+                      : nullptr);
     if (!succeeded(result.get()))
         failed(result.get());
     return result;
@@ -234,7 +326,7 @@ void PgSession::execScript(const char* sql)
 {
     if (!m_refusal.isEmpty())
         throw platform::FileRefusal(m_refusal, false);
-    Result result(PQexec(m_connection.get(), sql));
+    Result result(PQsendQuery(m_connection.get(), sql) ? answerOf(m_connection.get()) : nullptr);
     if (!succeeded(result.get()))
         failed(result.get());
 }
@@ -248,17 +340,28 @@ long long PgSession::execUndoingItselfOnly(const QByteArray& sql)
     if (PQenterPipelineMode(c) != 1)
         failed(nullptr);
     const char* const statements[] = {kSavepoint, sql.constData(), kRelease};
+    bool sent = true;
     for (const char* statement : statements) {
-        if (PQsendQueryParams(c, statement, 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+        sent = PQsendQueryParams(c, statement, 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+        if (!sent)
             break;
     }
-    PQpipelineSync(c);
+    // Nothing would end the pipeline without its sync: what was sent is left unread,
+    // and the connection is no longer one to go on with (the back end's reconnection
+    // finds it does not serve, and replaces it).
+    if (!sent || PQpipelineSync(c) != 1) {
+        const QString why = errorOf(c);
+        PQexitPipelineMode(c);
+        m_refusal = m_onLost ? m_onLost(why) : why;
+        throw platform::FileRefusal(m_refusal, false);
+    }
     // The first result of each statement, up to the pipeline's end; a statement's
     // results end with a null, and a lost connection gives nulls for good.
     Result results[3];
     size_t statement = 0;
     int nulls = 0;
     for (;;) {
+        awaitAnswer(c);
         PGresult* got = PQgetResult(c);
         if (!got) {
             if (++nulls > 1 || PQstatus(c) == CONNECTION_BAD)
@@ -284,11 +387,16 @@ long long PgSession::execUndoingItselfOnly(const QByteArray& sql)
     if (!results[1].get() || !succeeded(results[1].get())) {
         const QString message = errorOf(c, results[1].get());
         // The statement undone alone: the transaction goes on as before it.
-        Result back(PQexec(c, kRollbackTo));
+        Result back(PQsendQuery(c, kRollbackTo) ? answerOf(c) : nullptr);
         if (succeeded(back.get()))
-            Result(PQexec(c, kRelease));
-        else if (PQstatus(c) == CONNECTION_BAD)
-            failed(back.get());
+            back = Result(PQsendQuery(c, kRelease) ? answerOf(c) : nullptr);
+        if (!succeeded(back.get())) {
+            // Not undone alone: the whole transaction is failed, as the server has it,
+            // and its commit will answer with a rollback.
+            if (PQstatus(c) == CONNECTION_BAD)
+                failed(back.get());
+            throw platform::DbError(message + u' ' + errorOf(c, back.get()));
+        }
         throw platform::DbError(message);
     }
     if (!results[2].get() || !succeeded(results[2].get()))

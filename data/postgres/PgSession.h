@@ -25,16 +25,38 @@ public:
     using DbError::DbError;
 };
 
-// Connects to the server `conninfo` names (anything libpq takes), without letting a
-// server that does not answer hold the caller past `seconds`. Keep-alives are asked for
-// unless the user set them, so a dropped network is found within about half a minute.
-// Every connection reads dates in ISO order and numbers in full. Throws DbError with
-// libpq's own reason (PasswordNeeded when that is a password).
-PgConnection connectTo(const QString& conninfo, int seconds = 10);
+// A conninfo libpq cannot read; the reason says which part, every secret masked.
+class ConninfoUnreadable : public platform::DbError {
+public:
+    using DbError::DbError;
+};
+
+// How long a host may take to answer a new connection when neither the conninfo nor
+// PGCONNECT_TIMEOUT says.
+inline constexpr int kDefaultConnectSeconds = 10;
+
+// Connects to the server `conninfo` names (anything libpq takes, several hosts tried in
+// turn), each host given the conninfo's connect_timeout (else PGCONNECT_TIMEOUT, else
+// kDefaultConnectSeconds) to answer. Keep-alives and a limit on unacknowledged data are
+// asked for unless the user set them, so a dropped network is found within about half a
+// minute. Every connection reads dates in ISO order and numbers in full. Throws DbError
+// with libpq's own reason (PasswordNeeded when that is a password, ConninfoUnreadable).
+PgConnection connectTo(const QString& conninfo);
 // The same in two halves, for a caller that waits on the socket itself: the connection
 // started (PQconnectPoll takes it on), and once it is made, set up as connectTo's are.
-PgConnection startConnecting(const QString& conninfo, int seconds = 10);
+PgConnection startConnecting(const QString& conninfo);
 void prepareConnection(pg_conn* connection);
+// How long the hosts of `conninfo` may take to answer a new connection, all together.
+int connectSeconds(const QString& conninfo);
+
+// Waits for the answer to what was sent on `connection`, no longer than a statement may
+// take (two minutes; TALLYFOLD_STATEMENT_SECONDS says otherwise). A server that has not
+// answered by then is taken for gone (stopped, or a network that holds the packets): the
+// connection is shut, so that what follows reads it as lost. Answers false then.
+bool awaitAnswer(pg_conn* connection);
+// The one result of a statement sent, read as awaitAnswer() waits (the first failure,
+// else the last result, of several statements sent as one text).
+pg_result* answerOf(pg_conn* connection);
 
 // What the server said when a statement failed, or why the connection failed.
 QString errorOf(pg_conn* connection, const pg_result* result = nullptr);

@@ -1,14 +1,12 @@
 #include "data/postgres/Reconnector.h"
 
-#include <QSocketNotifier>
-#include <libpq-fe.h>
+#include <QThread>
 
 namespace data::postgres {
 
 namespace {
 constexpr int kFirstTryMs = 200;
 constexpr int kRetryMs = 1000;
-constexpr int kTryLimitSeconds = 10;
 } // namespace
 
 Reconnector::Reconnector(QString conninfo, std::function<void(PgConnection)> connected)
@@ -16,75 +14,39 @@ Reconnector::Reconnector(QString conninfo, std::function<void(PgConnection)> con
     , m_connected(std::move(connected))
 {
     m_next.setSingleShot(true);
-    m_timeout.setSingleShot(true);
     QObject::connect(&m_next, &QTimer::timeout, [this] { attempt(); });
-    QObject::connect(&m_timeout, &QTimer::timeout, [this] { failed(); });
     m_next.start(kFirstTryMs);
 }
 
-Reconnector::~Reconnector() = default;
+Reconnector::~Reconnector()
+{
+    *m_alive = false;
+}
 
 void Reconnector::attempt()
 {
-    try {
-        m_pending = startConnecting(m_conninfo, kTryLimitSeconds);
-    } catch (const platform::DbError&) {
-        failed();
-        return;
-    }
-    m_timeout.start(kTryLimitSeconds * 1000);
-    watch(PGRES_POLLING_WRITING);
-}
-
-void Reconnector::watch(int state)
-{
-    // The socket may change between steps (another address, another host). A notifier
-    // done with goes once its own signal has returned.
-    dropNotifier();
-    m_notifier = std::make_unique<QSocketNotifier>(
-        PQsocket(m_pending.get()), state == PGRES_POLLING_READING ? QSocketNotifier::Read : QSocketNotifier::Write);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] {
-        m_notifier->setEnabled(false);
-        advance();
+    // The try owns what it makes until the event loop hands it over: a reconnector gone
+    // meanwhile leaves the connection to be closed with the thread.
+    auto made = std::make_shared<PgConnection>();
+    QThread* worker = QThread::create([conninfo = m_conninfo, made] {
+        try {
+            *made = connectTo(conninfo);
+        } catch (const platform::DbError&) {
+            // tried again
+        }
     });
-}
-
-void Reconnector::advance()
-{
-    const PostgresPollingStatusType state = PQconnectPoll(m_pending.get());
-    if (state == PGRES_POLLING_FAILED || PQstatus(m_pending.get()) == CONNECTION_BAD) {
-        failed();
-        return;
-    }
-    if (state != PGRES_POLLING_OK) {
-        watch(state);
-        return;
-    }
-    m_timeout.stop();
-    dropNotifier();
-    try {
-        prepareConnection(m_pending.get());
-    } catch (const platform::DbError&) {
-        failed();
-        return;
-    }
-    m_connected(std::move(m_pending));
-}
-
-void Reconnector::dropNotifier()
-{
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        m_notifier.release()->deleteLater();
-    }
-}
-
-void Reconnector::failed()
-{
-    m_timeout.stop();
-    dropNotifier();
-    m_pending.reset();
-    m_next.start(kRetryMs);
+    // Heard on the event loop, by the thread's own object (the reconnector may go in
+    // `connected`; the thread's object goes once this has returned).
+    QObject::connect(worker, &QThread::finished, worker, [this, made, alive = m_alive] {
+        if (!*alive)
+            return;
+        if (*made)
+            m_connected(std::move(*made));
+        else
+            m_next.start(kRetryMs);
+    });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
 }
 
 } // namespace data::postgres

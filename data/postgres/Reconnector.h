@@ -1,7 +1,9 @@
 #pragma once
-// Connects to the server again after it went away, on the event loop: each try waits
-// on its socket with a notifier, so a server or network that does not answer never
-// holds the window up. Tries again a second after each failure until it gets through.
+// Connects to the server again after it went away, off the event loop: each try is
+// libpq's own connect on a thread of its own (every host of a list given its
+// connect_timeout, the next tried when one does not answer), so a server or network that
+// does not answer never holds the window up. Tries again a second after each failure
+// until it gets through.
 
 #include "data/postgres/PgSession.h"
 
@@ -10,14 +12,12 @@
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
-
 namespace data::postgres {
 
 class Reconnector {
 public:
-    // `connected` gets the new connection, set up as connectTo's; it may destroy the
-    // reconnector.
+    // `connected` gets the new connection, set up as connectTo's, on the event loop; it
+    // may destroy the reconnector.
     Reconnector(QString conninfo, std::function<void(PgConnection)> connected);
     ~Reconnector();
     Reconnector(const Reconnector&) = delete;
@@ -28,17 +28,12 @@ public:
 
 private:
     void attempt();
-    void watch(int state);
-    void advance();
-    void failed();
-    void dropNotifier();
 
     QString m_conninfo;
     std::function<void(PgConnection)> m_connected;
-    PgConnection m_pending;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    QTimer m_next;      // the next try
-    QTimer m_timeout;   // the try under way has had its time
+    QTimer m_next;   // the next try
+    // Whether the reconnector is still there when a try that outlived it ends.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 } // namespace data::postgres

@@ -12,7 +12,6 @@
 #include "data/postgres/ServerRows.h"
 #include "data/postgres/ServerSql.h"
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSysInfo>
 #include <libpq-fe.h>
@@ -37,12 +36,12 @@ QString titleOf(const QString& database, const QString& host)
     return QStringLiteral("%1 on %2").arg(database, local ? QStringLiteral("this computer") : host);
 }
 
-// The title before any connection: what the conninfo itself names, never its password.
+// The title before any connection: what the conninfo itself names, never a secret.
 QString titleOf(const QString& conninfo)
 {
     PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), nullptr);
     if (!options)
-        return conninfo;
+        return maskedConninfo(conninfo);
     QString database, host;
     for (const PQconninfoOption* option = options; option->keyword; ++option) {
         const QByteArray keyword(option->keyword);
@@ -52,7 +51,7 @@ QString titleOf(const QString& conninfo)
             host = QString::fromUtf8(option->val);
     }
     PQconninfoFree(options);
-    return database.isEmpty() ? withoutPassword(conninfo) : titleOf(database, host);
+    return database.isEmpty() ? withoutSecrets(conninfo) : titleOf(database, host);
 }
 
 const stored::RecordedTable* recordedTable(const QString& table)
@@ -125,29 +124,16 @@ void ServerBackend::setProblem(FileProblem problem, const QString& message)
 
 void ServerBackend::refuse(FileProblem problem, const QString& detail)
 {
-    close();
     // Refused at its opening, a server is not tried again: the user is told what to check.
-    setProblem(problem, problem == FileProblem::Away ? serverNotOpenedMessage(m_title, detail)
+    refuseWith(problem, problem == FileProblem::Away ? serverNotOpenedMessage(m_title, detail)
                                                      : serverProblemMessage(problem, m_title, detail));
-    throw platform::FileRefusal(m_problemMessage, false);
 }
 
-QString ServerBackend::lost(const QString& detail, bool tell)
+void ServerBackend::refuseWith(FileProblem problem, const QString& message)
 {
-    if (m_problem != FileProblem::Away) {
-        m_beforeAway = m_problem;
-        m_problemMessageBeforeAway = m_problemMessage;
-        setProblem(FileProblem::Away, serverProblemMessage(FileProblem::Away, m_title, detail));
-        if (tell && m_owner.tell)
-            m_owner.tell(m_problemMessage);
-        // Tried on the event loop; a program without one (a command) stays refused.
-        if (QCoreApplication::instance())
-            m_reconnect = std::make_unique<Reconnector>(
-                m_conninfo, [this](PgConnection connection) { reconnected(std::move(connection)); });
-    }
-    if (m_writer)
-        m_writer->refuseAll(m_problemMessage);
-    return m_problemMessage;
+    close();
+    setProblem(problem, message);
+    throw platform::FileRefusal(m_problemMessage, false);
 }
 
 void ServerBackend::open(const QString& connectionString)
@@ -168,11 +154,15 @@ void ServerBackend::open(const QString& connectionString)
             if (!password)
                 refuse(FileProblem::Away, QString::fromUtf8(e.what()));
             m_conninfo = withPassword(m_conninfo, *password);
+        } catch (const ConninfoUnreadable& e) {
+            refuseWith(FileProblem::Away, unreadableConninfoMessage(QString::fromUtf8(e.what())));
         } catch (const platform::DbError& e) {
             refuse(FileProblem::Away, QString::fromUtf8(e.what()));
         }
     }
-    m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())));
+    // Who is logged in belongs to the name: two roles on one database see it differently.
+    m_title = titleOf(QString::fromUtf8(PQdb(m_writer->handle())), QString::fromUtf8(PQhost(m_writer->handle())))
+            + QStringLiteral(" as ") + QString::fromUtf8(PQuser(m_writer->handle()));
     try {
         prepareLedger();
         startSession();
@@ -182,6 +172,8 @@ void ServerBackend::open(const QString& connectionString)
         close();
         throw;
     }
+    if (m_owner.opened)
+        m_owner.opened();
 }
 
 void ServerBackend::prepareLedger()
@@ -197,6 +189,10 @@ void ServerBackend::prepareLedger()
                 if (facts.version > stored::kLedgerVersion) {
                     m_writer->exec("rollback");
                     refuse(FileProblem::NewerVersion, QString::number(facts.version));
+                }
+                if (!facts.missing.isEmpty()) {
+                    m_writer->exec("rollback");
+                    refuse(FileProblem::NotALedger, missingTablesDetail(facts.missing));
                 }
                 if (facts.version < stored::kLedgerVersion) {
                     try {
@@ -236,8 +232,13 @@ void ServerBackend::prepareLedger()
 
 void ServerBackend::adoptWriter(PgConnection connection)
 {
+    m_sameServer = pinnedTo(m_conninfo, QString::fromUtf8(PQhost(connection.get())),
+                            QString::fromUtf8(PQport(connection.get())));
     m_writer = std::make_unique<PgSession>(std::move(connection));
-    m_writer->setOnLost([this](const QString& detail) { return lost(detail, false); });
+    m_writer->setOnLost([this](const QString& detail) {
+        loseTransaction();
+        return lost(detail, false);
+    });
 }
 
 bool ServerBackend::setUpSession()
@@ -246,15 +247,20 @@ bool ServerBackend::setUpSession()
                    "valueout double precision, account text collate tallyfold_jet, "
                    "description text collate tallyfold_jet)");
     const Result mayWrite = m_writer->exec("select has_table_privilege('transactions', 'insert')");
-    m_readers = std::make_shared<ReaderPool>(m_conninfo, [this](const QString& detail) { return lost(detail, true); });
+    startReaders(connectTo(m_sameServer));
+    return mayWrite.text(0, 0) == "t";
+}
+
+void ServerBackend::startReaders(PgConnection listening)
+{
+    m_readers = std::make_shared<ReaderPool>(m_sameServer, [this](const QString& detail) { return lost(detail, true); });
     m_listener = std::make_unique<Listener>(
-        connectTo(m_conninfo), m_writer->backendPid(),
+        std::move(listening), m_writer->backendPid(),
         [this] {
             if (m_owner.othersChanged)
                 m_owner.othersChanged();
         },
         [this](const QString& reason) { lost(reason, true); });
-    return mayWrite.text(0, 0) == "t";
 }
 
 void ServerBackend::startSession()
@@ -276,45 +282,6 @@ void ServerBackend::startSession()
     }
 }
 
-void ServerBackend::reconnected(PgConnection connection)
-{
-    m_listener.reset();
-    if (m_readers)
-        m_readers->close();
-    // The same session over the new connection: the parts holding it (the undo
-    // history) go on with it.
-    m_writer->replace(std::move(connection));
-    try {
-        setUpSession();
-    } catch (const platform::DbError&) {
-        m_listener.reset();
-        m_writer->refuseAll(m_problemMessage);
-        m_reconnect->retry();
-        return;
-    }
-    setProblem(m_beforeAway, m_beforeAway == FileProblem::None ? QString() : m_problemMessageBeforeAway);
-    QString message = serverBackMessage(m_title);
-    if (!m_uncertainCommit.isEmpty()) {
-        std::optional<bool> landed;
-        try {
-            const Result status = m_writer->exec("select txid_status($1)", {m_uncertainCommit});
-            if (status.text(0, 0) == "committed")
-                landed = true;
-            else if (status.text(0, 0) == "aborted")
-                landed = false;
-        } catch (const platform::DbError&) {
-            // Not known: said so.
-        }
-        m_uncertainCommit.clear();
-        message += QStringLiteral("\r\n\r\n") + uncertainChangeMessage(landed);
-    }
-    if (m_owner.tell)
-        m_owner.tell(message);
-    // What was read before may be stale: others may have changed the ledger meanwhile.
-    if (m_owner.othersChanged)
-        m_owner.othersChanged();
-}
-
 void ServerBackend::close()
 {
     dropReportRows();
@@ -325,12 +292,16 @@ void ServerBackend::close()
         m_readers->close();
     m_readers.reset();
     m_writer.reset();
+    m_transaction = Transaction::None;
 }
 
-void ServerBackend::refuseWrites() const
+void ServerBackend::refuseWrites()
 {
     if (!m_writer)
         notOpen();
+    refuseLostTransaction();
+    if (m_problem == FileProblem::Away)
+        loseTransaction();
     if (m_problem == FileProblem::ReadOnly || m_problem == FileProblem::Away)
         throw platform::FileRefusal(m_problemMessage, false);
 }
@@ -360,7 +331,7 @@ bool ServerBackend::gatherReportRow(const QByteArray& sql)
     // Every write passes here: the regular expression only for what could be such an insert.
     static constexpr QByteArrayView kStart = "insert into tblreport";
     const QByteArrayView written = QByteArrayView(sql).trimmed();
-    if (!m_writer->inTransaction() || written.size() < kStart.size()
+    if (!inTransaction() || written.size() < kStart.size()
         || written.first(kStart.size()).compare(kStart, Qt::CaseInsensitive) != 0)
         return false;
     const QString text = QString::fromUtf8(sql);
@@ -407,23 +378,25 @@ long long ServerBackend::execute(const QString& jetSql)
     if (gatherReportRow(sql))
         return 1;
     sendReportRows();
-    if (m_writer->inTransaction()) {
+    if (inTransaction()) {
         enterWrite();
         return m_writer->execUndoingItselfOnly(sql);
     }
     m_writer->exec("begin");
     long long changed = 0;
+    bool committed = false;
     try {
         enterWrite();
         changed = m_writer->exec(sql).affected();
-        commitWriter();
+        committed = commitWriter();
     } catch (...) {
-        if (m_writer->connected() && m_writer->inTransaction())
-            Result(PQexec(m_writer->handle(), "rollback"));
+        rollbackWriter();
         leftWrite(false);
         throw;
     }
-    leftWrite(true);
+    leftWrite(committed);
+    if (!committed)
+        throw platform::DbError(rolledBackMessage());
     return changed;
 }
 
@@ -435,8 +408,10 @@ std::unique_ptr<Rows> ServerBackend::query(const QString& jetSql)
         throw platform::FileRefusal(m_problemMessage, true);
     const QByteArray sql = translated(jetSql);
     sendReportRows();
-    if (namesReportTable(sql))
+    if (namesReportTable(sql)) {
+        refuseLostTransaction();
         return resultRows(m_writer->exec(sql));
+    }
     return cursorRows(m_readers, sql);
 }
 
@@ -444,28 +419,43 @@ void ServerBackend::begin()
 {
     if (!m_writer)
         notOpen();
-    if (m_writer->inTransaction())
+    if (inTransaction())
         throw platform::DbError(QStringLiteral("cannot start a transaction within a transaction"));
     m_writer->exec("begin");
+    m_transaction = Transaction::Open;
 }
 
 void ServerBackend::commit()
 {
     if (!m_writer)
         notOpen();
-    if (!m_writer->inTransaction())
+    if (!inTransaction())
         throw platform::DbError(QStringLiteral("cannot commit - no transaction is active"));
+    refuseLostTransaction();
+    if (m_problem == FileProblem::Away) {
+        loseTransaction();
+        throw platform::FileRefusal(m_problemMessage, false);
+    }
     bool committed = false;
     try {
         sendReportRows();
         committed = commitWriter();
+    } catch (const platform::FileRefusal&) {
+        // Lost with its connection: refused until rolled back.
+        loseTransaction();
+        leftWrite(false);
+        throw;
     } catch (...) {
+        // Refused at its commit (a deferred check, a conflict): the server rolled it back.
+        rollbackWriter();
+        m_transaction = Transaction::None;
         leftWrite(false);
         throw;
     }
+    m_transaction = Transaction::None;
     leftWrite(committed);
     if (!committed)
-        throw platform::DbError(QStringLiteral("The transaction was rolled back: nothing of it was changed."));
+        throw platform::DbError(rolledBackMessage());
 }
 
 bool ServerBackend::commitWriter()
@@ -483,23 +473,37 @@ bool ServerBackend::commitWriter()
         return QByteArray(PQcmdStatus(result.get())) == "COMMIT";
     } catch (const platform::FileRefusal&) {
         m_uncertainCommit = number;
-        throw;
+        if (number.isEmpty() || !m_owner.settlesLostCommits)
+            throw;
     }
+    // No event loop will connect again later (a command): whether the commit landed is
+    // asked now, and answers for it.
+    const std::optional<bool> landed = settleCommitHere();
+    if (landed == true) {
+        if (m_owner.tell)
+            m_owner.tell(uncertainChangeMessage(true));
+        return true;
+    }
+    loseTransaction();
+    throw platform::FileRefusal(uncertainChangeMessage(landed), false);
 }
 
 void ServerBackend::rollback()
 {
     dropReportRows();
-    if (!m_writer || !m_writer->inTransaction())
+    if (!m_writer)
         return;
-    if (m_writer->connected())
-        Result(PQexec(m_writer->handle(), "rollback"));
+    const bool open = m_transaction != Transaction::None || m_writer->inTransaction();
+    m_transaction = Transaction::None;
+    if (!open)
+        return;
+    rollbackWriter();
     leftWrite(false);
 }
 
 bool ServerBackend::inTransaction() const
 {
-    return m_writer && m_writer->inTransaction();
+    return m_writer && m_transaction != Transaction::None;
 }
 
 // The table's key column, lower case as the server names it.
@@ -507,6 +511,7 @@ QByteArray ServerBackend::keyOf(const QString& table, QByteArray& name) const
 {
     if (!m_writer)
         notOpen();
+    refuseLostTransaction();
     if (m_problem == FileProblem::Away)
         throw platform::FileRefusal(m_problemMessage, false);
     const stored::RecordedTable* recorded = recordedTable(table);
@@ -523,7 +528,7 @@ qint64 ServerBackend::nextKey(const QString& table)
     const QByteArray key = keyOf(table, name);
     // Held until the caller's transaction ends: others may read, but none add, change
     // or delete a row meanwhile. (A role that may only read numbers nothing.)
-    if (m_writer->inTransaction() && m_problem == FileProblem::None)
+    if (inTransaction() && m_problem == FileProblem::None)
         m_writer->exec("lock table " + name + " in share row exclusive mode");
     const Result next = m_writer->exec(
         "select greatest(coalesce(pg_sequence_last_value(pg_get_serial_sequence($1, $2)), 0), "

@@ -9,6 +9,7 @@
 #include "data/Connection.h"
 
 #include <memory>
+#include <optional>
 
 struct pg_conn;
 
@@ -65,13 +66,34 @@ private:
     // just connected; answers whether the login role may change the ledger.
     bool setUpSession();
     void reconnected(std::unique_ptr<pg_conn, ConnectionFree> connection);
+    // Goes on over a new connection after the server was away; false when it failed.
+    bool resume(std::unique_ptr<pg_conn, ConnectionFree> connection);
+    // Whether the commit the server went away during landed (nullopt: not known).
+    std::optional<bool> settledCommit();
+    // The same for a program without an event loop: connects again now, waiting up to
+    // kSettleSeconds for the server to be back.
+    std::optional<bool> settleCommitHere();
+    static constexpr int kSettleSeconds = 30;
+    // Whether the writer still serves: connected, answering, and in the transaction
+    // this back end believes it in. Only a writer that does not is replaced.
+    bool writerServes();
+    // The readers and the listener, over `listening` for the listener.
+    void startReaders(std::unique_ptr<pg_conn, ConnectionFree> listening);
     void adoptWriter(std::unique_ptr<pg_conn, ConnectionFree> connection);
     [[noreturn]] void refuse(platform::FileProblem problem, const QString& detail);
+    [[noreturn]] void refuseWith(platform::FileProblem problem, const QString& message);
     void setProblem(platform::FileProblem problem, const QString& message);
     // The server has gone: every write is refused from now on. `tell`: the user hears
     // of it here (a refused write tells by its refusal instead). Answers the message.
     QString lost(const QString& detail, bool tell);
-    void refuseWrites() const;
+    void refuseWrites();
+    // A caller's transaction that lost a statement (the server away, its connection
+    // gone) refuses every statement until the caller rolls it back.
+    void refuseLostTransaction() const;
+    void loseTransaction();
+    // Ends the writer's transaction with a rollback; a rollback that fails leaves the
+    // writer in a state nobody knows, so the session is given up and made again.
+    void rollbackWriter();
     // Commits the writer's transaction; answers whether it committed (false: a failure
     // had ended it, and it rolled back).
     bool commitWriter();
@@ -97,6 +119,9 @@ private:
     platform::FileProblem m_problem = platform::FileProblem::None;
     QString m_problemMessage;
     QString m_conninfo;
+    // The one host and port of m_conninfo's the writer reached: the readers and the
+    // listener connect there, not through every host listed before it.
+    QString m_sameServer;
     QString m_title;
     std::unique_ptr<PgSession> m_writer;
     std::shared_ptr<ReaderPool> m_readers;
@@ -109,6 +134,9 @@ private:
     QString m_problemMessageBeforeAway;
     // The transaction whose commit the server went away during ("" when none).
     QByteArray m_uncertainCommit;
+    // The caller's transaction (BeginTrans up to CommitTrans or RollbackTrans): Lost once
+    // a statement of it was lost or refused, though the server may have kept the rest.
+    enum class Transaction { None, Open, Lost } m_transaction = Transaction::None;
 };
 
 } // namespace data::postgres

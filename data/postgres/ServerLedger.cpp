@@ -3,12 +3,29 @@
 #include "data/StoredFormat.h"
 #include "generated/data/postgres/ServerSchema.h"
 
+#include <QRegularExpression>
+
 namespace data::postgres {
 
 namespace {
 // The ledger's advisory lock: any fixed number no other program on the database uses
 // ("Tallyfld" in ASCII).
 const QByteArray kLedgerLock = "6080260185075903588";
+
+// The tables the making of a ledger creates, in its order.
+QStringList ledgerTables()
+{
+    static const QRegularExpression made(QStringLiteral("\\bcreate\\s+table\\s+(?:if\\s+not\\s+exists\\s+)?"
+                                                        "(?:public\\.)?([a-z_][a-z0-9_]*)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    QStringList tables;
+    for (const char* script : {kLedgerSql, kHistorySql}) {
+        for (const QRegularExpressionMatch& table : made.globalMatch(QString::fromUtf8(script)))
+            tables << table.captured(1).toLower();
+    }
+    return tables;
+}
+
 } // namespace
 
 LedgerFacts lockAndInspect(PgSession& session)
@@ -21,6 +38,11 @@ LedgerFacts lockAndInspect(PgSession& session)
         const Result version = session.exec("select max(version) from public.ledgerformat");
         facts.kind = LedgerFacts::Ledger;
         facts.version = version.isNull(0, 0) ? 0 : version.text(0, 0).toInt();
+        const Result missing = session.exec("select string_agg(t, ',' order by n) from unnest(string_to_array($1, ',')) "
+                                            "with ordinality as u(t, n) where to_regclass('public.' || t) is null",
+                                            {ledgerTables().join(u',').toUtf8()});
+        if (!missing.isNull(0, 0))
+            facts.missing = QString::fromUtf8(missing.text(0, 0)).split(u',');
         return facts;
     }
     const Result tables = session.exec("select exists (select 1 from pg_class c join pg_namespace n on "

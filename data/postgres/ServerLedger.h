@@ -5,12 +5,17 @@
 
 #include "data/postgres/PgSession.h"
 
+#include <QStringList>
+
 namespace data::postgres {
 
 // What a database holds.
 struct LedgerFacts {
     enum Kind { Ledger, Empty, OtherTables } kind = Empty;
     int version = 0;   // a ledger's format version
+    // The tables of the format a ledger lacks (one half made, or half dropped): what
+    // the making of a ledger creates, read from its own statements.
+    QStringList missing;
 };
 
 // Opens a transaction on `session`, takes the ledger's lock in it (held until that

@@ -143,6 +143,7 @@ public:
                                                    "deleted. Requested operation requires a current record."));
         if (++m_row < m_rows || !m_fetching)
             return;
+        awaitAnswer(m_reader.get());
         PGresult* got = PQgetResult(m_reader.get());
         Result batch(got);
         while (PGresult* rest = PQgetResult(m_reader.get()))
@@ -166,7 +167,9 @@ public:
 private:
     Result run(const QByteArray& sql)
     {
-        Result result(PQexecParams(m_reader.get(), sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0));
+        pg_conn* c = m_reader.get();
+        Result result(PQsendQueryParams(c, sql.constData(), 0, nullptr, nullptr, nullptr, nullptr, 0) ? answerOf(c)
+                                                                                                      : nullptr);
         if (!succeeded(result.get()))
             fail(result.get());
         return result;

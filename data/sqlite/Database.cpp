@@ -577,8 +577,11 @@ void Connection::CommitTrans()
 
 void Connection::RollbackTrans()
 {
-    if (m_db && !sqlite3_get_autocommit(m_db))
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    // A rollback refused (a statement still writing) leaves the transaction open: the
+    // caller must hear of it, or its next statement would join a change it gave up.
+    if (m_db && !sqlite3_get_autocommit(m_db) && sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK
+        && !sqlite3_get_autocommit(m_db))
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)));
 }
 
 bool Connection::InTransaction() const

@@ -28,7 +28,7 @@ TEST_F(ServerDesktopTest, WhileTheServerIsAwayTheListStaysAndAWriteIsRefusedOnce
     start();
     form.show();
     const QString caption = form.windowTitle();
-    EXPECT_TRUE(caption.endsWith(QStringLiteral(" - %1 on this computer").arg(database))) << qPrintable(caption);
+    EXPECT_TRUE(caption.endsWith(QStringLiteral(" - %1 on this computer as postgres").arg(database))) << qPrintable(caption);
 
     dialogs.answerMessage(platform::vbOK);   // the server is away
     ASSERT_EQ(testing_support::sharedPgServer().pause(), QString());
@@ -139,7 +139,8 @@ TEST_F(ServerDesktopTest, TheWindowOpensALedgerOverTlsCheckingTheServersCertific
     seed(2);
     useLedger(pg.tlsConninfo(database));
     start();
-    EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral(" - %1 on localhost").arg(database))) << qPrintable(form.windowTitle());
+    EXPECT_TRUE(form.windowTitle().endsWith(QStringLiteral(" - %1 on localhost as postgres").arg(database)))
+        << qPrintable(form.windowTitle());
     EXPECT_EQ(column(Description), (QStringList{"row 001", "row 002"}));
     EXPECT_EQ(server(QStringLiteral("select count(*) > 0, bool_and(s.ssl) from pg_stat_ssl s join pg_stat_activity a "
                                     "using (pid) where a.datname = current_database() and a.pid <> pg_backend_pid()")),

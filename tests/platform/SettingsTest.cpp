@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QSettings>
 #include <gtest/gtest.h>
+#include <optional>
 #include <sys/stat.h>
 
 using testing_support::fileHash;
@@ -243,4 +244,29 @@ TEST(SettingsFile, ASaveThatCannotBeWrittenFailsNamingTheFileAndChangesNothing)
     QDir(folder).removeRecursively();
     writeFile(folder, "not a folder");
     EXPECT_TRUE(errorOf([] { store("WindowState", "0"); }).contains(path));
+}
+
+TEST(SettingsFile, OnlyItsOwnerMayReadItWhateverItWasBefore)
+{
+    TestEnvironment env;
+    const QString path = platform::settingsFilePath();
+    const mode_t before = umask(0);   // the widest the process could make it
+    struct Case {
+        const char* name;
+        std::optional<mode_t> existing;   // the file's mode before the save
+    };
+    for (const Case& c : {Case{"a new file", std::nullopt}, Case{"one anybody could read", 0644},
+                          Case{"one anybody could write", 0666}}) {
+        QFile::remove(path);
+        if (c.existing) {
+            writeFile(path, "[Tallyfold]\nWindowState=1\n");
+            chmod(path.toUtf8().constData(), *c.existing);
+        }
+        store("Ledger", "host=books.example dbname=household");
+        struct stat info {};
+        ASSERT_EQ(stat(path.toUtf8().constData(), &info), 0) << c.name;
+        EXPECT_EQ(info.st_mode & 0777, 0600u) << c.name;
+        EXPECT_EQ(stored("Ledger"), QStringLiteral("host=books.example dbname=household")) << c.name;
+    }
+    umask(before);
 }

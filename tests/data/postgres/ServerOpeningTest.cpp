@@ -48,7 +48,7 @@ TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
     backend.setOwner(log.owner());
     const QString refusal = refusalOf(backend, database);
     EXPECT_TRUE(refusal.contains(QStringLiteral("is not a Tallyfold ledger: it is empty"))) << refusal.toStdString();
-    EXPECT_EQ(log.asked, QStringList{database + QStringLiteral(" on this computer")});
+    EXPECT_EQ(log.asked, QStringList{database + QStringLiteral(" on this computer as postgres")});
     EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
     EXPECT_FALSE(backend.isOpen());
     EXPECT_EQ(serverRows(kPublicTables, database), "NULL");
@@ -57,7 +57,7 @@ TEST(ServerOpening, AnEmptyDatabaseBecomesALedgerOnlyWhenTheOwnerSaysSo)
     EXPECT_EQ(refusalOf(backend, database), QString());
     EXPECT_TRUE(backend.isOpen());
     EXPECT_EQ(backend.problem(), FileProblem::None);
-    EXPECT_EQ(backend.title(), database + QStringLiteral(" on this computer"));
+    EXPECT_EQ(backend.title(), database + QStringLiteral(" on this computer as postgres"));
     EXPECT_TRUE(backend.desktop().startsWith(QStringLiteral("postgres@"))) << backend.desktop().toStdString();
     EXPECT_EQ(serverRows(QStringLiteral("select version from ledgerformat"), database), "4");
     EXPECT_EQ(serverRows(kPublicTables, database),
@@ -200,5 +200,33 @@ TEST(ServerOpening, ARoleThatMayOnlyReadGetsAReadOnlyLedgerWithOneMessage)
     EXPECT_EQ(log.told.size(), 1);
     EXPECT_EQ(serverRows(QStringLiteral("select count(*) from accounts"), database), "1");
 }
+
+// A ledger some of whose tables are gone (half made, half dropped) is refused, naming
+// what is missing, and left as it is: never made again over the rest, never taken for a
+// server away.
+class HalfMadeLedger : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HalfMadeLedger, IsRefusedNamingWhatIsMissingAndLeftAsItIs)
+{
+    const QString database = testing_support::freshPgDatabase();
+    makeLedger(database);
+    const QString dropped = QString::fromUtf8(GetParam());
+    serverRows(QStringLiteral("drop table %1 cascade").arg(dropped), database);
+    const std::string before = serverRows(kPublicTables, database);
+    OwnerLog log;
+    ServerBackend backend;
+    backend.setOwner(log.owner());
+    const QString refusal = refusalOf(backend, database);
+    EXPECT_TRUE(refusal.contains(QStringLiteral("is not a Tallyfold ledger: it is only part of one: the table %1 is "
+                                                "missing.").arg(dropped)))
+        << refusal.toStdString();
+    EXPECT_FALSE(refusal.contains(QStringLiteral("cannot be reached")));
+    EXPECT_EQ(backend.problem(), FileProblem::NotALedger);
+    EXPECT_TRUE(log.asked.isEmpty());
+    EXPECT_EQ(serverRows(kPublicTables, database), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, HalfMadeLedger,
+                         ::testing::Values("accounts", "transactions", "importkeys", "undolog", "undosteps"));
 
 } // namespace
