@@ -7,6 +7,7 @@
 #include "importing/ImportPlan.h"
 #include "importing/ImportWriter.h"
 #include "main/ConsoleDialogs.h"
+#include "main/LedgerCommand.h"
 #include "shell/ErrorTrap.h"
 
 #include <QCommandLineParser>
@@ -115,7 +116,7 @@ bool openLedger(const ConsoleDialogs& console)
         data::connection().Open(data::connectionString());
     });
     return console.shown() == 0 && data::hasConnection()
-        && data::connection().State() == data::Connection::adStateOpen;
+        && data::connection().State() == data::Connection::adStateOpen && ledgerFitForWriting();
 }
 
 } // namespace

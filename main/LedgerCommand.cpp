@@ -94,6 +94,16 @@ int createServerLedger(const QString& conninfo)
     }
 }
 
+bool ledgerFitForWriting()
+{
+    data::Connection& ledger = data::connection();
+    ledger.checkNow();
+    if (ledger.problem() != platform::FileProblem::Damaged)
+        return true;
+    platform::tellInMessageBox(ledger.problemMessage());
+    return false;
+}
+
 int copyLedgerCommand(const QString& from, const QString& to)
 {
     Console console;

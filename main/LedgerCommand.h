@@ -24,6 +24,11 @@ void addLedgerOptions(QCommandLineParser& parser);
 std::optional<int> runLedgerOptions(const QCommandLineParser& parser);
 
 int createServerLedger(const QString& conninfo);
+
+// For every command that writes to the open shared ledger without a window: the check
+// the window makes in the background, made now. Damage found is told through the
+// message boxes (on standard error) and the command must write nothing: false then.
+bool ledgerFitForWriting();
 int copyLedgerCommand(const QString& from, const QString& to);
 
 } // namespace mainwindow

@@ -660,6 +660,14 @@ void Connection::checkInBackground()
     });
 }
 
+void Connection::checkNow()
+{
+    if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly))
+        return;
+    const IntegrityCheck::Outcome outcome = IntegrityCheck::now(m_readerUri);
+    checked(outcome.result, outcome.problem);
+}
+
 bool Connection::checking() const
 {
     return m_check && m_check->running();
