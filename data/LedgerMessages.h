@@ -26,6 +26,8 @@ QString uncertainChangeMessage(std::optional<bool> landed);
 // For NotALedger: what an empty database, or one holding something else, is told.
 QString emptyDatabaseDetail();
 QString otherTablesDetail();
+// A server ledger the login role may not read at all.
+QString serverNoRightsMessage(const QString& ledger);
 // For NotALedger: an empty database the server would not let become a ledger (why: its
 // own words).
 QString noLedgerMadeDetail(const QString& why);
