@@ -45,8 +45,13 @@ double startOnce(int rows, double* cpu = nullptr)
 
 bool measureStartup(int rows, int runs, const std::function<void(const char*, int, double)>& report)
 {
-    if (startOnce(rows) < 0)
-        return false;
+    // The first start backs up the ledger the bench has just written and turns it to a
+    // write-ahead log; the second backs up that change. From the third on, a start finds
+    // the ledger as a user's ordinary start does: unchanged since its newest backup.
+    for (int warm = 0; warm < 2; ++warm) {
+        if (startOnce(rows) < 0)
+            return false;
+    }
     std::vector<double> outside, outsideCpu, load, reload;
     for (int run = 0; run < runs; ++run) {
         double cpu = 0;

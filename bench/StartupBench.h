@@ -8,8 +8,8 @@
 namespace bench {
 
 // Times `runs` starts of tallyfold-startup-probe (beside the bench) on the ledger in
-// the data folder (of `rows` transactions), after one start that is not timed (it
-// makes the start-up backup of a changed ledger, as a user's first start does). Prints
+// the data folder (of `rows` transactions), after two starts that are not timed (they
+// make the start-up backups of a ledger just written). Prints
 // the figures as the other measures; false when the probe could not be run.
 bool measureStartup(int rows, int runs, const std::function<void(const char*, int, double)>& report);
 
