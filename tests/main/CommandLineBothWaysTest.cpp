@@ -93,24 +93,27 @@ TEST_P(ServerRoles, AReaderGetsEveryReadingWorkDoneAndARoleWithNoRightsIsToldSo)
 {
     addRow(QStringLiteral("'2024-03-05', 'Rent', 1, 1250.75, 0, false"));
     addRow(QStringLiteral("'2024-03-06', 'Salary', 1, 0, 2500, false"));
-    ASSERT_EQ(pg().createRole(QStringLiteral("reader"), {}, database), QString());
+    // Roles belong to the whole server: named after this test's database.
+    const QString reader = database + QStringLiteral("_reader");
+    const QString stranger = database + QStringLiteral("_stranger");
+    ASSERT_EQ(pg().createRole(reader, {}, database), QString());
 
     const QString chart = env.root() + QStringLiteral("/chart.svg");
     const Outcome charted = run({QStringLiteral("--chart"), QStringLiteral("balance"), QStringLiteral("--chart-file"),
-                                 chart}, QStringLiteral("reader"));
+                                 chart}, reader);
     EXPECT_EQ(charted.status, 0) << charted.errors.toStdString();
     EXPECT_FALSE(charted.errors.contains(QStringLiteral("not written"))) << charted.errors.toStdString();
     EXPECT_GT(QFileInfo(chart).size(), 0);
 
     const QString pdf = env.root() + QStringLiteral("/report.pdf");
-    const Outcome report = run({QStringLiteral("--report-pdf"), pdf}, QStringLiteral("reader"));
+    const Outcome report = run({QStringLiteral("--report-pdf"), pdf}, reader);
     EXPECT_EQ(report.status, 0) << report.errors.toStdString();
     EXPECT_TRUE(testing_support::pdfPages(pdf).join(u'\n').contains(QStringLiteral("Salary")));
     // What it was told: the ledger can only be read, no more.
     EXPECT_TRUE(report.errors.contains(QStringLiteral("can only be read"))) << report.errors.toStdString();
 
     const QString copy = env.root() + QStringLiteral("/copy.mdb");
-    const Outcome copied = run({QStringLiteral("--copy-ledger"), pg().conninfo(database, QStringLiteral("reader")), copy});
+    const Outcome copied = run({QStringLiteral("--copy-ledger"), pg().conninfo(database, reader), copy});
     EXPECT_EQ(copied.status, 0) << copied.errors.toStdString();
     EXPECT_EQ(copied.out, QStringLiteral("1 accounts, 2 transactions, 0 import keys, 0 undo steps copied\n"));
     EXPECT_EQ(testing_support::TestEnvironment::rowsOf(copy, QStringLiteral("select TransactionDescription from "
@@ -118,22 +121,21 @@ TEST_P(ServerRoles, AReaderGetsEveryReadingWorkDoneAndARoleWithNoRightsIsToldSo)
               "Rent; Salary");
 
     // One that may read the rows but not the counters is told what it lacks; nothing is made.
-    ASSERT_EQ(pg().run(QStringLiteral("revoke select on all sequences in schema public from reader"), database).error,
+    ASSERT_EQ(pg().run(QStringLiteral("revoke select on all sequences in schema public from ") + reader, database).error,
               QString());
     const QString second = env.root() + QStringLiteral("/second.mdb");
-    const Outcome refused = run({QStringLiteral("--copy-ledger"), pg().conninfo(database, QStringLiteral("reader")),
-                                 second});
+    const Outcome refused = run({QStringLiteral("--copy-ledger"), pg().conninfo(database, reader), second});
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("counters"))) << refused.errors.toStdString();
     EXPECT_TRUE(refused.errors.contains(QStringLiteral("sequences"))) << refused.errors.toStdString();
     EXPECT_FALSE(QFile::exists(second));
 
     // A role with no rights at all.
-    ASSERT_EQ(pg().createRole(QStringLiteral("stranger"), {}), QString());
-    const Outcome stranger = run({QStringLiteral("--report-pdf"), pdf + QStringLiteral(".2")}, QStringLiteral("stranger"));
-    EXPECT_EQ(stranger.status, 1);
-    EXPECT_TRUE(stranger.errors.contains(QStringLiteral("no right to read it"))) << stranger.errors.toStdString();
-    EXPECT_FALSE(stranger.errors.contains(QStringLiteral("not a Tallyfold ledger"))) << stranger.errors.toStdString();
+    ASSERT_EQ(pg().createRole(stranger, {}), QString());
+    const Outcome refusedAll = run({QStringLiteral("--report-pdf"), pdf + QStringLiteral(".2")}, stranger);
+    EXPECT_EQ(refusedAll.status, 1);
+    EXPECT_TRUE(refusedAll.errors.contains(QStringLiteral("no right to read it"))) << refusedAll.errors.toStdString();
+    EXPECT_FALSE(refusedAll.errors.contains(QStringLiteral("not a Tallyfold ledger"))) << refusedAll.errors.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Ledgers, ServerRoles, ::testing::Values(Kind::Server),
