@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <cctype>
 #include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -78,7 +79,7 @@ bool fillsReportTable(const QByteArray& sql)
     const QByteArrayView written = QByteArrayView(sql).trimmed();
     for (QByteArrayView start : {QByteArrayView("insert into tblreport"), QByteArrayView("delete from tblreport")}) {
         if (written.size() >= start.size() && written.first(start.size()).compare(start, Qt::CaseInsensitive) == 0
-            && (written.size() == start.size() || !QChar::isLetterOrNumber(written[start.size()])))
+            && (written.size() == start.size() || !(std::isalnum(uchar(written[start.size()])) || written[start.size()] == '_')))
             return true;
     }
     return false;
