@@ -138,7 +138,9 @@ CopyCount copyLedger(const QString& from, const QString& to)
     bool made = false;
     QString madeFile;
     Connection target;
-    target.setOwner({.describe = problemMessage, .tell = tellUser, .createLedger = [&made](const QString&) { return made = true; }});
+    target.setOwner({.describe = problemMessage,
+                     .tell = tellUser,
+                     .createLedger = [&made](const QString&) { return made = true; }});
     if (!isServerConnectionString(to)) {
         const QString file = platform::dataSourceOf(to);
         const QFileInfo info(file);

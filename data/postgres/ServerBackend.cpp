@@ -79,7 +79,8 @@ bool fillsReportTable(const QByteArray& sql)
     const QByteArrayView written = QByteArrayView(sql).trimmed();
     for (QByteArrayView start : {QByteArrayView("insert into tblreport"), QByteArrayView("delete from tblreport")}) {
         if (written.size() >= start.size() && written.first(start.size()).compare(start, Qt::CaseInsensitive) == 0
-            && (written.size() == start.size() || !(std::isalnum(uchar(written[start.size()])) || written[start.size()] == '_')))
+            && (written.size() == start.size() || !(std::isalnum(uchar(written[start.size()]))
+                                                    || written[start.size()] == '_')))
             return true;
     }
     return false;
