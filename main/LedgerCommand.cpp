@@ -94,14 +94,13 @@ int createServerLedger(const QString& conninfo)
     }
 }
 
-bool ledgerFitForWriting()
+void requireSoundLedger()
 {
     data::Connection& ledger = data::connection();
     ledger.checkNow();
-    if (ledger.problem() != platform::FileProblem::Damaged)
-        return true;
-    platform::tellInMessageBox(ledger.problemMessage());
-    return false;
+    if (ledger.problem() == platform::FileProblem::Damaged)
+        throw platform::FileRefusal(QString(ledger.problemMessage()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                    false);
 }
 
 int copyLedgerCommand(const QString& from, const QString& to)

@@ -664,7 +664,8 @@ void Connection::checkNow()
 {
     if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly))
         return;
-    const IntegrityCheck::Outcome outcome = IntegrityCheck::now(m_readerUri);
+    // One started earlier (at the opening) is waited for rather than made twice.
+    const IntegrityCheck::Outcome outcome = checking() ? m_check->wait() : IntegrityCheck::now(m_readerUri);
     checked(outcome.result, outcome.problem);
 }
 

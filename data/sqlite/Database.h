@@ -134,8 +134,9 @@ public:
     // Close ends the check early and drops what it found.
     void checkInBackground();
     bool checking() const;
-    // The same check, made now and waited for: damage it finds is handled (and told) before
-    // it returns, so that work without windows never writes to a damaged file.
+    // The same check, made now (or the one under way, waited for): damage it finds is
+    // handled (and told) before it returns, so that work without windows never writes to
+    // a damaged file.
     void checkNow();
 
 private:

@@ -81,6 +81,14 @@ IntegrityCheck::~IntegrityCheck()
     sqlite3_close_v2(m_db);
 }
 
+IntegrityCheck::Outcome IntegrityCheck::wait()
+{
+    m_watcher.disconnect();
+    m_future.waitForFinished();
+    m_running = false;
+    return m_future.resultCount() > 0 ? m_future.result() : Outcome{SQLITE_INTERRUPT, {}};
+}
+
 IntegrityCheck::Outcome IntegrityCheck::now(const QByteArray& uri)
 {
     sqlite3* db = nullptr;

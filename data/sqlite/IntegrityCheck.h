@@ -35,6 +35,10 @@ public:
     // is about to write and has no user to go on working meanwhile (the command line).
     static Outcome now(const QByteArray& uri);
 
+    // Waits for this check to end and gives how it ended, instead of `done` (which then
+    // never runs): for work that started the check early and must know before it writes.
+    Outcome wait();
+
     // Whether the check is still going, or its outcome still on its way to `done`.
     bool running() const { return m_running; }
 
