@@ -12,7 +12,8 @@
 // and the Import Statement window opened on a 10,000-row CSV.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
-//                   [--report-only | --changes-only | --find-only | --import-only | --server-only]
+//                   [--report-only | --changes-only | --find-only | --import-only | --server-only |
+//                    --startup-only]
 // --report-only: start-up and the printed report's figures alone.
 // --changes-only: the single adds, edits and deletes alone, with and without their step,
 // and the delete by SQLite alone.
@@ -20,6 +21,7 @@
 // each keystroke's figures on standard error).
 // --import-only: the statement imports and the import preview alone.
 // --server-only: the same ledger on a throwaway PostgreSQL server (ServerBench.h).
+// --startup-only: start-up from the process's start to the filled list (StartupBench.h).
 #define SQLITE_ENABLE_PREUPDATE_HOOK 1   // Debian's SQLite has both; the header shows them only on request
 #define SQLITE_ENABLE_SESSION 1
 #include "data/Backups.h"
@@ -37,6 +39,7 @@
 #include "data/sqlite/DatabaseCopy.h"
 #include "shell/Desktop.h"
 #include "data/UndoHistory.h"
+#include "bench/StartupBench.h"
 #include "bench/Timing.h"
 #ifdef TALLYFOLD_BENCH_SERVER
 #include "bench/ServerBench.h"
@@ -459,6 +462,7 @@ int main(int argc, char** argv)
     const bool findOnly = args.contains(QStringLiteral("--find-only"));
     const bool importOnly = args.contains(QStringLiteral("--import-only"));
     const bool serverOnly = args.contains(QStringLiteral("--server-only"));
+    const bool startupOnly = args.contains(QStringLiteral("--startup-only"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QStringLiteral("--sizes")) {
             sizes.clear();
@@ -508,6 +512,12 @@ int main(int argc, char** argv)
             return 1;
         }
 #endif
+        if (startupOnly) {
+            if (!bench::measureStartup(rows, runs, report))
+                return 1;
+            QFile::remove(data::workingDatabasePath());
+            continue;
+        }
         if (importOnly) {
             timeImports(dataHome, rows, runs);
             QFile::remove(data::workingDatabasePath());

@@ -135,6 +135,12 @@ void Connection::checkInBackground()
         m_backend->checkInBackground();
 }
 
+void Connection::checkNow()
+{
+    if (m_backend)
+        m_backend->checkNow();
+}
+
 QVariant Field::Value() const
 {
     return m_rows->value(m_column);

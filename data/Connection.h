@@ -113,6 +113,9 @@ public:
     virtual QString problemMessage() const = 0;
     virtual void setOwner(platform::ConnectionOwner owner) = 0;
     virtual void checkInBackground() {}
+    // The same check made now, its damage handled before it returns (a server checks its
+    // own files: nothing to do).
+    virtual void checkNow() {}
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
     // That history whole, every desktop's steps, oldest first: for a copy of the ledger.
@@ -169,6 +172,7 @@ public:
     platform::FileProblem problem() const;
     QString problemMessage() const;
     void checkInBackground();
+    void checkNow();
     History* history() { return m_backend ? m_backend->history() : nullptr; }
     Capabilities capabilities() const { return m_backend ? m_backend->capabilities() : Capabilities{}; }
     QString title() const { return m_backend ? m_backend->title() : QString(); }

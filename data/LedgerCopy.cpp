@@ -2,6 +2,7 @@
 
 #include "data/Connection.h"
 #include "data/Ledger.h"
+#include "data/LedgerMessages.h"
 #include "data/SqlLiteral.h"
 #include "data/sqlite/Database.h"
 #include "platform/Conversions.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <vector>
 
 namespace data {
 
@@ -88,6 +90,26 @@ bool holdsNothing(Connection& ledger)
     return ledger.backend()->exportHistory().empty();
 }
 
+// The number each table's next row gets, read before anything is written. On a server a
+// counter is a sequence: a role may read the rows and still not the sequences.
+std::vector<qint64> countersOf(Connection& ledger)
+{
+    std::vector<qint64> next;
+    for (const CopiedTable& table : kTables) {
+        try {
+            next.push_back(ledger.nextKey(QString::fromLatin1(table.name)));
+        } catch (const platform::FileRefusal&) {
+            throw;
+        } catch (const platform::DbError& e) {
+            refuse(QStringLiteral("The ledger's counters (the number the next %1 row gets) cannot be read: %2\r\n"
+                                  "A login role that copies a ledger needs the right to read its sequences as well "
+                                  "as its tables (grant select on all sequences).")
+                       .arg(QString::fromLatin1(table.name), QString::fromUtf8(e.what())));
+        }
+    }
+    return next;
+}
+
 } // namespace
 
 QString copySideConnectionString(const QString& side)
@@ -101,16 +123,24 @@ QString copySideConnectionString(const QString& side)
 
 CopyCount copyLedger(const QString& from, const QString& to)
 {
+    if (!isServerConnectionString(from)) {
+        const QFileInfo file(platform::dataSourceOf(from));
+        if (file.isFile() && file.size() == 0)
+            refuse(QStringLiteral("%1 is empty (0 bytes): it holds no ledger to copy.").arg(file.filePath()));
+    }
     Connection source;
-    source.setOwner({.tell = tellUser});
+    source.setOwner({.describe = problemMessage, .tell = tellUser});
     source.Open(from);
+    const std::vector<qint64> counters = countersOf(source);
 
     // The target: a new file made from the empty template, or a server database made a
     // ledger now (or one that holds nothing yet). One that holds a ledger is never written.
     bool made = false;
     QString madeFile;
     Connection target;
-    target.setOwner({.tell = tellUser, .createLedger = [&made](const QString&) { return made = true; }});
+    target.setOwner({.describe = problemMessage,
+                     .tell = tellUser,
+                     .createLedger = [&made](const QString&) { return made = true; }});
     if (!isServerConnectionString(to)) {
         const QString file = platform::dataSourceOf(to);
         const QFileInfo info(file);
@@ -134,8 +164,8 @@ CopyCount copyLedger(const QString& from, const QString& to)
         count.accounts = copyTable(source, target, kTables[0]);
         count.transactions = copyTable(source, target, kTables[1]);
         count.importKeys = copyTable(source, target, kTables[2]);
-        for (const CopiedTable& table : kTables)
-            target.setNextKey(QString::fromLatin1(table.name), source.nextKey(QString::fromLatin1(table.name)));
+        for (std::size_t i = 0; i < std::size(kTables); ++i)
+            target.setNextKey(QString::fromLatin1(kTables[i].name), counters[i]);
         // The steps' images hold the rows as the copy now has them: undo finds them so.
         const std::vector<HistoryStep> steps = source.backend()->exportHistory();
         target.backend()->importHistory(steps);

@@ -141,6 +141,14 @@ QString otherTablesDetail()
     return QStringLiteral("it holds other tables, but no ledger. Choose a database of its own for the ledger.");
 }
 
+QString serverNoRightsMessage(const QString& ledger)
+{
+    return QStringLiteral("The ledger %1 could not be opened: the server gives your login role no right to read it."
+                          "\r\n\r\nAsk the ledger's owner for the rights a reader needs (select on its tables and "
+                          "sequences), then start Tallyfold again. Tallyfold has left the ledger unchanged.")
+        .arg(ledger);
+}
+
 QString alreadyDeletedMessage(const QString& transactionNumber)
 {
     return QStringLiteral("Transaction %1 had already been deleted, on another desktop or by another program. "

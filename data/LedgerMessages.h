@@ -38,6 +38,8 @@ QString emptyDatabaseDetail();
 QString otherTablesDetail();
 // For NotALedger: a ledger lacking some of its tables (their names).
 QString missingTablesDetail(const QStringList& tables);
+// A server ledger the login role may not read at all.
+QString serverNoRightsMessage(const QString& ledger);
 // For NotALedger: an empty database the server would not let become a ledger (why: its
 // own words).
 QString noLedgerMadeDetail(const QString& why);

@@ -86,6 +86,34 @@ void keepPermissions(const QString& draft, const QString& path)
     fs::permissions(QFile::encodeName(draft).constData(), perms, error);
 }
 
+// How many of the messages printed tell of a failure. That the ledger can only be read
+// (a login role that may only read, a folder that cannot be written) is told, but work
+// that only reads goes on as it should. Asked while the ledger is still open.
+int failuresOf(const ConsoleDialogs& console)
+{
+    int failures = console.shown();
+    if (data::ledgerProblem() == platform::FileProblem::ReadOnly
+        && console.messages().contains(data::ledgerProblemMessage()))
+        --failures;
+    return failures;
+}
+
+// Where a report written to `path` lands: a symbolic link's target (through every link
+// of a chain), so that the link stays as it was and the file it names gets the report.
+QString throughLinks(const QString& path)
+{
+    namespace fs = std::filesystem;
+    fs::path at(QFile::encodeName(path).constData());
+    std::error_code error;
+    for (int hops = 0; hops < 40 && fs::is_symlink(fs::symlink_status(at, error)); ++hops) {
+        const fs::path target = fs::read_symlink(at, error);
+        if (error)
+            break;
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    return QFileInfo(QFile::decodeName(at.lexically_normal().c_str())).absoluteFilePath();
+}
+
 } // namespace
 
 void describeApplication()
@@ -163,7 +191,7 @@ QStringList statementFilesToOpen(const QStringList& arguments)
 
 int writeReportPdf(const QString& file)
 {
-    const QString path = QFileInfo(file).absoluteFilePath();
+    const QString path = throughLinks(QFileInfo(file).absoluteFilePath());
     auto notWritten = [&] {
         std::fprintf(stderr, "tallyfold: the report was not written to %s\n", qPrintable(path));
         return 1;
@@ -194,10 +222,11 @@ int writeReportPdf(const QString& file)
         if (form1.Form_Load())
             form1.ReportToPdf(target);
     }
+    const int failures = failuresOf(console);
     data::releaseConnection();
     platform::Desktop::setCurrent(nullptr);
     platform::Dialogs::setCurrent(nullptr);
-    if (console.shown() > 0 || !QFileInfo(target).isFile() || QFileInfo(target).size() == 0)
+    if (failures > 0 || !QFileInfo(target).isFile() || QFileInfo(target).size() == 0)
         return notWritten();
     if (target != path) {
         std::error_code error;
@@ -233,10 +262,11 @@ int writeChart(const QString& kind, const QString& file)
         if (form1.Form_Load())
             written = form1.ChartToFile(kind, path, &error);
     }
+    const int failures = failuresOf(console);
     data::releaseConnection();
     platform::Desktop::setCurrent(nullptr);
     platform::Dialogs::setCurrent(nullptr);
-    if (!written || console.shown() > 0) {
+    if (!written || failures > 0) {
         if (!error.isEmpty())
             std::fprintf(stderr, "tallyfold: %s\n", qPrintable(error));
         std::fprintf(stderr, "tallyfold: the chart was not written to %s\n", qPrintable(path));

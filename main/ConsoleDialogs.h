@@ -6,6 +6,7 @@
 #include "shell/Desktop.h"
 #include "shell/Dialogs.h"
 
+#include <QStringList>
 #include <cstdio>
 
 namespace mainwindow {
@@ -24,15 +25,19 @@ public:
     }
     // How many messages were printed: any means the work did not go as it should.
     int shown() const { return m_shown; }
+    // Those messages, as they were given.
+    const QStringList& messages() const { return m_messages; }
 
 private:
     void print(QString text)
     {
         ++m_shown;
+        m_messages << text;
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
         std::fprintf(stderr, "tallyfold: %s\n", qPrintable(text));
     }
     int m_shown = 0;
+    QStringList m_messages;
 };
 
 class ClosedDesktop : public platform::Desktop {

@@ -270,7 +270,8 @@ bool Form1::Form_Load()
                 i - 1, platform::toSingle(platform::settings::get(columnKey(i), QStringLiteral("1800"))));
         });
     }
-    trap.run(170, [this] { ListData(); });
+    // Work without a window (the report from the command line) needs the totals alone.
+    trap.run(170, [this] { m_windowless ? ListTotals() : ListData(); });
     trap.run(172, [this] {
         setWindowStateNumber(platform::toInteger(platform::settings::get(platform::stored::kWindowStateKey, QStringLiteral("0"))));
     });
@@ -396,6 +397,13 @@ void Form1::ListData()
     ListView1->publish();
     if (opened)
         trap.run(132, [&] { rs.Close(); });
+    showTotals(trap, totalWithdrawal, totalDeposit, pattern);
+    showLedgerProblem();
+    afterListData();
+}
+
+void Form1::showTotals(shell::ErrorTrap& trap, double totalWithdrawal, double totalDeposit, const QString& pattern)
+{
     totalWithdrawal = shown(totalWithdrawal);
     totalDeposit = shown(totalDeposit);
     const double balance = shown(totalDeposit - totalWithdrawal);
@@ -405,8 +413,26 @@ void Form1::ListData()
     trap.run(140, [&] { setCaption(Label11, QStringLiteral("Widrawal: ") + platform::numberText(totalWithdrawal)); });
     trap.run(142, [&] { setCaption(Label22, QStringLiteral("Deposit: ") + platform::numberText(totalDeposit)); });
     trap.run(144, [&] { setCaption(Label33, QStringLiteral("Balance: ") + platform::numberText(balance)); });
-    showLedgerProblem();
-    afterListData();
+}
+
+void Form1::ListTotals()
+{
+    // The same rows and the same sums as ListData, without a row going into the list:
+    // a row the list cannot show (no date) never keeps the report from being written.
+    shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+    data::Recordset rs;
+    const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
+    double totalWithdrawal = 0;
+    double totalDeposit = 0;
+    CachedField withdrawal(rs, u"WithdrawalAmount"), deposit(rs, u"DepositAmount");
+    while (opened && trap.loop(110, [&] { return !rs.eof(); })) {
+        trap.run(126, [&] { totalWithdrawal += countable(withdrawal.value()); });
+        trap.run(128, [&] { totalDeposit += countable(deposit.value()); });
+        trap.run(130, [&] { rs.MoveNext(); });
+    }
+    if (opened)
+        trap.run(132, [&] { rs.Close(); });
+    showTotals(trap, totalWithdrawal, totalDeposit, currency::OwnCurrencyFormat());
 }
 
 void Form1::othersChanged()

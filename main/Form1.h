@@ -177,6 +177,10 @@ private:
     void fitBorderToState();
     QPoint screenCentre() const;
     void centreOnScreen();
+    // The summary's totals of the whole ledger, as ListData shows them, and ListData's
+    // totals alone, for work without a window, which needs no list.
+    void showTotals(shell::ErrorTrap& trap, double totalWithdrawal, double totalDeposit, const QString& pattern);
+    void ListTotals();
     // The report command's steps, with show as its step 144.
     void createReport(const std::function<void()>& tick, const std::function<void(output::DataReport&)>& show);
 

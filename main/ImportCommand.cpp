@@ -7,6 +7,7 @@
 #include "importing/ImportPlan.h"
 #include "importing/ImportWriter.h"
 #include "main/ConsoleDialogs.h"
+#include "main/LedgerCommand.h"
 #include "shell/ErrorTrap.h"
 
 #include <QCommandLineParser>
@@ -113,6 +114,7 @@ bool openLedger(const ConsoleDialogs& console)
     trap.run(146, [] {
         data::backUpAtStart();
         data::connection().Open(data::connectionString());
+        data::checkLedgerInBackground();   // checked while the plan is made
     });
     return console.shown() == 0 && data::hasConnection()
         && data::connection().State() == data::Connection::adStateOpen;
@@ -156,6 +158,7 @@ int importStatementFile(const QString& file, const QString& account, const QStri
         const importer::Statement statement = readForScript(file, profile);
         if (openLedger(console.dialogs)) {
             const importing::ImportPlan plan = importing::planImport(statement, accountNamed(account), fileName);
+            requireSoundLedger();
             const int added = importing::writeImport(plan, importing::Matches::Skip);
             const int matched = plan.count(importing::RowStatus::PossibleMatch);
             print(stdout, QStringLiteral("%1 added, %2 already in the ledger, %3 not readable")

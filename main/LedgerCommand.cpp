@@ -99,6 +99,15 @@ int createServerLedger(const QString& conninfo)
     }
 }
 
+void requireSoundLedger()
+{
+    data::Connection& ledger = data::connection();
+    ledger.checkNow();
+    if (ledger.problem() == platform::FileProblem::Damaged)
+        throw platform::FileRefusal(QString(ledger.problemMessage()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                                    false);
+}
+
 int copyLedgerCommand(const QString& from, const QString& to)
 {
     Console console;

@@ -24,6 +24,12 @@ void addLedgerOptions(QCommandLineParser& parser);
 std::optional<int> runLedgerOptions(const QCommandLineParser& parser);
 
 int createServerLedger(const QString& conninfo);
+
+// For every command that writes to the open shared ledger without a window: the check
+// the window makes in the background, made now, or waited for when the command started
+// it at the opening (data::checkLedgerInBackground) to read meanwhile. Throws FileRefusal
+// with the message for a damaged ledger: the command must write nothing.
+void requireSoundLedger();
 int copyLedgerCommand(const QString& from, const QString& to);
 
 } // namespace mainwindow

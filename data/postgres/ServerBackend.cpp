@@ -14,6 +14,7 @@
 
 #include <QRegularExpression>
 #include <QSysInfo>
+#include <cctype>
 #include <libpq-fe.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -68,6 +69,20 @@ bool namesReportTable(const QByteArray& sql)
 {
     static const QRegularExpression word(QStringLiteral("\\btblreport\\b"), QRegularExpression::CaseInsensitiveOption);
     return word.match(QString::fromUtf8(sql)).hasMatch();
+}
+
+// Whether a statement writes the report's table alone: a temporary table of the
+// session's own, which a role that may only read fills too.
+bool fillsReportTable(const QByteArray& sql)
+{
+    const QByteArrayView written = QByteArrayView(sql).trimmed();
+    for (QByteArrayView start : {QByteArrayView("insert into tblreport"), QByteArrayView("delete from tblreport")}) {
+        if (written.size() >= start.size() && written.first(start.size()).compare(start, Qt::CaseInsensitive) == 0
+            && (written.size() == start.size() || !(std::isalnum(uchar(written[start.size()]))
+                                                    || written[start.size()] == '_')))
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -221,6 +236,11 @@ void ServerBackend::prepareLedger()
         } catch (const platform::DbError& e) {
             refuse(FileProblem::NotALedger, QString::fromUtf8(e.what()));
         }
+        if (facts.kind == LedgerFacts::NoRights) {
+            close();
+            setProblem(FileProblem::NotALedger, serverNoRightsMessage(m_title));
+            throw platform::FileRefusal(m_problemMessage, false);
+        }
         if (facts.kind == LedgerFacts::OtherTables)
             refuse(FileProblem::NotALedger, otherTablesDetail());
         // Asked outside the transaction: no other desktop waits on the lock meanwhile.
@@ -373,8 +393,9 @@ void ServerBackend::dropReportRows()
 
 long long ServerBackend::execute(const QString& jetSql)
 {
-    refuseWrites();
     const QByteArray sql = translated(jetSql);
+    if (m_problem != FileProblem::ReadOnly || !fillsReportTable(sql))
+        refuseWrites();
     if (gatherReportRow(sql))
         return 1;
     sendReportRows();

@@ -33,7 +33,17 @@ LedgerFacts lockAndInspect(PgSession& session)
     session.exec("begin");
     session.exec("select pg_advisory_xact_lock(" + kLedgerLock + ")");
     LedgerFacts facts;
-    const Result format = session.exec("select to_regclass('public.ledgerformat') is not null");
+    // Found by the catalogue, which anyone may read: a role without the right to read the
+    // ledger is told so, rather than that there is no ledger.
+    const Result format = session.exec(
+        "select coalesce(bool_or(c.relname = 'ledgerformat'), false), "
+        "coalesce(bool_and(has_schema_privilege(n.oid, 'usage') and has_table_privilege(c.oid, 'select')), true) "
+        "from pg_class c join pg_namespace n on n.oid = c.relnamespace "
+        "where n.nspname = 'public' and c.relname in ('ledgerformat', 'transactions', 'accounts')");
+    if (format.text(0, 0) == "t" && format.text(0, 1) != "t") {
+        facts.kind = LedgerFacts::NoRights;
+        return facts;
+    }
     if (format.text(0, 0) == "t") {
         const Result version = session.exec("select max(version) from public.ledgerformat");
         facts.kind = LedgerFacts::Ledger;

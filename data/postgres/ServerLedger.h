@@ -11,7 +11,7 @@ namespace data::postgres {
 
 // What a database holds.
 struct LedgerFacts {
-    enum Kind { Ledger, Empty, OtherTables } kind = Empty;
+    enum Kind { Ledger, Empty, OtherTables, NoRights } kind = Empty;   // NoRights: a ledger the role may not read
     int version = 0;   // a ledger's format version
     // The tables of the format a ledger lacks (one half made, or half dropped): what
     // the making of a ledger creates, read from its own statements.

@@ -663,6 +663,15 @@ void Connection::checkInBackground()
     });
 }
 
+void Connection::checkNow()
+{
+    if (!m_db || (m_problem != FileProblem::None && m_problem != FileProblem::ReadOnly))
+        return;
+    // One started earlier (at the opening) is waited for rather than made twice.
+    const IntegrityCheck::Outcome outcome = checking() ? m_check->wait() : IntegrityCheck::now(m_readerUri);
+    checked(outcome.result, outcome.problem);
+}
+
 bool Connection::checking() const
 {
     return m_check && m_check->running();

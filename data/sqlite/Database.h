@@ -134,6 +134,10 @@ public:
     // Close ends the check early and drops what it found.
     void checkInBackground();
     bool checking() const;
+    // The same check, made now (or the one under way, waited for): damage it finds is
+    // handled (and told) before it returns, so that work without windows never writes to
+    // a damaged file.
+    void checkNow();
 
 private:
     friend class Recordset;

@@ -26,6 +26,7 @@ public:
     QString problemMessage() const override { return m_connection.problemMessage(); }
     void setOwner(platform::ConnectionOwner owner) override { m_connection.setOwner(std::move(owner)); }
     void checkInBackground() override { m_connection.checkInBackground(); }
+    void checkNow() override { m_connection.checkNow(); }
     History* history() override { return &m_history; }
     std::vector<HistoryStep> exportHistory() override { return m_history.exportSteps(); }
     void importHistory(const std::vector<HistoryStep>& steps) override { m_history.importSteps(steps); }

@@ -16,13 +16,15 @@ int endedEarly(void* promise)
     return static_cast<QPromise<IntegrityCheck::Outcome>*>(promise)->isCanceled() ? 1 : 0;
 }
 
-void check(QPromise<IntegrityCheck::Outcome>& promise, sqlite3* db, int opened)
+// The check itself, run on `db` (`opened`: how opening it went); `promise`, when there is
+// one, can end it early.
+IntegrityCheck::Outcome check(sqlite3* db, int opened, QPromise<IntegrityCheck::Outcome>* promise)
 {
     IntegrityCheck::Outcome outcome;
     int& rc = outcome.result;
     rc = db ? opened : SQLITE_NOMEM;
-    if (db)
-        sqlite3_progress_handler(db, 1000, endedEarly, &promise);
+    if (db && promise)
+        sqlite3_progress_handler(db, 1000, endedEarly, promise);
     sqlite3_stmt* stmt = nullptr;
     if (rc == SQLITE_OK)
         rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr);
@@ -40,7 +42,12 @@ void check(QPromise<IntegrityCheck::Outcome>& promise, sqlite3* db, int opened)
     sqlite3_finalize(stmt);
     if (db)
         sqlite3_progress_handler(db, 0, nullptr, nullptr);   // the promise ends with this call
-    promise.addResult(std::move(outcome));
+    return outcome;
+}
+
+int openForCheck(const QByteArray& uri, sqlite3** db)
+{
+    return sqlite3_open_v2(uri.constData(), db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
 }
 
 } // namespace
@@ -50,15 +57,16 @@ IntegrityCheck::IntegrityCheck(const QByteArray& uri, std::function<void(const O
     // Opened here, so that the handle to interrupt lives exactly as long as this object;
     // the pool's thread only uses it in between.
     // A failed opening is the check's outcome: its message is read on the pool's thread.
-    const int opened = sqlite3_open_v2(uri.constData(), &m_db,
-                                       SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    const int opened = openForCheck(uri, &m_db);
     QObject::connect(&m_watcher, &QFutureWatcherBase::finished, [this, done = std::move(done)] {
         m_running = false;
         const Outcome outcome = m_future.resultCount() > 0 ? m_future.result() : Outcome{SQLITE_INTERRUPT, {}};
         if (outcome.result != SQLITE_INTERRUPT)
             done(outcome);
     });
-    m_future = QtConcurrent::run(check, m_db, opened);
+    m_future = QtConcurrent::run([db = m_db, opened](QPromise<Outcome>& promise) {
+        promise.addResult(check(db, opened, &promise));
+    });
     m_watcher.setFuture(m_future);
 }
 
@@ -71,6 +79,23 @@ IntegrityCheck::~IntegrityCheck()
         sqlite3_interrupt(m_db);
     m_future.waitForFinished();
     sqlite3_close_v2(m_db);
+}
+
+IntegrityCheck::Outcome IntegrityCheck::wait()
+{
+    m_watcher.disconnect();
+    m_future.waitForFinished();
+    m_running = false;
+    return m_future.resultCount() > 0 ? m_future.result() : Outcome{SQLITE_INTERRUPT, {}};
+}
+
+IntegrityCheck::Outcome IntegrityCheck::now(const QByteArray& uri)
+{
+    sqlite3* db = nullptr;
+    const int opened = openForCheck(uri, &db);
+    const Outcome outcome = check(db, opened, nullptr);
+    sqlite3_close_v2(db);
+    return outcome;
 }
 
 } // namespace platform

@@ -1,7 +1,7 @@
 #pragma once
 // A full check of a database file (SQLite's integrity_check) on a connection of its own,
 // run on Qt's thread pool, so that a large ledger is checked while the user goes on
-// working.
+// working; or the same check at once, where nobody works meanwhile.
 
 #include <QByteArray>
 #include <QFuture>
@@ -30,6 +30,14 @@ public:
     ~IntegrityCheck();
     IntegrityCheck(const IntegrityCheck&) = delete;
     IntegrityCheck& operator=(const IntegrityCheck&) = delete;
+
+    // The same check of the file `uri` names, made at once on this thread: for work that
+    // is about to write and has no user to go on working meanwhile (the command line).
+    static Outcome now(const QByteArray& uri);
+
+    // Waits for this check to end and gives how it ended, instead of `done` (which then
+    // never runs): for work that started the check early and must know before it writes.
+    Outcome wait();
 
     // Whether the check is still going, or its outcome still on its way to `done`.
     bool running() const { return m_running; }

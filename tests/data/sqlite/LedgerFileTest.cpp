@@ -192,6 +192,32 @@ TEST(DamagedLedger, TheBackgroundCheckEndsWithItsConnectionAndTellsNothingAfterw
     w.db.Close();
 }
 
+TEST(DamagedLedger, TheCheckMadeNowOrWaitedForFindsWhatTheBackgroundCheckFindsAndTellsItOnce)
+{
+    TestEnvironment env;
+    env.seedLedger(QStringLiteral("Rent"), 3000);
+    const QString file = env.workingDatabase();
+    testing_support::zeroPage(file, std::stoi(env.rows(QStringLiteral(
+        "select rootpage from sqlite_master where name = 'tblReport'"))));
+    const QByteArray damaged = fileHash(file);
+    for (const bool startedEarly : {false, true}) {
+        SCOPED_TRACE(startedEarly ? "waited for" : "made now");
+        WatchedConnection w;
+        w.db.Open(env.connectionString());
+        if (startedEarly)
+            w.db.checkInBackground();
+        w.db.checkNow();   // no event loop runs meanwhile: the answer comes from here
+        EXPECT_FALSE(w.db.checking());
+        EXPECT_EQ(w.db.problem(), FileProblem::Damaged);
+        ASSERT_EQ(w.told.size(), 1);
+        EXPECT_EQ(w.told[0], w.db.problemMessage());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.told.size(), 1);
+        w.db.Close();
+    }
+    EXPECT_EQ(fileHash(file), damaged);
+}
+
 TEST(LedgerFormat, AForeignOrNewerFileIsRefusedAndLeftAsItWas)
 {
     struct Case { const char* what; const char* sql; FileProblem problem; };
