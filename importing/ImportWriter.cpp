@@ -40,33 +40,44 @@ QString keyValues(qint64 accountId, const QString& key, const importer::Row& row
         + QString::number(transactionNumber) + u')';
 }
 
-int writeImport(const ImportPlan& plan, Matches matches)
+namespace {
+
+// Takes the ledger for the import's transaction: the file's write lock comes with its
+// BEGIN, a server's with asking for the next number (the lock every import, and every
+// other numbering of a row, waits for). Answers that number.
+qint64 holdLedger(data::Connection& db)
+{
+    db.BeginTrans();
+    try {
+        return db.nextKey(QStringLiteral("Transactions"));
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+}
+
+// Writes the plan's rows inside the transaction holdLedger began, and commits it; rolls
+// it back on any failure.
+int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qint64 first)
 {
     QList<const PlannedRow*> rows;
     for (const PlannedRow& planned : plan.rows) {
         if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
             rows.append(&planned);
     }
-    if (rows.isEmpty())
-        return 0;
-    data::Connection& db = data::connection();
-    // The transaction first: the step's statements then join it rather than each
-    // committing with its own log.
-    db.BeginTrans();
     try {
-        const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
-        // Asked once the import's transaction holds the ledger, so that nothing else can
-        // number a row before the import's commit.
-        const qint64 first = db.nextKey(QStringLiteral("Transactions"));
-        for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
-            const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
-            QStringList transactions, keys;
-            for (qsizetype i = from; i < to; ++i) {
-                transactions << transactionValues(first + i, plan.accountId, rows[i]->row);
-                keys << keyValues(plan.accountId, rows[i]->key, rows[i]->row, first + i);
+        if (!rows.isEmpty()) {
+            const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
+            for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
+                const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
+                QStringList transactions, keys;
+                for (qsizetype i = from; i < to; ++i) {
+                    transactions << transactionValues(first + i, plan.accountId, rows[i]->row);
+                    keys << keyValues(plan.accountId, rows[i]->key, rows[i]->row, first + i);
+                }
+                db.Execute(kInsertTransactions + transactions.join(u','));
+                db.Execute(kInsertKeys + keys.join(u','));
             }
-            db.Execute(kInsertTransactions + transactions.join(u','));
-            db.Execute(kInsertKeys + keys.join(u','));
         }
         db.CommitTrans();
     } catch (...) {
@@ -74,6 +85,37 @@ int writeImport(const ImportPlan& plan, Matches matches)
         throw;
     }
     return int(rows.size());
+}
+
+} // namespace
+
+int writeImport(ImportPlan& plan, Matches matches)
+{
+    data::Connection& db = data::connection();
+    const qint64 first = holdLedger(db);
+    try {
+        markRowsStoredSince(plan);
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+    return writeHeld(db, plan, matches, first);
+}
+
+Imported importStatement(const importer::Statement& statement, qint64 accountId, const QString& fileName,
+                         Matches matches)
+{
+    data::Connection& db = data::connection();
+    const qint64 first = holdLedger(db);
+    Imported imported;
+    try {
+        imported.plan = planImport(statement, accountId, fileName);
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+    imported.added = writeHeld(db, imported.plan, matches, first);
+    return imported;
 }
 
 } // namespace importing
