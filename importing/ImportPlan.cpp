@@ -102,6 +102,7 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
     plan.closing = statement.closing;
     const QStringList keys = importKeys(statement);
     QHash<QString, QList<Stored>> known = storedKeys(accountId);
+    known.reserve(known.size() + statement.rows.size());   // the statement's own keys join them
 
     QDate first, last;
     plan.rows.reserve(statement.rows.size());

@@ -23,21 +23,70 @@ constexpr qsizetype kRowsAStatement = 500;
 
 } // namespace
 
+namespace {
+
+// A whole number of cents as plain decimal text ("-12.50"), appended.
+void appendCents(QString& to, qint64 cents)
+{
+    if (cents < 0)
+        to += u'-';
+    // qint64's smallest value has no positive counterpart; amounts never reach it.
+    const quint64 size = cents < 0 ? quint64(-(cents + 1)) + 1 : quint64(cents);
+    to += QString::number(size / 100);
+    to += u'.';
+    to += QChar(u'0' + char16_t(size % 100 / 10));
+    to += QChar(u'0' + char16_t(size % 10));
+}
+
+void appendTransaction(QString& to, qint64 transactionNumber, qint64 accountId, const importer::Row& row)
+{
+    // The editor's form: amounts as plain decimal text, the other side zero, Taxable No.
+    // Both amounts are written with their cents so that every row has one shape (a
+    // file prepares the batch's statement once).
+    to += u'(';
+    to += QString::number(transactionNumber);
+    to += QStringLiteral(",#");
+    to += data::sql::jetDate(row.date);
+    to += QStringLiteral("#,'");
+    to += data::sql::quoted(row.description);
+    to += QStringLiteral("',");
+    to += QString::number(accountId);
+    to += u',';
+    appendCents(to, row.cents < 0 ? -row.cents : 0);
+    to += u',';
+    appendCents(to, row.cents > 0 ? row.cents : 0);
+    to += QStringLiteral(",0)");
+}
+
+void appendKey(QString& to, qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber)
+{
+    to += u'(';
+    to += QString::number(accountId);
+    to += QStringLiteral(",'");
+    to += data::sql::quoted(key);
+    to += QStringLiteral("','");
+    to += row.date.toString(Qt::ISODate);
+    to += QStringLiteral("',");
+    to += QString::number(row.cents);
+    to += u',';
+    to += QString::number(transactionNumber);
+    to += u')';
+}
+
+} // namespace
+
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row)
 {
-    // The editor's form: amounts as plain decimal text, the other side 0, Taxable No.
-    const QString withdrawal = row.cents < 0 ? importer::centsText(-row.cents) : QStringLiteral("0");
-    const QString deposit = row.cents > 0 ? importer::centsText(row.cents) : QStringLiteral("0");
-    return u'(' + QString::number(transactionNumber) + QStringLiteral(",#") + data::sql::jetDate(row.date)
-        + QStringLiteral("#,'") + data::sql::quoted(row.description) + QStringLiteral("',") + QString::number(accountId)
-        + u',' + withdrawal + u',' + deposit + QStringLiteral(",0)");
+    QString values;
+    appendTransaction(values, transactionNumber, accountId, row);
+    return values;
 }
 
 QString keyValues(qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber)
 {
-    return u'(' + QString::number(accountId) + QStringLiteral(",'") + data::sql::quoted(key) + QStringLiteral("','")
-        + row.date.toString(Qt::ISODate) + QStringLiteral("',") + QString::number(row.cents) + u','
-        + QString::number(transactionNumber) + u')';
+    QString values;
+    appendKey(values, accountId, key, row, transactionNumber);
+    return values;
 }
 
 namespace {
@@ -70,13 +119,19 @@ int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qin
             const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
             for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
                 const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
-                QStringList transactions, keys;
+                QString transactions = kInsertTransactions, keys = kInsertKeys;
+                transactions.reserve(transactions.size() + (to - from) * 80);
+                keys.reserve(keys.size() + (to - from) * 80);
                 for (qsizetype i = from; i < to; ++i) {
-                    transactions << transactionValues(first + i, plan.accountId, rows[i]->row);
-                    keys << keyValues(plan.accountId, rows[i]->key, rows[i]->row, first + i);
+                    if (i > from) {
+                        transactions += u',';
+                        keys += u',';
+                    }
+                    appendTransaction(transactions, first + i, plan.accountId, rows[i]->row);
+                    appendKey(keys, plan.accountId, rows[i]->key, rows[i]->row, first + i);
                 }
-                db.Execute(kInsertTransactions + transactions.join(u','));
-                db.Execute(kInsertKeys + keys.join(u','));
+                db.Execute(transactions);
+                db.Execute(keys);
             }
         }
         db.CommitTrans();
