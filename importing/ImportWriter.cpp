@@ -25,17 +25,63 @@ constexpr qsizetype kRowsAStatement = 500;
 
 namespace {
 
-// A whole number of cents as plain decimal text ("-12.50"), appended.
+// The texts of a batch are appended piece by piece, without a string of their own each:
+// a large import writes hundreds of thousands of them.
+
+// A number's decimal digits, at least `width` of them.
+void appendNumber(QString& to, quint64 value, int width = 1)
+{
+    char digits[24];
+    int at = int(sizeof digits);
+    do {
+        digits[--at] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || int(sizeof digits) - at < width);
+    to += QLatin1StringView(digits + at, qsizetype(sizeof digits) - at);
+}
+
+void appendInteger(QString& to, qint64 value)
+{
+    if (value < 0)
+        to += u'-';
+    // qint64's smallest value has no positive counterpart: its magnitude, unsigned.
+    appendNumber(to, value < 0 ? quint64(-(value + 1)) + 1 : quint64(value));
+}
+
+// A whole number of cents as plain decimal text ("-12.50").
 void appendCents(QString& to, qint64 cents)
 {
     if (cents < 0)
         to += u'-';
-    // qint64's smallest value has no positive counterpart; amounts never reach it.
     const quint64 size = cents < 0 ? quint64(-(cents + 1)) + 1 : quint64(cents);
-    to += QString::number(size / 100);
+    appendNumber(to, size / 100);
     to += u'.';
-    to += QChar(u'0' + char16_t(size % 100 / 10));
-    to += QChar(u'0' + char16_t(size % 10));
+    appendNumber(to, size % 100, 2);
+}
+
+// A text within the Jet literal's quotes.
+void appendQuoted(QString& to, const QString& text)
+{
+    if (text.contains(u'\'') || text.contains(QChar(0)))
+        to += data::sql::quoted(text);
+    else
+        to += text;
+}
+
+// The date as "yyyy-MM-dd", as the keys store it.
+void appendIsoDate(QString& to, const QDate& date)
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 0 || year > 9999) {
+        to += date.toString(Qt::ISODate);
+        return;
+    }
+    appendNumber(to, quint64(year), 4);
+    to += u'-';
+    appendNumber(to, quint64(month), 2);
+    to += u'-';
+    appendNumber(to, quint64(day), 2);
 }
 
 void appendTransaction(QString& to, qint64 transactionNumber, qint64 accountId, const importer::Row& row)
@@ -44,13 +90,13 @@ void appendTransaction(QString& to, qint64 transactionNumber, qint64 accountId, 
     // Both amounts are written with their cents so that every row has one shape (a
     // file prepares the batch's statement once).
     to += u'(';
-    to += QString::number(transactionNumber);
+    appendInteger(to, transactionNumber);
     to += QStringLiteral(",#");
     to += data::sql::jetDate(row.date);
     to += QStringLiteral("#,'");
-    to += data::sql::quoted(row.description);
+    appendQuoted(to, row.description);
     to += QStringLiteral("',");
-    to += QString::number(accountId);
+    appendInteger(to, accountId);
     to += u',';
     appendCents(to, row.cents < 0 ? -row.cents : 0);
     to += u',';
@@ -61,15 +107,15 @@ void appendTransaction(QString& to, qint64 transactionNumber, qint64 accountId, 
 void appendKey(QString& to, qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber)
 {
     to += u'(';
-    to += QString::number(accountId);
+    appendInteger(to, accountId);
     to += QStringLiteral(",'");
-    to += data::sql::quoted(key);
+    appendQuoted(to, key);
     to += QStringLiteral("','");
-    to += row.date.toString(Qt::ISODate);
+    appendIsoDate(to, row.date);
     to += QStringLiteral("',");
-    to += QString::number(row.cents);
+    appendInteger(to, row.cents);
     to += u',';
-    to += QString::number(transactionNumber);
+    appendInteger(to, transactionNumber);
     to += u')';
 }
 

@@ -264,3 +264,31 @@ TEST_F(Import, APlanReadBeforeAnotherImportWroteTheSameRowsAddsOnlyWhatIsStillNe
               "Coffee|2; Rent|1");
     EXPECT_EQ(data::undoLabel(), QStringLiteral("Import 1 transaction from march.csv"));
 }
+
+TEST(ImportValues, RowsAreWrittenAsJetLiteralsExactly)
+{
+    struct Case {
+        const char* date;
+        qint64 cents;
+        QString description;
+        const char* transaction;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"2024-03-05", -350, QStringLiteral("Coffee"), "(7,#03/05/2024#,'Coffee',2,3.50,0.00,0)",
+         "(2,'row:k','2024-03-05',-350,7)"},
+        {"0987-12-01", 120005, QStringLiteral("O'Brien's"), "(7,#12/01/0987#,'O''Brien''s',2,0.00,1200.05,0)",
+         "(2,'row:k','0987-12-01',120005,7)"},
+        {"2024-01-31", -99999999999999, QStringLiteral("a") + QChar(0) + u'b',
+         "(7,#01/31/2024#,'a'&Chr(0)&'b',2,999999999999.99,0.00,0)", "(2,'row:k','2024-01-31',-99999999999999,7)"},
+        {"2024-01-31", 0, QString(), "(7,#01/31/2024#,'',2,0.00,0.00,0)", "(2,'row:k','2024-01-31',0,7)"},
+    };
+    for (const Case& c : cases) {
+        importer::Row row;
+        row.date = QDate::fromString(QString::fromLatin1(c.date), Qt::ISODate);
+        row.cents = c.cents;
+        row.description = c.description;
+        EXPECT_EQ(transactionValues(7, 2, row).toStdString(), c.transaction);
+        EXPECT_EQ(keyValues(2, QStringLiteral("row:k"), row, 7).toStdString(), c.key);
+    }
+}
