@@ -9,7 +9,8 @@
 // its changeset from SQLite's session extension in that row instead; find as you type
 // and the charts window; and the command line's import of a 100,000-row CSV and a
 // 100,000-transaction OFX statement, and the same CSV again (all rows already there),
-// and the Import Statement window opened on a 10,000-row CSV.
+// the CSV's import as the whole command from process start to exit beside hledger
+// reading the same file, and the Import Statement window opened on a 10,000-row CSV.
 // Prints one line per figure: measure <TAB> rows <TAB> median_ms <TAB> peak_mb.
 //   tallyfold-bench [--sizes 10000,100000,1000000] [--runs 5]
 //                   [--report-only | --changes-only | --find-only | --import-only | --server-only |
@@ -53,6 +54,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -393,6 +396,51 @@ bool writeStatements(const QString& csvPath, const QString& ofxPath, int rows)
     return csv.write(c) == c.size() && ofx.write(o) == o.size();
 }
 
+// The whole command, `tallyfold --import statement.csv --account Groceries` from process
+// start to exit, into the ledger as filled (put back before each run); in turn with it,
+// when hledger is installed, hledger printing the same CSV, the figure the import is
+// held against (the command within a tenth of it).
+void timeImportProcess(const QString& dir, const QString& csv, const QString& kept, int rows, int runs)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/tallyfold");
+    const QString hledger = QStandardPaths::findExecutable(QStringLiteral("hledger"));
+    const QString rules = dir + QStringLiteral("/statement.csv.rules");
+    QFile rulesFile(rules);
+    if (!hledger.isEmpty() && rulesFile.open(QIODevice::WriteOnly))
+        rulesFile.write("skip 1\nfields date, description, amount\ncurrency $\naccount1 assets:bank\n"
+                        "account2 expenses:unknown\n");
+    rulesFile.close();
+    const auto run = [](const QString& what, const QStringList& arguments) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(what, arguments);
+        return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    };
+    std::vector<double> imports, others;
+    for (int r = 0; r < runs; ++r) {
+        QFile::remove(data::workingDatabasePath());
+        QFile::copy(kept, data::workingDatabasePath());
+        bool ok = true;
+        imports.push_back(timeMs([&] {
+            ok = run(program, {QStringLiteral("--import"), csv, QStringLiteral("--account"), QStringLiteral("Groceries")});
+        }));
+        if (!ok)
+            std::fprintf(stderr, "bench: %s --import failed\n", qPrintable(program));
+        if (!hledger.isEmpty()) {
+            others.push_back(timeMs([&] {
+                ok = run(hledger, {QStringLiteral("-f"), csv, QStringLiteral("--rules-file"), rules, QStringLiteral("print")});
+            }));
+            if (!ok)
+                std::fprintf(stderr, "bench: hledger failed\n");
+        }
+    }
+    report("import_csv_100000_command", rows, median(imports));
+    if (!others.empty()) {
+        report("hledger_print_csv_100000", rows, median(others));
+        std::printf("import_command_per_hledger\t%d\t%.3f\n", rows, median(imports) / median(others));
+    }
+}
+
 // The command line's import (the very function `tallyfold --import` runs) of each
 // statement into the ledger as filled, the file put back before each run.
 void timeImports(const QString& dir, int rows, int runs)
@@ -424,6 +472,7 @@ void timeImports(const QString& dir, int rows, int runs)
         }
         std::printf("%s\t%d\t%.1f\t%.1f\n", import.measure, rows, median(times), median(peaks));
     }
+    timeImportProcess(dir, csv, kept, rows, runs);
 
     // The Import Statement window on a 10,000-row CSV: read, planned against the ledger,
     // shown and painted.

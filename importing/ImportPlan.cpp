@@ -42,6 +42,15 @@ QHash<QString, QList<Stored>> storedKeys(qint64 accountId)
     return keys;
 }
 
+// Whether one of the keys stored under the row's key names it: a bank id names the row
+// only together with its date and amount; a digest holds both already.
+bool isStored(const QList<Stored>& same, const PlannedRow& planned)
+{
+    return std::any_of(same.begin(), same.end(), [&](const Stored& s) {
+        return !isBankId(planned.key) || (s.date == planned.row.date && s.cents == planned.row.cents);
+    });
+}
+
 struct HandTyped {
     qint64 number;
     QDate date;
@@ -97,6 +106,7 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
     plan.closing = statement.closing;
     const QStringList keys = importKeys(statement);
     QHash<QString, QList<Stored>> known = storedKeys(accountId);
+    known.reserve(known.size() + statement.rows.size());   // the statement's own keys join them
 
     QDate first, last;
     plan.rows.reserve(statement.rows.size());
@@ -106,14 +116,9 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
         if (!row.readable()) {
             planned.status = RowStatus::NotReadable;
         } else {
-            // A bank id names the row only together with its date and amount; a digest
-            // holds both already. A key met twice in one file (an overlapping download)
-            // is the same row again.
+            // A key met twice in one file (an overlapping download) is the same row again.
             QList<Stored>& same = known[planned.key];
-            const bool found = std::any_of(same.begin(), same.end(), [&](const Stored& s) {
-                return !isBankId(planned.key) || (s.date == row.date && s.cents == row.cents);
-            });
-            if (found) {
+            if (isStored(same, planned)) {
                 planned.status = RowStatus::InLedger;
             } else {
                 same.append({row.date, row.cents});
@@ -157,6 +162,23 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
         plan.closingDifference = statement.closing->cents - after;
     }
     return plan;
+}
+
+int markRowsStoredSince(ImportPlan& plan)
+{
+    const QHash<QString, QList<Stored>> known = storedKeys(plan.accountId);
+    int marked = 0;
+    for (PlannedRow& planned : plan.rows) {
+        if (planned.status != RowStatus::New && planned.status != RowStatus::PossibleMatch)
+            continue;
+        const auto same = known.constFind(planned.key);
+        if (same != known.cend() && isStored(*same, planned)) {
+            planned.status = RowStatus::InLedger;
+            planned.matchedTransaction = 0;
+            ++marked;
+        }
+    }
+    return marked;
 }
 
 } // namespace importing

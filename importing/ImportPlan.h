@@ -48,4 +48,10 @@ struct ImportPlan {
 // Reads the shared connection; throws as its reads do.
 ImportPlan planImport(const importer::Statement& statement, qint64 accountId, const QString& fileName);
 
+// Marks the rows the plan would add that the ledger holds by now (the same statement
+// imported meanwhile from another window or process) as already in the ledger, and
+// answers how many. A plan is read before the write, so the writer asks again under
+// the ledger's write lock (see writeImport). Throws as the connection's reads do.
+int markRowsStoredSince(ImportPlan& plan);
+
 } // namespace importing

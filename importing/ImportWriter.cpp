@@ -23,50 +23,162 @@ constexpr qsizetype kRowsAStatement = 500;
 
 } // namespace
 
+namespace {
+
+// The texts of a batch are appended piece by piece, without a string of their own each:
+// a large import writes hundreds of thousands of them.
+
+// A number's decimal digits, at least `width` of them.
+void appendNumber(QString& to, quint64 value, int width = 1)
+{
+    char digits[24];
+    int at = int(sizeof digits);
+    do {
+        digits[--at] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || int(sizeof digits) - at < width);
+    to += QLatin1StringView(digits + at, qsizetype(sizeof digits) - at);
+}
+
+void appendInteger(QString& to, qint64 value)
+{
+    if (value < 0)
+        to += u'-';
+    // qint64's smallest value has no positive counterpart: its magnitude, unsigned.
+    appendNumber(to, value < 0 ? quint64(-(value + 1)) + 1 : quint64(value));
+}
+
+// A whole number of cents as plain decimal text ("-12.50").
+void appendCents(QString& to, qint64 cents)
+{
+    if (cents < 0)
+        to += u'-';
+    const quint64 size = cents < 0 ? quint64(-(cents + 1)) + 1 : quint64(cents);
+    appendNumber(to, size / 100);
+    to += u'.';
+    appendNumber(to, size % 100, 2);
+}
+
+// A text within the Jet literal's quotes.
+void appendQuoted(QString& to, const QString& text)
+{
+    if (text.contains(u'\'') || text.contains(QChar(0)))
+        to += data::sql::quoted(text);
+    else
+        to += text;
+}
+
+// The date as "yyyy-MM-dd", as the keys store it.
+void appendIsoDate(QString& to, const QDate& date)
+{
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 0 || year > 9999) {
+        to += date.toString(Qt::ISODate);
+        return;
+    }
+    appendNumber(to, quint64(year), 4);
+    to += u'-';
+    appendNumber(to, quint64(month), 2);
+    to += u'-';
+    appendNumber(to, quint64(day), 2);
+}
+
+void appendTransaction(QString& to, qint64 transactionNumber, qint64 accountId, const importer::Row& row)
+{
+    // The editor's form: amounts as plain decimal text, the other side zero, Taxable No.
+    // Both amounts are written with their cents so that every row has one shape (a
+    // file prepares the batch's statement once).
+    to += u'(';
+    appendInteger(to, transactionNumber);
+    to += QStringLiteral(",#");
+    to += data::sql::jetDate(row.date);
+    to += QStringLiteral("#,'");
+    appendQuoted(to, row.description);
+    to += QStringLiteral("',");
+    appendInteger(to, accountId);
+    to += u',';
+    appendCents(to, row.cents < 0 ? -row.cents : 0);
+    to += u',';
+    appendCents(to, row.cents > 0 ? row.cents : 0);
+    to += QStringLiteral(",0)");
+}
+
+void appendKey(QString& to, qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber)
+{
+    to += u'(';
+    appendInteger(to, accountId);
+    to += QStringLiteral(",'");
+    appendQuoted(to, key);
+    to += QStringLiteral("','");
+    appendIsoDate(to, row.date);
+    to += QStringLiteral("',");
+    appendInteger(to, row.cents);
+    to += u',';
+    appendInteger(to, transactionNumber);
+    to += u')';
+}
+
+} // namespace
+
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row)
 {
-    // The editor's form: amounts as plain decimal text, the other side 0, Taxable No.
-    const QString withdrawal = row.cents < 0 ? importer::centsText(-row.cents) : QStringLiteral("0");
-    const QString deposit = row.cents > 0 ? importer::centsText(row.cents) : QStringLiteral("0");
-    return u'(' + QString::number(transactionNumber) + QStringLiteral(",#") + data::sql::jetDate(row.date)
-        + QStringLiteral("#,'") + data::sql::quoted(row.description) + QStringLiteral("',") + QString::number(accountId)
-        + u',' + withdrawal + u',' + deposit + QStringLiteral(",0)");
+    QString values;
+    appendTransaction(values, transactionNumber, accountId, row);
+    return values;
 }
 
 QString keyValues(qint64 accountId, const QString& key, const importer::Row& row, qint64 transactionNumber)
 {
-    return u'(' + QString::number(accountId) + QStringLiteral(",'") + data::sql::quoted(key) + QStringLiteral("','")
-        + row.date.toString(Qt::ISODate) + QStringLiteral("',") + QString::number(row.cents) + u','
-        + QString::number(transactionNumber) + u')';
+    QString values;
+    appendKey(values, accountId, key, row, transactionNumber);
+    return values;
 }
 
-int writeImport(const ImportPlan& plan, Matches matches)
+namespace {
+
+// Takes the ledger for the import's transaction: the file's write lock comes with its
+// BEGIN, a server's with asking for the next number (the lock every import, and every
+// other numbering of a row, waits for). Answers that number.
+qint64 holdLedger(data::Connection& db)
+{
+    db.BeginTrans();
+    try {
+        return db.nextKey(QStringLiteral("Transactions"));
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+}
+
+// Writes the plan's rows inside the transaction holdLedger began, and commits it; rolls
+// it back on any failure.
+int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qint64 first)
 {
     QList<const PlannedRow*> rows;
     for (const PlannedRow& planned : plan.rows) {
         if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
             rows.append(&planned);
     }
-    if (rows.isEmpty())
-        return 0;
-    data::Connection& db = data::connection();
-    // The transaction first: the step's statements then join it rather than each
-    // committing with its own log.
-    db.BeginTrans();
     try {
-        const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
-        // Asked once the import's transaction holds the ledger, so that nothing else can
-        // number a row before the import's commit.
-        const qint64 first = db.nextKey(QStringLiteral("Transactions"));
-        for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
-            const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
-            QStringList transactions, keys;
-            for (qsizetype i = from; i < to; ++i) {
-                transactions << transactionValues(first + i, plan.accountId, rows[i]->row);
-                keys << keyValues(plan.accountId, rows[i]->key, rows[i]->row, first + i);
+        if (!rows.isEmpty()) {
+            const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
+            for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
+                const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
+                QString transactions = kInsertTransactions, keys = kInsertKeys;
+                transactions.reserve(transactions.size() + (to - from) * 80);
+                keys.reserve(keys.size() + (to - from) * 80);
+                for (qsizetype i = from; i < to; ++i) {
+                    if (i > from) {
+                        transactions += u',';
+                        keys += u',';
+                    }
+                    appendTransaction(transactions, first + i, plan.accountId, rows[i]->row);
+                    appendKey(keys, plan.accountId, rows[i]->key, rows[i]->row, first + i);
+                }
+                db.Execute(transactions);
+                db.Execute(keys);
             }
-            db.Execute(kInsertTransactions + transactions.join(u','));
-            db.Execute(kInsertKeys + keys.join(u','));
         }
         db.CommitTrans();
     } catch (...) {
@@ -74,6 +186,37 @@ int writeImport(const ImportPlan& plan, Matches matches)
         throw;
     }
     return int(rows.size());
+}
+
+} // namespace
+
+int writeImport(ImportPlan& plan, Matches matches)
+{
+    data::Connection& db = data::connection();
+    const qint64 first = holdLedger(db);
+    try {
+        markRowsStoredSince(plan);
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+    return writeHeld(db, plan, matches, first);
+}
+
+Imported importStatement(const importer::Statement& statement, qint64 accountId, const QString& fileName,
+                         Matches matches)
+{
+    data::Connection& db = data::connection();
+    const qint64 first = holdLedger(db);
+    Imported imported;
+    try {
+        imported.plan = planImport(statement, accountId, fileName);
+    } catch (...) {
+        db.RollbackTrans();
+        throw;
+    }
+    imported.added = writeHeld(db, imported.plan, matches, first);
+    return imported;
 }
 
 } // namespace importing

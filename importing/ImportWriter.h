@@ -13,9 +13,22 @@ namespace importing {
 // user (or the script) wants them added rather than taken as the rows typed by hand.
 enum class Matches { Skip, Add };
 
-// Writes them over the shared connection and answers how many rows were added. Throws
-// what the connection throws (platform::DbError, FileRefusal); nothing is written then.
-int writeImport(const ImportPlan& plan, Matches matches = Matches::Skip);
+// Writes them over the shared connection and answers how many rows were added. The plan
+// was read before; under the ledger's write lock (the file's, or on a server the lock on
+// its transactions every import takes) the writer looks again, and rows stored since (the
+// same statement imported at the same moment elsewhere) become InLedger in `plan` rather
+// than being added twice. Throws what the connection throws (platform::DbError,
+// FileRefusal); nothing is written then.
+int writeImport(ImportPlan& plan, Matches matches = Matches::Skip);
+
+// Plans the import and writes it in one transaction, the plan read under the write lock:
+// for the command line, which has no preview to show first.
+struct Imported {
+    ImportPlan plan;
+    int added = 0;
+};
+Imported importStatement(const importer::Statement& statement, qint64 accountId, const QString& fileName,
+                         Matches matches = Matches::Skip);
 
 // One row's values for the inserts, in Jet SQL with the editor's literals: "(...)".
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row);

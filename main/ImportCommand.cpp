@@ -157,9 +157,13 @@ int importStatementFile(const QString& file, const QString& account, const QStri
     try {
         const importer::Statement statement = readForScript(file, profile);
         if (openLedger(console.dialogs)) {
-            const importing::ImportPlan plan = importing::planImport(statement, accountNamed(account), fileName);
             requireSoundLedger();
-            const int added = importing::writeImport(plan, importing::Matches::Skip);
+            // Planned under the ledger's write lock: another import of the same statement
+            // at the same moment finds these rows already in the ledger, or this one finds its.
+            const importing::Imported imported =
+                importing::importStatement(statement, accountNamed(account), fileName, importing::Matches::Skip);
+            const importing::ImportPlan& plan = imported.plan;
+            const int added = imported.added;
             const int matched = plan.count(importing::RowStatus::PossibleMatch);
             print(stdout, QStringLiteral("%1 added, %2 already in the ledger, %3 not readable")
                               .arg(added)

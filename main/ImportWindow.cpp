@@ -310,7 +310,7 @@ void ImportWindow::importNow()
         importing::rememberProfileForHeader(m_statement.csvFingerprint, m_statement.csvProfile);
     m_outcome = QStringLiteral("%1 added, %2 already in the ledger, %3 not readable")
                     .arg(added)
-                    .arg(m_plan.count(importing::RowStatus::InLedger) + skipped)
+                    .arg(plan.count(importing::RowStatus::InLedger) + skipped)
                     .arg(m_plan.count(importing::RowStatus::NotReadable));
     accept();
 }

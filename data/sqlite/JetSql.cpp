@@ -230,6 +230,8 @@ bool ValuesInsert::read(const QString& jetSql)
     }
     const qsizetype n = m_text.size();
     qsizetype i = m_head;
+    size_t width = 0;      // the first row's number of values, which every row must have
+    size_t rowStart = 0;   // the first value of the row being read
     for (;;) {
         while (i < n && isBlank(m_text[i]))
             ++i;
@@ -241,13 +243,28 @@ bool ValuesInsert::read(const QString& jetSql)
             ++i;
             continue;
         }
-        if (i < n && m_text[i] == ')')
-            break;
-        return false;
+        if (i == n || m_text[i] != ')')
+            return false;
+        // The row's end: a batch of rows (an import's, a copy's) goes on with ",(".
+        const size_t values = m_values.size() - rowStart;
+        if (width == 0)
+            width = values;
+        else if (values != width)
+            return false;   // rows of other lengths: SQLite's own word on them
+        rowStart = m_values.size();
+        for (++i; i < n && isBlank(m_text[i]); ++i) {
+        }
+        if (i == n)
+            return true;
+        if (m_text[i] != ',')
+            return false;
+        for (++i; i < n && isBlank(m_text[i]); ++i) {
+        }
+        if (i == n || m_text[i] != '(')
+            return false;
+        ++i;
+        m_kinds += kRowBreak;
     }
-    for (++i; i < n && isBlank(m_text[i]); ++i) {
-    }
-    return i == n;
 }
 
 bool ValuesInsert::readValue(qsizetype& i)
@@ -410,10 +427,18 @@ bool ValuesInsert::readNumber(qsizetype& i)
 QString ValuesInsert::sqliteShape() const
 {
     QString sql = translate(QString::fromLatin1(head()));
-    for (size_t k = 0; k < m_values.size(); ++k) {
-        if (k > 0)
+    sql.reserve(sql.size() + m_kinds.size() * 16);
+    bool first = true;
+    for (const char kind : m_kinds) {
+        if (kind == kRowBreak) {
+            sql += QStringLiteral("),(");
+            first = true;
+            continue;
+        }
+        if (!first)
             sql += u',';
-        sql += m_values[k].kind == Kind::Real ? QStringLiteral("CAST(? AS REAL)") : QStringLiteral("?");
+        first = false;
+        sql += kind == char(Kind::Real) ? QStringLiteral("CAST(? AS REAL)") : QStringLiteral("?");
     }
     sql += u')';
     return sql;

@@ -39,12 +39,14 @@ QString translate(const QString& jetSql);
 //   'text', "text"           the text, its doubled quotes single
 //   #mm/dd/yyyy#, CDate('mm/dd/yyyy'), and the same year-month-day
 //                            the stored date text, as translate() writes it
-// Anything else (a word, an expression, a date in another form, a second row, a
-// character SQLite would not read as the translation does) makes it no such insert,
-// and the statement goes the ordinary way.
+// Several rows ("(...),(...)") are read alike when each has as many values as the
+// first. Anything else (a word, an expression, a date in another form, rows of other
+// lengths, a character SQLite would not read as the translation does) makes it no such
+// insert, and the statement goes the ordinary way.
 class ValuesInsert {
 public:
     enum class Kind : char { Integer = 'i', Real = 'r', Text = 't' };
+    static constexpr char kRowBreak = '/';
     struct Value {
         Kind kind;
         qint64 integer;     // Integer
@@ -56,7 +58,7 @@ public:
     bool read(const QString& jetSql);
 
     // What statements of one shape share: the text before the values, as written,
-    // and one Kind letter a value.
+    // and one Kind letter a value, kRowBreak between rows.
     QByteArrayView head() const { return QByteArrayView(m_text.constData(), m_head); }
     QByteArrayView kinds() const { return QByteArrayView(m_kinds); }
     const std::vector<Value>& values() const { return m_values; }

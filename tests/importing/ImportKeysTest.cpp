@@ -50,3 +50,25 @@ TEST(ImportKeys, IdenticalRowsAreCountedWithinTheirDayAndBankIdsAreKeptAsGiven)
     camt.rows = {row("2024-03-05", -350, "Coffee", "R1")};
     EXPECT_EQ(importKeys(camt), QStringList{QStringLiteral("ref:R1")});
 }
+
+TEST(ImportKeys, DigestsStayThoseStoredLedgersHold)
+{
+    // Keys written by earlier versions, which every later import must find again: plain
+    // and accented text, every kind of white space, a year below 1000, large amounts.
+    importer::Statement csv;
+    csv.format = importer::Format::Csv;
+    csv.rows = {row("2024-03-05", -350, "Coffee"),
+                row("2024-03-05", 120000, " Pay\tday \n SALARY "),
+                row("0005-01-02", 0, "Zürich HOTEL\xc2\xa0"),
+                row("2024-12-31", -99999999999, "STRASSE Straße \xc4\xb0stanbul \xe2\x80\x83 \xce\xa3\xce\x91"),
+                row("2024-03-05", 1, ""),
+                row("2024-03-05", -350, "COFFEE"),
+                row("2024-03-05", 5, "A\x0b\x0c B\x1f" "C")};
+    EXPECT_EQ(importKeys(csv), (QStringList{QStringLiteral("row:474788495414192749e619f9c8ae5391#1"),
+                                            QStringLiteral("row:9b4de466fbeeeae790b5519001e7d35f#1"),
+                                            QStringLiteral("row:4c98da907a751bc85b421c82d3394612#1"),
+                                            QStringLiteral("row:19109113e7ea909af998fa49873179b5#1"),
+                                            QStringLiteral("row:5082b42e89b70c5233e2bfedf789ef6e#1"),
+                                            QStringLiteral("row:474788495414192749e619f9c8ae5391#2"),
+                                            QStringLiteral("row:ff124fc61f33c087eee53845eb2cd828#1")}));
+}

@@ -64,7 +64,8 @@ protected:
     // Imports it; answers how many rows were added.
     int import(const QByteArray& bytes, const QString& name, qint64 account, Matches matches = Matches::Skip)
     {
-        return writeImport(plan(bytes, name, account), matches);
+        ImportPlan planned = plan(bytes, name, account);
+        return writeImport(planned, matches);
     }
     std::string everything() const { return env.rows(kEverything); }
 
@@ -85,7 +86,7 @@ TEST_F(Import, TheSameFileTwiceAddsNothingWhileTwoIdenticalRowsBothArrive)
     EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription, count(*) from Transactions group by 1 order by 1")),
               "Coffee|2; Rent|1");
     const std::string once = everything();
-    const ImportPlan again = plan(kCoffees, QStringLiteral("march.csv"), bank);
+    ImportPlan again = plan(kCoffees, QStringLiteral("march.csv"), bank);
     EXPECT_EQ(again.count(RowStatus::InLedger), 3);
     EXPECT_EQ(writeImport(again), 0);
     EXPECT_EQ(everything(), once);
@@ -98,7 +99,7 @@ TEST_F(Import, TheSameFileTwiceAddsNothingWhileTwoIdenticalRowsBothArrive)
                              "2024-03-05,Coffee,-3.50\n"
                              "2024-03-06,Rent,-700.00\n"
                              "2024-03-07,Bus,-2.80\n";
-    const ImportPlan overlap = plan(later, QStringLiteral("march-later.csv"), bank);
+    ImportPlan overlap = plan(later, QStringLiteral("march-later.csv"), bank);
     EXPECT_EQ(overlap.count(RowStatus::InLedger), 3);
     EXPECT_EQ(writeImport(overlap), 2);
     EXPECT_EQ(env.rows(QStringLiteral("select count(*) from Transactions where TransactionDescription like 'coffee%'")),
@@ -122,7 +123,7 @@ TEST_F(Import, ABankIdMatchesOnlyWithTheSameDateAndAmount)
     const QByteArray second = ofx(ofxRow("F1", "20240401", "-3.50", "Coffee") + ofxRow("F1", "20240305", "-4.00", "Tea")
                                   + ofxRow("F2", "20240306", "-9.00", "Books") + ofxRow("F3", "20240402", "1.00", "Refund")
                                   + ofxRow("F3", "20240402", "1.00", "Refund"));
-    const ImportPlan plan2 = plan(second, QStringLiteral("b.ofx"), bank);
+    ImportPlan plan2 = plan(second, QStringLiteral("b.ofx"), bank);
     QList<RowStatus> statuses;
     for (const PlannedRow& row : plan2.rows)
         statuses << row.status;
@@ -177,7 +178,7 @@ TEST_F(Import, AFailureHalfWayImportsNothing)
     const std::string before = everything();
     const QByteArray file = ofx(ofxRow("F1", "20240305", "-3.50", "Coffee") + ofxRow("F2", "20240306", "-1.00", "Bad")
                                 + ofxRow("F3", "20240307", "-2.00", "Bus"));
-    const ImportPlan planned = plan(file, QStringLiteral("statement.ofx"), bank);
+    ImportPlan planned = plan(file, QStringLiteral("statement.ofx"), bank);
     try {
         writeImport(planned);
         ADD_FAILURE() << "the import went through";
@@ -203,7 +204,7 @@ TEST_F(Import, ARowTypedByHandWithinAFewDaysIsAPossibleMatch)
                             "2024-03-05,Coffee,-3.50\n"   // the typed coffee is taken
                             "2024-03-05,Books,-9.00\n"    // four days after: too far
                             "2024-03-06,Bus,-2.80\n";     // typed into another account
-    const ImportPlan planned = plan(file, QStringLiteral("march.csv"), bank);
+    ImportPlan planned = plan(file, QStringLiteral("march.csv"), bank);
     ASSERT_EQ(planned.rows.size(), 4);
     EXPECT_EQ(planned.rows[0].status, RowStatus::PossibleMatch);
     EXPECT_EQ(planned.rows[0].matchedTransaction, typed);
@@ -215,7 +216,7 @@ TEST_F(Import, ARowTypedByHandWithinAFewDaysIsAPossibleMatch)
     const QByteArray next = "Date,Description,Amount\n2024-03-06,Cake,-9.00\n";
     EXPECT_EQ(plan(next, QStringLiteral("next.csv"), bank).rows[0].status, RowStatus::New);
     // Added on request, the match goes in like a new row.
-    EXPECT_EQ(writeImport(plan(file, QStringLiteral("march.csv"), bank), Matches::Add), 1);
+    EXPECT_EQ(import(file, QStringLiteral("march.csv"), bank, Matches::Add), 1);
 }
 
 TEST_F(Import, TheClosingBalanceIsComparedWithTheAccountsOnItsDay)
@@ -241,8 +242,53 @@ TEST_F(Import, TheClosingBalanceIsComparedWithTheAccountsOnItsDay)
         "<AcctSvcrRef>R1</AcctSvcrRef><AddtlNtryInf>Coffee</AddtlNtryInf></Ntry>"
         "</Stmt></BkToCstmrStmt></Document>";
     EXPECT_EQ(import(camt, QStringLiteral("march.xml"), bank), 1);
-    const ImportPlan again = plan(camt, QStringLiteral("march.xml"), bank);
+    ImportPlan again = plan(camt, QStringLiteral("march.xml"), bank);
     EXPECT_EQ(again.count(RowStatus::InLedger), 1);
     EXPECT_EQ(again.rows[0].key, QStringLiteral("ref:R1"));
     EXPECT_EQ(again.closingDifference, std::optional<qint64>(0));
+}
+
+TEST_F(Import, APlanReadBeforeAnotherImportWroteTheSameRowsAddsOnlyWhatIsStillNew)
+{
+    // The window's preview planned the file; meanwhile the command line imported the
+    // first two rows of it.
+    ImportPlan stale = plan(kCoffees, QStringLiteral("march.csv"), bank);
+    ASSERT_EQ(stale.count(RowStatus::New), 3);
+    EXPECT_EQ(import("Date,Description,Amount\n2024-03-05,Coffee,-3.50\n2024-03-05,Coffee,-3.50\n",
+                     QStringLiteral("part.csv"), bank),
+              2);
+    EXPECT_EQ(writeImport(stale), 1);
+    EXPECT_EQ(stale.count(RowStatus::InLedger), 2) << "what is told counts them as already in the ledger";
+    EXPECT_EQ(stale.count(RowStatus::New), 1);
+    EXPECT_EQ(env.rows(QStringLiteral("select TransactionDescription, count(*) from Transactions group by 1 order by 1")),
+              "Coffee|2; Rent|1");
+    EXPECT_EQ(data::undoLabel(), QStringLiteral("Import 1 transaction from march.csv"));
+}
+
+TEST(ImportValues, RowsAreWrittenAsJetLiteralsExactly)
+{
+    struct Case {
+        const char* date;
+        qint64 cents;
+        QString description;
+        const char* transaction;
+        const char* key;
+    };
+    const Case cases[] = {
+        {"2024-03-05", -350, QStringLiteral("Coffee"), "(7,#03/05/2024#,'Coffee',2,3.50,0.00,0)",
+         "(2,'row:k','2024-03-05',-350,7)"},
+        {"0987-12-01", 120005, QStringLiteral("O'Brien's"), "(7,#12/01/0987#,'O''Brien''s',2,0.00,1200.05,0)",
+         "(2,'row:k','0987-12-01',120005,7)"},
+        {"2024-01-31", -99999999999999, QStringLiteral("a") + QChar(0) + u'b',
+         "(7,#01/31/2024#,'a'&Chr(0)&'b',2,999999999999.99,0.00,0)", "(2,'row:k','2024-01-31',-99999999999999,7)"},
+        {"2024-01-31", 0, QString(), "(7,#01/31/2024#,'',2,0.00,0.00,0)", "(2,'row:k','2024-01-31',0,7)"},
+    };
+    for (const Case& c : cases) {
+        importer::Row row;
+        row.date = QDate::fromString(QString::fromLatin1(c.date), Qt::ISODate);
+        row.cents = c.cents;
+        row.description = c.description;
+        EXPECT_EQ(transactionValues(7, 2, row).toStdString(), c.transaction);
+        EXPECT_EQ(keyValues(2, QStringLiteral("row:k"), row, 7).toStdString(), c.key);
+    }
 }
