@@ -44,6 +44,7 @@ QHash<QString, QList<Stored>> storedKeys(qint64 accountId)
 struct HandTyped {
     qint64 number;
     QDate date;
+    QString description;
     bool taken = false;
 };
 
@@ -52,7 +53,8 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
 {
     QHash<qint64, QList<HandTyped>> rows;
     data::Recordset rs;
-    rs.Open(QStringLiteral("select TransactionNumber, TransactionDate, WithdrawalAmount, DepositAmount from Transactions "
+    rs.Open(QStringLiteral("select TransactionNumber, TransactionDate, TransactionDescription, WithdrawalAmount, "
+                           "DepositAmount from Transactions "
                            "where AccountID = %1 and TransactionDate >= #%2# and TransactionDate < #%3# and not exists "
                            "(select 1 from ImportKeys k where k.TransactionNumber = Transactions.TransactionNumber)")
                 .arg(accountId)
@@ -61,7 +63,8 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
     for (; !rs.eof(); rs.MoveNext()) {
         const qint64 cents = centsOf(rs.Fields(u"DepositAmount").Value()) - centsOf(rs.Fields(u"WithdrawalAmount").Value());
         rows[cents].append({rs.Fields(u"TransactionNumber").Value().toLongLong(),
-                            rs.Fields(u"TransactionDate").Value().toDate()});
+                            rs.Fields(u"TransactionDate").Value().toDate(),
+                            rs.Fields(u"TransactionDescription").Value().toString()});
     }
     return rows;
 }
@@ -139,6 +142,8 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
                 best->taken = true;
                 planned.status = RowStatus::PossibleMatch;
                 planned.matchedTransaction = best->number;
+                planned.matchedDate = best->date;
+                planned.matchedDescription = best->description;
             }
         }
     }

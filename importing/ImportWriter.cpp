@@ -42,10 +42,21 @@ QString keyValues(qint64 accountId, const QString& key, const importer::Row& row
 
 int writeImport(const ImportPlan& plan, Matches matches)
 {
-    QList<const PlannedRow*> rows;
-    for (const PlannedRow& planned : plan.rows) {
-        if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
-            rows.append(&planned);
+    return writeImports({plan}, matches);
+}
+
+int writeImports(const QList<ImportPlan>& plans, Matches matches)
+{
+    struct Planned {
+        qint64 accountId;
+        const PlannedRow* row;
+    };
+    QList<Planned> rows;
+    for (const ImportPlan& plan : plans) {
+        for (const PlannedRow& planned : plan.rows) {
+            if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
+                rows.append({plan.accountId, &planned});
+        }
     }
     if (rows.isEmpty())
         return 0;
@@ -54,7 +65,7 @@ int writeImport(const ImportPlan& plan, Matches matches)
     // committing with its own log.
     db.BeginTrans();
     try {
-        const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
+        const data::UndoStep step(data::steps::importStatement(rows.size(), plans.front().fileName));
         // Asked once the import's transaction holds the ledger, so that nothing else can
         // number a row before the import's commit.
         const qint64 first = db.nextKey(QStringLiteral("Transactions"));
@@ -62,8 +73,8 @@ int writeImport(const ImportPlan& plan, Matches matches)
             const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
             QStringList transactions, keys;
             for (qsizetype i = from; i < to; ++i) {
-                transactions << transactionValues(first + i, plan.accountId, rows[i]->row);
-                keys << keyValues(plan.accountId, rows[i]->key, rows[i]->row, first + i);
+                transactions << transactionValues(first + i, rows[i].accountId, rows[i].row->row);
+                keys << keyValues(rows[i].accountId, rows[i].row->key, rows[i].row->row, first + i);
             }
             db.Execute(kInsertTransactions + transactions.join(u','));
             db.Execute(kInsertKeys + keys.join(u','));

@@ -16,6 +16,9 @@ enum class Matches { Skip, Add };
 // Writes them over the shared connection and answers how many rows were added. Throws
 // what the connection throws (platform::DbError, FileRefusal); nothing is written then.
 int writeImport(const ImportPlan& plan, Matches matches = Matches::Skip);
+// The same for a file of several accounts' statements, a plan each: one transaction and
+// one undo step for them all.
+int writeImports(const QList<ImportPlan>& plans, Matches matches = Matches::Skip);
 
 // One row's values for the inserts, in Jet SQL with the editor's literals: "(...)".
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row);
