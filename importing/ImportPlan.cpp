@@ -100,7 +100,8 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
     QDate first, last;
     plan.rows.reserve(statement.rows.size());
     for (qsizetype i = 0; i < statement.rows.size(); ++i) {
-        PlannedRow planned{statement.rows[i], RowStatus::New, keys[i], 0};
+        PlannedRow planned{.row = statement.rows[i], .status = RowStatus::New, .key = keys[i], .matchedTransaction = 0,
+                           .matchedDate = {}, .matchedDescription = {}};
         const importer::Row& row = planned.row;
         if (!row.readable()) {
             planned.status = RowStatus::NotReadable;
