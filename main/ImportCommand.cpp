@@ -100,7 +100,8 @@ QStringList namesGiven(const QList<importing::AccountStatement>& statements, con
         if (name.isEmpty() && ids.size() == 1 && given.size() == 1)
             name = given.front();
         if (name.isEmpty() && ids.size() == 1)
-            throw Refused(QStringLiteral("no --account names the account %1 of the file.").arg(id));
+            throw Refused(QStringLiteral("--account is given %1 times; a file of one account's statement takes it once.")
+                              .arg(given.size()));
         if (name.isEmpty())
             throw Refused(QStringLiteral("the file holds statements of %1 accounts (%2); name the account to import "
                                          "each into with --account ID=NAME, once per account.")

@@ -136,7 +136,7 @@ TEST_P(ImportBothWays, NoAccountIsGuessedTheStatementsOwnIsFoundOrMadeAndThenRem
     start();
     const QString january = env.writeFile(QStringLiteral("download.ofx"),
                                           ofxOf({statementOf("0012346789", "CHECKING", "C1,20250103,-42.17,Market")}));
-    dialogs.answerInput(QStringLiteral("Checking 6789"));
+    dialogs.answerInput(QStringLiteral("Everyday"));   // a name that tells nothing of the statement
     dialogs.answerMessage(platform::vbOK);
     inWindow(january, [](ImportWindow& window) {
         ASSERT_EQ(window.statementCount(), 1);
@@ -147,23 +147,28 @@ TEST_P(ImportBothWays, NoAccountIsGuessedTheStatementsOwnIsFoundOrMadeAndThenRem
         EXPECT_TRUE(window.summary()->text().startsWith("Choose the account to import into"))
             << window.summary()->text().toStdString();
         window.newAccountButton()->click();
-        EXPECT_EQ(window.accountBox()->currentText(), "Checking 6789");
-        EXPECT_EQ(window.rows()->item(0, 1)->text(), "Checking 6789");
+        EXPECT_EQ(window.accountBox()->currentText(), "Everyday");
+        EXPECT_EQ(window.rows()->item(0, 1)->text(), "Everyday");
         ASSERT_TRUE(window.importButton()->isEnabled());
         window.importButton()->click();
     });
-    // The name was proposed from the statement's type and number.
     const std::vector<testing_support::Prompt>& prompts = dialogs.prompts();
     ASSERT_GE(prompts.size(), 1u);
     EXPECT_EQ(prompts.front().kind, testing_support::Prompt::Input);
-    EXPECT_EQ(descriptionsIn(QStringLiteral("Checking 6789")), "Market");
+    EXPECT_EQ(prompts.front().title, "New Account");
+    EXPECT_EQ(descriptionsIn(QStringLiteral("Everyday")), "Market");
+    form.mnuUndo_Click();   // the import
+    form.mnuUndo_Click();   // and the account, a step of its own
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from Accounts where AccountName = 'Everyday'")), "0");
+    form.mnuRedo_Click();
+    form.mnuRedo_Click();
 
-    // The next statement of that account goes to it unasked; one of an account whose
-    // type names one does too.
+    // The next statement of that account goes to it unasked (remembered by its number);
+    // one of an account whose type names one does too.
     inWindow(env.writeFile(QStringLiteral("february.ofx"),
                            ofxOf({statementOf("0012346789", "CHECKING", "C2,20250203,-1.00,Kiosk")})),
              [](ImportWindow& window) {
-                 EXPECT_EQ(window.accountBox()->currentText(), "Checking 6789");
+                 EXPECT_EQ(window.accountBox()->currentText(), "Everyday");
                  EXPECT_TRUE(window.importButton()->isEnabled());
              });
     inWindow(env.writeFile(QStringLiteral("other.ofx"), ofxOf({statementOf("555", "SAVINGS", "S1,20250203,9.00,Interest")})),
