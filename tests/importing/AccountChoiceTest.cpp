@@ -78,13 +78,19 @@ QByteArray ofxStatement(const char* tag, const char* from, const char* id, const
 
 } // namespace
 
-TEST(AccountSplit, AnOfxOfSeveralAccountsReadsAsOneStatementEach)
+// Checking (twice), savings and a card, as banks send them in one download.
+QByteArray threeAccounts()
 {
     const QByteArray head = "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\n\r\n<OFX>\r\n<BANKMSGSRSV1>\r\n";
-    const QByteArray file = head + ofxStatement("STMTRS", "BANKACCTFROM", "1111", "CHECKING", "C1")
+    return head + ofxStatement("STMTRS", "BANKACCTFROM", "1111", "CHECKING", "C1")
         + ofxStatement("STMTRS", "BANKACCTFROM", "2222", "SAVINGS", "S1")
         + ofxStatement("STMTRS", "BANKACCTFROM", "1111", "CHECKING", "C2") + "</BANKMSGSRSV1>\r\n<CREDITCARDMSGSRSV1>\r\n"
         + ofxStatement("CCSTMTRS", "CCACCTFROM", "4444", "", "V1") + "</CREDITCARDMSGSRSV1></OFX>\r\n";
+}
+
+TEST(AccountSplit, AnOfxOfSeveralAccountsReadsAsOneStatementEach)
+{
+    const QByteArray file = threeAccounts();
     EXPECT_FALSE(importer::readStatement(file, QStringLiteral("a.ofx")).refusal.isEmpty());
 
     const QList<AccountPart> parts = accountParts(file, importer::Format::Ofx);
@@ -149,6 +155,23 @@ TEST(AccountSplit, AFileOfOneAccountOrWithoutAccountsStaysWhole)
         ASSERT_EQ(whole.size(), ofx.contains("<ACCTID>1") ? 2 : 1);
         if (whole.size() == 1) {
             EXPECT_EQ(whole[0].bytes, ofx);
+        }
+    }
+}
+
+TEST(AccountSplit, EveryCutOfTheFileIsPartedKeepingItsLines)
+{
+    // A download cut off anywhere: no part reaches past the file, every part keeps every
+    // line break (so the reader's lines stay the file's), and each part reads without fault.
+    const QByteArray file = threeAccounts();
+    for (qsizetype size = 0; size <= file.size(); ++size) {
+        const QByteArray cut = file.left(size);
+        const QList<AccountPart> parts = accountParts(cut, importer::Format::Ofx);
+        ASSERT_FALSE(parts.isEmpty()) << size;
+        for (const AccountPart& part : parts) {
+            ASSERT_LE(part.bytes.size(), cut.size()) << size;
+            ASSERT_EQ(part.bytes.count('\n'), cut.count('\n')) << size;
+            importer::readStatement(part.bytes, QStringLiteral("a.ofx"));
         }
     }
 }
