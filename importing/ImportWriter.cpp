@@ -42,10 +42,11 @@ QString keyValues(qint64 accountId, const QString& key, const importer::Row& row
 
 int writeImport(const ImportPlan& plan, Matches matches)
 {
-    return writeImports({plan}, matches);
+    QList<ImportPlan> plans{plan};
+    return writeImports(plans, matches);
 }
 
-int writeImports(const QList<ImportPlan>& plans, Matches matches)
+int writeImports(QList<ImportPlan>& plans, Matches matches)
 {
     struct Planned {
         qint64 accountId;

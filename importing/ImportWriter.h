@@ -17,8 +17,9 @@ enum class Matches { Skip, Add };
 // what the connection throws (platform::DbError, FileRefusal); nothing is written then.
 int writeImport(const ImportPlan& plan, Matches matches = Matches::Skip);
 // The same for a file of several accounts' statements, a plan each: one transaction and
-// one undo step for them all.
-int writeImports(const QList<ImportPlan>& plans, Matches matches = Matches::Skip);
+// one undo step for them all. The plans are the writer's to mark with what it finds
+// (see writeImport); callers count their rows after the write.
+int writeImports(QList<ImportPlan>& plans, Matches matches = Matches::Skip);
 
 // One row's values for the inserts, in Jet SQL with the editor's literals: "(...)".
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row);

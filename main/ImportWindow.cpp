@@ -423,8 +423,6 @@ void ImportWindow::importNow()
             else
                 ++skipped;
         }
-        inLedger += plan.count(importing::RowStatus::InLedger);
-        unreadable += plan.count(importing::RowStatus::NotReadable);
     }
     int added = 0;
     try {
@@ -434,6 +432,11 @@ void ImportWindow::importNow()
                                                 .arg(m_fileName, error.description()),
                                             platform::vbExclamation);
         return;
+    }
+    // Counted as written: the writer may have found rows stored since the preview.
+    for (const importing::ImportPlan& plan : std::as_const(plans)) {
+        inLedger += plan.count(importing::RowStatus::InLedger);
+        unreadable += plan.count(importing::RowStatus::NotReadable);
     }
     for (int s = 0; s < plans.size(); ++s)
         importing::rememberAccountForSource(importing::statementSource(m_statements[s].statement), plans[s].accountId);
