@@ -99,6 +99,11 @@ QStringList namesGiven(const QList<importing::AccountStatement>& statements, con
         }
         if (name.isEmpty() && ids.size() == 1 && given.size() == 1)
             name = given.front();
+        // An account with nothing in the statement (no activity this period) needs none.
+        if (name.isEmpty() && ids.size() > 1 && statements[names.size()].statement.rows.isEmpty()) {
+            names << QString();
+            continue;
+        }
         if (name.isEmpty() && ids.size() == 1)
             throw Refused(QStringLiteral("--account is given %1 times; a file of one account's statement takes it once.")
                               .arg(given.size()));
@@ -234,7 +239,7 @@ void importInto(const ImportRequest& request, const QString& fileName,
     const QList<importing::LedgerAccount> accounts = importing::ledgerAccounts();
     QList<importing::ImportPlan> plans;
     for (int i = 0; i < statements.size(); ++i) {
-        const qint64 id = accountFor(accounts, names[i], request.createAccounts);
+        const qint64 id = names[i].isEmpty() ? 0 : accountFor(accounts, names[i], request.createAccounts);
         plans.append(importing::planImport(statements[i].statement, id, fileName));
         if (request.force)
             continue;
@@ -245,7 +250,7 @@ void importInto(const ImportRequest& request, const QString& fileName,
     // Made only now, when nothing else refuses; an account that is new holds nothing, so
     // its plan stands as it was made.
     for (int i = 0; i < plans.size(); ++i) {
-        if (plans[i].accountId != 0)
+        if (plans[i].accountId != 0 || names[i].isEmpty())
             continue;
         plans[i].accountId = importing::accountNamed(importing::ledgerAccounts(), names[i]);
         if (plans[i].accountId == 0)

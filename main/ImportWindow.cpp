@@ -366,7 +366,7 @@ void ImportWindow::showRows()
         if (m_plans.size() > 1)
             text = QStringLiteral("%1: ").arg(statementName(m_statements[s].account)) + text;
         if (plan.accountId == 0)
-            unchosen = true;
+            unchosen = unchosen || !plan.rows.isEmpty();
         else if (const QString other = importing::accountHoldingMost(plan); !other.isEmpty())
             text += u' ' + importing::heldElsewhereText(other, accountName);
         for (const QString& note : m_statements[s].statement.notes)
@@ -400,7 +400,8 @@ void ImportWindow::enableImport()
 {
     bool chosen = !m_plans.isEmpty(), adding = false;
     for (const importing::ImportPlan& plan : std::as_const(m_plans)) {
-        chosen = chosen && plan.accountId != 0;
+        // A statement with no rows (an account with no activity) needs no account.
+        chosen = chosen && (plan.accountId != 0 || plan.rows.isEmpty());
         adding = adding || plan.count(importing::RowStatus::New) > 0;
     }
     m_import->setEnabled(chosen && (adding || tickedMatches() > 0));

@@ -38,6 +38,8 @@ QByteArray statementOf(const char* account, const char* type, const QByteArray& 
     QByteArray text = QByteArray("<STMTTRNRS><TRNUID>1\r\n<STMTRS><CURDEF>USD\r\n<BANKACCTFROM><BANKID>1<ACCTID>")
         + account + "<ACCTTYPE>" + type + "</BANKACCTFROM>\r\n<BANKTRANLIST>\r\n";
     for (const QByteArray& row : rows.split(';')) {
+        if (row.isEmpty())
+            continue;
         const QList<QByteArray> f = row.split(',');
         text += "<STMTTRN><TRNTYPE>OTHER<DTPOSTED>" + f[1] + "<TRNAMT>" + f[2] + "<FITID>" + f[0] + "<NAME>" + f[3]
             + "</STMTTRN>\r\n";
@@ -216,6 +218,14 @@ TEST_P(ImportBothWays, AFileOfSeveralAccountsImportsEachIntoItsOwnAsOneStep)
     EXPECT_EQ(both.status, 0) << both.errors.toStdString();
     EXPECT_EQ(both.out, "2 added, 0 already in the ledger, 0 not readable\n");
     EXPECT_EQ(descriptionsIn(QStringLiteral("Savings")), "Interest; Interest");
+
+    // An account with nothing this period needs no account named.
+    const QString april = env.writeFile(QStringLiteral("april.ofx"),
+                                        ofxOf({statementOf("1111", "CHECKING", "C4,20250403,-2.00,Bus"),
+                                               statementOf("3333", "SAVINGS", "")}));
+    const Outcome quiet = command({"--import", april, "--account", "1111=Checking"});
+    EXPECT_EQ(quiet.status, 0) << quiet.errors.toStdString();
+    EXPECT_EQ(quiet.out, "1 added, 0 already in the ledger, 0 not readable\n");
 }
 
 TEST_P(ImportBothWays, AStatementAlreadyInAnotherAccountIsToldAndRefusedUnlessForced)
