@@ -192,6 +192,12 @@ TEST_P(ImportBothWays, AFileOfSeveralAccountsImportsEachIntoItsOwnAsOneStep)
         EXPECT_EQ(window.accountBox(1)->currentText(), "Savings");
         EXPECT_EQ(window.statuses(), (QStringList{"new", "new", "new"}));
         EXPECT_EQ(window.rows()->item(2, 1)->text(), "Savings");
+        // Each statement waits for its own account.
+        window.accountBox(1)->setCurrentIndex(0);
+        EXPECT_EQ(window.rows()->item(2, 1)->text(), "");
+        EXPECT_FALSE(window.importButton()->isEnabled());
+        window.accountBox(1)->setCurrentIndex(window.accountBox(1)->findText("Savings"));
+        ASSERT_TRUE(window.importButton()->isEnabled());
         window.importButton()->click();
     });
     EXPECT_EQ(dialogs.messages().last(), "3 added, 0 already in the ledger, 0 not readable.");
