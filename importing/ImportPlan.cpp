@@ -54,6 +54,7 @@ bool isStored(const QList<Stored>& same, const PlannedRow& planned)
 struct HandTyped {
     qint64 number;
     QDate date;
+    QString description;
     bool taken = false;
 };
 
@@ -62,7 +63,8 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
 {
     QHash<qint64, QList<HandTyped>> rows;
     data::Recordset rs;
-    QString sql = QStringLiteral("select TransactionNumber, TransactionDate, WithdrawalAmount, DepositAmount from "
+    QString sql = QStringLiteral("select TransactionNumber, TransactionDate, TransactionDescription, "
+                                 "WithdrawalAmount, DepositAmount from "
                                  "Transactions where AccountID = %1 and TransactionDate >= #%2# and not exists "
                                  "(select 1 from ImportKeys k where k.TransactionNumber = Transactions.TransactionNumber)")
                       .arg(accountId)
@@ -74,7 +76,8 @@ QHash<qint64, QList<HandTyped>> handTyped(qint64 accountId, const QDate& from, c
     for (; !rs.eof(); rs.MoveNext()) {
         const qint64 cents = centsOf(rs.Fields(u"DepositAmount").Value()) - centsOf(rs.Fields(u"WithdrawalAmount").Value());
         rows[cents].append({rs.Fields(u"TransactionNumber").Value().toLongLong(),
-                            rs.Fields(u"TransactionDate").Value().toDate()});
+                            rs.Fields(u"TransactionDate").Value().toDate(),
+                            rs.Fields(u"TransactionDescription").Value().toString()});
     }
     return rows;
 }
@@ -111,7 +114,8 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
     QDate first, last;
     plan.rows.reserve(statement.rows.size());
     for (qsizetype i = 0; i < statement.rows.size(); ++i) {
-        PlannedRow planned{statement.rows[i], RowStatus::New, keys[i], 0};
+        PlannedRow planned{.row = statement.rows[i], .status = RowStatus::New, .key = keys[i], .matchedTransaction = 0,
+                           .matchedDate = {}, .matchedDescription = {}};
         const importer::Row& row = planned.row;
         if (!row.readable()) {
             planned.status = RowStatus::NotReadable;
@@ -148,6 +152,8 @@ ImportPlan planImport(const importer::Statement& statement, qint64 accountId, co
                 best->taken = true;
                 planned.status = RowStatus::PossibleMatch;
                 planned.matchedTransaction = best->number;
+                planned.matchedDate = best->date;
+                planned.matchedDescription = best->description;
             }
         }
     }

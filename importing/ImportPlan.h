@@ -29,7 +29,9 @@ struct PlannedRow {
     importer::Row row;
     RowStatus status = RowStatus::New;
     QString key;                  // its import key; "" when not readable
-    qint64 matchedTransaction = 0;   // PossibleMatch: the hand-typed row's TransactionNumber
+    qint64 matchedTransaction = 0;   // PossibleMatch: the hand-typed row's TransactionNumber,
+    QDate matchedDate;               // its date and description (its amount is the row's own)
+    QString matchedDescription;
 };
 
 struct ImportPlan {

@@ -151,18 +151,24 @@ qint64 holdLedger(data::Connection& db)
     }
 }
 
-// Writes the plan's rows inside the transaction holdLedger began, and commits it; rolls
-// it back on any failure.
-int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qint64 first)
+// Writes the plans' rows inside the transaction holdLedger began, as one undo step, and
+// commits it; rolls it back on any failure.
+int writeHeld(data::Connection& db, const QList<ImportPlan>& plans, Matches matches, qint64 first)
 {
-    QList<const PlannedRow*> rows;
-    for (const PlannedRow& planned : plan.rows) {
-        if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
-            rows.append(&planned);
+    struct Planned {
+        qint64 accountId;
+        const PlannedRow* row;
+    };
+    QList<Planned> rows;
+    for (const ImportPlan& plan : plans) {
+        for (const PlannedRow& planned : plan.rows) {
+            if (planned.status == RowStatus::New || (planned.status == RowStatus::PossibleMatch && matches == Matches::Add))
+                rows.append({plan.accountId, &planned});
+        }
     }
     try {
         if (!rows.isEmpty()) {
-            const data::UndoStep step(data::steps::importStatement(rows.size(), plan.fileName));
+            const data::UndoStep step(data::steps::importStatement(rows.size(), plans.front().fileName));
             for (qsizetype from = 0; from < rows.size(); from += kRowsAStatement) {
                 const qsizetype to = std::min(rows.size(), from + kRowsAStatement);
                 QString transactions = kInsertTransactions, keys = kInsertKeys;
@@ -173,8 +179,8 @@ int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qin
                         transactions += u',';
                         keys += u',';
                     }
-                    appendTransaction(transactions, first + i, plan.accountId, rows[i]->row);
-                    appendKey(keys, plan.accountId, rows[i]->key, rows[i]->row, first + i);
+                    appendTransaction(transactions, first + i, rows[i].accountId, rows[i].row->row);
+                    appendKey(keys, rows[i].accountId, rows[i].row->key, rows[i].row->row, first + i);
                 }
                 db.Execute(transactions);
                 db.Execute(keys);
@@ -192,31 +198,24 @@ int writeHeld(data::Connection& db, const ImportPlan& plan, Matches matches, qin
 
 int writeImport(ImportPlan& plan, Matches matches)
 {
-    data::Connection& db = data::connection();
-    const qint64 first = holdLedger(db);
-    try {
-        markRowsStoredSince(plan);
-    } catch (...) {
-        db.RollbackTrans();
-        throw;
-    }
-    return writeHeld(db, plan, matches, first);
+    QList<ImportPlan> plans{plan};
+    const int added = writeImports(plans, matches);
+    plan = plans.front();
+    return added;
 }
 
-Imported importStatement(const importer::Statement& statement, qint64 accountId, const QString& fileName,
-                         Matches matches)
+int writeImports(QList<ImportPlan>& plans, Matches matches)
 {
     data::Connection& db = data::connection();
     const qint64 first = holdLedger(db);
-    Imported imported;
     try {
-        imported.plan = planImport(statement, accountId, fileName);
+        for (ImportPlan& plan : plans)
+            markRowsStoredSince(plan);
     } catch (...) {
         db.RollbackTrans();
         throw;
     }
-    imported.added = writeHeld(db, imported.plan, matches, first);
-    return imported;
+    return writeHeld(db, plans, matches, first);
 }
 
 } // namespace importing

@@ -20,15 +20,9 @@ enum class Matches { Skip, Add };
 // than being added twice. Throws what the connection throws (platform::DbError,
 // FileRefusal); nothing is written then.
 int writeImport(ImportPlan& plan, Matches matches = Matches::Skip);
-
-// Plans the import and writes it in one transaction, the plan read under the write lock:
-// for the command line, which has no preview to show first.
-struct Imported {
-    ImportPlan plan;
-    int added = 0;
-};
-Imported importStatement(const importer::Statement& statement, qint64 accountId, const QString& fileName,
-                         Matches matches = Matches::Skip);
+// The same for a file of several accounts' statements, a plan each: one transaction and
+// one undo step for them all, each plan marked as writeImport marks it.
+int writeImports(QList<ImportPlan>& plans, Matches matches = Matches::Skip);
 
 // One row's values for the inserts, in Jet SQL with the editor's literals: "(...)".
 QString transactionValues(qint64 transactionNumber, qint64 accountId, const importer::Row& row);

@@ -1,13 +1,17 @@
 #pragma once
 // The command line's import, for scripts and scheduled jobs:
-//   tallyfold --import FILE --account NAME [--profile NAME]
+//   tallyfold --import FILE --account NAME [--create-account] [--profile NAME] [--force]
 // imports a bank or card statement into the named account without a window and without
-// questions. What a person would be asked (which date order, which CSV columns) refuses
+// questions. A file of several accounts' statements names an account for each
+// (--account ID=NAME, once per account id). An account that is not there is refused with
+// the list of accounts, unless --create-account makes it. A statement most of whose rows
+// are already in another account is refused unless --force. What a person would be asked (which date order, which CSV columns) refuses
 // the import instead. Rows that match a row typed by hand are not added: they count as
 // already in the ledger. Prints "N added, M already in the ledger, K not readable" and
 // any notes on standard output; exits 0, or 1 with the reason on standard error.
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QCommandLineParser;
@@ -26,5 +30,14 @@ std::optional<int> runImportOptions(const QCommandLineParser& parser);
 // used with the file's header (if any); other formats need none and ignore it, so one
 // script line serves every file a bank sends.
 int importStatementFile(const QString& file, const QString& account, const QString& profile);
+
+struct ImportRequest {
+    QString file;
+    QStringList accounts;        // each --account: "NAME", or "ID=NAME" for the account ID
+    QString profile;
+    bool createAccounts = false; // make the accounts that are not there
+    bool force = false;          // import what is already in another account all the same
+};
+int importStatementFile(const ImportRequest& request);
 
 } // namespace mainwindow

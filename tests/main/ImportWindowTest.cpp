@@ -33,6 +33,17 @@ const QString kLedgerState = QStringLiteral(
     "union all select 'K', ImportKeyID, quote(ImportKey) || quote(AccountID) from ImportKeys "
     "union all select 'S', name, seq from sqlite_sequence order by 1, 2");
 
+// The "Columns:" label of the CSV mapping.
+QLabel* columnsLabel(const ImportWindow& window)
+{
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text() == "Columns:")
+            return label;
+    }
+    ADD_FAILURE() << "no Columns: label";
+    return new QLabel;
+}
+
 const QByteArray kPlainCsv = "Date,Description,Amount\n"
                              "2024-03-06,Salary,1000.00\n"
                              "2024-03-08,Bookshop,-12.00\n";
@@ -68,25 +79,32 @@ protected:
 
 TEST_F(ImportWindowTest, ShowsEachRowsStatusAndCancelWritesNothing)
 {
+    useLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     add("coffee shop", "3.5", "0", "0", "'2024-03-05'");
     start();
     const std::string before = state();
-    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+    const QString file = write(QStringLiteral("household.csv"), "Date,Description,Amount\n"
                                                           "2024-03-06,Coffee,-3.50\n"
                                                           "2024-03-06,Salary,1000.00\n"
                                                           "2024-03-07,Books,12x\n");
     inWindow(file, [](ImportWindow& window) {
         const QStringList statuses = window.statuses();
         ASSERT_EQ(statuses.size(), 3);
-        EXPECT_EQ(statuses[0], "possible match");
+        // The row typed by hand it matched, as the list shows it.
+        EXPECT_EQ(statuses[0], "possible match: 3/5/2024, coffee shop, withdrawal $3.50");
+        EXPECT_EQ(window.rows()->item(0, 5)->toolTip(),
+                  "It matches the row typed by hand on 3/5/2024, coffee shop, withdrawal $3.50. Tick to add it as a new row; "
+                  "else it is taken as that row.");
         EXPECT_EQ(statuses[1], "new");
         // The reason with its line, the line said once.
         EXPECT_TRUE(statuses[2].startsWith("not readable")) << statuses[2].toStdString();
         EXPECT_EQ(statuses[2].count("4"), 1) << statuses[2].toStdString();
         EXPECT_TRUE(statuses[2].contains("12x")) << statuses[2].toStdString();
+        // The list's own forms: its short date and its currency format.
+        EXPECT_EQ(window.rows()->item(0, 0)->text(), "3/6/2024");
         EXPECT_EQ(window.rows()->item(0, 1)->text(), "Household");
-        EXPECT_EQ(window.rows()->item(0, 3)->text(), "3.50");     // withdrawal
-        EXPECT_EQ(window.rows()->item(1, 4)->text(), "1000.00");  // deposit
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "$3.50");       // withdrawal
+        EXPECT_EQ(window.rows()->item(1, 4)->text(), "$1,000.00");   // deposit
         EXPECT_TRUE(window.summary()->text().startsWith(
             "1 new, 0 already in the ledger, 1 possible matches, 1 not readable."));
         EXPECT_TRUE(window.importButton()->isEnabled());
@@ -99,7 +117,7 @@ TEST_F(ImportWindowTest, ImportIsOneUndoStepAndASecondImportAddsNothing)
 {
     start();
     const std::string before = state();
-    const QString file = write(QStringLiteral("bank.csv"), kPlainCsv);
+    const QString file = write(QStringLiteral("household.csv"), kPlainCsv);
     dialogs.answerMessage(platform::vbOK);
     inWindow(file, [](ImportWindow& window) { window.importButton()->click(); });
     EXPECT_EQ(dialogs.messages().last(), "2 added, 0 already in the ledger, 0 not readable.");
@@ -121,12 +139,14 @@ TEST_F(ImportWindowTest, PossibleMatchesAreAddedOnlyWhereTicked)
     add("coffee shop", "3.5", "0", "0", "'2024-03-05'");
     add("bakery", "2", "0", "0", "'2024-03-05'");
     start();
-    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+    const QString file = write(QStringLiteral("household.csv"), "Date,Description,Amount\n"
                                                           "2024-03-06,Coffee,-3.50\n"
                                                           "2024-03-06,Bread,-2.00\n");
     dialogs.answerMessage(platform::vbOK);
     inWindow(file, [](ImportWindow& window) {
-        ASSERT_EQ(window.statuses(), (QStringList{"possible match", "possible match"}));
+        ASSERT_EQ(window.statuses().size(), 2);
+        EXPECT_TRUE(window.statuses()[1].startsWith("possible match: ")) << window.statuses()[1].toStdString();
+        EXPECT_TRUE(window.statuses()[1].endsWith(", bakery, withdrawal $2.00")) << window.statuses()[1].toStdString();
         EXPECT_EQ(window.rows()->item(0, 5)->checkState(), Qt::Unchecked);
         EXPECT_FALSE(window.importButton()->isEnabled());   // nothing to add unless ticked
         window.addMatchesBox()->setChecked(true);
@@ -142,8 +162,9 @@ TEST_F(ImportWindowTest, PossibleMatchesAreAddedOnlyWhereTicked)
 
 TEST_F(ImportWindowTest, AnAmbiguousDateOrderIsAskedNotGuessed)
 {
+    useLocale(QLocale(QLocale::English, QLocale::UnitedStates));
     start();
-    const QString file = write(QStringLiteral("bank.csv"), "Date,Description,Amount\n"
+    const QString file = write(QStringLiteral("household.csv"), "Date,Description,Amount\n"
                                                           "01/02/2024,Rent,-500.00\n"
                                                           "03/04/2024,Gas,-40.00\n");
     inWindow(file, [](ImportWindow& window) {
@@ -156,10 +177,10 @@ TEST_F(ImportWindowTest, AnAmbiguousDateOrderIsAskedNotGuessed)
         ASSERT_GT(monthFirst, 0);
         order->setCurrentIndex(monthFirst);
         ASSERT_EQ(window.rows()->rowCount(), 2);
-        EXPECT_EQ(window.rows()->item(0, 0)->text(), "2024-01-02");
+        EXPECT_EQ(window.rows()->item(0, 0)->text(), "1/2/2024");
         const int dayFirst = order->findText("day/month/year");
         order->setCurrentIndex(dayFirst);
-        EXPECT_EQ(window.rows()->item(0, 0)->text(), "2024-02-01");
+        EXPECT_EQ(window.rows()->item(0, 0)->text(), "2/1/2024");
         EXPECT_TRUE(window.importButton()->isEnabled());
     });
     inWindow(write(QStringLiteral("plain.csv"), kPlainCsv),
@@ -172,7 +193,9 @@ TEST_F(ImportWindowTest, TheAccountChosenIsRememberedForTheSource)
     start();
     dialogs.answerMessage(platform::vbOK);
     inWindow(write(QStringLiteral("march.csv"), kPlainCsv), [](ImportWindow& window) {
-        EXPECT_EQ(window.accountBox()->currentText(), "Card");   // the first by name
+        // Nothing tells the account: none is guessed (the first by name would be "Card").
+        EXPECT_EQ(window.accountBox()->currentText(), "(choose an account)");
+        EXPECT_FALSE(window.importButton()->isEnabled());
         window.accountBox()->setCurrentIndex(window.accountBox()->findText("Household"));
         EXPECT_EQ(window.rows()->item(0, 1)->text(), "Household");
         window.importButton()->click();
@@ -183,14 +206,14 @@ TEST_F(ImportWindowTest, TheAccountChosenIsRememberedForTheSource)
              [](ImportWindow& window) { EXPECT_EQ(window.accountBox()->currentText(), "Household"); });
     // Another bank's layout is not taken for it.
     inWindow(write(QStringLiteral("other.csv"), "Buchungstag;Verwendungszweck;Betrag\n06.03.2024;Miete;-500,00\n"),
-             [](ImportWindow& window) { EXPECT_EQ(window.accountBox()->currentText(), "Card"); });
+             [](ImportWindow& window) { EXPECT_EQ(window.accountBox()->currentText(), "(choose an account)"); });
 }
 
 TEST_F(ImportWindowTest, OpensFromTheMenuCtrlIAndADroppedFile)
 {
     start();
     form.show();
-    const QString file = write(QStringLiteral("bank.csv"), kPlainCsv);
+    const QString file = write(QStringLiteral("household.csv"), kPlainCsv);
     ASSERT_NE(form.mnuImport, nullptr);
     EXPECT_EQ(form.mnuImport->text(), QStringLiteral("Import Statement") + QChar(0x2026) + "\tCtrl+I");
     EXPECT_TRUE(form.mnuList->actions().contains(form.mnuImport));
@@ -247,14 +270,16 @@ TEST_F(ImportWindowTest, AChangedCsvMappingReadsAgainAndIsKeptForTheHeader)
     const QString march = write(QStringLiteral("march.csv"), header + "2024-03-06,Northwind,March pay,1000.00\n");
     dialogs.answerMessage(platform::vbOK);
     inWindow(march, [](ImportWindow& window) {
+        window.accountBox()->setCurrentIndex(window.accountBox()->findText("Household"));
         ASSERT_TRUE(window.invertSignsBox()->isVisibleTo(&window));
+        EXPECT_TRUE(columnsLabel(window)->isVisibleTo(&window));
         EXPECT_EQ(window.columnBox(Role::Date)->currentText(), "Date");
         EXPECT_EQ(window.columnBox(Role::Amount)->currentText(), "Amount");
-        EXPECT_EQ(window.rows()->item(0, 4)->text(), "1000.00");
+        EXPECT_EQ(window.rows()->item(0, 4)->text(), "$1,000.00");
         window.columnBox(Role::Description)->setCurrentIndex(window.columnBox(Role::Description)->findText("Memo"));
         EXPECT_EQ(window.rows()->item(0, 2)->text(), "March pay");
         window.invertSignsBox()->setChecked(true);
-        EXPECT_EQ(window.rows()->item(0, 3)->text(), "1000.00");   // now a withdrawal
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "$1,000.00");   // now a withdrawal
         EXPECT_EQ(window.rows()->item(0, 4)->text(), "");
         window.importButton()->click();
     });
@@ -265,7 +290,7 @@ TEST_F(ImportWindowTest, AChangedCsvMappingReadsAgainAndIsKeptForTheHeader)
         EXPECT_EQ(window.columnBox(Role::Description)->currentText(), "Memo");
         EXPECT_TRUE(window.invertSignsBox()->isChecked());
         EXPECT_EQ(window.rows()->item(0, 2)->text(), "April pay");
-        EXPECT_EQ(window.rows()->item(0, 3)->text(), "1000.00");
+        EXPECT_EQ(window.rows()->item(0, 3)->text(), "$1,000.00");
     });
     // Other formats have no columns to map.
     const QString ofx = write(QStringLiteral("bank.ofx"),
@@ -277,9 +302,11 @@ TEST_F(ImportWindowTest, AChangedCsvMappingReadsAgainAndIsKeptForTheHeader)
                               "</BANKTRANLIST><LEDGERBAL><BALAMT>100.00<DTASOF>20240307</LEDGERBAL></STMTRS>"
                               "</STMTTRNRS></BANKMSGSRSV1></OFX>\r\n");
     inWindow(ofx, [](ImportWindow& window) {
+        window.accountBox()->setCurrentIndex(window.accountBox()->findText("Household"));
         EXPECT_FALSE(window.invertSignsBox()->isVisibleTo(&window));
+        EXPECT_FALSE(columnsLabel(window)->isVisibleTo(&window));   // no label left empty
         EXPECT_EQ(window.statuses(), QStringList{"new"});
         // The statement's closing balance against the account's, shown not hidden.
-        EXPECT_TRUE(window.summary()->text().contains("closing balance, 100.00")) << window.summary()->text().toStdString();
+        EXPECT_TRUE(window.summary()->text().contains("closing balance, $100.00")) << window.summary()->text().toStdString();
     });
 }
