@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest/QTest>
 
 using namespace mainwindow;
@@ -87,7 +88,7 @@ TEST_F(ServerDesktopTest, ChangesToDifferentRowsFromTwoDesktopsAreBothKeptAndSho
     EXPECT_TRUE(other.told().isEmpty()) << other.told().join(u'\n').toStdString();
 }
 
-TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedIsRefusedWithTheirValuesBesideYours)
+TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedKeepsBothAndAsksOnlyAboutAFieldBothChanged)
 {
     testing_support::sharedPgServer().run(
         QStringLiteral("insert into transactions (transactiondate, transactiondescription, accountid, "
@@ -108,20 +109,17 @@ TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedIsRefusedWithTheirVa
                                 30000));
 
     editor.Text1->setText(QStringLiteral("Rent (March)"));
-    dialogs.answerMessage(platform::vbNo);   // keep editing
-    editor.PushButton2->click();
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    const QString told = dialogs.messages().first();
-    EXPECT_TRUE(told.contains(QStringLiteral("Description: theirs \"Rent March\", yours \"Rent (March)\""))) << qPrintable(told);
-    EXPECT_TRUE(told.contains(QStringLiteral("Withdrawal: theirs \"725\", yours \"700\""))) << qPrintable(told);
-    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount from transactions")), "Rent March|725");
-    EXPECT_FALSE(editor.isUnloaded());
-    EXPECT_EQ(editor.Text1->text(), QStringLiteral("Rent (March)"));
-
-    // Seen and kept: the next Save puts this desktop's values over theirs.
+    editor.Option1->setChecked(true);
+    dialogs.answerMessage(platform::vbYes);   // theirs where both changed: no, yours
     dialogs.answerMessage(platform::vbOK);
     editor.PushButton2->click();
-    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount from transactions")), "Rent (March)|700");
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    const QString told = dialogs.messages().first();
+    EXPECT_TRUE(told.contains(QStringLiteral("Description: theirs \"Rent March\", yours \"Rent (March)\""))) << qPrintable(told);
+    EXPECT_FALSE(told.contains(QStringLiteral("Withdrawal:"))) << qPrintable(told);   // theirs alone changed it
+    // Their withdrawal and this desktop's description and taxable, together.
+    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount, taxable from transactions")),
+              "Rent (March)|725|t");
     EXPECT_TRUE(editor.isUnloaded());
 }
 
