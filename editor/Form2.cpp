@@ -308,7 +308,8 @@ void Form2::PushButton2_Click()
     }
     // A date that is no date is never saved as another: the field says why.
     if (!DateTimePicker1->check()) {
-        dialogs.MsgBox(dateRefusal(DateTimePicker1->text()), platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+        dialogs.MsgBox(dateRefusal(DateTimePicker1->text()), platform::vbOKOnly | platform::vbExclamation,
+                       platform::appTitle());
         DateTimePicker1->setFocus();
         DateTimePicker1->selectAll();
         return;
@@ -335,7 +336,8 @@ void Form2::PushButton2_Click()
     // A statement that could not be built or run has been reported: nothing was
     // saved, so the window stays open with everything the user entered.
     if (trap.test(110, [&] { return !m_ID.isEmpty(); })) {
-        if (!saveEdit(trap, sql, values()))
+        TransactionValues typed;
+        if (!trap.run(112, [&] { typed = values(); }) || !saveEdit(trap, sql, typed))
             return;
     } else {
         // Written only while its account is there: someone else may have deleted it
