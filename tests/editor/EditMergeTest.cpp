@@ -74,6 +74,7 @@ protected:
     void SetUp() override
     {
         if (std::get<Kind>(GetParam()) == Kind::File) {
+            ledger.set(nullptr);   // the file in the data folder, for this copy and the other
             env.openLedger();
         } else {
             const QString database = testing_support::freshPgDatabase();
