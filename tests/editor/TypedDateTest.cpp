@@ -6,6 +6,7 @@
 
 #include "tests/editor/EditorFixture.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolButton>
 
 using editor::Form2;
 using platform::vbOK;
@@ -153,6 +155,12 @@ TEST_F(TypedDate, TheCalendarPutsThePickedDateInTheField)
     form.Form_Load();
     showActive(form);
     form.DateTimePicker1->setDate(QDate(2026, 11, 15));
+    // Its button, inside the field's own frame, is named for a screen reader.
+    const auto buttons = form.DateTimePicker1->findChildren<QToolButton*>();
+    ASSERT_EQ(buttons.size(), 1);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(buttons.first());
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(QAccessible::Name), QStringLiteral("Choose from a calendar"));
     form.DateTimePicker1->setFocus(Qt::TabFocusReason);
     QTest::keyClick(form.DateTimePicker1, Qt::Key_Down, Qt::AltModifier);
     ASSERT_TRUE(form.DateTimePicker1->calendar() && form.DateTimePicker1->calendar()->isVisible());
