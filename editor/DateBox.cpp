@@ -26,7 +26,7 @@ DateBox::DateBox(QWidget* parent) : QLineEdit(parent)
 
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("dateRefusal"));
-    m_note->setStyleSheet(QStringLiteral("color: #c00000; background: transparent;"));
+    m_note->setStyleSheet(QStringLiteral("color: #c00000; background: palette(base); padding-left: 4px;"));
     m_note->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_note->hide();
 
