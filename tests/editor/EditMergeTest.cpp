@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 
 using editor::Form2;
 using platform::vbNo;
@@ -68,6 +69,10 @@ const MergeCase kCases[] = {
      {QStringLiteral("Withdrawal: theirs \"710\", yours \"725\""), QStringLiteral("Account: theirs \"Cash\", yours \"Food\"")},
      {QStringLiteral("Description:")}, "2024-03-05|Rent|Cash|710|0|0"},
 };
+
+// Names in the test's listing, rather than the bytes of the values.
+void PrintTo(Kind kind, std::ostream* os) { *os << (kind == Kind::File ? "file" : "server"); }
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
 
 class EditMerge : public ::testing::TestWithParam<std::tuple<Kind, MergeCase>> {
 protected:
