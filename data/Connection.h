@@ -26,20 +26,32 @@ namespace data {
 // something the history did not record.
 class UndoConflict : public platform::DbError {
 public:
-    UndoConflict(const QString& label, const QString& table, qint64 key, bool redo)
+    // Who changed the row, as far as the history can tell.
+    enum class ChangedBy {
+        AnotherProgram,   // nothing the history knows (on a server: no desktop's step)
+        AnotherCopy,      // on a file: another copy of the program or another program
+        Desktop,          // on a server: the desktop desktop() names, by a step of its own
+    };
+
+    UndoConflict(const QString& label, const QString& table, qint64 key, bool redo,
+                 ChangedBy by = ChangedBy::AnotherProgram, const QString& desktop = {})
         : DbError(QStringLiteral("%1 %2 has changed since \"%3\"").arg(table).arg(key).arg(label))
-        , m_label(label), m_table(table), m_key(key), m_redo(redo)
+        , m_label(label), m_table(table), m_key(key), m_redo(redo), m_by(by), m_desktop(desktop)
     {
     }
     QString label() const { return m_label; }
     QString table() const { return m_table; }   // "Accounts" or "Transactions"
     qint64 key() const { return m_key; }
     bool redo() const { return m_redo; }
+    ChangedBy changedBy() const { return m_by; }
+    QString desktop() const { return m_desktop; }   // "<role>@<host>/<user>" when by a desktop
 
 private:
     QString m_label, m_table;
     qint64 m_key;
     bool m_redo;
+    ChangedBy m_by;
+    QString m_desktop;
 };
 
 // The undo history a back end keeps (see data/Undo.h for how the commands use it).

@@ -287,15 +287,35 @@ QString damagedBackupMessage(const QString& path, const QString& problem)
                           "\r\n\r\n(%2)").arg(QDir::toNativeSeparators(path), problem);
 }
 
-QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo)
+QString changedByAnotherProgram()
+{
+    return QStringLiteral("by another program");
+}
+
+QString changedByAnotherCopy()
+{
+    return QStringLiteral("by another copy of Tallyfold or another program");
+}
+
+QString changedOnDesktop(const QString& desktop)
+{
+    // "ben@kitchen/ben": the login role at the computer is what people call a desktop;
+    // the computer's own user adds only when it is not the role.
+    const QString where = desktop.section(u'/', 0, 0);
+    const QString user = desktop.section(u'/', 1);
+    const bool userSays = !user.isEmpty() && user != where.section(u'@', 0, 0);
+    return QStringLiteral("on the desktop %1").arg(userSays ? desktop : where);
+}
+
+QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo, const QString& changedBy)
 {
     const auto is = [&](const char* name) { return table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
     const QString row = is(data::stored::kAccountsTable)     ? QStringLiteral("account %1").arg(key)
                       : is(data::stored::kImportKeysTable) ? QStringLiteral("the import key %1").arg(key)
                                                                 : QStringLiteral("transaction %1").arg(key);
-    return QStringLiteral("\"%1\" cannot be %2: %3 has been changed since by another program.\r\n\r\n"
+    return QStringLiteral("\"%1\" cannot be %2: %3 has been changed since %4.\r\n\r\n"
                           "Nothing was changed. The step has been taken out of the undo history.")
-        .arg(label, redo ? QStringLiteral("redone") : QStringLiteral("undone"), row);
+        .arg(label, redo ? QStringLiteral("redone") : QStringLiteral("undone"), row, changedBy);
 }
 
 } // namespace data

@@ -54,9 +54,18 @@ QString serverProblemNote(platform::FileProblem problem);
 // shared ledger, another program on the file) deleted it after the list was read.
 QString alreadyDeletedMessage(const QString& transactionNumber);
 
+// Who changed a row since a step, as undoConflictMessage names them: nobody the history
+// knows ("by another program"); on a file, what cannot be told apart ("by another copy
+// of Tallyfold or another program"); on a server, the desktop "<role>@<host>/<user>"
+// whose step it was, named as people know it ("on the desktop ben@kitchen").
+QString changedByAnotherProgram();
+QString changedByAnotherCopy();
+QString changedOnDesktop(const QString& desktop);
+
 // Why the step `label` could not be undone (or redone): the row `key` of `table`
-// ("Accounts", "Transactions") has been changed since by another program.
-QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo);
+// ("Accounts", "Transactions") has been changed since, `changedBy` (above).
+QString undoConflictMessage(const QString& label, const QString& table, qint64 key, bool redo,
+                            const QString& changedBy = changedByAnotherProgram());
 
 // Why no backup of the ledger could be made in `folder` (problem: the details); the
 // program goes on without one.

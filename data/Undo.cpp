@@ -32,7 +32,10 @@ HistoryMove move(bool back)
     try {
         result.moved = (back ? steps->undo() : steps->redo()).has_value();
     } catch (const UndoConflict& conflict) {
-        result.refusal = undoConflictMessage(conflict.label(), conflict.table(), conflict.key(), conflict.redo());
+        const QString by = conflict.changedBy() == UndoConflict::ChangedBy::Desktop ? changedOnDesktop(conflict.desktop())
+                         : conflict.changedBy() == UndoConflict::ChangedBy::AnotherCopy ? changedByAnotherCopy()
+                                                                                         : changedByAnotherProgram();
+        result.refusal = undoConflictMessage(conflict.label(), conflict.table(), conflict.key(), conflict.redo(), by);
     }
     return result;
 }

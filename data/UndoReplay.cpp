@@ -277,7 +277,9 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
         forgetStep(step->id);
         UndoStatement(*this, QStringLiteral("COMMIT")).run();
         rollback.done = true;
-        throw UndoConflict(step->label, changed->table, changed->key, !back);
+        // The file's history records every copy's steps in one line: what changed the
+        // row since recorded none, so it cannot be told who it was.
+        throw UndoConflict(step->label, changed->table, changed->key, !back, UndoConflict::ChangedBy::AnotherCopy);
     }
 
     // The rows as they were, even those an older version let in that today's checks

@@ -4,6 +4,7 @@
 #include "data/StepNames.h"
 #include "data/Undo.h"
 #include "editor/TransactionStatements.h"
+#include "editor/TypedDate.h"
 #include "platform/Conversions.h"
 #include "data/Connection.h"
 #include "shell/Dialogs.h"
@@ -14,7 +15,6 @@
 #include "shell/UserText.h"
 
 #include <QComboBox>
-#include <QDateEdit>
 #include <QDateTime>
 #include <QEvent>
 #include <QFocusEvent>
@@ -33,26 +33,6 @@ namespace editor {
 namespace {
 
 using shell::ErrorTrap;
-
-const QDate kFirstDate(1601, 1, 1);
-const QDate kLastDate(9999, 12, 31);
-
-// The picker shows the user's short date, always with the whole year: the range
-// spans centuries, so two-digit years would be ambiguous.
-QString pickerFormat()
-{
-    return platform::shortDateFormat();
-}
-
-// A date picker that Tab leaves, as the other controls: its day, month and year
-// are reached with the arrow keys, so a keyboard user walks the window in order.
-class DatePicker : public QDateEdit {
-public:
-    using QDateEdit::QDateEdit;
-
-protected:
-    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
-};
 
 QLabel* makeLabel(QWidget* parent, const char* name, int index, const QString& caption)
 {
@@ -94,7 +74,7 @@ QDate storedDate(const QVariant& value)
 
 Form2::Form2(QWidget* parent)
     : QDialog(parent)
-    , DateTimePicker1(named<QDateEdit>(new DatePicker(this), "DateTimePicker1"))
+    , DateTimePicker1(named(new DateBox(this), "DateTimePicker1"))
     , Combo1(named(new QComboBox(this), "Combo1"))
     , PushButton5(makeButton(this, "PushButton5", QStringLiteral("+")))
     , PushButton6(makeButton(this, "PushButton6", QStringLiteral("-")))
@@ -122,14 +102,22 @@ Form2::Form2(QWidget* parent)
     Label1(1)->setBuddy(Text2);
     lblDetails(5)->setBuddy(Text3);
 
-    DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setDateRange(kFirstDate, kLastDate);
-    DateTimePicker1->setDisplayFormat(pickerFormat());
     DateTimePicker1->setDate(QDate::currentDate());
+    // "+" and "-" are for the mouse: the keyboard walks the transaction's own fields.
+    for (QPushButton* button : {PushButton5, PushButton6})
+        button->setFocusPolicy(Qt::ClickFocus);
     Combo1->setEditable(false);
     for (QLineEdit* box : {Text1, Text2, Text3})
         box->setMaxLength(std::numeric_limits<int>::max());
     shell::filterControlCharacters(Text1);
+    // "Taxable" is one stop for Tab, at its chosen answer, as in a group of choices
+    // anywhere; the arrow keys move between Yes and No.
+    for (QRadioButton* option : {Option1, Option2}) {
+        connect(option, &QRadioButton::toggled, option, [option](bool on) {
+            option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+    }
+    Option1->setFocusPolicy(Qt::ClickFocus);
     Option2->setChecked(true);
 
     layOut();
@@ -169,8 +157,7 @@ void Form2::layOut()
     for (QLabel* label : {Label1(0), Label1(1), Label1(2), lblDetails(4), lblDetails(5)})
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
 
-    QWidget* order[] = {DateTimePicker1, Combo1, PushButton5, PushButton6, Text1, Text2,
-                        Text3, Option1, Option2, PushButton2, PushButton1};
+    QWidget* order[] = {DateTimePicker1, Combo1, Text1, Text2, Text3, Option1, Option2, PushButton2, PushButton1};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -319,6 +306,14 @@ void Form2::PushButton2_Click()
         Combo1->setFocus();
         return;
     }
+    // A date that is no date is never saved as another: the field says why.
+    if (!DateTimePicker1->check()) {
+        dialogs.MsgBox(dateRefusal(DateTimePicker1->text()), platform::vbOKOnly | platform::vbExclamation,
+                       platform::appTitle());
+        DateTimePicker1->setFocus();
+        DateTimePicker1->selectAll();
+        return;
+    }
     int taxable = 0;
     if (trap.test(102, [&] { return Option1->isChecked(); }))
         trap.run(104, [&] { taxable = 1; });
@@ -341,22 +336,8 @@ void Form2::PushButton2_Click()
     // A statement that could not be built or run has been reported: nothing was
     // saved, so the window stays open with everything the user entered.
     if (trap.test(110, [&] { return !m_ID.isEmpty(); })) {
-        long long changed = -1;
-        bool regardless = false;
-        const auto save = [&] {
-            const data::UndoStep step(data::steps::editTransaction(m_ID));
-            changed = data::connection().Execute(sql);
-        };
-        if (!trap.run(112, [&] {
-                sql = m_read ? updateTransactionIfUnchanged(values(), m_ID, *m_read) : updateTransaction(values(), m_ID);
-            })
-            || !trap.run(114, save))
-            return;
-        if (changed == 0 && !(regardless = saveMetChange(values())))
-            return;
-        // The row reads as it did, but not as the comparison wrote it (a value another
-        // program stored its own way): the user's values go in as before.
-        if (regardless && (!trap.run(112, [&] { sql = updateTransaction(values(), m_ID); }) || !trap.run(114, save)))
+        TransactionValues typed;
+        if (!trap.run(112, [&] { typed = values(); }) || !saveEdit(trap, sql, typed))
             return;
     } else {
         // Written only while its account is there: someone else may have deleted it
@@ -410,7 +391,37 @@ std::optional<StoredTransaction> Form2::readAgain()
     return storedTransaction(rs);
 }
 
-bool Form2::saveMetChange(const TransactionValues& yours)
+bool Form2::saveEdit(shell::ErrorTrap& trap, QString& sql, TransactionValues toSave)
+{
+    // Each turn writes only over the row as last read: one that changed meanwhile is
+    // read again and merged with, and the merge saved the same way. A row that keeps
+    // changing under the user gives up after a few turns, having lost nothing.
+    constexpr int kTurns = 5;
+    for (int turn = 0; turn < kTurns; ++turn) {
+        long long changed = -1;
+        if (!trap.run(112, [&] {
+                sql = m_read ? updateTransactionIfUnchanged(toSave, m_ID, *m_read) : updateTransaction(toSave, m_ID);
+            })
+            || !trap.run(114, [&] {
+                   const data::UndoStep step(data::steps::editTransaction(m_ID));
+                   changed = data::connection().Execute(sql);
+               }))
+            return false;
+        if (changed != 0)
+            return true;
+        const std::optional<TransactionValues> merged = mergeWithTheirs(toSave);
+        if (!merged)
+            return false;
+        toSave = *merged;
+    }
+    platform::Dialogs::current().MsgBox(
+        QStringLiteral("This transaction keeps being changed by someone else, so nothing was saved. Save again "
+                       "when it is quiet."),
+        platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
+    return false;
+}
+
+std::optional<TransactionValues> Form2::mergeWithTheirs(const TransactionValues& yours)
 {
     auto& dialogs = platform::Dialogs::current();
     std::optional<StoredTransaction> theirs;
@@ -418,25 +429,34 @@ bool Form2::saveMetChange(const TransactionValues& yours)
         theirs = readAgain();
     } catch (const platform::AppError& e) {
         dialogs.MsgBox(e.description(), platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
-        return false;
+        return std::nullopt;
     }
     if (!theirs) {
         dialogs.MsgBox(QStringLiteral("This transaction no longer exists, so nothing was saved."),
                        platform::vbOKOnly | platform::vbExclamation, platform::appTitle());
-        return false;
+        return std::nullopt;
     }
-    if (m_read && *theirs == *m_read)
-        return true;
-    const QString message =
-        conflictMessage(m_read.value_or(StoredTransaction{}), *theirs, yours, Combo1->currentText());
-    if (dialogs.MsgBox(message, platform::vbYesNo | platform::vbExclamation, platform::appTitle()) == platform::vbYes) {
-        LoadData();   // theirs, in the window and as what a Save must find
-    } else {
-        m_read = theirs;   // seen: the next Save puts the user's values over them
-        if (m_notice)
-            m_notice->hide();
+    // The row reads as it did, but not as the comparison wrote it (a value another
+    // program stored its own way): the next turn writes the user's values as before.
+    const StoredTransaction read = m_read.value_or(*theirs);
+    m_read = theirs;
+    if (m_notice)
+        m_notice->hide();
+    if (*theirs == read) {
+        m_read.reset();
+        return yours;
     }
-    return false;
+    const EditMerge merge = mergeEdit(read, *theirs, yours);
+    bool yoursOnConflict = true;
+    if (!merge.conflicts.empty()) {
+        const QString question = conflictMessage(merge, platform::valueText(theirs->accountName.isValid()
+                                                                                ? theirs->accountName
+                                                                                : QVariant(QString())),
+                                                 Combo1->currentText());
+        yoursOnConflict = dialogs.MsgBox(question, platform::vbYesNo | platform::vbQuestion, platform::appTitle())
+            == platform::vbYes;
+    }
+    return merge.merged(yoursOnConflict);
 }
 
 void Form2::othersChanged()

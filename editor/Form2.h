@@ -5,6 +5,7 @@
 // it learns nothing back and reloads its own list afterwards.
 
 #include <QDialog>
+#include "editor/DateBox.h"
 #include "editor/EditConflict.h"
 
 #include <QString>
@@ -13,13 +14,16 @@
 #include <vector>
 
 class QComboBox;
-class QDateEdit;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace shell {
+class ErrorTrap;
+}
 
 namespace editor {
 
@@ -55,7 +59,7 @@ public:
     bool isUnloaded() const { return m_unloaded; }
 
     // The controls, under their designer names.
-    QDateEdit* const DateTimePicker1;
+    DateBox* const DateTimePicker1;
     QComboBox* const Combo1;
     QPushButton* const PushButton5;
     QPushButton* const PushButton6;
@@ -104,9 +108,13 @@ private:
     // The row edited now, read again: nullopt when it is gone.
     std::optional<StoredTransaction> readAgain();
     static bool accountExists(qint32 accountId);
-    // After a Save that changed no row: tells why and offers the choice. True when
-    // the user's values should be saved regardless (the row reads as it did).
-    bool saveMetChange(const TransactionValues& yours);
+    // Saves an edit over the row as last read; when the row changed meanwhile, merges
+    // with it and saves that. False when nothing was saved (and the user was told why).
+    bool saveEdit(shell::ErrorTrap& trap, QString& sql, TransactionValues toSave);
+    // After a Save that changed no row: the user's values merged with the row as it is
+    // now (asking only about a field both changed), which becomes what a Save must find;
+    // nullopt when there is nothing to save over (told why).
+    std::optional<TransactionValues> mergeWithTheirs(const TransactionValues& yours);
 };
 
 } // namespace editor

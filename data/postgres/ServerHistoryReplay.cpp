@@ -197,12 +197,20 @@ std::optional<History::Step> ServerHistory::move(bool back)
             changed = {&table, found.text(0, 0).toLongLong(), at};
     }
     if (changed.table) {
+        // Whose step changed the row since, when one of another desktop's did.
+        const Result by = exec("select s.desktop from undolog l join undosteps s on s.stepid = l.stepid "
+                               "where l.tablename = $2 and l.rowkey = $3 and l.stepid > $1 and s.desktop <> $4 "
+                               "order by l.seq desc limit 1",
+                               {number(step->id), changed.table->name.toUtf8(), number(changed.key), m_desktop});
+        const QString desktop = by.rows() > 0 ? QString::fromUtf8(by.text(0, 0)) : QString();
         // The step can never apply again: it leaves the history (those beyond reach
         // first, so that one step fewer brings none of them back).
         exec("select tallyfold_drop_unreachable($1)", {m_desktop});
         exec("select tallyfold_forget_steps(array[$1::bigint])", id);
         commit();
-        throw UndoConflict(step->label, QString::fromLatin1(changed.table->jet.name), changed.key, !back);
+        throw UndoConflict(step->label, QString::fromLatin1(changed.table->jet.name), changed.key, !back,
+                           desktop.isEmpty() ? UndoConflict::ChangedBy::AnotherProgram : UndoConflict::ChangedBy::Desktop,
+                           desktop);
     }
 
     // Rows that stay or come back first, parents before children; rows that go last,

@@ -407,6 +407,7 @@ TEST_F(UndoHistoryTest, WhatTheHistoryDoesNotSeeIsNotRecordedAndStopsAStepItWoul
         EXPECT_EQ(conflict.table(), "Transactions");
         EXPECT_EQ(conflict.key(), 2);
         EXPECT_FALSE(conflict.redo());
+        EXPECT_EQ(conflict.changedBy(), UndoConflict::ChangedBy::AnotherCopy);   // a file cannot tell who
     }
     EXPECT_EQ(state(), before);
     EXPECT_EQ(steps(), "2|Delete transaction 3|1") << "the edit is out of the history";

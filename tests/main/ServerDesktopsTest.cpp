@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QtTest/QTest>
 
 using namespace mainwindow;
@@ -87,7 +88,7 @@ TEST_F(ServerDesktopTest, ChangesToDifferentRowsFromTwoDesktopsAreBothKeptAndSho
     EXPECT_TRUE(other.told().isEmpty()) << other.told().join(u'\n').toStdString();
 }
 
-TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedIsRefusedWithTheirValuesBesideYours)
+TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedKeepsBothAndAsksOnlyAboutAFieldBothChanged)
 {
     testing_support::sharedPgServer().run(
         QStringLiteral("insert into transactions (transactiondate, transactiondescription, accountid, "
@@ -108,20 +109,17 @@ TEST_F(ServerDesktopTest, ASaveOverARowAnotherDesktopChangedIsRefusedWithTheirVa
                                 30000));
 
     editor.Text1->setText(QStringLiteral("Rent (March)"));
-    dialogs.answerMessage(platform::vbNo);   // keep editing
-    editor.PushButton2->click();
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    const QString told = dialogs.messages().first();
-    EXPECT_TRUE(told.contains(QStringLiteral("Description: theirs \"Rent March\", yours \"Rent (March)\""))) << qPrintable(told);
-    EXPECT_TRUE(told.contains(QStringLiteral("Withdrawal: theirs \"725\", yours \"700\""))) << qPrintable(told);
-    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount from transactions")), "Rent March|725");
-    EXPECT_FALSE(editor.isUnloaded());
-    EXPECT_EQ(editor.Text1->text(), QStringLiteral("Rent (March)"));
-
-    // Seen and kept: the next Save puts this desktop's values over theirs.
+    editor.Option1->setChecked(true);
+    dialogs.answerMessage(platform::vbYes);   // theirs where both changed: no, yours
     dialogs.answerMessage(platform::vbOK);
     editor.PushButton2->click();
-    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount from transactions")), "Rent (March)|700");
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    const QString told = dialogs.messages().first();
+    EXPECT_TRUE(told.contains(QStringLiteral("Description: theirs \"Rent March\", yours \"Rent (March)\""))) << qPrintable(told);
+    EXPECT_FALSE(told.contains(QStringLiteral("Withdrawal:"))) << qPrintable(told);   // theirs alone changed it
+    // Their withdrawal and this desktop's description and taxable, together.
+    EXPECT_EQ(server(QStringLiteral("select transactiondescription, withdrawalamount, taxable from transactions")),
+              "Rent (March)|725|t");
     EXPECT_TRUE(editor.isUnloaded());
 }
 
@@ -254,4 +252,42 @@ TEST_F(ServerDesktopTest, EachDesktopUndoesItsOwnStepsAndOneWhoseRowTheOtherChan
     // Their import is still theirs to undo.
     EXPECT_EQ(server(QStringLiteral("select label from undosteps where desktop like 'clerk@%' and not undone")),
               data::steps::importStatement(1, QStringLiteral("theirs.csv")).toStdString());
+}
+
+TEST_F(ServerDesktopTest, AnUndoRefusedForAnotherDesktopsChangeNamesThatDesktop)
+{
+    seed(1);
+    start();
+    form.ListView1->setCurrentRow(form.ListView1->items().viewRowOfId(1));
+    form.PushButton4_Click();   // duplicates 1 as 2, here
+
+    // Ben's desktop edits the duplicate, as a command of its own.
+    auto& pg = testing_support::sharedPgServer();
+    ASSERT_EQ(pg.createRole(QStringLiteral("ben"), {}), QString());
+    ASSERT_TRUE(pg.run(QStringLiteral("grant select, insert, update, delete on all tables in schema public to ben; "
+                                      "grant usage, select, update on all sequences in schema public to ben"),
+                       database)
+                    .ok());
+    ledgerVariable.set(pg.conninfo(database, QStringLiteral("ben")).toUtf8().constData());
+    OtherCopy ben;
+    ledgerVariable.set(conninfo.toUtf8().constData());
+    ASSERT_EQ(ben.send(QStringLiteral("open")), "opened");
+    ASSERT_EQ(ben.send(QStringLiteral(
+                  "step update Transactions set TransactionDescription = 'copy, Ben''s' where TransactionNumber = 2")),
+              "done 1");
+
+    // Named as role@computer; the computer's user too where it is not the role's name.
+    const QString desktop = QString::fromStdString(server(QStringLiteral("select desktop from undosteps where desktop like 'ben@%'")));
+    ASSERT_TRUE(desktop.startsWith(QStringLiteral("ben@") + QSysInfo::machineHostName() + u'/')) << desktop.toStdString();
+    const QString named = desktop.endsWith(QStringLiteral("/ben")) ? desktop.chopped(4) : desktop;
+
+    dialogs.answerMessage(platform::vbOK);
+    form.mnuUndo_Click();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.messages().first(),
+              QStringLiteral("\"%1\" cannot be undone: transaction 2 has been changed since on the desktop %2."
+                             "\r\n\r\nNothing was changed. The step has been taken out of the undo history.")
+                  .arg(data::steps::duplicateTransaction(QStringLiteral("1")), named));
+    EXPECT_EQ(server(QStringLiteral("select transactionnumber, transactiondescription from transactions order by 1")),
+              "1|row 001; 2|copy, Ben's");
 }

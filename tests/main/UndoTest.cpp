@@ -228,7 +228,8 @@ TEST_F(Undo, AStepAnotherProgramOvertookIsRefusedAndTheOneBeforeStillUndoes)
     form.mnuUndo_Click();
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_EQ(dialogs.messages()[0],
-              "\"Delete transaction 2\" cannot be undone: transaction 2 has been changed since by another program."
+              "\"Delete transaction 2\" cannot be undone: transaction 2 has been changed since by another copy of "
+              "Tallyfold or another program."
               "\r\n\r\nNothing was changed. The step has been taken out of the undo history.");
     EXPECT_EQ(dialogs.prompts()[0].style, platform::vbExclamation);
     EXPECT_EQ(state(), before);

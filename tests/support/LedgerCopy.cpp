@@ -7,9 +7,12 @@
 //   add TEXT       a transaction described TEXT is added to    added | refused: ... | error: ...
 //                  the first account
 //   exec SQL       a Jet statement runs on the ledger          done N (rows changed) | refused: ... | error: ...
+//   step SQL       the same, as a step of the copy's undo      done N | refused: ... | error: ...
+//                  history, as a command of its user's
 //   close          the connection closes                       closed | error: ...
 //   quit           the copy ends
 #include "data/Ledger.h"
+#include "data/Undo.h"
 #include "data/sqlite/Database.h"
 
 #include <QCoreApplication>
@@ -52,6 +55,10 @@ int main(int argc, char** argv)
                                                .arg(line.section(u' ', 1)));
                 answer(QStringLiteral("added"));
             } else if (command == QLatin1String("exec")) {
+                const long long changed = data::connection().Execute(line.section(u' ', 1));
+                answer(QStringLiteral("done %1").arg(changed));
+            } else if (command == QLatin1String("step")) {
+                const data::UndoStep step(QStringLiteral("Change in another copy"));
                 const long long changed = data::connection().Execute(line.section(u' ', 1));
                 answer(QStringLiteral("done %1").arg(changed));
             } else if (command == QLatin1String("close")) {

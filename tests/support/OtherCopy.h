@@ -15,7 +15,8 @@ public:
     OtherCopy(const OtherCopy&) = delete;
     OtherCopy& operator=(const OtherCopy&) = delete;
 
-    // Sends one command ("open", "add TEXT", "exec SQL", "close") and gives its answer.
+    // Sends one command ("open", "add TEXT", "exec SQL", "step SQL", "close") and gives
+    // its answer.
     QString send(const QString& command);
     const QStringList& told() const { return m_told; }
 

@@ -254,6 +254,7 @@ TEST_F(ServerHistoryTest, AStepWhoseRowsSomeoneChangedSinceIsRefusedChangesNothi
         EXPECT_EQ(conflict.table(), "Transactions");
         EXPECT_EQ(conflict.key(), 2);
         EXPECT_FALSE(conflict.redo());
+        EXPECT_EQ(conflict.changedBy(), UndoConflict::ChangedBy::AnotherProgram);   // no step of anyone's
     }
     EXPECT_EQ(state(), before);
     EXPECT_EQ(steps(), "2|ann@kitchen/ann|Delete transaction 3|t") << "the edit is out of the history";
@@ -263,6 +264,24 @@ TEST_F(ServerHistoryTest, AStepWhoseRowsSomeoneChangedSinceIsRefusedChangesNothi
     EXPECT_THROW(ours->redo(), UndoConflict);
     EXPECT_EQ(ours->session.value("select depositamount from transactions where transactionnumber = 3"), "1");
     EXPECT_EQ(steps(), "");
+}
+
+TEST_F(ServerHistoryTest, AStepRefusedForAnotherDesktopsStepNamesTheNewestDesktopThatChangedTheRow)
+{
+    ours->step(QStringLiteral("Edit transaction 2"), {"update transactions set depositamount = 9 where transactionnumber = 2"});
+    Desktop ben(conninfo, QStringLiteral("ben@hall/ben"));
+    Desktop cy(conninfo, QStringLiteral("cy@study/cy"));
+    cy.step(QStringLiteral("Edit transaction 3"), {"update transactions set depositamount = 5 where transactionnumber = 3"});
+    ben.step(QStringLiteral("Edit transaction 2"), {"update transactions set depositamount = 7 where transactionnumber = 2"});
+    cy.step(QStringLiteral("Edit transaction 2"), {"update transactions set taxable = true where transactionnumber = 2"});
+    try {
+        ours->history.undo();
+        ADD_FAILURE() << "the undo went ahead";
+    } catch (const UndoConflict& conflict) {
+        EXPECT_EQ(conflict.changedBy(), UndoConflict::ChangedBy::Desktop);
+        EXPECT_EQ(conflict.desktop(), QStringLiteral("cy@study/cy"));
+    }
+    EXPECT_EQ(ours->session.value("select depositamount from transactions where transactionnumber = 2"), "7");
 }
 
 TEST_F(ServerHistoryTest, ANewStepClearsTheRedoAndStepsThatChangedNothingOrRolledBackLeaveNoTrace)
