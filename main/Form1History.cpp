@@ -115,7 +115,7 @@ void Form1::moveThroughHistory(const char* procedure, data::HistoryMove (*step)(
     if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
         trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
     if (trap.test(106, [&] { return move.moved; }))
-        trap.run(108, [this] { ListData(); });
+        trap.run(108, [this] { reloadInPlace(Changed::Current); });
 }
 
 void Form1::mnuRestore_Click()
@@ -149,7 +149,7 @@ void Form1::mnuRestore_Click()
     data::RestoreOutcome outcome;
     trap.run(112, [&] { outcome = data::restoreBackup(*chosen); });
     if (trap.test(114, [&] { return outcome.restored; }))
-        trap.run(116, [this] { ListData(); });
+        trap.run(116, [this] { reloadInPlace(Changed::Current); });
     if (trap.test(118, [&] { return !outcome.message.isEmpty(); }))
         trap.run(120, [&] {
             dialogs.MsgBox(outcome.message, outcome.restored ? platform::vbInformation : platform::vbExclamation);
