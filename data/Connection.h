@@ -48,6 +48,9 @@ public:
     struct Step {
         qint64 id = 0;
         QString label;
+        // After undo() or redo(): a transaction the step changed (its first), for the
+        // list to show; nullopt when it changed none, or the history cannot tell.
+        std::optional<qint64> transaction = std::nullopt;
     };
 
     virtual ~History() = default;

@@ -115,7 +115,7 @@ void Form1::moveThroughHistory(const char* procedure, data::HistoryMove (*step)(
     if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
         trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
     if (trap.test(106, [&] { return move.moved; }))
-        trap.run(108, [this] { reloadInPlace(Changed::Current); });
+        trap.run(108, [&] { reloadInPlace(Changed::Current, move.transaction); });
 }
 
 void Form1::mnuRestore_Click()

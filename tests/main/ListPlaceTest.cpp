@@ -142,5 +142,19 @@ INSTANTIATE_TEST_SUITE_P(
                    t.key(Qt::Key_Return);
                    t.key(Qt::Key_Z, Qt::ControlModifier);
                },
-               148, 300, 300, true}),
+               148, 300, 300, true},
+        // The row the undo brought back is current again.
+        Change{"DeleteUndone",
+               [](ListPlace& t) {
+                   t.key(Qt::Key_Delete);
+                   t.key(Qt::Key_Z, Qt::ControlModifier);
+               },
+               148, 300},
+        Change{"DeleteUndoneAndRedone",
+               [](ListPlace& t) {
+                   t.key(Qt::Key_Delete);
+                   t.key(Qt::Key_Z, Qt::ControlModifier);
+                   t.key(Qt::Key_Y, Qt::ControlModifier);
+               },
+               147, 299}),
     [](const ::testing::TestParamInfo<Change>& info) { return std::string(info.param.name); });
