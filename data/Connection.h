@@ -116,6 +116,9 @@ public:
     virtual QString problemMessage() const = 0;
     virtual void setOwner(platform::ConnectionOwner owner) = 0;
     virtual void checkInBackground() {}
+    // Tells the owner now (othersChanged) of others' commits it has not yet told of, for a
+    // back end that only looks from time to time.
+    virtual void catchUpWithOthers() {}
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
     // That history whole, every desktop's steps, oldest first: for a copy of the ledger.
@@ -172,6 +175,11 @@ public:
     platform::FileProblem problem() const;
     QString problemMessage() const;
     void checkInBackground();
+    void catchUpWithOthers()
+    {
+        if (m_backend && m_backend->isOpen())
+            m_backend->catchUpWithOthers();
+    }
     History* history() { return m_backend ? m_backend->history() : nullptr; }
     Capabilities capabilities() const { return m_backend ? m_backend->capabilities() : Capabilities{}; }
     QString title() const { return m_backend ? m_backend->title() : QString(); }

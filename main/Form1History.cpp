@@ -84,6 +84,10 @@ void Form1::makeListMenu()
 
 void Form1::updateListMenu()
 {
+    // The file's history is shared with other processes: a step one made is named only
+    // once the list shows its rows.
+    if (data::hasConnection())
+        data::connection().catchUpWithOthers();
     const QString undo = data::undoLabel(), redo = data::redoLabel();
     mnuUndo->setText(entryText(QStringLiteral("Undo"), undo, QStringLiteral("Ctrl+Z")));
     mnuUndo->setEnabled(!undo.isEmpty());
@@ -111,6 +115,8 @@ void Form1::moveThroughHistory(const char* procedure, data::HistoryMove (*step)(
 {
     auto trap = trapFor(procedure);
     data::HistoryMove move;
+    if (data::hasConnection())
+        data::connection().catchUpWithOthers();   // the step moved is one the list shows
     trap.run(100, [&] { move = step(); });
     if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
         trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });

@@ -30,10 +30,13 @@ FileBackend::FileBackend()
         tellUser(undoUnavailableMessage(workingDatabasePath(), reason));
     });
     m_watch.setInterval(kWatchMs);
-    m_watch.callOnTimeout([this] {
-        if (m_othersChanged && m_connection.othersCommitted())
-            m_othersChanged();
-    });
+    m_watch.callOnTimeout([this] { catchUpWithOthers(); });
+}
+
+void FileBackend::catchUpWithOthers()
+{
+    if (m_othersChanged && m_connection.othersCommitted())
+        m_othersChanged();
 }
 
 void FileBackend::open(const QString& connectionString)

@@ -39,6 +39,7 @@ public:
         m_connection.setOwner(std::move(owner));
     }
     void checkInBackground() override { m_connection.checkInBackground(); }
+    void catchUpWithOthers() override;
     History* history() override { return &m_history; }
     std::vector<HistoryStep> exportHistory() override { return m_history.exportSteps(); }
     void importHistory(const std::vector<HistoryStep>& steps) override { m_history.importSteps(steps); }

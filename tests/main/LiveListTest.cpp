@@ -1,11 +1,13 @@
 // The list reloaded for someone else's change (another desktop's commit on a server
 // ledger, another process's on a ledger file): the user stays where they were.
 #include "tests/main/MainWindowFixture.h"
+#include "tests/support/OtherCopy.h"
 
 #include <QScrollBar>
 #include <QTest>
 
 using namespace mainwindow;
+using testing_support::OtherCopy;
 
 namespace {
 enum { Id, Date, Account, Description, Withdrawal };
@@ -68,25 +70,33 @@ TEST_F(HouseholdTest, AnImportFromTheCommandLineShowsInTheOpenWindowWhereTheUser
                                                 QStringLiteral("Household")},
                                                {QStringLiteral("LC_ALL=C.UTF-8")});
     ASSERT_EQ(imported.status, 0) << imported.errors.toStdString();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return rows.totalCount() == 64; }, 5000));
-
+    // The menu names the import only with its rows in the list, even before the
+    // window's own look at the file.
+    form.updateListMenu();
+    EXPECT_EQ(form.mnuUndo->text(), "Undo Import 4 transactions from four.csv\tCtrl+Z");
+    EXPECT_EQ(rows.totalCount(), 64);
     EXPECT_EQ(list.shownText(0, Withdrawal), "");   // still by withdrawal: the deposit first
     EXPECT_EQ(rows.idAt(list.currentRow()), 32);
     EXPECT_EQ(rows.idAt(list.rowAt(0)), 30);
     EXPECT_EQ(rows.checkedIds(), (QSet<qint64>{7}));
-    form.updateListMenu();
-    EXPECT_EQ(form.mnuUndo->text(), "Undo Import 4 transactions from four.csv\tCtrl+Z");
+
+    // Another copy's change shows by itself.
+    OtherCopy other;
+    ASSERT_EQ(other.send(QStringLiteral("open")), "opened");
+    ASSERT_EQ(other.send(QStringLiteral("add theirs")), "added");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows.totalCount() == 65; }, 5000));
+    EXPECT_EQ(rows.idAt(list.currentRow()), 32);
 
     // Its own change reloads the list once, and the watch finds nothing more.
     const int reloads = form.reloads();
     form.PushButton4_Click();
     QTest::qWait(1500);
     EXPECT_EQ(form.reloads(), reloads + 1);
-    EXPECT_EQ(rows.totalCount(), 65);
+    EXPECT_EQ(rows.totalCount(), 66);
 
     // The import undone here takes away the rows the list showed.
     form.mnuUndo_Click();
     form.mnuUndo_Click();
-    EXPECT_EQ(rows.totalCount(), 60);
+    EXPECT_EQ(rows.totalCount(), 61);
     EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.messages().join(u'\n').toStdString();
 }
