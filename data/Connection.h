@@ -60,6 +60,9 @@ public:
     struct Step {
         qint64 id = 0;
         QString label;
+        // After undo() or redo(): a transaction the step changed (its first), for the
+        // list to show; nullopt when it changed none, or the history cannot tell.
+        std::optional<qint64> transaction = std::nullopt;
     };
 
     virtual ~History() = default;
@@ -128,6 +131,9 @@ public:
     // The same check made now, its damage handled before it returns (a server checks its
     // own files: nothing to do).
     virtual void checkNow() {}
+    // Tells the owner now (othersChanged) of others' commits it has not yet told of, for a
+    // back end that only looks from time to time.
+    virtual void catchUpWithOthers() {}
     // The undo history it keeps; nullptr when it keeps none.
     virtual History* history() = 0;
     // That history whole, every desktop's steps, oldest first: for a copy of the ledger.
@@ -185,6 +191,11 @@ public:
     QString problemMessage() const;
     void checkInBackground();
     void checkNow();
+    void catchUpWithOthers()
+    {
+        if (m_backend && m_backend->isOpen())
+            m_backend->catchUpWithOthers();
+    }
     History* history() { return m_backend ? m_backend->history() : nullptr; }
     Capabilities capabilities() const { return m_backend ? m_backend->capabilities() : Capabilities{}; }
     QString title() const { return m_backend ? m_backend->title() : QString(); }

@@ -30,7 +30,10 @@ HistoryMove move(bool back)
     if (!steps)
         return result;
     try {
-        result.moved = (back ? steps->undo() : steps->redo()).has_value();
+        const std::optional<History::Step> step = back ? steps->undo() : steps->redo();
+        result.moved = step.has_value();
+        if (step)
+            result.transaction = step->transaction;
     } catch (const UndoConflict& conflict) {
         const QString by = conflict.changedBy() == UndoConflict::ChangedBy::Desktop ? changedOnDesktop(conflict.desktop())
                          : conflict.changedBy() == UndoConflict::ChangedBy::AnotherCopy ? changedByAnotherCopy()

@@ -4,6 +4,7 @@
 // window moves back and forth through them.
 
 #include <QString>
+#include <optional>
 
 namespace data {
 
@@ -34,6 +35,7 @@ QString redoLabel();
 struct HistoryMove {
     bool moved = false;   // the ledger changed: the list must be reloaded
     QString refusal;      // when the step could not apply: what the user is to be told
+    std::optional<qint64> transaction;   // a transaction the step changed, when known
 };
 
 // Undoes the newest step, or redoes the step undone last. A step that no longer

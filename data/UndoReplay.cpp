@@ -266,7 +266,7 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
         }
     } rollback{m_db};
 
-    const std::optional<Step> step = next(back);
+    std::optional<Step> step = next(back);
     if (!step)
         return std::nullopt;
     RecordedTables tables(*this);
@@ -287,6 +287,8 @@ std::optional<UndoHistory::Step> UndoHistory::move(bool back)
     UndoStatement(*this, QStringLiteral("PRAGMA ignore_check_constraints = ON")).run();
     log.bind(1, step->id);
     while (log.step()) {
+        if (!step->transaction && log.text(kTable) == QLatin1String(stored::kTransactionsTable))
+            step->transaction = log.integer(kKey);
         tables.of(log).set(log.integer(kKey), log.integer(direction.nowFlag), log.integer(direction.targetFlag), log,
                            direction.targetValues);
     }

@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -359,6 +360,12 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::ListData()
 {
     shell::ErrorTrap trap(QStringLiteral("Form1"), QStringLiteral("ListData"));
+    m_listing = true;
+    const auto listed = qScopeGuard([this] {
+        m_listing = false;
+        if (std::exchange(m_othersPending, false))
+            QTimer::singleShot(0, this, &Form1::othersChanged);
+    });
     TransactionListModel& list = ListView1->items();
     data::Recordset rs;                                   // 102
     const bool opened = trap.run(104, [&] { rs.Open(data::kLedgerQuery, data::connection(), 3, 1); });
@@ -439,10 +446,28 @@ void Form1::othersChanged()
 {
     // Another desktop's change: shown where the user is, ticks and all, and to an editor
     // open on a row it touched.
-    const TransactionList::Place place = ListView1->place();
-    ListData();
-    ListView1->restorePlace(place);
+    if (m_listing) {
+        m_othersPending = true;
+        return;
+    }
+    reloadInPlace(Changed::None);
     emit ledgerChangedElsewhere();
+}
+
+void Form1::reloadInPlace(Changed changed, std::optional<qint64> stepRow)
+{
+    TransactionList::Place place = ListView1->place();
+    const TransactionListModel& rows = ListView1->items();
+    const std::optional<qint64> newestBefore = changed == Changed::Newest ? rows.highestId() : std::nullopt;
+    ListData();
+    if (changed == Changed::Newest) {
+        const std::optional<qint64> newest = rows.highestId();
+        if (newest && (!newestBefore || *newest > *newestBefore))
+            place.current = newest;
+    }
+    if (stepRow && rows.viewRowOfId(*stepRow) >= 0)
+        place.current = stepRow;
+    ListView1->restorePlace(place, changed != Changed::None);
 }
 
 void Form1::showLedgerProblem()

@@ -57,6 +57,13 @@ public:
     void showLedgerProblem();
     // Someone else changed the ledger: the list reloads where the user is.
     void othersChanged();
+    // Which row a reload makes current, beyond keeping the user's place (the sort,
+    // ticks, find filter and scroll): the one current before (None: left where it
+    // scrolled to; Current: shown), or the newest row when the change made one (an add,
+    // a duplicate, an import).
+    enum class Changed { None, Current, Newest };
+    // `stepRow`: a row an undo or redo changed, made current where the list shows it.
+    void reloadInPlace(Changed changed, std::optional<qint64> stepRow = std::nullopt);
     // How many times the list has been filled so far.
     int reloads() const { return m_reloads; }
     void ListView1_ColumnClick(int index);
@@ -206,6 +213,10 @@ private:
     };
     std::optional<BeforeFind> m_beforeFind;
     int m_reloads = 0;
+    // A reload under way, and another's change heard meanwhile (a message box of the
+    // reload runs the event loop): that one reloads once this one is done.
+    bool m_listing = false;
+    bool m_othersPending = false;
     bool m_closing = false;
     bool m_programEnded = false;
     bool m_windowless = false;

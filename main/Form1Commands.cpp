@@ -34,7 +34,7 @@ void Form1::PushButton1_Click()
     trap.run(102, [&] { form2.m_ID = ListView1->selectedText(); });
     trap.run(104, [&] { form2.setWindowTitle(QStringLiteral("Edit Data")); });
     trap.run(106, [&] { form2.showModal(); });
-    trap.run(108, [this] { ListData(); });
+    trap.run(108, [this] { reloadInPlace(Changed::Current); });
 }
 
 void Form1::PushButton2_Click()
@@ -44,7 +44,7 @@ void Form1::PushButton2_Click()
     trap.run(116, [&] { form2.m_ID = QString(); });
     trap.run(118, [&] { form2.setWindowTitle(QStringLiteral("Add New")); });
     trap.run(120, [&] { form2.showModal(); });
-    trap.run(122, [this] { ListData(); });
+    trap.run(122, [this] { reloadInPlace(Changed::Newest); });
 }
 
 void Form1::PushButton3_Click()
@@ -59,7 +59,7 @@ void Form1::PushButton3_Click()
         if (data::connection().Execute(statements::deleteTransaction(number)) == 0)
             gone = number;
     });
-    trap.run(104, [this] { ListData(); });
+    trap.run(104, [this] { reloadInPlace(Changed::Current); });
     if (!gone.isEmpty())
         platform::Dialogs::current().MsgBox(data::alreadyDeletedMessage(gone), platform::vbOKOnly | platform::vbExclamation,
                                             platform::appTitle());
@@ -80,7 +80,7 @@ void Form1::PushButton4_Click()
             data::connection().Execute(statements::duplicateInsert(rs));
         });
     trap.run(110, [&] { rs.Close(); });
-    trap.run(112, [this] { ListData(); });
+    trap.run(112, [this] { reloadInPlace(Changed::Newest); });
 }
 
 void Form1::PushButton5_Click()
@@ -191,7 +191,7 @@ void Form1::PushButton7_Click()
         });
         trap.run(example.execute, [&] { data::connection().Execute(sql); });
     }
-    trap.run(156, [this] { ListData(); });
+    trap.run(156, [this] { reloadInPlace(Changed::Newest); });
 }
 
 void Form1::PushButton8_Click()
@@ -210,7 +210,7 @@ void Form1::PushButton9_Click()
         currency::Form3 form3(this);
         form3.showModal();
     });
-    trap.run(102, [this] { ListData(); });
+    trap.run(102, [this] { reloadInPlace(Changed::Current); });
 }
 
 } // namespace mainwindow

@@ -84,6 +84,10 @@ void Form1::makeListMenu()
 
 void Form1::updateListMenu()
 {
+    // The file's history is shared with other processes: a step one made is named only
+    // once the list shows its rows.
+    if (data::hasConnection())
+        data::connection().catchUpWithOthers();
     const QString undo = data::undoLabel(), redo = data::redoLabel();
     mnuUndo->setText(entryText(QStringLiteral("Undo"), undo, QStringLiteral("Ctrl+Z")));
     mnuUndo->setEnabled(!undo.isEmpty());
@@ -111,11 +115,13 @@ void Form1::moveThroughHistory(const char* procedure, data::HistoryMove (*step)(
 {
     auto trap = trapFor(procedure);
     data::HistoryMove move;
+    if (data::hasConnection())
+        data::connection().catchUpWithOthers();   // the step moved is one the list shows
     trap.run(100, [&] { move = step(); });
     if (trap.test(102, [&] { return !move.refusal.isEmpty(); }))
         trap.run(104, [&] { platform::Dialogs::current().MsgBox(move.refusal, platform::vbExclamation); });
     if (trap.test(106, [&] { return move.moved; }))
-        trap.run(108, [this] { ListData(); });
+        trap.run(108, [&] { reloadInPlace(Changed::Current, move.transaction); });
 }
 
 void Form1::mnuRestore_Click()
@@ -149,7 +155,7 @@ void Form1::mnuRestore_Click()
     data::RestoreOutcome outcome;
     trap.run(112, [&] { outcome = data::restoreBackup(*chosen); });
     if (trap.test(114, [&] { return outcome.restored; }))
-        trap.run(116, [this] { ListData(); });
+        trap.run(116, [this] { reloadInPlace(Changed::Current); });
     if (trap.test(118, [&] { return !outcome.message.isEmpty(); }))
         trap.run(120, [&] {
             dialogs.MsgBox(outcome.message, outcome.restored ? platform::vbInformation : platform::vbExclamation);

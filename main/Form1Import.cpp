@@ -109,7 +109,7 @@ void Form1::importStatement(const QString& file)
     });
     if (trap.test(102, [&] { return outcome.isEmpty(); }))
         return;
-    trap.run(104, [this] { ListData(); });
+    trap.run(104, [this] { reloadInPlace(Changed::Newest); });
     trap.run(106, [&] { platform::Dialogs::current().MsgBox(outcome + u'.', platform::vbInformation); });
 }
 

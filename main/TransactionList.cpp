@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
+#include <QScrollBar>
 #include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <QToolTip>
@@ -232,20 +233,27 @@ void TransactionList::publish()
 
 TransactionList::Place TransactionList::place() const
 {
-    return {m_model.idAt(currentRow()), m_model.idAt(rowAt(0)), m_model.checkedIds()};
+    const int current = currentRow(), top = rowAt(0);
+    return {m_model.idAt(current), m_model.idAt(top), m_model.checkedIds(), current, top,
+            horizontalScrollBar()->value()};
 }
 
-void TransactionList::restorePlace(const Place& place)
+void TransactionList::restorePlace(const Place& place, bool showCurrent)
 {
+    const int last = count() - 1;
+    // The row of a number, else the one now at the position it had.
+    const auto rowOf = [&](const std::optional<qint64>& id, int position) {
+        const int row = id ? m_model.viewRowOfId(*id) : -1;
+        return row >= 0 || position < 0 ? row : std::min(position, last);
+    };
     m_model.setCheckedIds(place.ticked);
-    if (place.current) {
-        if (const int row = m_model.viewRowOfId(*place.current); row >= 0)
-            setCurrentRow(row);
-    }
-    if (place.top) {
-        if (const int row = m_model.viewRowOfId(*place.top); row >= 0)
-            scrollTo(m_model.index(row, 0), QAbstractItemView::PositionAtTop);
-    }
+    if (const int row = rowOf(place.current, place.currentRow); row >= 0)
+        setCurrentRow(row);
+    if (const int row = rowOf(place.top, place.topRow); row >= 0)
+        scrollTo(m_model.index(row, 0), QAbstractItemView::PositionAtTop);
+    horizontalScrollBar()->setValue(place.across);
+    if (showCurrent && currentIndex().isValid())
+        scrollTo(currentIndex(), QAbstractItemView::EnsureVisible);
 }
 
 void TransactionList::keyPressEvent(QKeyEvent* event)

@@ -45,15 +45,22 @@ public:
     void publish();
 
     // Where the user is in the list, by transaction number: the current row, the ticked
-    // rows and the row at the top of the view. Kept across a reload the user did not ask
-    // for (another desktop's change), so nothing moves under the user's hand.
+    // rows and the row at the top of the view. Kept across every reload once the list
+    // has been filled (the user's own changes and others' alike), so nothing moves under
+    // the user's hand. A current or top row that is gone is followed by the row that
+    // took its place: the one at the same position.
     struct Place {
         std::optional<qint64> current;
         std::optional<qint64> top;
         QSet<qint64> ticked;
+        int currentRow = -1;
+        int topRow = -1;
+        int across = 0;   // the horizontal scroll
     };
     Place place() const;
-    void restorePlace(const Place& place);
+    // `showCurrent`: the current row is one the user has just changed, scrolled into
+    // view when the kept scroll does not show it.
+    void restorePlace(const Place& place, bool showCurrent = false);
 
     // The list's sort properties. Turning Sorted on re-sorts at once and keeps the
     // current row current.

@@ -268,6 +268,17 @@ int TransactionListModel::viewRowOfId(qint64 id) const
     return -1;
 }
 
+std::optional<qint64> TransactionListModel::highestId() const
+{
+    std::optional<qint64> highest;
+    for (int added = 0; added < m_published; ++added) {
+        const qint64 id = m_rows[size_t(added)].id;
+        if ((!highest || id > *highest) && !m_oddIds.contains(added))
+            highest = id;
+    }
+    return highest;
+}
+
 QSet<qint64> TransactionListModel::checkedIds() const
 {
     QSet<qint64> ids;

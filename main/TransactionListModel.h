@@ -84,6 +84,10 @@ public:
     // number is no whole number), and the view row showing a number (-1: none).
     std::optional<qint64> idAt(int viewRow) const;
     int viewRowOfId(qint64 id) const;
+    // The highest transaction number of all rows, shown or not (nullopt: none). The
+    // ledger numbers a new transaction above every other, so this finds the row an add
+    // has just made.
+    std::optional<qint64> highestId() const;
     // The ticked rows by number, and ticks put back on the rows of those numbers.
     QSet<qint64> checkedIds() const;
     void setCheckedIds(const QSet<qint64>& ids);

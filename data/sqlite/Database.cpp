@@ -342,8 +342,37 @@ void Connection::failOpening(const QString& message)
 
 // Runs once the file is open and current: the observer hears of it, commits are checked
 // against a file put in the ledger's place, and a file that cannot be written says so.
+namespace {
+// The file's data version as `db` sees it now; nullopt when it cannot be read without
+// waiting (another connection holds the file) or at all.
+std::optional<qint64> dataVersion(sqlite3* db, int busyTimeoutMs)
+{
+    sqlite3_stmt* stmt = nullptr;
+    std::optional<qint64> version;
+    sqlite3_busy_timeout(db, 0);
+    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        version = sqlite3_column_int64(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_busy_timeout(db, busyTimeoutMs);
+    return version;
+}
+} // namespace
+
+bool Connection::othersCommitted()
+{
+    if (!m_db || InTransaction())
+        return false;
+    const std::optional<qint64> version = dataVersion(m_db, kBusyTimeoutMs);
+    if (!version)
+        return false;
+    const bool changed = m_seenVersion && *m_seenVersion != *version;
+    m_seenVersion = version;
+    return changed;
+}
+
 void Connection::startWriting(QString readOnly)
 {
+    m_seenVersion = dataVersion(m_db, kBusyTimeoutMs);
     if (m_observer)
         m_observer->opened(m_db);
     sqlite3_commit_hook(m_db, &Connection::beforeCommit, this);
@@ -618,6 +647,7 @@ void Connection::Close()
     m_problemMessage.clear();
     m_wal = false;
     m_replaced = false;
+    m_seenVersion.reset();
     m_device = m_inode = 0;
     if (!folding.isEmpty())
         throw DbError(QStringLiteral("%1: '%2'").arg(folding, m_path));

@@ -129,6 +129,13 @@ public:
     // the user must see. For those that run statements of their own on the writer.
     [[noreturn]] void fail(int result, const QString& message, bool writing);
 
+    // Whether another connection (another copy of the program, the command line, another
+    // program) has committed to the file since this one opened or last asked: SQLite's
+    // data version, which this connection's own commits leave as it is. Never waits: while
+    // another holds the file, or a transaction of this one is pending, it answers no for
+    // now and tells at a later call.
+    bool othersCommitted();
+
     // Starts SQLite's full check of the file on a connection of its own, on Qt's thread
     // pool. Damage it finds is handled like any other, on this thread's event loop;
     // Close ends the check early and drops what it found.
@@ -195,6 +202,7 @@ private:
     Owner m_owner;
     std::unique_ptr<IntegrityCheck> m_check;
     WriteObserver* m_observer = nullptr;
+    std::optional<qint64> m_seenVersion;   // the data version othersCommitted() last read
 };
 
 // One column of the current record. Value() is an invalid QVariant for Null, a

@@ -7,6 +7,10 @@
 namespace data::sqlite {
 
 namespace {
+// How often the file is looked at for others' commits: a reading of SQLite's data
+// version, which costs next to nothing.
+constexpr int kWatchMs = 500;
+
 class FileRows final : public Rows {
 public:
     FileRows(const QString& jetSql, platform::Connection& connection) { m_rs.Open(jetSql, connection); }
@@ -25,11 +29,21 @@ FileBackend::FileBackend()
     m_history.setUnavailable([](const QString& reason) {
         tellUser(undoUnavailableMessage(workingDatabasePath(), reason));
     });
+    m_watch.setInterval(kWatchMs);
+    m_watch.callOnTimeout([this] { catchUpWithOthers(); });
+}
+
+void FileBackend::catchUpWithOthers()
+{
+    if (m_othersChanged && m_connection.othersCommitted())
+        m_othersChanged();
 }
 
 void FileBackend::open(const QString& connectionString)
 {
     m_connection.Open(connectionString);
+    if (m_othersChanged)
+        m_watch.start();
 }
 
 std::unique_ptr<Rows> FileBackend::query(const QString& jetSql)

@@ -86,7 +86,7 @@ TEST_F(Commands, AddAndEditOpenTheEditorAndReloadEvenAfterCancel)
     EXPECT_EQ(editorId, QString::number(second));
     EXPECT_EQ(editorDescription, "second");   // the editor loaded that row
     EXPECT_EQ(form.Label1->text(), "Widrawal: $2.00");
-    EXPECT_EQ(form.ListView1->currentRow(), 0);   // the reload made the first row current
+    EXPECT_EQ(form.ListView1->currentRow(), 1);   // the reload kept the edited row current
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 

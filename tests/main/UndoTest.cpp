@@ -71,7 +71,10 @@ TEST_F(Undo, EachCommandIsOneStepUndoneAndRedoneWithTheFileAsItWas)
              form.ListView1->setCurrentRow(1);
              form.PushButton3_Click();
          }},
-        {"Duplicate transaction 1", [&] { form.PushButton4_Click(); }},
+        {"Duplicate transaction 1", [&] {
+             form.ListView1->setCurrentRow(0);
+             form.PushButton4_Click();
+         }},
         {"Add transaction", [&] {
              dialogs.answerMessage(vbOK);   // "Record Successfully Saved"
              inEditor(&mainwindow::Form1::PushButton2_Click, [](editor::Form2& editor) {
@@ -81,6 +84,7 @@ TEST_F(Undo, EachCommandIsOneStepUndoneAndRedoneWithTheFileAsItWas)
              });
          }},
         {"Edit transaction 1", [&] {
+             form.ListView1->setCurrentRow(0);
              dialogs.answerMessage(vbOK);
              inEditor(&mainwindow::Form1::PushButton1_Click, [](editor::Form2& editor) {
                  editor.Text3->setText(QStringLiteral("7.25"));
