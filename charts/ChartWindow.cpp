@@ -91,7 +91,7 @@ ChartWindow::ChartWindow(Sources sources, QWidget* parent) : QWidget(parent, Qt:
         m_tables[k]->setModel(new QStandardItemModel(m_tables[k]));
         m_tables[k]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         m_tables[k]->verticalHeader()->hide();
-        m_tables[k]->horizontalHeader()->setStretchLastSection(true);
+        m_tables[k]->horizontalHeader()->setStretchLastSection(false);
         m_pages[k]->addWidget(m_views[k]);
         m_pages[k]->addWidget(m_tables[k]);
         m_tabs->addTab(m_pages[k], tabName(kind));

@@ -3,6 +3,7 @@
 // every reload. None of it moves the window's layout.
 #include "main/Form1.h"
 
+#include "charts/ChartFigures.h"
 #include "charts/ChartWindow.h"
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
@@ -10,6 +11,7 @@
 #include "platform/Conversions.h"
 
 #include <QChart>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -230,6 +232,9 @@ bool Form1::ChartToFile(const QString& kind, const QString& file, QString* error
         return false;
     }
     const charts::ChartNumbers numbers = charts::computeNumbers(ledgerOf(ListView1->items(), false), charts::Period::all());
+    // The figures alone, for a spreadsheet, by the file's type as in the window.
+    if (QFileInfo(file).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
+        return charts::saveFigures(charts::figuresOf(chosen, numbers), file, error);
     const QSize size(960, 600);
     const QString months = charts::monthsText(numbers);
     std::unique_ptr<QChart> chart(charts::makeChart(chosen, numbers, axisMoney, size.width(),

@@ -162,6 +162,12 @@ TEST_F(Charts, TheCommandLineWritesAChartWithoutAWindow)
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_TRUE(household) << "the account's name is drawn";
 
+    const QString csv = env.root() + QStringLiteral("/months.csv");
+    EXPECT_EQ(run({"--chart", "months", "--chart-file", csv}, &errors), 0) << errors.toStdString();
+    QFile figures(csv);
+    ASSERT_TRUE(figures.open(QIODevice::ReadOnly));
+    EXPECT_EQ(figures.readAll(), QByteArray("Month,Withdrawals,Deposits\r\n2024-01,500,0\r\n2024-02,0,0\r\n2024-03,0,2000\r\n"));
+
     const QString pie = env.root() + QStringLiteral("/pie.png");
     EXPECT_EQ(run({"--chart", "pie", "--chart-file", pie}, &errors), 1);
     EXPECT_TRUE(errors.contains("There is no chart \"pie\"")) << errors.toStdString();
