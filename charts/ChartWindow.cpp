@@ -175,6 +175,9 @@ void ChartWindow::showFigures(bool figures)
 {
     for (QStackedWidget* page : m_pages)
         page->setCurrentIndex(figures ? 1 : 0);
+    // A screen reader starts reading the figures at once, as a keyboard user starts on them.
+    if (figures)
+        m_tables[int(shownKind())]->setFocus(Qt::OtherFocusReason);
 }
 
 void ChartWindow::refresh()

@@ -260,6 +260,7 @@ TEST_F(Charts, TheFiguresReadAsATableAndSaveAsCsvFromThePicturesFolder)
     QTest::mouseClick(window->figuresButton(), Qt::LeftButton);
     QTableView* table = window->figuresView(charts::Kind::Months);
     ASSERT_TRUE(table->isVisible());
+    EXPECT_EQ(window->focusWidget(), table);
     const auto cell = [&](int row, int column) { return table->model()->index(row, column).data().toString(); };
     ASSERT_EQ(table->model()->rowCount(), 3);
     EXPECT_EQ(cell(0, 0), QLocale().toString(QDate(2024, 1, 1), "MMMM yyyy"));
