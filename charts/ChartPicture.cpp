@@ -6,8 +6,6 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QHorizontalBarSeries>
@@ -107,9 +105,12 @@ void labelMonths(QCategoryAxis& axis, const ChartNumbers& numbers, qreal width)
     }
 }
 
-QDateTime monthEnd(const Month& m)
+// The months' axis under a chart whose points or bars stand at 0, 1, 2... a month.
+QCategoryAxis* monthsAxis()
 {
-    return m.first.addMonths(1).addDays(-1).startOfDay();
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    return axis;
 }
 
 QChart* balanceChart(const ChartNumbers& numbers, const AxisMoney& money)
@@ -119,24 +120,17 @@ QChart* balanceChart(const ChartNumbers& numbers, const AxisMoney& money)
     line->setName(QStringLiteral("Balance at the end of the month"));
     line->setPointsVisible(numbers.months.size() <= 60);
     double low = 0, high = 0;
-    // Each point stands at its month's last day, where its balance is reached.
-    for (const Month& m : numbers.months) {
-        line->append(double(monthEnd(m).toMSecsSinceEpoch()), m.balance);
-        low = std::min(low, m.balance);
-        high = std::max(high, m.balance);
+    for (size_t i = 0; i < numbers.months.size(); ++i) {
+        const double balance = numbers.months[i].balance;
+        line->append(double(i), balance);
+        low = std::min(low, balance);
+        high = std::max(high, balance);
     }
     chart->addSeries(line);
-    auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("MMM yyyy"));
-    if (numbers.months.size() > 1)
-        time->setRange(monthEnd(numbers.months.front()), monthEnd(numbers.months.back()));
-    else if (!numbers.months.empty())
-        time->setRange(numbers.months.front().first.startOfDay(), monthEnd(numbers.months.front()));
-    else
-        time->setRange(QDate::currentDate().startOfDay(), QDate::currentDate().addMonths(1).startOfDay());
-    chart->addAxis(time, Qt::AlignBottom);
+    QCategoryAxis* months = monthsAxis();
+    chart->addAxis(months, Qt::AlignBottom);
     chart->addAxis(amountAxis(low, high, money), Qt::AlignLeft);
-    line->attachAxis(time);
+    line->attachAxis(months);
     line->attachAxis(chart->axes(Qt::Vertical).front());
     return chart;
 }
@@ -158,8 +152,7 @@ QChart* monthsChart(const ChartNumbers& numbers, const AxisMoney& money)
     // Many months leave little room: bars fill more of it, so they stay visible.
     bars->setBarWidth(numbers.months.size() > 24 ? 0.9 : 0.7);
     chart->addSeries(bars);
-    auto* axis = new QCategoryAxis;
-    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    QCategoryAxis* axis = monthsAxis();
     axis->setGridLineVisible(false);
     chart->addAxis(axis, Qt::AlignBottom);
     chart->addAxis(amountAxis(0, high, money), Qt::AlignLeft);
@@ -215,19 +208,11 @@ int monthLabelStep(int months, qreal room, qreal labelWidth)
 
 void fitToWidth(QChart& chart, Kind kind, const ChartNumbers& numbers, qreal width)
 {
-    if (kind == Kind::Months) {
-        for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
-            if (auto* months = qobject_cast<QCategoryAxis*>(axis))
-                labelMonths(*months, numbers, width);
-        }
-    } else if (kind == Kind::Balance) {
-        for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
-            if (auto* time = qobject_cast<QDateTimeAxis*>(axis)) {
-                const qreal room = std::max(qreal(100), width - kSideRoom);
-                const int fit = int(room / labelWidth(time->labelsFont(), QStringLiteral("May 2000")));
-                time->setTickCount(std::clamp(std::min(fit, int(numbers.months.size())), 2, 13));
-            }
-        }
+    if (kind == Kind::Accounts)
+        return;
+    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
+        if (auto* months = qobject_cast<QCategoryAxis*>(axis))
+            labelMonths(*months, numbers, width);
     }
 }
 

@@ -264,20 +264,15 @@ void ChartWindow::connectTooltips(QChart* chart, Kind kind)
 {
     for (QAbstractSeries* series : chart->series()) {
         if (auto* line = qobject_cast<QLineSeries*>(series)) {
-            connect(line, &QLineSeries::hovered, this, [this, line](const QPointF& point, bool state) {
+            connect(line, &QLineSeries::hovered, this, [this](const QPointF& point, bool state) {
                 if (!state)
                     return QToolTip::hideText();
                 // The line passes between the months' points: the figure is the nearest
                 // month's balance, never a value read off the line in between.
-                const QList<QPointF> points = line->points();
-                if (points.isEmpty() || points.size() != qsizetype(m_numbers.months.size()))
+                const qint64 index = std::llround(point.x());
+                if (index < 0 || size_t(index) >= m_numbers.months.size())
                     return;
-                qsizetype nearest = 0;
-                for (qsizetype i = 1; i < points.size(); ++i) {
-                    if (std::abs(points[i].x() - point.x()) < std::abs(points[nearest].x() - point.x()))
-                        nearest = i;
-                }
-                const Month& month = m_numbers.months[size_t(nearest)];
+                const Month& month = m_numbers.months[size_t(index)];
                 QToolTip::showText(QCursor::pos(), QLocale().toString(month.first, QStringLiteral("MMMM yyyy"))
                                                        + QStringLiteral(": ") + m_sources.money(month.balance));
             });

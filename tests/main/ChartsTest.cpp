@@ -14,7 +14,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
@@ -201,9 +200,11 @@ TEST_F(Charts, HoveringWithTheMouseShowsTheFigureUnderIt)
     window->showKind(charts::Kind::Balance);
     QApplication::processEvents();
     QAbstractSeries* line = window->chart(charts::Kind::Balance)->series().front();
-    const qint64 endOfMarch = QDate(2024, 3, 31).startOfDay().toMSecsSinceEpoch();
-    pointAt(window, charts::Kind::Balance, line, QPointF(double(endOfMarch), 1500));
+    pointAt(window, charts::Kind::Balance, line, QPointF(2, 1500));   // the end of March
     EXPECT_EQ(tipShown(), "March 2024: $1,500.00");
+    // Between two months' points the line's nearer month, never a value in between.
+    pointAt(window, charts::Kind::Balance, line, QPointF(1.2, -500 + 0.2 * 2000));
+    EXPECT_EQ(tipShown(), "February 2024: -$500.00");
     EXPECT_TRUE(dialogs.prompts().empty());
 }
 
