@@ -1,12 +1,12 @@
 #include "charts/ChartPicture.h"
 
 #include <QBarCategoryAxis>
-#include <QCategoryAxis>
-#include <QFontMetricsF>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QHorizontalBarSeries>
 #include <QImage>
@@ -38,8 +38,11 @@ struct Scale {
 
 Scale niceScale(double low, double high)
 {
-    low = std::min(0.0, low);
-    high = std::max(0.0, high);
+    // Sums of amounts another program stored may overflow; the axis then shows what a
+    // ledger can hold, and the figures say the rest.
+    constexpr double kFar = 1e15;
+    low = std::clamp(std::isnan(low) ? 0.0 : low, -kFar, 0.0);
+    high = std::clamp(std::isnan(high) ? 0.0 : high, 0.0, kFar);
     const double raw = std::max(1.0, (high - low) / 5);
     const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
     double step = magnitude;
@@ -81,8 +84,8 @@ int monthIndex(const QDate& month)
     return month.year() * 12 + month.month() - 1;
 }
 
-// The months' axis of the bar chart: the bars stand at 0, 1, 2...; a label under every
-// step-th month, on months a calendar counts in (January, April...) when thinned.
+// The months' axis of a chart: its points or bars stand at 0, 1, 2...; a label under
+// every step-th month, on months a calendar counts in (January, April...) when thinned.
 void labelMonths(QCategoryAxis& axis, const ChartNumbers& numbers, qreal width)
 {
     for (const QString& label : axis.categoriesLabels())

@@ -304,6 +304,26 @@ TEST(ChartPicture, MonthLabelsThinToWhatFitsOnCalendarSteps)
     }
 }
 
+TEST(ChartPicture, SumsPastWhatADoubleHoldsStillDrawAScale)
+{
+    const qint64 day = QDate(2025, 3, 10).toJulianDay();
+    const ChartNumbers numbers = computeNumbers(cashLedger({{day, 1e308, 0, false, 0}, {day, 1e308, 0, false, 0},
+                                                            {day + 40, 0, 5, false, 0}}),
+                                                Period::all());
+    QTemporaryDir folder;
+    for (const Kind kind : {Kind::Balance, Kind::Months, Kind::Accounts}) {
+        std::unique_ptr<QChart> chart(makeChart(kind, numbers));
+        const QStringList amounts = qobject_cast<QCategoryAxis*>(chart->axes(kind == Kind::Accounts ? Qt::Horizontal
+                                                                                                     : Qt::Vertical)
+                                                                     .front())
+                                        ->categoriesLabels();
+        EXPECT_GE(amounts.size(), 2);
+        EXPECT_LE(amounts.size(), 12);
+        QString error;
+        EXPECT_TRUE(savePicture(*chart, folder.filePath("huge.png"), QSize(320, 200), &error)) << error.toStdString();
+    }
+}
+
 TEST(ChartFigures, EachChartsFiguresAsATableAndAsCsv)
 {
     Ledger ledger;
