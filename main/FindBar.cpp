@@ -31,7 +31,6 @@ FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list->parentWidget()), m_li
     caption->setBuddy(m_field);
     m_count = new QLabel(this);
     m_count->setObjectName(QStringLiteral("lblFindCount"));
-    m_count->setAccessibleName(QStringLiteral("Rows shown"));
     m_close = new QToolButton(this);
     m_close->setObjectName(QStringLiteral("cmdFindClose"));
     m_close->setText(QStringLiteral("\u2715"));
