@@ -229,6 +229,8 @@ void ChartWindow::redraw()
     const QString what = whatIsShown();
     for (const Kind kind : kKinds) {
         QChartView* view = m_views[int(kind)];
+        // A picture says nothing to a screen reader: it says what is drawn and where the numbers are.
+        view->setAccessibleDescription(what + QStringLiteral(". Figures (Alt+F) shows its numbers as a table."));
         QChart* chart = makeChart(kind, m_numbers, m_sources.axisMoney, view->width(), what);
         connectTooltips(chart, kind);
         QChart* old = view->chart();

@@ -258,6 +258,7 @@ TEST_F(Charts, TheFiguresReadAsATableAndSaveAsCsvFromThePicturesFolder)
     charts::ChartWindow* window = openCharts();
     ASSERT_NE(window, nullptr);
     window->showKind(charts::Kind::Months);
+    EXPECT_TRUE(window->chartView(charts::Kind::Months)->accessibleDescription().contains("Figures (Alt+F)"));
     QTest::mouseClick(window->figuresButton(), Qt::LeftButton);
     QTableView* table = window->figuresView(charts::Kind::Months);
     ASSERT_TRUE(table->isVisible());
