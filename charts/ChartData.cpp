@@ -1,6 +1,7 @@
 #include "charts/ChartData.h"
 
 #include <QHash>
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -32,21 +33,55 @@ double countable(double amount)
 
 } // namespace
 
-Period Period::year(int year)
+Period Period::year(int year, const QDate& today)
 {
-    return {QDate(year, 1, 1).toJulianDay(), QDate(year, 12, 31).toJulianDay()};
+    Period period{QDate(year, 1, 1).toJulianDay(), QDate(year, 12, 31).toJulianDay(), QDate(year, 1, 1),
+                  QDate(year, 12, 1)};
+    // Months still to come are not drawn as if nothing would happen in them.
+    if (today.isValid() && today.year() == year)
+        period.lastMonth = QDate(year, today.month(), 1);
+    return period;
 }
 
 Period Period::last12Months(const QDate& today)
 {
     const QDate thisMonth(today.year(), today.month(), 1);
-    return {thisMonth.addMonths(-11).toJulianDay(), thisMonth.addMonths(1).toJulianDay() - 1};
+    return {thisMonth.addMonths(-11).toJulianDay(), thisMonth.addMonths(1).toJulianDay() - 1,
+            thisMonth.addMonths(-11), thisMonth};
 }
+
+namespace {
+
+bool placed(const Entry& e)
+{
+    return e.day != Entry::kNoDay && !e.noAmount;
+}
+
+// The first day of a selection's rows in the period, the period's own first day when
+// the selection has none there.
+qint64 selectionStart(const Ledger& ledger, const Period& period)
+{
+    qint64 first = std::numeric_limits<qint64>::max();
+    for (const Entry& e : ledger.entries) {
+        if (placed(e) && e.day >= period.firstDay && e.day <= period.lastDay)
+            first = std::min(first, e.day);
+    }
+    return first == std::numeric_limits<qint64>::max() ? period.firstDay : first;
+}
+
+} // namespace
 
 ChartNumbers computeNumbers(const Ledger& ledger, const Period& period)
 {
     ChartNumbers numbers;
     double opening = 0;                         // the balance before the period
+    if (ledger.selection) {
+        const qint64 start = selectionStart(ledger, period);
+        for (const Entry& e : ledger.whole) {
+            if (placed(e) && e.day < start)
+                opening += countable(e.deposit) - countable(e.withdrawal);
+        }
+    }
     std::map<int, Month> byMonth;
     std::vector<double> byAccount(ledger.accountNames.size());
     // Most rows fall in a month already seen: remember the last one's day range.
@@ -60,7 +95,8 @@ ChartNumbers computeNumbers(const Ledger& ledger, const Period& period)
         }
         const double withdrawal = countable(e.withdrawal), deposit = countable(e.deposit);
         if (e.day < period.firstDay) {
-            opening += deposit - withdrawal;
+            if (!ledger.selection)
+                opening += deposit - withdrawal;
             continue;
         }
         if (e.day > period.lastDay)
@@ -79,9 +115,15 @@ ChartNumbers computeNumbers(const Ledger& ledger, const Period& period)
             byAccount[size_t(e.account)] += withdrawal;
     }
 
-    if (!byMonth.empty()) {
+    if (!byMonth.empty() || period.firstMonth.isValid()) {
         double balance = opening;
-        const int first = byMonth.begin()->first, last = byMonth.rbegin()->first;
+        int first = std::numeric_limits<int>::max(), last = std::numeric_limits<int>::min();
+        if (!byMonth.empty())
+            first = byMonth.begin()->first, last = byMonth.rbegin()->first;
+        if (period.firstMonth.isValid())
+            first = std::min(first, monthNumber(period.firstMonth.toJulianDay()));
+        if (period.lastMonth.isValid())
+            last = std::max(last, monthNumber(period.lastMonth.toJulianDay()));
         for (int m = first; m <= last; ++m) {
             const auto it = byMonth.find(m);
             Month month = it != byMonth.end() ? it->second : Month{monthStart(m)};
@@ -110,6 +152,17 @@ ChartNumbers computeNumbers(const Ledger& ledger, const Period& period)
         numbers.accounts.push_back(rest);
     }
     return numbers;
+}
+
+QString monthsText(const ChartNumbers& numbers)
+{
+    if (numbers.months.empty())
+        return {};
+    const QLocale locale;
+    const QString first = locale.toString(numbers.months.front().first, QStringLiteral("MMM yyyy"));
+    if (numbers.months.size() == 1)
+        return first;
+    return first + QStringLiteral(" \u2013 ") + locale.toString(numbers.months.back().first, QStringLiteral("MMM yyyy"));
 }
 
 QString leftOutNote(int leftOut)

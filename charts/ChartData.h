@@ -25,15 +25,22 @@ struct Entry {
 struct Ledger {
     std::vector<Entry> entries;
     std::vector<QString> accountNames;
+    // Set when entries are a selection (the rows Find shows): every row of the ledger,
+    // so the balance can start where the ledger stood before the first row shown.
+    bool selection = false;
+    std::vector<Entry> whole;
 };
 
-// The days a chart covers, both ends included.
+// The days a chart covers, both ends included, and the months it draws even when they
+// hold no rows (invalid: from the first row's month to the last's).
 struct Period {
     qint64 firstDay = std::numeric_limits<qint64>::min();
     qint64 lastDay = std::numeric_limits<qint64>::max();
+    QDate firstMonth, lastMonth;
     static Period all() { return {}; }
-    static Period year(int year);
-    // The twelve months up to and including the month of today.
+    // The year's rows; drawn from January to December, or to today's month this year.
+    static Period year(int year, const QDate& today = {});
+    // The twelve months ending with the month of today, every one drawn.
     static Period last12Months(const QDate& today);
 };
 
@@ -50,7 +57,8 @@ struct AccountWithdrawals {
 };
 
 struct ChartNumbers {
-    // Every month from the period's first row to its last, those without rows included.
+    // Every month from the period's first row to its last, those without rows included,
+    // and at least the months the period always draws.
     std::vector<Month> months;
     // Largest first; at most ten accounts, then the rest together.
     std::vector<AccountWithdrawals> accounts;
@@ -59,7 +67,12 @@ struct ChartNumbers {
 
 extern const QString kTheRest;
 
+// The numbers of the period's rows. For a selection the balance starts from the
+// ledger's balance before the first row shown: every row dated earlier, shown or not.
 ChartNumbers computeNumbers(const Ledger& ledger, const Period& period);
+
+// The months drawn, "Jan 2026 – Dec 2026", "Mar 2025" for one, "" for none.
+QString monthsText(const ChartNumbers& numbers);
 
 // The note under a chart about rows left out, "" when none were.
 QString leftOutNote(int leftOut);

@@ -3,10 +3,10 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGraphicsScene>
 #include <QHorizontalBarSeries>
 #include <QImage>
@@ -14,95 +14,157 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <QSvgGenerator>
-#include <QValueAxis>
+#include <QTextDocumentFragment>
 #include <algorithm>
+#include <cmath>
 
 namespace charts {
 
 namespace {
 
-QString monthLabel(const QDate& month)
+// Room the value axis' labels and the margins take from a chart's width.
+constexpr qreal kSideRoom = 130;
+
+QString wholeUnits(double amount)
 {
-    return QLocale().toString(month, QStringLiteral("MMM yy"));
+    return QLocale().toString(amount, 'f', 0);
 }
 
-// A value axis that always shows zero and the amounts in whole numbers of the
-// currency (the tooltips give the exact figures).
-QValueAxis* amountAxis(double low, double high)
+// Steps of 1, 2, 2.5 or 5 times a power of ten, zero among them, in whole units of
+// the currency: at most six intervals over low..high.
+struct Scale {
+    double low, high, step;
+};
+
+Scale niceScale(double low, double high)
 {
-    auto* axis = new QValueAxis;
-    low = std::min(0.0, low);
-    high = std::max(0.0, high);
-    if (high - low < 1)
-        high = low + 1;   // an empty chart still has a scale
-    axis->setRange(low, high);
-    axis->applyNiceNumbers();
-    axis->setLabelFormat(QStringLiteral("%.0f"));
+    // Sums of amounts another program stored may overflow; the axis then shows what a
+    // ledger can hold, and the figures say the rest.
+    constexpr double kFar = 1e15;
+    low = std::clamp(std::isnan(low) ? 0.0 : low, -kFar, 0.0);
+    high = std::clamp(std::isnan(high) ? 0.0 : high, 0.0, kFar);
+    const double raw = std::max(1.0, (high - low) / 5);
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    double step = magnitude;
+    for (const double factor : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        step = factor * magnitude;
+        if (step >= raw)
+            break;
+    }
+    step = std::max(1.0, step);
+    return {std::floor(low / step) * step, std::max(std::ceil(high / step), std::floor(low / step) + 1) * step, step};
+}
+
+// A value axis whose labels stand on its steps in the ledger's currency format: a
+// plain value axis knows only printf formats, without symbols or grouping.
+QCategoryAxis* amountAxis(double low, double high, const AxisMoney& money)
+{
+    const Scale scale = niceScale(low, high);
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    axis->setStartValue(scale.low - scale.step);
+    axis->setRange(scale.low, scale.high);
+    const qint64 steps = qint64(std::llround((scale.high - scale.low) / scale.step));
+    for (qint64 i = 0; i <= steps; ++i) {
+        double value = scale.low + double(i) * scale.step;
+        if (std::abs(value) < scale.step / 2)
+            value = 0;   // never "-$0"
+        axis->append(money ? money(value) : wholeUnits(value), value);
+    }
     return axis;
 }
 
-QChart* balanceChart(const ChartNumbers& numbers)
+qreal labelWidth(const QFont& font, const QString& sample)
+{
+    return QFontMetricsF(font).horizontalAdvance(sample) + 10;
+}
+
+int monthIndex(const QDate& month)
+{
+    return month.year() * 12 + month.month() - 1;
+}
+
+// The months' axis of a chart: its points or bars stand at 0, 1, 2...; a label under
+// every step-th month, on months a calendar counts in (January, April...) when thinned.
+void labelMonths(QCategoryAxis& axis, const ChartNumbers& numbers, qreal width)
+{
+    for (const QString& label : axis.categoriesLabels())
+        axis.remove(label);
+    const int count = int(numbers.months.size());
+    const QLocale locale;
+    const qreal room = std::max(qreal(100), width - kSideRoom);
+    const QString widest = locale.toString(QDate(2000, 5, 1), QStringLiteral("MMM yy"));
+    int step = monthLabelStep(count, room, labelWidth(axis.labelsFont(), widest));
+    // Past a year between labels, a label names only the year and needs less room.
+    if (step >= 12)
+        step = std::max(12, monthLabelStep(count, room, labelWidth(axis.labelsFont(), QStringLiteral("2000"))));
+    axis.setStartValue(-1);
+    axis.setRange(-0.5, std::max(0, count - 1) + 0.5);
+    for (int i = 0; i < count; ++i) {
+        const QDate month = numbers.months[size_t(i)].first;
+        if (step > 1 && monthIndex(month) % step != 0)
+            continue;
+        axis.append(locale.toString(month, step >= 12 ? QStringLiteral("yyyy") : QStringLiteral("MMM yy")), i);
+    }
+}
+
+// The months' axis under a chart whose points or bars stand at 0, 1, 2... a month.
+QCategoryAxis* monthsAxis()
+{
+    auto* axis = new QCategoryAxis;
+    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    return axis;
+}
+
+QChart* balanceChart(const ChartNumbers& numbers, const AxisMoney& money)
 {
     auto* chart = new QChart;
     auto* line = new QLineSeries;
     line->setName(QStringLiteral("Balance at the end of the month"));
     line->setPointsVisible(numbers.months.size() <= 60);
     double low = 0, high = 0;
-    // Each point stands at its month's last day, where its balance is reached.
-    const auto monthEnd = [](const Month& m) { return m.first.addMonths(1).addDays(-1).startOfDay(); };
-    for (const Month& m : numbers.months) {
-        const QDateTime end = monthEnd(m);
-        line->append(double(end.toMSecsSinceEpoch()), m.balance);
-        low = std::min(low, m.balance);
-        high = std::max(high, m.balance);
+    for (size_t i = 0; i < numbers.months.size(); ++i) {
+        const double balance = numbers.months[i].balance;
+        line->append(double(i), balance);
+        low = std::min(low, balance);
+        high = std::max(high, balance);
     }
     chart->addSeries(line);
-    auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("MMM yyyy"));
-    time->setTickCount(std::clamp(int(numbers.months.size()), 2, 7));
-    if (!numbers.months.empty())
-        time->setRange(monthEnd(numbers.months.front()), monthEnd(numbers.months.back()));
-    else
-        time->setRange(QDate::currentDate().startOfDay(), QDate::currentDate().addMonths(1).startOfDay());
-    chart->addAxis(time, Qt::AlignBottom);
-    chart->addAxis(amountAxis(low, high), Qt::AlignLeft);
-    line->attachAxis(time);
+    QCategoryAxis* months = monthsAxis();
+    chart->addAxis(months, Qt::AlignBottom);
+    chart->addAxis(amountAxis(low, high, money), Qt::AlignLeft);
+    line->attachAxis(months);
     line->attachAxis(chart->axes(Qt::Vertical).front());
     return chart;
 }
 
-QChart* monthsChart(const ChartNumbers& numbers)
+QChart* monthsChart(const ChartNumbers& numbers, const AxisMoney& money)
 {
     auto* chart = new QChart;
     auto* withdrawals = new QBarSet(QStringLiteral("Withdrawals"));
     auto* deposits = new QBarSet(QStringLiteral("Deposits"));
-    QStringList months;
     double high = 0;
     for (const Month& m : numbers.months) {
         *withdrawals << m.withdrawal;
         *deposits << m.deposit;
-        months << monthLabel(m.first);
         high = std::max({high, m.withdrawal, m.deposit});
     }
     auto* bars = new QBarSeries;
     bars->append(withdrawals);
     bars->append(deposits);
+    // Many months leave little room: bars fill more of it, so they stay visible.
+    bars->setBarWidth(numbers.months.size() > 24 ? 0.9 : 0.7);
     chart->addSeries(bars);
-    auto* axis = new QBarCategoryAxis;
-    axis->append(months);
-    // Past a year the labels stand on end to fit; past four years they would overlap
-    // even so, and the tooltips name the months instead.
-    if (months.size() > 12)
-        axis->setLabelsAngle(-90);
-    axis->setLabelsVisible(months.size() <= 48);
+    QCategoryAxis* axis = monthsAxis();
+    axis->setGridLineVisible(false);
     chart->addAxis(axis, Qt::AlignBottom);
-    chart->addAxis(amountAxis(0, high), Qt::AlignLeft);
+    chart->addAxis(amountAxis(0, high, money), Qt::AlignLeft);
     bars->attachAxis(axis);
     bars->attachAxis(chart->axes(Qt::Vertical).front());
     return chart;
 }
 
-QChart* accountsChart(const ChartNumbers& numbers)
+QChart* accountsChart(const ChartNumbers& numbers, const AxisMoney& money)
 {
     auto* chart = new QChart;
     auto* set = new QBarSet(QStringLiteral("Withdrawals"));
@@ -121,7 +183,7 @@ QChart* accountsChart(const ChartNumbers& numbers)
     auto* axis = new QBarCategoryAxis;
     axis->append(accounts);
     chart->addAxis(axis, Qt::AlignLeft);
-    chart->addAxis(amountAxis(low, high), Qt::AlignBottom);
+    chart->addAxis(amountAxis(low, high, money), Qt::AlignBottom);
     bars->attachAxis(axis);
     bars->attachAxis(chart->axes(Qt::Horizontal).front());
     chart->legend()->hide();
@@ -129,6 +191,33 @@ QChart* accountsChart(const ChartNumbers& numbers)
 }
 
 } // namespace
+
+int monthLabelStep(int months, qreal room, qreal labelWidth)
+{
+    // One label always shows, even where it does not fit.
+    const auto fits = [&](int step) {
+        const int labels = (months + step - 1) / step;
+        return labels <= 1 || labels * labelWidth <= room;
+    };
+    for (const int step : {1, 2, 3, 4, 6, 12}) {
+        if (fits(step))
+            return step;
+    }
+    int years = 2;
+    while (!fits(12 * years))
+        ++years;
+    return 12 * years;
+}
+
+void fitToWidth(QChart& chart, Kind kind, const ChartNumbers& numbers, qreal width)
+{
+    if (kind == Kind::Accounts)
+        return;
+    for (QAbstractAxis* axis : chart.axes(Qt::Horizontal)) {
+        if (auto* months = qobject_cast<QCategoryAxis*>(axis))
+            labelMonths(*months, numbers, width);
+    }
+}
 
 bool kindFromName(const QString& name, Kind* kind)
 {
@@ -153,15 +242,18 @@ QString title(Kind kind)
     return {};
 }
 
-QChart* makeChart(Kind kind, const ChartNumbers& numbers)
+QChart* makeChart(Kind kind, const ChartNumbers& numbers, const AxisMoney& money, qreal width, const QString& what)
 {
     QChart* chart = nullptr;
     switch (kind) {
-    case Kind::Balance: chart = balanceChart(numbers); break;
-    case Kind::Months: chart = monthsChart(numbers); break;
-    case Kind::Accounts: chart = accountsChart(numbers); break;
+    case Kind::Balance: chart = balanceChart(numbers, money); break;
+    case Kind::Months: chart = monthsChart(numbers, money); break;
+    case Kind::Accounts: chart = accountsChart(numbers, money); break;
     }
-    chart->setTitle(title(kind));
+    fitToWidth(*chart, kind, numbers, width);
+    chart->setTitle(what.isEmpty() ? title(kind)
+                                   : title(kind) + QStringLiteral("<br><small>") + what.toHtmlEscaped()
+                                         + QStringLiteral("</small>"));
     chart->setAnimationOptions(QChart::NoAnimation);   // a million rows redraw at once, not in steps
     return chart;
 }
@@ -213,7 +305,7 @@ bool savePicture(QChart& chart, const QString& file, QSize size, QString* error)
         svg.setOutputDevice(&out);
         svg.setSize(size);
         svg.setViewBox(area);
-        svg.setTitle(chart.title());
+        svg.setTitle(QTextDocumentFragment::fromHtml(chart.title()).toPlainText());   // the title is rich text
         QPainter painter(&svg);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.fillRect(area, Qt::white);

@@ -7,6 +7,7 @@
 
 #include <QSize>
 #include <QString>
+#include <functional>
 
 QT_BEGIN_NAMESPACE
 class QChart;
@@ -20,8 +21,22 @@ enum class Kind { Balance, Months, Accounts };
 bool kindFromName(const QString& name, Kind* kind);
 QString title(Kind kind);
 
-// A new chart of the numbers; the caller owns it.
-QChart* makeChart(Kind kind, const ChartNumbers& numbers);
+// How amounts read on an axis ("$2,000"): the ledger's currency format, in whole units
+// as the axis' steps are. Without one, the locale's grouping alone.
+using AxisMoney = std::function<QString(double)>;
+
+// A new chart of the numbers, its labels thinned to fit a chart `width` wide; the
+// caller owns it. The title names the chart, then `what` it shows (period, filter).
+QChart* makeChart(Kind kind, const ChartNumbers& numbers, const AxisMoney& money = {}, qreal width = 960,
+                  const QString& what = {});
+
+// Thins the month labels of a chart from makeChart again, for a new width: one label
+// every month, or every 2, 3, 4, 6 or 12 months, whichever is the first to fit.
+void fitToWidth(QChart& chart, Kind kind, const ChartNumbers& numbers, qreal width);
+
+// The steps between labels of `months` months that fit in `room` pixels, labels
+// `labelWidth` wide each: 1, 2, 3, 4, 6, 12, or whole years past that.
+int monthLabelStep(int months, qreal room, qreal labelWidth);
 
 // Draws chart at size into file, PNG or SVG by the file's extension. False with the
 // reason in *error when the name has another extension or the file cannot be written.

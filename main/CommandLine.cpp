@@ -31,7 +31,8 @@ void addChartOptions(QCommandLineParser& parser)
                       QStringLiteral("Draws the chart <name> (balance, months or accounts) of the ledger into the "
                                      "file of --chart-file and exits, showing no window."),
                       QStringLiteral("name")});
-    parser.addOption({QString::fromLatin1(kChartFile), QStringLiteral("The .png or .svg file --chart writes."),
+    parser.addOption({QString::fromLatin1(kChartFile),
+                      QStringLiteral("The .png or .svg file --chart writes, or .csv for its figures."),
                       QStringLiteral("file")});
 }
 
@@ -247,7 +248,7 @@ namespace mainwindow {
 int writeChart(const QString& kind, const QString& file)
 {
     if (kind.isEmpty() || file.isEmpty()) {
-        std::fprintf(stderr, "tallyfold: --chart balance|months|accounts needs --chart-file FILE.png|.svg\n");
+        std::fprintf(stderr, "tallyfold: --chart balance|months|accounts needs --chart-file FILE.png|.svg|.csv\n");
         return 1;
     }
     ConsoleDialogs console;

@@ -11,7 +11,9 @@
 
 namespace mainwindow {
 
-FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_rows(list->viewport())
+// A child of the list's own parent, not of the list: a screen reader walks a list's
+// cells, never widgets laid inside it, so the bar would be out of its reach there.
+FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list->parentWidget()), m_list(list), m_rows(list->viewport())
 {
     setObjectName(QStringLiteral("FindBar"));
     setFrameShape(QFrame::StyledPanel);
@@ -23,7 +25,7 @@ FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_rows(list->viewpor
     m_field = new QLineEdit(this);
     m_field->setObjectName(QStringLiteral("txtFind"));
     m_field->setAccessibleName(QStringLiteral("Find"));
-    m_field->setPlaceholderText(QStringLiteral("words, 42.50, >100, 2025-03, account:Cash, -transfer"));
+    m_field->setPlaceholderText(QStringLiteral("words, 42.50, >1000, 2025-03, account:Cash, -transfer"));
     m_field->setToolTip(languageHelp());
     m_field->setClearButtonEnabled(false);
     caption->setBuddy(m_field);
@@ -34,6 +36,7 @@ FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_rows(list->viewpor
     m_close->setText(QStringLiteral("\u2715"));
     m_close->setToolTip(QStringLiteral("Close (Esc): show every row again"));
     m_close->setAutoRaise(true);
+    m_close->setAccessibleName(QStringLiteral("Close Find"));
     row->addWidget(caption);
     row->addWidget(m_field, 1);
     row->addWidget(m_count);
@@ -46,8 +49,9 @@ FindBar::FindBar(QAbstractScrollArea* list) : QFrame(list), m_rows(list->viewpor
     connect(escape, &QAction::triggered, this, &FindBar::closeRequested);
     connect(m_close, &QToolButton::clicked, this, &FindBar::closeRequested);
     connect(m_field, &QLineEdit::textChanged, this, &FindBar::textChanged);
-    // The rows' area changes with the list's size and its scroll bars.
+    // The rows' area changes with the list's size and place and its scroll bars.
     m_rows->installEventFilter(this);
+    m_list->installEventFilter(this);
     hide();
 }
 
@@ -56,12 +60,13 @@ QString FindBar::languageHelp()
     return QStringLiteral(
         "Shows only the rows that match everything typed:\n"
         "  plumber kitchen   words in the description or account (case and accents ignored)\n"
-        "  42.50  >100  <=25  100..200   an amount, either column\n"
-        "  3/14/2025  2025  2025-03  Mar 2025  2025-01..2025-03  >2025-03   dates\n"
+        "  42.50  >1000  <=25  100..200   an amount, either column\n"
+        "  3/14/2025  2025  2025-03  Mar 2025  2025-01..2025-03  >2025-03  date:>2025   dates\n"
         "  account:Cash  taxable:yes   one column\n"
         "  -transfer   a leading - leaves out what matches\n"
         "A number alone is an amount and a word, and with four digits a year too; in a\n"
-        "comparison or range four digits are a year (write 1500.00 for the amount).\n"
+        "comparison or range a number is an amount: a date there takes a date form\n"
+        "(>2025-03, >3/1/2025) or date: in front (date:>2025, date:2024..2025).\n"
         "Quotes keep words together: \"petty cash\".");
 }
 
@@ -74,6 +79,8 @@ void FindBar::setCount(int shown, int total)
 {
     const QLocale locale;
     m_count->setText(QStringLiteral("%1 of %2").arg(locale.toString(shown), locale.toString(total)));
+    // Read with the field, so a screen reader says how many rows are left as one types.
+    m_field->setAccessibleDescription(m_count->text());
 }
 
 void FindBar::open()
@@ -88,7 +95,7 @@ void FindBar::open()
 void FindBar::place()
 {
     // Over the bottom of the rows, above the horizontal scroll bar so it stays usable.
-    const QRect rows = m_rows->geometry();
+    const QRect rows = m_rows->geometry().translated(m_list->geometry().topLeft());
     const int height = sizeHint().height();
     setGeometry(rows.left(), rows.bottom() + 1 - height, rows.width(), height);
 }
@@ -97,7 +104,8 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event)
 {
     // Compared by address only: while the list is destroyed its rows' area still has
     // events to pass on, but the list is no longer a list.
-    if (watched == m_rows && event->type() == QEvent::Resize && isVisible())
+    const bool moved = event->type() == QEvent::Resize || event->type() == QEvent::Move;
+    if ((watched == m_rows || watched == m_list) && moved && isVisible())
         place();
     return QFrame::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The find field of the transaction list: a bar laid over the list's bottom edge while
-// it is in use, so the window's layout never moves. It holds the typed text, the count
+// it is in use, so the window's layout never moves. Its field is named "Find" and
+// described by its count for screen readers. It holds the typed text, the count
 // of rows shown ("1,204 of 1,000,000") and a close button; Esc closes it too.
 
 #include <QFrame>
@@ -40,6 +41,7 @@ protected:
 private:
     void place();
 
+    QAbstractScrollArea* m_list;
     QWidget* m_rows;   // the list's viewport, where its rows are drawn
     QLineEdit* m_field;
     QLabel* m_count;

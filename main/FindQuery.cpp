@@ -155,10 +155,14 @@ int monthNumber(const QString& text, const QLocale& locale)
     return 0;
 }
 
-// A year, a month ("2025-03") or a day (the short date format, or "2025-03-15").
-std::optional<Period> period(const QString& text, const QLocale& locale)
+// A day (the short date format, or "2025-03-15"), a month ("2025-03") or, with
+// yearAlone, a year ("2025"). Four digits alone are also an amount, so where an amount
+// would fit too (a comparison, a range) they are read as a year only when asked.
+std::optional<Period> period(const QString& text, const QLocale& locale, bool yearAlone)
 {
     if (isYear(text)) {
+        if (!yearAlone)
+            return std::nullopt;
         const int year = text.toInt();
         return Period{QDate(year, 1, 1).toJulianDay(), QDate(year, 12, 31).toJulianDay()};
     }
@@ -187,68 +191,85 @@ std::optional<Period> period(const QString& text, const QLocale& locale)
     return std::nullopt;
 }
 
-// Reads a term that is not a word: a comparison, a range, an amount or a period.
-std::optional<FindQuery::Term> valueTerm(const QString& text, const QLocale& locale)
+// A comparison: the bound on its own, then widened to what the operator asks. A number
+// is an amount (">1000" means more than a thousand, not after the year 1000); a date
+// needs a date form (">2025-03", ">3/1/2025"), or datesOnly ("date:>2025").
+std::optional<FindQuery::Term> comparison(const QString& op, const QString& rest, const QLocale& locale,
+                                          bool datesOnly)
 {
     using Term = FindQuery::Term;
     Term term;
-    // Comparisons: the bound on its own, then widened to what the operator asks.
-    for (const QString& op : {QStringLiteral(">="), QStringLiteral("<="), QStringLiteral(">"), QStringLiteral("<"),
-                             QStringLiteral("=")}) {
-        if (!text.startsWith(op))
-            continue;
-        const QString rest = text.mid(op.size());
-        const auto days = period(rest, locale);
-        // In a comparison a four-digit whole number is a year; "1500.00" is the amount.
-        const auto value = isYear(rest) ? std::nullopt : amount(rest, locale);
-        if (!value && !days)
-            return std::nullopt;
-        const bool greater = op[0] == u'>', less = op[0] == u'<', strict = op.size() == 1 && op[0] != u'=';
-        if (value) {
-            term.kinds |= Term::Amount;
-            if (!less)
-                term.low = *value, term.lowOpen = strict;
-            if (!greater)
-                term.high = *value, term.highOpen = strict;
-        }
-        if (days) {
-            term.kinds |= Term::Date;
-            term.firstDay = less ? kFirstDay : (greater && strict ? days->last + 1 : days->first);
-            term.lastDay = greater ? kLastDay : (less && strict ? days->first - 1 : days->last);
-        }
-        return term;
+    const auto days = period(rest, locale, datesOnly);
+    const auto value = datesOnly ? std::nullopt : amount(rest, locale);
+    if (!value && !days)
+        return std::nullopt;
+    const bool greater = op[0] == u'>', less = op[0] == u'<', strict = op.size() == 1 && op[0] != u'=';
+    if (value) {
+        term.kinds |= Term::Amount;
+        if (!less)
+            term.low = *value, term.lowOpen = strict;
+        if (!greater)
+            term.high = *value, term.highOpen = strict;
     }
-    if (const qsizetype dots = text.indexOf(QStringLiteral("..")); dots >= 0) {
-        const QString from = text.left(dots), to = text.mid(dots + 2);
-        if (from.isEmpty() && to.isEmpty())
-            return std::nullopt;
+    if (days) {
+        term.kinds |= Term::Date;
+        term.firstDay = less ? kFirstDay : (greater && strict ? days->last + 1 : days->first);
+        term.lastDay = greater ? kLastDay : (less && strict ? days->first - 1 : days->last);
+    }
+    return term;
+}
+
+// A range "from..to", either end open. Numbers are amounts ("1000..2000"); a date form
+// at either end makes it a range of dates, where four digits at the other end are a
+// year ("2025-01..2025").
+std::optional<FindQuery::Term> range(const QString& from, const QString& to, const QLocale& locale, bool datesOnly)
+{
+    using Term = FindQuery::Term;
+    Term term;
+    if (from.isEmpty() && to.isEmpty())
+        return std::nullopt;
+    if (!datesOnly) {
         const auto low = amount(from, locale), high = amount(to, locale);
-        // Likewise in a range: years at both ends make it a range of dates.
-        const bool years = (isYear(from) || from.isEmpty()) && (isYear(to) || to.isEmpty());
-        if ((low || from.isEmpty()) && (high || to.isEmpty()) && !years) {
+        if ((low || from.isEmpty()) && (high || to.isEmpty())) {
             term.kinds |= Term::Amount;
             if (low)
                 term.low = *low;
             if (high)
                 term.high = *high;
         }
-        const auto first = period(from, locale), last = period(to, locale);
-        if ((first || from.isEmpty()) && (last || to.isEmpty())) {
-            term.kinds |= Term::Date;
-            term.firstDay = first ? first->first : kFirstDay;
-            term.lastDay = last ? last->last : kLastDay;
-        }
-        if (term.kinds == 0)
-            return std::nullopt;
-        return term;
     }
-    if (const auto value = amount(text, locale)) {
+    const bool years = datesOnly || period(from, locale, false) || period(to, locale, false);
+    const auto first = period(from, locale, years), last = period(to, locale, years);
+    if ((first || from.isEmpty()) && (last || to.isEmpty()) && years) {
+        term.kinds |= Term::Date;
+        term.firstDay = first ? first->first : kFirstDay;
+        term.lastDay = last ? last->last : kLastDay;
+    }
+    if (term.kinds == 0)
+        return std::nullopt;
+    return term;
+}
+
+// Reads a term that is not a word: a comparison, a range, an amount or a period; with
+// datesOnly (after "date:") only the date readings.
+std::optional<FindQuery::Term> valueTerm(const QString& text, const QLocale& locale, bool datesOnly)
+{
+    using Term = FindQuery::Term;
+    for (const QString& op : {QStringLiteral(">="), QStringLiteral("<="), QStringLiteral(">"), QStringLiteral("<"),
+                             QStringLiteral("=")}) {
+        if (text.startsWith(op))
+            return comparison(op, text.mid(op.size()), locale, datesOnly);
+    }
+    if (const qsizetype dots = text.indexOf(QStringLiteral("..")); dots >= 0)
+        return range(text.left(dots), text.mid(dots + 2), locale, datesOnly);
+    Term term;
+    if (const auto value = datesOnly ? std::nullopt : amount(text, locale)) {
         // A number alone may also be part of a description ("invoice 1042").
         term.kinds |= Term::Amount | Term::Word;
         term.folded = FindQuery::fold(text);
         term.low = term.high = *value;
     }
-    if (const auto days = period(text, locale)) {
+    if (const auto days = period(text, locale, true)) {
         term.kinds |= Term::Date;
         term.firstDay = days->first;
         term.lastDay = days->last;
@@ -336,6 +357,11 @@ FindQuery FindQuery::parse(const QString& text, const QLocale& locale)
             if (key == u"account" && !value.isEmpty()) {
                 term.kinds = Term::Account;
                 term.folded = fold(value);
+            } else if (key == u"date") {
+                if (const auto dates = valueTerm(value, locale, true)) {
+                    term = *dates;
+                    term.exclude = plain.exclude;
+                }
             } else if (key == u"taxable") {
                 if (const auto yes = yesOrNo(value)) {
                     term.kinds = Term::Taxable;
@@ -351,7 +377,7 @@ FindQuery FindQuery::parse(const QString& text, const QLocale& locale)
                 term.firstDay = p.first;
                 term.lastDay = p.last;
                 ++i;
-            } else if (const auto value = valueTerm(word, locale)) {
+            } else if (const auto value = valueTerm(word, locale, false)) {
                 term = *value;
                 term.exclude = plain.exclude;
             }

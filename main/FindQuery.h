@@ -1,11 +1,13 @@
 #pragma once
 // What the user types into the list's find field, read into terms that every shown row
 // must match. Words match the description or the account, ignoring case and accents;
-// amounts ("42.50", ">100", "<=25", "100..200") match either amount column; dates in
-// the short date format, years ("2025"), months ("2025-03", "Mar 2025") and ranges of
-// them ("2025-01..2025-03") match the date; "account:Cash" and "taxable:yes" match one
-// column; a leading "-" turns any term into an exclusion. A text that reads as none of
-// these is a word, so typing never fails.
+// amounts ("42.50", ">1000", "<=25", "100..200") match either amount column, a number
+// in a comparison or range being always an amount; dates in the short date format,
+// years ("2025"), months ("2025-03", "Mar 2025"), ranges and comparisons of date forms
+// ("2025-01..2025-03", ">3/1/2025") and anything after "date:" ("date:>2025") match
+// the date; "account:Cash" and "taxable:yes" match one column; a leading "-" turns any
+// term into an exclusion. A text that reads as none of these is a word, so typing
+// never fails.
 
 #include <QLocale>
 #include <QString>

@@ -3,6 +3,7 @@
 // every reload. None of it moves the window's layout.
 #include "main/Form1.h"
 
+#include "charts/ChartFigures.h"
 #include "charts/ChartWindow.h"
 #include "currency/AmountFormat.h"
 #include "currency/CurrencyChoice.h"
@@ -10,6 +11,7 @@
 #include "platform/Conversions.h"
 
 #include <QChart>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -30,15 +32,43 @@ double shown(double total)
     return std::isnan(total) ? 0 : std::clamp(total, -DBL_MAX, DBL_MAX);
 }
 
+std::vector<charts::Entry> entriesOf(const TransactionListModel& list, bool shownOnly)
+{
+    std::vector<charts::Entry> entries;
+    entries.reserve(size_t(shownOnly ? list.rowCount() : list.totalCount()));
+    list.visitRows(shownOnly, [&](const TransactionListModel::Facts& f) {
+        entries.push_back({f.day, f.withdrawal, f.deposit, f.noAmount, f.account});
+    });
+    return entries;
+}
+
+// The rows Find shows are charted with the whole ledger beside them, so their balance
+// starts where the ledger stood.
 charts::Ledger ledgerOf(const TransactionListModel& list, bool shownOnly)
 {
     charts::Ledger ledger;
     ledger.accountNames = list.accountNames();
-    ledger.entries.reserve(size_t(shownOnly ? list.rowCount() : list.totalCount()));
-    list.visitRows(shownOnly, [&](const TransactionListModel::Facts& f) {
-        ledger.entries.push_back({f.day, f.withdrawal, f.deposit, f.noAmount, f.account});
-    });
+    ledger.entries = entriesOf(list, shownOnly && list.filtering());
+    if (shownOnly && list.filtering()) {
+        ledger.selection = true;
+        ledger.whole = entriesOf(list, false);
+    }
     return ledger;
+}
+
+QString money(double amount)
+{
+    return currency::formatAmount(amount, currency::OwnCurrencyFormat());
+}
+
+// An axis' steps are whole amounts: "$2,000" rather than "$2,000.00".
+QString axisMoney(double amount)
+{
+    QString text = money(amount);
+    const QString cents = QLocale().decimalPoint() + QStringLiteral("00");
+    if (const qsizetype at = text.lastIndexOf(cents); at >= 0 && amount == std::round(amount))
+        text.remove(at, cents.size());
+    return text;
 }
 
 } // namespace
@@ -168,10 +198,14 @@ void Form1::closeFind()
 void Form1::mnuCharts_Click()
 {
     if (!m_charts) {
-        m_charts = new charts::ChartWindow(
-            [this](bool shownOnly) { return ledgerOf(ListView1->items(), shownOnly); },
-            [this] { return ListView1->items().filtering(); },
-            [](double amount) { return currency::formatAmount(amount, currency::OwnCurrencyFormat()); }, this);
+        charts::ChartWindow::Sources sources;
+        sources.ledger = [this](bool shownOnly) { return ledgerOf(ListView1->items(), shownOnly); };
+        sources.filter = [this] {
+            return ListView1->items().filtering() ? m_findBar->field()->text().trimmed() : QString();
+        };
+        sources.money = money;
+        sources.axisMoney = axisMoney;
+        m_charts = new charts::ChartWindow(std::move(sources), this);
         m_charts->setWindowIcon(windowIcon());
         // First shown over the main window, wholly on its screen.
         if (QScreen* screen = this->screen()) {
@@ -198,10 +232,16 @@ bool Form1::ChartToFile(const QString& kind, const QString& file, QString* error
         return false;
     }
     const charts::ChartNumbers numbers = charts::computeNumbers(ledgerOf(ListView1->items(), false), charts::Period::all());
-    std::unique_ptr<QChart> chart(charts::makeChart(chosen, numbers));
+    // The figures alone, for a spreadsheet, by the file's type as in the window.
+    if (QFileInfo(file).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0)
+        return charts::saveFigures(charts::figuresOf(chosen, numbers), file, error);
+    const QSize size(960, 600);
+    const QString months = charts::monthsText(numbers);
+    std::unique_ptr<QChart> chart(charts::makeChart(chosen, numbers, axisMoney, size.width(),
+                                                    months.isEmpty() ? QStringLiteral("All") : QStringLiteral("All: ") + months));
     if (const QString note = charts::leftOutNote(numbers.leftOut); !note.isEmpty())
         chart->setTitle(chart->title() + QStringLiteral("<br><small>") + note + QStringLiteral("</small>"));
-    return charts::savePicture(*chart, file, QSize(960, 600), error);
+    return charts::savePicture(*chart, file, size, error);
 }
 
 } // namespace mainwindow

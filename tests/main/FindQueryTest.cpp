@@ -94,7 +94,11 @@ TEST(FindQuery, AmountsMatchEitherColumnAndNeverAnEmptyCell)
         {u"100..2500", "salary transfer big"},
         {u"..10", "cafe"},
         {u"2500.00..", "salary"},
-        {u"2500..", ""},                     // a year in a range is a date: none that late
+        {u"2500..", "salary"},               // a number in a range is an amount
+        {u">1000", "salary big"},            // and in a comparison: never "after the year 1000"
+        {u"<2025", "plumber cafe transfer refund undated"},
+        {u"=2025", "big"},
+        {u"2024..2025", "big"},
         {u"-<50", "salary transfer big"},
         {u"0", "undated"},                   // zero is an empty cell, not an amount: only the word
         {u"2,500", "salary"},                // group separators as the locale writes them
@@ -116,10 +120,17 @@ TEST(FindQuery, DatesYearsMonthsAndRangesMatchTheDateAndNeverAMissingOne)
         {u"2025", "plumber cafe salary refund undated big"},   // a year, an amount, a word
         {u"2024", "transfer"},
         {u"2025-01..2025-03", "plumber cafe salary"},
-        {u"2024..2025", "plumber cafe salary transfer refund"},   // years, not amounts
         {u">2025-03", "refund"},
-        {u"<2025", "transfer big"},            // a year in a comparison is a date
-        {u"<2025.00", "plumber cafe transfer refund undated"},
+        {u">3/31/2025", "refund"},
+        {u"<=2024-12-31", "transfer big"},
+        {u"2025-01..2025", "plumber cafe salary refund"},   // a date form makes the other end a year
+        {u"..2024-12", "transfer big"},
+        {u"date:2024", "transfer"},          // after "date:" four digits are a year
+        {u"date:>2024", "plumber cafe salary refund"},
+        {u"date:<2025", "transfer big"},
+        {u"date:2024..2025", "plumber cafe salary transfer refund"},
+        {u"DATE:3/14/2025", "plumber"},
+        {u"-date:2025", "transfer undated big"},   // a row without a date is in no year
         {u"2025-13", ""},                    // no such month: a word nobody wrote
         {u"-2025", "transfer"},
         {u"Mar", "salary"},                  // a month without a year is a word
@@ -175,6 +186,8 @@ TEST(FindQuery, WhatReadsAsNothingElseIsAWordAndNeverAnError)
         {u"sink", "plumber"},
         {u"2025-02-30", ""},
         {u"32/1/2025", ""},
+        {u"date:plumber", ""},               // no date: a word nobody wrote
+        {u"date:42.50", ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(shown(QString::fromUtf16(c.typed), kUnitedStates), c.rows) << QString::fromUtf16(c.typed).toStdString();

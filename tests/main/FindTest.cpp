@@ -5,6 +5,7 @@
 
 #include "main/FindBar.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -15,7 +16,22 @@ using namespace mainwindow;
 
 namespace {
 enum { Id, Date, Account, Description, Withdrawal, Deposit, Taxable };
+
+// The first interface under `from` (itself included) with the role and name, walking
+// children as a screen reader does; nullptr when it cannot be reached.
+QAccessibleInterface* reach(QAccessibleInterface* from, QAccessible::Role role, const QString& name, int depth = 0)
+{
+    if (!from || depth > 12)
+        return nullptr;
+    if (from->role() == role && from->text(QAccessible::Name) == name)
+        return from;
+    for (int i = 0, n = std::min(from->childCount(), 200); i < n; ++i) {
+        if (QAccessibleInterface* found = reach(from->child(i), role, name, depth + 1))
+            return found;
+    }
+    return nullptr;
 }
+} // namespace
 
 class Find : public HouseholdTest {
 protected:
@@ -64,7 +80,7 @@ TEST_F(Find, TheListAndSummaryShowOnlyWhatMatchesAsTheUserTypes)
     // The bar lies over the list: nothing in the window moved.
     EXPECT_EQ(form.ListView1->geometry(), listBefore);
     EXPECT_EQ(form.Frame1->geometry(), summaryBefore);
-    const QRect bar = form.findBar()->geometry().translated(form.ListView1->pos());
+    const QRect bar = form.findBar()->geometry();
     EXPECT_TRUE(listBefore.contains(bar)) << "the bar stays inside the list";
     EXPECT_TRUE(dialogs.prompts().empty());
 }
@@ -203,4 +219,31 @@ TEST_F(Find, TheContextMenuOffersFindAndChartsWithTheirKeys)
     EXPECT_TRUE(form.findBar()->isVisible());
     EXPECT_TRUE(field()->hasFocus());
     EXPECT_FALSE(field()->toolTip().isEmpty());
+}
+
+TEST_F(Find, AScreenReaderReachesTheFieldFromTheWindowAndHearsItsCount)
+{
+    add("Plumber, kitchen");
+    add("Groceries");
+    start();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.ListView1->setFocus();
+    QTest::keyClick(form.ListView1, Qt::Key_F, Qt::ControlModifier);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+    ASSERT_NE(window, nullptr);
+    QAccessibleInterface* find = reach(window, QAccessible::EditableText, "Find");
+    ASSERT_NE(find, nullptr) << "the find field is in the window's accessible tree";
+    EXPECT_EQ(find->object(), field());
+    EXPECT_EQ(find->text(QAccessible::Description), "2 of 2");
+    EXPECT_TRUE(find->state().focused);
+    typeInFind("plumb");
+    EXPECT_EQ(find->text(QAccessible::Description), "1 of 2");
+    EXPECT_NE(reach(window, QAccessible::Button, "Close Find"), nullptr);
+
+    // The bar lies over the list's bottom rows and follows the list when it grows.
+    form.resize(form.width() + 80, form.height() + 60);
+    const QRect rows(form.ListView1->viewport()->mapTo(&form, QPoint()), form.ListView1->viewport()->size());
+    EXPECT_EQ(form.findBar()->geometry().bottom(), rows.bottom());
+    EXPECT_EQ(form.findBar()->width(), rows.width());
 }
