@@ -85,6 +85,10 @@ Statement readStatementFile(const QString& path, const ReadOptions& options)
     const QFileInfo info(path);
     if (info.isDir())
         return refused(QStringLiteral("\"%1\" is a folder, not a statement file.").arg(path));
+    // A pipe or a device would hold the read (a pipe with no writer, for ever): only a
+    // regular file, through any links, is a statement file.
+    if (info.exists() && !info.isFile())
+        return refused(QStringLiteral("\"%1\" is not a regular file (a pipe or a device), so it is not read.").arg(path));
     if (info.size() > kMaxStatementBytes)
         return refused(tooLarge(info.size()));
     if (!file.open(QIODevice::ReadOnly))

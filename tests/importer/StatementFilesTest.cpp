@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace importer;
 
 namespace {
@@ -277,6 +279,10 @@ TEST(StatementFiles, aHugeFileIsRefusedBeforeItIsRead)
     EXPECT_TRUE(s.refusal.contains(u"2.00 GiB") && s.refusal.contains(u"64.00 MiB")) << s.refusal.toStdString();
     EXPECT_TRUE(readStatementFile(dir.path()).refusal.contains(u"folder"));
     EXPECT_TRUE(readStatementFile(dir.filePath(QStringLiteral("missing.ofx"))).refusal.contains(u"cannot be read"));
+    // A pipe nobody writes to would hold the read for ever: refused without opening it.
+    const QString fifo = dir.filePath(QStringLiteral("statement.csv"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_TRUE(readStatementFile(fifo).refusal.contains(u"not a regular file"));
 }
 
 TEST(StatementFiles, aFileOnDiskReadsLikeItsBytes)
