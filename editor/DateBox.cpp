@@ -93,6 +93,17 @@ void DateBox::resizeEvent(QResizeEvent* event)
     placeNote();
 }
 
+void DateBox::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    // The field the editor opens on: a date typed at once takes the shown one's place
+    // rather than running on after it. A click places the cursor as ever, and text the
+    // user has typed stays as it is.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason && !isModified())
+        selectAll();
+}
+
 void DateBox::focusOutEvent(QFocusEvent* event)
 {
     QLineEdit::focusOutEvent(event);

@@ -120,6 +120,16 @@ TEST_F(TypedDate, CorrectingARefusedDateClearsTheRefusalAsItIsTyped)
     EXPECT_EQ(form.DateTimePicker1->date(), QDate(2024, 3, 5));
 }
 
+TEST_F(TypedDate, ADateTypedAsTheEditorOpensTakesTheShownDatesPlace)
+{
+    Form2 form;
+    form.Form_Load();
+    showActive(form);
+    form.DateTimePicker1->setFocus(Qt::ActiveWindowFocusReason);
+    QTest::keyClicks(form.DateTimePicker1, QStringLiteral("1/15/2026"));
+    EXPECT_EQ(form.DateTimePicker1->date(), QDate(2026, 1, 15)) << form.DateTimePicker1->text().toStdString();
+}
+
 TEST_F(TypedDate, TabWalksTheTransactionsFieldsInOrderAndTheAccountButtonsStayForTheMouse)
 {
     Form2 form;
