@@ -249,6 +249,9 @@ void importInto(const ImportRequest& request, const QString& fileName,
             throw Refused(importing::heldElsewhereText(other, names[i])
                           + QStringLiteral(" Give --force to import them all the same."));
     }
+    // The file's check, started as the ledger opened, ran while the plans were made; a
+    // damaged file is refused here, before the first write.
+    requireSoundLedger();
     // Made only now, when nothing else refuses; an account that is new holds nothing, so
     // its plan stands as it was made.
     for (int i = 0; i < plans.size(); ++i) {
@@ -272,7 +275,6 @@ int importStatementFile(const ImportRequest& request)
     try {
         const QList<importing::AccountStatement> statements = readForScript(request.file, request.profile);
         if (openLedger(console.dialogs)) {
-            requireSoundLedger();
             importInto(request, fileName, statements);
             status = 0;
         }
